@@ -1,0 +1,175 @@
+// Lobarc Launch: the display mode instance and the module-level state.
+//
+// One ArvexMFD exists per cockpit display showing the mode; the host builds
+// it through MsgProc and owns it. ModuleState is the module's one record of
+// shared state: the instance the hooks work on, the focus vessel, the pens and
+// the parameters one instance leaves for the next.
+#pragma once
+
+#include "host_sdk.h"
+
+// Degrees <-> radians: the module's own factor, slightly above 180/pi. Every
+// stored and displayed angle is converted with it.
+constexpr double kDegPerRad = 57.2964;
+// Gravitational constant [m^3 kg^-1 s^-2].
+constexpr double kGravConst = 6.67259e-11;
+
+class ArvexMFD;
+
+// The pilot's inputs carried from a destroyed instance to the next one.
+struct SavedParameters {
+  bool tgtLatSet;
+  bool tgtLngSet;
+  double securityAlt;     // [m]
+  double altAboveTarget;  // [m]
+  double ownLatDeg;       // [deg, module factor]
+  double ownLngDeg;       // [deg, module factor]
+  double tgtLatDeg;       // [deg, module factor]
+  double tgtLngDeg;       // [deg, module factor]
+  double dvRemaining;     // [m/s] saved in grounded mode only
+  int flightMode;
+  int flightPage;         // saved in flight mode only
+  double dvToGo;          // [m/s] saved in flight mode only
+  bool useMainEngine;
+};
+
+// Dialogs opened by an instance refer to it through a ticket owned by the
+// module, so that a callback arriving after the instance was destroyed finds
+// an empty ticket instead of a dangling instance.
+struct DialogTicket {
+  ArvexMFD* instance;
+};
+constexpr int kMaxDialogTickets = 32;
+
+struct ModuleState {
+  bool hooksEnabled;           // opcPostStep may work on activeInstance
+  HPEN greenPen;               // solid, width 1, 0x00FF00
+  HPEN whitePen;               // solid, width 1, 0xFFFFFF
+  int modeId;                  // identifier of the registered mode
+  ArvexMFD* activeInstance;    // built last; null once it is destroyed (not owned)
+  bool savedValid;             // savedParameters holds a destroyed instance's inputs
+  VESSEL* focusVessel;         // every vessel query goes here
+  void (*exitHook)(HINSTANCE);  // found by name at library attach
+  int moduleVersion;           // cached Date2Int result, 0 until computed
+  SavedParameters savedParameters;
+  DialogTicket dialogTickets[kMaxDialogTickets];
+};
+
+// The one copy, zero at load (static storage).
+extern ModuleState moduleState;
+
+class ArvexMFD : public MFD {
+ public:
+  // Called by MsgProc when the host opens a display in this mode.
+  ArvexMFD(DWORD w, DWORD h, VESSEL* vessel);
+  // Called by the host when the display leaves the mode or is rebuilt.
+  ~ArvexMFD() override;
+
+  // --- display (pages, indicator) -------------------------------------
+  // Called by the host at every refresh of the display.
+  void Update(HDC hDC) override;
+  void DrawIndicator(HDC hDC);
+  void DrawRing(HDC hDC, int x, int y, double angle);
+
+  // --- buttons, keys and entry ----------------------------------------
+  // Called by the host for a key pressed while the display has the focus.
+  bool ConsumeKeyBuffered(DWORD key) override;
+  // Called by the host for a button press or release.
+  bool ConsumeButton(int bt, int event) override;
+  char* ButtonLabel(int bt) override;
+  int ButtonMenu(const MFDBUTTONMENU** menu) const override;
+  bool SetTargetByName(const char* text);
+  bool SetTargetLatitude(const char* text);
+  bool SetTargetLongitude(const char* text);
+  bool SetSecurityAltitude(const char* text);
+  bool SetAltitudeAboveTarget(const char* text);
+  void OpenDialog(const char* title, KeyFunc callback);
+
+  // --- instance life and saved state ----------------------------------
+  void SaveParameters();
+  void RestoreParameters();
+  void InitTargetAndPosition();
+  void ResetSolution();
+  void ResetParameters();
+  void ResetFromVessel();
+  bool ReadLanguage();
+
+  // --- ground plan ----------------------------------------------------
+  void RecomputePlan();
+  void ComputeGroundSolution();
+  bool ComputeHeading();
+  VECTOR3 ComputeLaunchVelocity();
+  VECTOR3 PlanetToGlobal(const VECTOR3& v);
+  bool TargetComplete() const;
+
+  // --- guidance in flight and during the burn -------------------------
+  // Body of opcPostStep, past its gate.
+  void PostStep(double simdt);
+  void UpdatePitchCommand(double dt, double thrusting);
+  double BurnPitchCommand(double dt);
+  bool SolveInFlight();
+
+  // Fields, in the order of the instance's data model. Angles ending in Deg
+  // are degrees (module factor), their twins radians.
+  bool tgtLatSet;
+  bool tgtLngSet;
+  double pitchGainP;
+  double pitchGainI;
+  double pitchGainD;
+  double pitchIntegral;       // [deg s]
+  double lastPitchCmd;        // [deg]
+  double prevPitchCmd;        // [deg]
+  OBJHANDLE refBody;
+  double bodyRadius;          // [m]
+  double bodyMass;            // [kg]
+  double surfaceGravity;      // [m/s^2]
+  double heading;             // [deg] launch azimuth from north through east
+  double launchAngle;         // [deg] planned elevation of the launch velocity
+  double launchSpeed;         // [m/s] with its 2 % margin
+  double dvRemaining;         // [m/s]
+  double vTan;                // [m/s] speed at apoapsis
+  double apoAltitude;         // [m] above bodyRadius
+  VECTOR3 launchVelocity;     // [m/s] global frame
+  bool groundSolValid;
+  VECTOR3 reqVel;             // [m/s] global frame, relative to refBody
+  double dvToGo;              // [m/s]
+  bool flightSolValid;
+  int flightPage;             // 0 = page 1/2, 1 = page 2/2
+  bool solverStarted;
+  int searchDir;              // +1 near side, -1 far side
+  double solverParam;         // crossing parameter b kept between solves
+  double flightPathAngle;     // [deg]
+  double actualPitch;         // [deg]
+  double pitchCmd;            // [deg]
+  bool launchPitchSet;
+  VECTOR3 prevRelVel;         // [m/s] global frame
+  bool hasMain;
+  bool hasHover;
+  bool useMainEngine;
+  int flightMode;             // 0 grounded planning, 1 in-flight correction
+  unsigned int width;         // [pixel]
+  unsigned int height;        // [pixel]
+  int lineHeight;             // [pixel]
+  int cursorY;                // [pixel]
+  int column2X;               // [pixel]
+  int marginX;                // [pixel]
+  int frameMargin;            // [pixel]
+  bool english;
+  OBJHANDLE targetBase;
+  double securityAlt;         // [m]
+  double ownLatDeg;           // [deg]
+  double ownLngDeg;           // [deg]
+  double tgtLatDeg;           // [deg]
+  double tgtLngDeg;           // [deg]
+  double tgtLat;              // [rad]
+  double ownLat;              // [rad]
+  double tgtLng;              // [rad]
+  double ownLng;              // [rad]
+  double altAboveTarget;      // [m]
+  VECTOR3 relPos;             // [m] global frame, relative to refBody
+
+  // --- state added by the module's own mends (each says why) ----------
+  // prevRelVel is a sample from the grounded step just before; otherwise
+  // the next grounded step only takes a fresh sample.
+  bool prevRelVelFresh;
+};

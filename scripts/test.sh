@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds, and runs every test: the normal build,
+# then the whole suite again under address + undefined-behaviour sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=${JOBS:-$(nproc)}
+if [ "${SKIP_DEPS:-0}" != 1 ]; then bash scripts/install-deps.sh; fi
+
+echo "== build (RelWithDebInfo) in build/"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+echo "== tests"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+if [ "${SKIP_ASAN:-0}" != 1 ]; then
+  echo "== build with address + undefined sanitizers in build-asan/"
+  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLOBARC_SANITIZE=ON -DLOBARC_BENCH=OFF
+  cmake --build build-asan -j"$jobs"
+  echo "== tests under sanitizers"
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE slow
+fi
+if [ -x scripts/fuzz.sh ] && [ "${SKIP_FUZZ:-0}" != 1 ]; then
+  bash scripts/fuzz.sh
+fi
+echo "== all tests passed"

@@ -1,0 +1,157 @@
+// The simulated world: rotating airless bodies with bases, and vessels under
+// point-mass gravity and thrust.
+//
+// Frames (the host's, see host/OrbiterAPI.h): the global frame has the body
+// at rest at its origin; a body-fixed vector is turned about y by the body's
+// rotation angle, then multiplied by its obliquity matrix, to become global.
+// Vessel frame: +x right, +y up, +z forward.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "OrbiterAPI.h"
+
+namespace sim {
+
+struct Vec3 {
+  double x = 0, y = 0, z = 0;
+};
+using Mat3 = std::array<double, 9>;  // row major
+
+struct Base {
+  std::string name;
+  double lat_rad = 0;  // [rad]
+  double lng_rad = 0;  // [rad]
+};
+
+struct BodySpec {
+  std::string name;
+  double radius_m = 0;           // [m]
+  double mass_kg = 0;            // [kg]
+  double rotation_period_s = 0;  // sidereal [s]; positive turns the surface eastward
+  double obliquity_rad = 0;      // tilt of the rotation axis [rad]
+  double rotation_at_epoch_rad = 0;  // rotation angle at t = 0 [rad]
+  std::vector<Base> bases;
+};
+
+class Body {
+ public:
+  explicit Body(BodySpec spec);
+  const BodySpec& spec() const { return spec_; }
+  const std::string& name() const { return spec_.name; }
+  double radius() const { return spec_.radius_m; }
+  double mass() const { return spec_.mass_kg; }
+  double mu() const;                                 // G M [m^3/s^2]
+  double rotationAngle(double t) const;              // [rad], in [0, 2 pi)
+  Mat3 obliquityMatrix() const;                       // proper rotation
+  // Body-fixed -> global at time t, and back.
+  Vec3 toGlobal(const Vec3& bodyFixed, double t) const;
+  Vec3 toBodyFixed(const Vec3& global, double t) const;
+  // Global position of a point fixed at (lat, lng, radius), and its velocity.
+  Vec3 surfacePoint(double lat, double lng, double radius, double t) const;
+  Vec3 surfaceVelocity(const Vec3& globalPos, double t) const;
+  // Local (up, north, east) unit vectors, global frame, at a global position.
+  void localFrame(const Vec3& globalPos, double t, Vec3& up, Vec3& north, Vec3& east) const;
+  const Base* findBase(const std::string& name) const;  // exact, case-sensitive match
+
+ private:
+  BodySpec spec_;
+};
+
+struct VesselSpec {
+  std::string name = "Vessel";
+  double mass_kg = 10000;
+  double main_thrust_n = 0;   // 0: no main group
+  double retro_thrust_n = 0;  // 0: no retro group
+  double hover_thrust_n = 0;  // 0: no hover group
+};
+
+class World;
+
+class Vessel {
+ public:
+  Vessel(World& world, int bodyIndex, VesselSpec spec);
+  const VesselSpec& spec() const { return spec_; }
+  const Body& body() const;
+  int bodyIndex() const { return body_; }
+
+  // Placement. landAt puts the vessel on the surface (ground contact) facing
+  // north, level; placeInFlight sets position and velocity relative to the
+  // turning surface (east, north, up) at an altitude.
+  void landAt(double lat, double lng);
+  void placeInFlight(double lat, double lng, double altitude_m, double vEast, double vNorth,
+                     double vUp);
+  void setState(const Vec3& pos, const Vec3& vel);  // global, relative to the body
+
+  // Attitude. A horizon attitude (heading from north through east, pitch
+  // nose up, bank right wing down; radians) is held relative to the local
+  // horizon as the vessel moves; setRotation holds a fixed global attitude.
+  void setHorizonAttitude(double heading, double pitch, double bank);
+  void setRotation(const Mat3& vesselToGlobal);
+  Mat3 rotation() const;  // vessel -> global; columns are the vessel axes
+
+  // Throttles, 0..1, of THGROUP_MAIN / RETRO / HOVER. Absent groups stay 0.
+  void setLevel(THGROUP_TYPE group, double level);
+  double level(THGROUP_TYPE group) const;
+  bool hasGroup(THGROUP_TYPE group) const;
+  double maxThrust(THGROUP_TYPE group) const;
+
+  // State, global frame relative to the body centre.
+  Vec3 position() const { return pos_; }
+  Vec3 velocity() const { return vel_; }
+  bool groundContact() const { return landed_; }
+  double mass() const { return spec_.mass_kg; }
+  void equPos(double& lng, double& lat, double& radius) const;
+  double altitude() const;
+  Vec3 horizonAirspeed() const;  // (east, up, north) relative to the surface
+  double pitch() const;
+  double bank() const;
+  double heading() const;
+  double aoa() const;
+  double touchdownSpeed() const { return touchdownSpeed_; }  // last landing [m/s]
+
+  // Advance by dt under gravity and thrust (Boost.Odeint inside the step).
+  void advance(double t0, double dt);
+
+ private:
+  World& world_;
+  int body_;
+  VesselSpec spec_;
+  Vec3 pos_, vel_;
+  bool landed_ = false;
+  double landLat_ = 0, landLng_ = 0;
+  bool holdHorizon_ = true;
+  double hdg_ = 0, pit_ = 0, bnk_ = 0;
+  Mat3 rot_{1, 0, 0, 0, 1, 0, 0, 0, 1};
+  std::array<double, 3> levels_{0, 0, 0};
+  double touchdownSpeed_ = 0;
+};
+
+class World {
+ public:
+  int addBody(BodySpec spec);  // returns its index
+  Vessel& addVessel(int bodyIndex, VesselSpec spec);
+  Body& body(int i) { return *bodies_.at(i); }
+  const Body& body(int i) const { return *bodies_.at(i); }
+  int bodyIndex(const std::string& name) const;  // -1 if none
+  std::size_t bodyCount() const { return bodies_.size(); }
+  std::size_t vesselCount() const { return vessels_.size(); }
+  Vessel& vessel(std::size_t i) { return *vessels_.at(i); }
+  double time() const { return t_; }
+  void advance(double dt);  // every vessel, then the clock
+
+ private:
+  std::vector<std::unique_ptr<Body>> bodies_;
+  std::vector<std::unique_ptr<Vessel>> vessels_;
+  double t_ = 0;
+};
+
+// Built-in bodies with their bases: "Moon", "Earth", "Mars".
+std::optional<BodySpec> builtinBody(const std::string& name);
+std::vector<std::string> builtinBodyNames();
+
+}  // namespace sim
