@@ -28,8 +28,8 @@ struct SavedParameters {
   double tgtLngDeg;       // [deg, module factor]
   double dvRemaining;     // [m/s] saved in grounded mode only
   int flightMode;
-  int flightPage;         // saved in flight mode only
-  double dvToGo;          // [m/s] saved in flight mode only
+  int flightPage;  // saved in flight mode only
+  double dvToGo;   // [m/s] saved in flight mode only
   bool useMainEngine;
 };
 
@@ -37,26 +37,30 @@ struct SavedParameters {
 // module, so that a callback arriving after the instance was destroyed finds
 // an empty ticket instead of a dangling instance.
 struct DialogTicket {
-  ArvexMFD* instance;
+  ArvexMFD* instance;   // null once the instance is destroyed or the dialog answered
+  unsigned generation;  // bumped at each reuse, so an old dialog cannot match a new ticket
 };
 constexpr int kMaxDialogTickets = 32;
 
 struct ModuleState {
-  bool hooksEnabled;           // opcPostStep may work on activeInstance
-  HPEN greenPen;               // solid, width 1, 0x00FF00
-  HPEN whitePen;               // solid, width 1, 0xFFFFFF
-  int modeId;                  // identifier of the registered mode
-  ArvexMFD* activeInstance;    // built last; null once it is destroyed (not owned)
-  bool savedValid;             // savedParameters holds a destroyed instance's inputs
-  VESSEL* focusVessel;         // every vessel query goes here
+  bool hooksEnabled;            // opcPostStep may work on activeInstance
+  HPEN greenPen;                // solid, width 1, 0x00FF00
+  HPEN whitePen;                // solid, width 1, 0xFFFFFF
+  int modeId;                   // identifier of the registered mode
+  ArvexMFD* activeInstance;     // built last; null once it is destroyed (not owned)
+  bool savedValid;              // savedParameters holds a destroyed instance's inputs
+  VESSEL* focusVessel;          // every vessel query goes here
   void (*exitHook)(HINSTANCE);  // found by name at library attach
-  int moduleVersion;           // cached Date2Int result, 0 until computed
+  int moduleVersion;            // cached Date2Int result, 0 until computed
   SavedParameters savedParameters;
   DialogTicket dialogTickets[kMaxDialogTickets];
 };
 
 // The one copy, zero at load (static storage).
 extern ModuleState moduleState;
+
+// Detaches every open dialog of an instance; run by its destructor.
+void ReleaseDialogTickets(ArvexMFD* instance);
 
 class ArvexMFD : public MFD {
  public:
@@ -116,57 +120,57 @@ class ArvexMFD : public MFD {
   double pitchGainP;
   double pitchGainI;
   double pitchGainD;
-  double pitchIntegral;       // [deg s]
-  double lastPitchCmd;        // [deg]
-  double prevPitchCmd;        // [deg]
+  double pitchIntegral;  // [deg s]
+  double lastPitchCmd;   // [deg]
+  double prevPitchCmd;   // [deg]
   OBJHANDLE refBody;
-  double bodyRadius;          // [m]
-  double bodyMass;            // [kg]
-  double surfaceGravity;      // [m/s^2]
-  double heading;             // [deg] launch azimuth from north through east
-  double launchAngle;         // [deg] planned elevation of the launch velocity
-  double launchSpeed;         // [m/s] with its 2 % margin
-  double dvRemaining;         // [m/s]
-  double vTan;                // [m/s] speed at apoapsis
-  double apoAltitude;         // [m] above bodyRadius
-  VECTOR3 launchVelocity;     // [m/s] global frame
+  double bodyRadius;       // [m]
+  double bodyMass;         // [kg]
+  double surfaceGravity;   // [m/s^2]
+  double heading;          // [deg] launch azimuth from north through east
+  double launchAngle;      // [deg] planned elevation of the launch velocity
+  double launchSpeed;      // [m/s] with its 2 % margin
+  double dvRemaining;      // [m/s]
+  double vTan;             // [m/s] speed at apoapsis
+  double apoAltitude;      // [m] above bodyRadius
+  VECTOR3 launchVelocity;  // [m/s] global frame
   bool groundSolValid;
-  VECTOR3 reqVel;             // [m/s] global frame, relative to refBody
-  double dvToGo;              // [m/s]
+  VECTOR3 reqVel;  // [m/s] global frame, relative to refBody
+  double dvToGo;   // [m/s]
   bool flightSolValid;
-  int flightPage;             // 0 = page 1/2, 1 = page 2/2
+  int flightPage;  // 0 = page 1/2, 1 = page 2/2
   bool solverStarted;
-  int searchDir;              // +1 near side, -1 far side
-  double solverParam;         // crossing parameter b kept between solves
-  double flightPathAngle;     // [deg]
-  double actualPitch;         // [deg]
-  double pitchCmd;            // [deg]
+  int searchDir;           // +1 near side, -1 far side
+  double solverParam;      // crossing parameter b kept between solves
+  double flightPathAngle;  // [deg]
+  double actualPitch;      // [deg]
+  double pitchCmd;         // [deg]
   bool launchPitchSet;
-  VECTOR3 prevRelVel;         // [m/s] global frame
+  VECTOR3 prevRelVel;  // [m/s] global frame
   bool hasMain;
   bool hasHover;
   bool useMainEngine;
-  int flightMode;             // 0 grounded planning, 1 in-flight correction
-  unsigned int width;         // [pixel]
-  unsigned int height;        // [pixel]
-  int lineHeight;             // [pixel]
-  int cursorY;                // [pixel]
-  int column2X;               // [pixel]
-  int marginX;                // [pixel]
-  int frameMargin;            // [pixel]
+  int flightMode;       // 0 grounded planning, 1 in-flight correction
+  unsigned int width;   // [pixel]
+  unsigned int height;  // [pixel]
+  int lineHeight;       // [pixel]
+  int cursorY;          // [pixel]
+  int column2X;         // [pixel]
+  int marginX;          // [pixel]
+  int frameMargin;      // [pixel]
   bool english;
   OBJHANDLE targetBase;
-  double securityAlt;         // [m]
-  double ownLatDeg;           // [deg]
-  double ownLngDeg;           // [deg]
-  double tgtLatDeg;           // [deg]
-  double tgtLngDeg;           // [deg]
-  double tgtLat;              // [rad]
-  double ownLat;              // [rad]
-  double tgtLng;              // [rad]
-  double ownLng;              // [rad]
-  double altAboveTarget;      // [m]
-  VECTOR3 relPos;             // [m] global frame, relative to refBody
+  double securityAlt;     // [m]
+  double ownLatDeg;       // [deg]
+  double ownLngDeg;       // [deg]
+  double tgtLatDeg;       // [deg]
+  double tgtLngDeg;       // [deg]
+  double tgtLat;          // [rad]
+  double ownLat;          // [rad]
+  double tgtLng;          // [rad]
+  double ownLng;          // [rad]
+  double altAboveTarget;  // [m]
+  VECTOR3 relPos;         // [m] global frame, relative to refBody
 
   // --- state added by the module's own mends (each says why) ----------
   // prevRelVel is a sample from the grounded step just before; otherwise
