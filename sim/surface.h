@@ -74,5 +74,7 @@ class Surface {
 int livePenCount();                     // pens created and not yet deleted
 COLORREF penColor(HGDIOBJ pen);         // CLR_INVALID for an unknown handle
 std::string cp1252ToUtf8(const std::string& bytes);
+// The live surface that owns hdc, or null for a null, stale or unknown hdc.
+Surface* surfaceFromHdc(HDC hdc);
 
 }  // namespace sim
