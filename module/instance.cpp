@@ -1,0 +1,331 @@
+// Lobarc Launch: the display instance's life. Construction from the focus
+// vessel and the parameters a previous instance left, destruction that leaves
+// them for the next one, and the three resets.
+#include "ArvexMFD.h"
+
+namespace {
+
+// Defaults of the pilot's altitudes.
+constexpr double kDefaultSecurityAlt = 40000.0;    // [m]
+constexpr double kDefaultAltAboveTarget = 5000.0;  // [m]
+
+// The language file in the host's configuration folder.
+const char* const kConfigFile = "ArvexMFD.cfg";
+
+const VECTOR3 kZero = {{0.0, 0.0, 0.0}};
+
+}  // namespace
+
+// Built by MsgProc when the host opens a display in this mode. Every field is
+// given a value here: the host allocates the instance without clearing it.
+ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
+    : MFD(w, h, vessel),
+      tgtLatSet(false),
+      tgtLngSet(false),
+      pitchGainP(0.85),
+      pitchGainI(0.14),
+      pitchGainD(0.1),
+      pitchIntegral(0),
+      lastPitchCmd(0),
+      prevPitchCmd(0),
+      refBody(nullptr),
+      bodyRadius(0),
+      bodyMass(0),
+      surfaceGravity(0),
+      heading(0),
+      launchAngle(0),
+      launchSpeed(0),
+      dvRemaining(0),
+      vTan(0),
+      apoAltitude(0),
+      launchVelocity(kZero),
+      groundSolValid(false),
+      reqVel(kZero),
+      dvToGo(0),
+      flightSolValid(false),
+      flightPage(0),
+      solverStarted(false),
+      searchDir(+1),
+      solverParam(0),
+      flightPathAngle(0),
+      actualPitch(0),
+      pitchCmd(0),
+      launchPitchSet(false),
+      prevRelVel(kZero),
+      hasMain(false),
+      hasHover(false),
+      useMainEngine(false),
+      flightMode(0),
+      width(0),
+      height(0),
+      lineHeight(0),
+      cursorY(0),
+      column2X(0),
+      marginX(0),
+      frameMargin(0),
+      english(true),
+      targetBase(nullptr),
+      securityAlt(kDefaultSecurityAlt),
+      ownLatDeg(0),
+      ownLngDeg(0),
+      tgtLatDeg(0),
+      tgtLngDeg(0),
+      tgtLat(0),
+      ownLat(0),
+      tgtLng(0),
+      ownLng(0),
+      altAboveTarget(kDefaultAltAboveTarget),
+      relPos(kZero),
+      prevRelVelFresh(false) {
+  // 2. The hooks keep off this instance until it is complete.
+  moduleState.hooksEnabled = false;
+  moduleState.activeInstance = this;
+
+  // 3. Layout: unsigned divisions that drop the remainder. Both sizes are
+  // 16-bit halves of the host's message parameter, so they fit an int.
+  height = h;
+  width = w;
+  column2X = static_cast<int>(w / 2);
+  lineHeight = static_cast<int>(h / 28);
+  marginX = 3;
+
+  // 4. The language is read afresh at every construction.
+  english = ReadLanguage();
+
+  // 5. is done by the member initialisers above.
+
+  // 6. Everything the module asks of a vessel it asks of the focus vessel;
+  // the vessel passed by the host goes to the base class only.
+  moduleState.focusVessel = oapiGetFocusInterface();
+  VESSEL* focus = moduleState.focusVessel;
+
+  // 7. The body under the vessel.
+  refBody = focus->GetSurfaceRef();
+  bodyMass = oapiGetMass(refBody);
+  bodyRadius = oapiGetSize(refBody);
+  surfaceGravity = kGravConst * bodyMass / (bodyRadius * bodyRadius);
+
+  // 8. The engines; the main engine is chosen whenever there is one.
+  hasMain = focus->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
+  useMainEngine = hasMain;
+  hasHover = focus->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
+
+  // 9. The pre-burn pitch proposal is still to be made.
+  launchPitchSet = false;
+
+  // 10. The pilot's parameters from the previous instance, or defaults with
+  // the mode that the vessel's ground contact gives.
+  if (moduleState.savedValid) {
+    RestoreParameters();
+  } else {
+    ResetParameters();
+    flightPage = 0;
+    flightMode = focus->GroundContact() ? 0 : 1;
+  }
+
+  // 11. The pitch controller starts afresh with its gains.
+  pitchIntegral = 0;
+  pitchGainP = 0.85;
+  pitchGainI = 0.14;
+  pitchGainD = 0.1;
+  lastPitchCmd = 0;
+  prevPitchCmd = 0;
+
+  // 12. The first burn-count step compares against this velocity.
+  focus->GetRelativeVel(refBody, prevRelVel);
+
+  // 13. First-time target and position (nothing when restored).
+  InitTargetAndPosition();
+
+  // 14. A restored complete target gets its plan again: the solution itself
+  // is never saved.
+  if (moduleState.savedValid && TargetComplete()) RecomputePlan();
+
+  // 15. The instance is complete.
+  moduleState.hooksEnabled = true;
+}
+
+// Called by the host when the display leaves the mode or is rebuilt.
+ArvexMFD::~ArvexMFD() {
+  // The hooks serve no display until another one is built; any dialog this
+  // instance opened must not reach it any more.
+  moduleState.hooksEnabled = false;
+  moduleState.activeInstance = nullptr;
+  ReleaseDialogTickets(this);
+  SaveParameters();
+}
+
+// The pilot's inputs go to the module state for the next instance.
+void ArvexMFD::SaveParameters() {
+  SavedParameters& saved = moduleState.savedParameters;
+  // 1. Target, altitudes, position and mode.
+  saved.tgtLatSet = tgtLatSet;
+  saved.tgtLngSet = tgtLngSet;
+  saved.securityAlt = securityAlt;
+  saved.ownLatDeg = ownLatDeg;
+  saved.ownLngDeg = ownLngDeg;
+  saved.tgtLatDeg = tgtLatDeg;
+  saved.tgtLngDeg = tgtLngDeg;
+  saved.flightMode = flightMode;
+  saved.altAboveTarget = altAboveTarget;
+  // 2. The count of the mode in use; the other mode's values stay as saved
+  // earlier.
+  if (flightMode == 0) {
+    saved.dvRemaining = dvRemaining;
+  } else if (flightMode == 1) {
+    saved.flightPage = flightPage;
+    saved.dvToGo = dvToGo;
+  }
+  // 3. The engine choice, whatever the mode.
+  saved.useMainEngine = useMainEngine;
+  moduleState.savedValid = true;
+}
+
+// The previous instance's inputs come back. Radians are derived again from
+// the degrees that were saved.
+void ArvexMFD::RestoreParameters() {
+  const SavedParameters& saved = moduleState.savedParameters;
+  // 1. A base chosen by name comes back as its coordinates.
+  targetBase = nullptr;
+  // 2.
+  tgtLatSet = saved.tgtLatSet;
+  tgtLngSet = saved.tgtLngSet;
+  securityAlt = saved.securityAlt;
+  altAboveTarget = saved.altAboveTarget;
+  dvRemaining = saved.dvRemaining;
+  // 3.
+  ownLatDeg = saved.ownLatDeg;
+  ownLat = ownLatDeg / kDegPerRad;
+  ownLngDeg = saved.ownLngDeg;
+  ownLng = ownLngDeg / kDegPerRad;
+  tgtLatDeg = saved.tgtLatDeg;
+  tgtLat = tgtLatDeg / kDegPerRad;
+  tgtLngDeg = saved.tgtLngDeg;
+  tgtLng = tgtLngDeg / kDegPerRad;
+  // 4. The mode is restored as it was, not compared with ground contact.
+  flightMode = saved.flightMode;
+  // 5. In flight the page comes back, and the solution is found again; the
+  // validity is the solver's own answer, so that no solution is claimed that
+  // was not found.
+  if (flightMode == 1) {
+    flightPage = saved.flightPage;
+    if (tgtLatSet && tgtLngSet) flightSolValid = SolveInFlight();
+    dvToGo = saved.dvToGo;
+  }
+  // 6.
+  useMainEngine = saved.useMainEngine;
+}
+
+// First-time target, altitudes and vessel position, for an instance that
+// restores nothing.
+void ArvexMFD::InitTargetAndPosition() {
+  if (moduleState.savedValid) return;
+  // 1. No target, default altitudes.
+  tgtLatSet = false;
+  tgtLngSet = false;
+  targetBase = nullptr;
+  ownLatDeg = ownLngDeg = tgtLatDeg = tgtLngDeg = 0;
+  tgtLat = ownLat = tgtLng = ownLng = 0;
+  securityAlt = kDefaultSecurityAlt;
+  altAboveTarget = kDefaultAltAboveTarget;
+  // 2.
+  relPos = kZero;
+  prevRelVel = kZero;
+  // 3. The point under the vessel, on the ground or not; the radius is not
+  // kept.
+  double radius = 0;
+  moduleState.focusVessel->GetEquPos(ownLng, ownLat, radius);
+  ownLatDeg = ownLat * kDegPerRad;
+  ownLngDeg = ownLng * kDegPerRad;
+}
+
+// Clears the solution, the pitch controller and the solver state, and the
+// parameters kept for the next instance.
+void ArvexMFD::ResetSolution() {
+  // 1.
+  heading = launchAngle = launchSpeed = dvRemaining = vTan = apoAltitude = 0;
+  reqVel = kZero;
+  pitchIntegral = lastPitchCmd = prevPitchCmd = 0;
+  // 2.
+  groundSolValid = false;
+  launchPitchSet = false;
+  solverStarted = false;
+  flightSolValid = false;
+  searchDir = +1;
+  // 3. The saved parameters go back to their defaults; the saved mode, page,
+  // dvToGo and engine are kept.
+  moduleState.savedValid = false;
+  SavedParameters& saved = moduleState.savedParameters;
+  saved.tgtLatSet = false;
+  saved.tgtLngSet = false;
+  saved.securityAlt = kDefaultSecurityAlt;
+  saved.altAboveTarget = kDefaultAltAboveTarget;
+  saved.ownLatDeg = saved.ownLngDeg = saved.tgtLatDeg = saved.tgtLngDeg = 0;
+  saved.dvRemaining = 0;
+  // 4.
+  moduleState.hooksEnabled = true;
+}
+
+// The planning parameters go back to their defaults; the vessel position and
+// the solution values stay.
+void ArvexMFD::ResetParameters() {
+  // 1.
+  securityAlt = kDefaultSecurityAlt;
+  altAboveTarget = kDefaultAltAboveTarget;
+  targetBase = nullptr;
+  tgtLatSet = false;
+  tgtLngSet = false;
+  tgtLatDeg = tgtLngDeg = tgtLat = tgtLng = 0;
+  // 2.
+  flightSolValid = false;
+  groundSolValid = false;
+  pitchIntegral = lastPitchCmd = prevPitchCmd = 0;
+  // 3.
+  moduleState.hooksEnabled = true;
+}
+
+// Reads the mode, the position and the body afresh from the focus vessel,
+// then starts from defaults. The engine flags are left alone: a focus change
+// sets them before, the reset key keeps them.
+void ArvexMFD::ResetFromVessel() {
+  // 1.
+  moduleState.hooksEnabled = false;
+  VESSEL* focus = moduleState.focusVessel;
+  // 2. Only a grounded vessel's position is a launch point.
+  if (focus->GroundContact()) {
+    double radius = 0;
+    focus->GetEquPos(ownLng, ownLat, radius);
+    flightMode = 0;
+    ownLatDeg = ownLat * kDegPerRad;
+    ownLngDeg = ownLng * kDegPerRad;
+  } else {
+    flightMode = 1;
+  }
+  // 3. As at construction.
+  refBody = focus->GetSurfaceRef();
+  bodyMass = oapiGetMass(refBody);
+  bodyRadius = oapiGetSize(refBody);
+  surfaceGravity = kGravConst * bodyMass / (bodyRadius * bodyRadius);
+  // 4.
+  ResetParameters();
+  ResetSolution();
+  // 5.
+  moduleState.hooksEnabled = true;
+}
+
+// English unless "LANGUAGE" in the configuration file holds a non-zero
+// integer. A missing file, an absent item or one the host's reader cannot
+// read as an integer all give English.
+bool ArvexMFD::ReadLanguage() {
+  int value = 0;
+  FILEHANDLE file = oapiOpenFile(kConfigFile, FILE_IN, CONFIG);
+  if (file != nullptr) {
+    int read = 0;
+    if (oapiReadItem_int(file, "LANGUAGE", read)) value = read;
+    oapiCloseFile(file, FILE_IN);
+  }
+  return value == 0;
+}
+
+// A target is complete when a base was chosen or both coordinates are there.
+bool ArvexMFD::TargetComplete() const { return targetBase != nullptr || (tgtLatSet && tgtLngSet); }

@@ -1,0 +1,152 @@
+// Lobarc Launch: the library's face to the host. The entry points that the
+// host finds by name, the registration of the display mode, the message
+// procedure that builds display instances, the focus hook and the gate of
+// the per-step hook.
+#include <new>
+
+#include "ArvexMFD.h"
+
+// The one copy of the module-level state: static storage, so all of it is
+// zero (false, null) when the library is loaded.
+ModuleState moduleState;
+
+namespace {
+
+// The mode's name and selection key: 0x21 is F in the host's key numbering
+// (PC keyboard scan codes).
+const char* const kModeName = "Lobarc Launch";
+constexpr DWORD kModeKey = 0x21;
+
+// The build date whose Date2Int is the module's version.
+const char* const kBuildDate = "Apr 25 2006";
+
+// modeId is whatever the host returned, so it cannot tell by itself whether
+// the mode is still registered. ExitModule may run twice (the host calls it,
+// then the library detach calls it again through exitHook); this flag keeps
+// the second run from withdrawing a mode that is no longer ours.
+bool modeRegistered = false;
+
+// Message procedure of the mode; the host calls it for the mode's display
+// events. The result carries an instance address, so it is pointer sized: an
+// int would cut the address on a 64-bit host.
+OAPI_MSGTYPE MsgProc(UINT msg, UINT /*mfd*/, WPARAM wparam, LPARAM lparam) {
+  if (msg != OAPI_MSG_MFD_OPENED) return 0;
+  // The display size comes packed: width in the low 16 bits, height in the
+  // high 16 bits of the first parameter.
+  const DWORD width = LOWORD(wparam);
+  const DWORD height = HIWORD(wparam);
+  VESSEL* vessel = reinterpret_cast<VESSEL*>(lparam);
+  // The host owns the instance from here on. No exceptions in the module: a
+  // failed allocation opens no display.
+  ArvexMFD* instance = new (std::nothrow) ArvexMFD(width, height, vessel);
+  return reinterpret_cast<OAPI_MSGTYPE>(instance);
+}
+
+// The exit function is looked up by name, as Orbiter's glue does; older
+// modules name it opcDLLExit.
+void (*FindExitHook(HINSTANCE hModule))(HINSTANCE) {
+  FARPROC exitFunction = GetProcAddress(hModule, "ExitModule");
+  if (exitFunction == nullptr) exitFunction = GetProcAddress(hModule, "opcDLLExit");
+  return reinterpret_cast<void (*)(HINSTANCE)>(exitFunction);
+}
+
+}  // namespace
+
+// Library entry: the platform calls it at attach and detach.
+DLLCLBK BOOL WINAPI DllMain(HINSTANCE hModule, DWORD reason, LPVOID /*reserved*/) {
+  switch (reason) {
+    case DLL_PROCESS_ATTACH:
+      InitLib(hModule);
+      moduleState.exitHook = FindExitHook(hModule);
+      break;
+    case DLL_PROCESS_DETACH:
+      // ExitModule is safe to run again if the host already called it.
+      if (moduleState.exitHook != nullptr) moduleState.exitHook(hModule);
+      break;
+    default:
+      break;
+  }
+  return TRUE;
+}
+
+// Called by the host once, after it has loaded the library.
+DLLCLBK void InitModule(HINSTANCE /*hModule*/) {
+  // 1. Register the mode; its identifier is taken as it comes.
+  MFDMODESPEC spec;
+  spec.name = kModeName;
+  spec.key = kModeKey;
+  spec.msgproc = MsgProc;
+  moduleState.modeId = oapiRegisterMFDMode(spec);
+  modeRegistered = true;
+  // 2. No instance has left its parameters yet.
+  moduleState.savedValid = false;
+  // 3.-4. The ring pens of the direction indicator live as long as the
+  // module. A pen still held from an earlier InitModule is kept, not leaked.
+  if (moduleState.greenPen == nullptr)
+    moduleState.greenPen = CreatePen(PS_SOLID, 1, RGB(0, 255, 0));
+  if (moduleState.whitePen == nullptr) {
+    moduleState.whitePen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
+  }
+}
+
+// Called by the host before it unloads the library, and again by the
+// library detach through exitHook: each step happens once, a second run finds
+// nothing left to do.
+DLLCLBK void ExitModule(HINSTANCE /*hModule*/) {
+  // 1. Both pens belong to the module; delete each once.
+  if (moduleState.greenPen != nullptr) {
+    DeleteObject(moduleState.greenPen);
+    moduleState.greenPen = nullptr;
+  }
+  if (moduleState.whitePen != nullptr) {
+    DeleteObject(moduleState.whitePen);
+    moduleState.whitePen = nullptr;
+  }
+  // 2. Withdraw the mode; its result is not used.
+  if (modeRegistered) {
+    oapiUnregisterMFDMode(moduleState.modeId);
+    modeRegistered = false;
+  }
+}
+
+// Called by the host to learn the module's version. Date2Int runs until it
+// gives a non-zero value, which is then kept.
+DLLCLBK int GetModuleVersion() {
+  if (moduleState.moduleVersion == 0) moduleState.moduleVersion = Date2Int(kBuildDate);
+  return moduleState.moduleVersion;
+}
+
+// Called by the host when the pilot switches to another vessel.
+DLLCLBK void opcFocusChanged(OBJHANDLE hGainsFocus, OBJHANDLE hLosesFocus) {
+  // 1. Every vessel query goes to the new focus vessel from now on.
+  moduleState.focusVessel = oapiGetVesselInterface(hGainsFocus);
+  // 2.-3. Nothing more at the first focus of a session, or while no display
+  // in the mode is being served. A focus on no vessel at all leaves the open
+  // display as it is rather than querying nothing.
+  if (hLosesFocus == nullptr) return;
+  ArvexMFD* instance = moduleState.activeInstance;
+  if (instance == nullptr || moduleState.focusVessel == nullptr) return;
+  VESSEL* vessel = moduleState.focusVessel;
+  // 4. The in-flight solver starts over on the new vessel.
+  instance->solverStarted = false;
+  instance->searchDir = +1;
+  // 5.-6. The engines of the new vessel; the main engine is chosen whenever
+  // there is one.
+  instance->hasMain = vessel->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
+  instance->useMainEngine = instance->hasMain;
+  instance->hasHover = vessel->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
+  // 7. The pre-burn pitch proposal is made again for the new vessel.
+  instance->launchPitchSet = false;
+  // 8.-10. The target, the altitudes and the solution belong to the old
+  // vessel: start from defaults on the new one, on page 1/2.
+  instance->ResetFromVessel();
+  instance->ResetSolution();
+  instance->flightPage = 0;
+}
+
+// Called by the host after every time step. The gate: work only on a
+// completely built instance.
+DLLCLBK void opcPostStep(double /*simt*/, double simdt, double /*mjd*/) {
+  if (!moduleState.hooksEnabled || moduleState.activeInstance == nullptr) return;
+  moduleState.activeInstance->PostStep(simdt);
+}

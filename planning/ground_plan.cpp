@@ -1,0 +1,216 @@
+// Lobarc Launch: the ground launch plan. One ballistic ellipse about the
+// body's centre through the launch point and the target, its apoapsis above
+// the middle of the great-circle arc and never below the security altitude;
+// the heading, launch angle and launch velocity that fly it; and the one
+// entry, RecomputePlan, that every change of plan goes through.
+//
+// Angles are radians inside the computations; the stored heading and launch
+// angle are degrees with the module's factor kDegPerRad.
+#include <cmath>
+
+#include "ArvexMFD.h"
+#include "vector_ops.h"
+
+namespace {
+
+// pi/2 as the heading computation writes it (the shorter value) and as the
+// launch-velocity turns write it (the longer value); 2 pi for wrapping.
+constexpr double kHalfPiHeading = 1.57079633;
+constexpr double kHalfPiTurns = 1.570796326794895;
+constexpr double kTwoPi = 6.28318530717958;
+
+// Margin on the launch speed: the plan asks for 2 % more than the ellipse.
+constexpr double kLaunchSpeedMargin = 1.02;
+
+// Turn about y by t: (x, y, z) -> (x cos t - z sin t, y, x sin t + z cos t).
+VECTOR3 TurnAboutY(const VECTOR3& v, double t) {
+  const double c = std::cos(t), s = std::sin(t);
+  return _V(v.x * c - v.z * s, v.y, v.x * s + v.z * c);
+}
+
+// Turn about x by t: (x, y, z) -> (x, y cos t + z sin t, -y sin t + z cos t).
+VECTOR3 TurnAboutX(const VECTOR3& v, double t) {
+  const double c = std::cos(t), s = std::sin(t);
+  return _V(v.x, v.y * c + v.z * s, -v.y * s + v.z * c);
+}
+
+// Longitude difference to - from wrapped into (-pi, pi], so that a hop
+// across the +-180 deg meridian is seen going the short way round.
+double WrappedLngDiff(double from, double to) {
+  double d = std::remainder(to - from, kTwoPi);  // [-pi, pi]
+  if (d <= -kTwoPi * 0.5) d += kTwoPi;
+  return d;
+}
+
+// Initial course [rad] from north through east, from its two spherical
+// components. Used where the law-of-cosines form has no value; 0 when even
+// this has none (both points on one pole, or the same point), where every
+// direction is as good as any other.
+double InitialCourse(double lat1, double lng1, double lat2, double lng2) {
+  const double dLng = lng2 - lng1;
+  const double east = std::sin(dLng) * std::cos(lat2);
+  const double north =
+      std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dLng);
+  if (!std::isfinite(east) || !std::isfinite(north) || (east == 0 && north == 0)) return 0;
+  double course = std::atan2(east, north);  // (-pi, pi]
+  if (course < 0) course += kTwoPi;
+  return course;
+}
+
+}  // namespace
+
+// The one entry to a new plan: run by the constructor with restored
+// parameters, by the target and security altitude entries and by the mode
+// switch.
+void ArvexMFD::RecomputePlan() {
+  // 1. A target exactly on the vessel's own position has no plan; the
+  // comparison is of the degree values as entered, without tolerance.
+  if (tgtLatDeg == ownLatDeg && tgtLngDeg == ownLngDeg) {
+    ResetSolution();
+    return;
+  }
+  // 2. Without a complete target the target fields hold no place the pilot
+  // chose: a plan toward them would be a wrong result. Mark both solutions
+  // invalid and leave the rest as it is.
+  if (!TargetComplete()) {
+    groundSolValid = false;
+    flightSolValid = false;
+    return;
+  }
+  if (flightMode == 0) {
+    // 3. Grounded: the launch plan, and a fresh pre-burn pitch proposal for it.
+    launchPitchSet = false;
+    ComputeGroundSolution();
+    groundSolValid = ComputeHeading();
+    launchVelocity = ComputeLaunchVelocity();
+  } else if (flightMode == 1) {
+    // 4. In flight: the solver starts its search over.
+    solverStarted = false;
+    searchDir = +1;
+    flightSolValid = SolveInFlight();
+  }
+}
+
+// The ellipse of the plan and the numbers the pilot flies it by.
+void ArvexMFD::ComputeGroundSolution() {
+  const double R = bodyRadius;       // [m]
+  const double hs = securityAlt;     // [m]
+  const double g0 = surfaceGravity;  // [m/s^2]
+
+  // 1. Half the great-circle angle by the haversine form, which keeps its
+  // precision for close points.
+  const double s1 = std::sin((tgtLat - ownLat) * 0.5);
+  const double s2 = std::sin((tgtLng - ownLng) * 0.5);
+  const double alpha =
+      std::asin(std::sqrt(s1 * s1 + std::cos(tgtLat) * std::cos(ownLat) * s2 * s2));
+
+  // 2. The natural ellipse: both points at radius R, alpha either side of
+  // the apoapsis.
+  double e = 1 - std::sin(alpha);
+  double a = R * (1 - e * std::cos(alpha)) / (1 - e * e);
+  const double h = (1 + e) * a - R;
+
+  // 3. The security floor. A natural apoapsis that cannot be computed (not
+  // a number, for points a hair apart) also takes the security ellipse,
+  // whose apoapsis lies exactly hs up.
+  if (h >= hs) {
+    apoAltitude = h;
+  } else {
+    apoAltitude = hs;
+    const double c = R * (1 - std::cos(alpha));
+    e = hs / (c + hs);
+    a = (c + hs) * (R + hs) / (c + 2 * hs);
+  }
+
+  // 4. Speed at apoapsis, where it is horizontal.
+  vTan = std::sqrt(kGravConst * bodyMass * (1 - e) / (a * (1 + e)));
+
+  // 5. The launch speed that still leaves vTan after climbing apoAltitude
+  // against constant surface gravity, plus the margin.
+  launchSpeed = std::sqrt(2 * (0.5 * vTan * vTan + g0 * apoAltitude)) * kLaunchSpeedMargin;
+  dvRemaining = launchSpeed;
+
+  // 6. The elevation of the launch velocity: the flight-path angle of the
+  // ellipse at the launch point.
+  if (a < R) {
+    // The module's long-standing form, which equals the flight-path angle
+    // while a < R.
+    const double k = 1 - e * e;
+    const double A1 = std::atan(-std::sqrt(k / (e * e * a * a / ((R - a) * (R - a)) - 1)));
+    const double A2 = std::atan((k * a - R) / std::sqrt(k * (e * e * a * a - (a - R) * (a - R))));
+    launchAngle = std::fabs((A1 - A2) * kDegPerRad);
+  } else {
+    // For a >= R that form no longer gives the flight-path angle (a near
+    // antipodal hop, or a high security altitude); the conic's own one does.
+    launchAngle = std::atan(e * std::sin(alpha) / (1 - e * std::cos(alpha))) * kDegPerRad;
+  }
+}
+
+// The launch azimuth from north through east [deg]. Always true: a heading is
+// always produced.
+bool ArvexMFD::ComputeHeading() {
+  // 1. The central angle, by the spherical law of cosines.
+  const double d = std::acos(std::sin(ownLat) * std::sin(tgtLat) +
+                             std::cos(ownLng - tgtLng) * std::cos(ownLat) * std::cos(tgtLat));
+
+  // 2. The cosine of the initial course, clamped against rounding. It has no
+  // value (not a number) when d does, or when both its numerator and sin d
+  // are 0.
+  double q = (std::cos(kHalfPiHeading - tgtLat) - std::cos(kHalfPiHeading - ownLat) * std::cos(d)) /
+             (std::sin(kHalfPiHeading - ownLat) * std::sin(d));
+  if (q > 1) {
+    q = 1;
+  } else if (q < -1) {
+    q = -1;
+  }
+
+  // 3. Exactly on the same meridian: due north, due south, or (same point)
+  // north.
+  if (ownLng == tgtLng) {
+    heading = (ownLat > tgtLat) ? 180 : 0;
+    return true;
+  }
+  // Where q has no value, the course from its spherical components (0 if
+  // even those have none), so the heading is always a finite number.
+  if (std::isnan(q)) {
+    heading = InitialCourse(ownLat, ownLng, tgtLat, tgtLng) * kDegPerRad;
+    return true;
+  }
+  // Otherwise east or west by the sign of the longitude difference taken the
+  // short way round.
+  const double course = std::acos(q) * kDegPerRad;
+  heading = (WrappedLngDiff(ownLng, tgtLng) >= 0) ? course : 360 - course;
+  return true;
+}
+
+// The planned launch velocity [m/s], global frame: launchSpeed along the
+// direction launchAngle above the local horizon, heading from north.
+VECTOR3 ArvexMFD::ComputeLaunchVelocity() {
+  // 1.
+  const double gamma = launchAngle / kDegPerRad;
+  const double psi = heading / kDegPerRad;
+  // 2. Components along up, north and east.
+  const VECTOR3 local =
+      _V(std::sin(gamma), std::cos(psi) * std::cos(gamma), std::sin(psi) * std::cos(gamma));
+  // 3. Into the body-fixed frame at the launch point: the result is
+  // sin g up + cos g cos psi north + cos g sin psi east.
+  VECTOR3 b = TurnAboutY(local, -kHalfPiTurns);
+  b = TurnAboutX(b, -ownLat);
+  b = TurnAboutY(b, ownLng + kHalfPiTurns);
+  // 4. Into the global frame, at the body's rotation of this moment.
+  return PlanetToGlobal(b) * launchSpeed;
+}
+
+// A body-fixed vector of refBody in the global frame, at the body's current
+// rotation.
+VECTOR3 ArvexMFD::PlanetToGlobal(const VECTOR3& v) {
+  // 1. Identity until the host fills it, so a host that fills nothing turns
+  // nothing.
+  MATRIX3 m = {{1, 0, 0, 0, 1, 0, 0, 0, 1}};
+  oapiGetPlanetObliquityMatrix(refBody, &m);
+  const double r = oapiGetPlanetCurrentRotation(refBody);
+  // 2. The body's rotation about its axis.
+  const VECTOR3 u = TurnAboutY(v, r);
+  // 3. Then its tilt.
+  return mul(m, u);
+}
