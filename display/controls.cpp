@@ -1,9 +1,235 @@
-// Placeholder until the buttons, keys and dialogs land.
-#include "ArvexMFD.h"
+// The pilot's input: twelve buttons, the keys behind them, and the five input
+// dialogs through which the target and the two altitudes are entered.
+#include <cstdint>
 
-bool ArvexMFD::ConsumeKeyBuffered(DWORD) { return false; }
-bool ArvexMFD::ConsumeButton(int, int) { return false; }
-char* ArvexMFD::ButtonLabel(int) { return nullptr; }
-int ArvexMFD::ButtonMenu(const MFDBUTTONMENU**) const { return 12; }
-void ArvexMFD::OpenDialog(const char*, KeyFunc) {}
-void ReleaseDialogTickets(ArvexMFD*) {}
+#include "ArvexMFD.h"
+#include "texts.h"
+
+namespace {
+
+constexpr int kButtonCount = 12;
+
+// Key codes (PC keyboard scan codes) of the keys the display consumes.
+constexpr DWORD kKeyW = 17;  // blank buttons: not consumed
+constexpr DWORD kKeyE = 18;  // engine
+constexpr DWORD kKeyR = 19;  // reset
+constexpr DWORD kKeyT = 20;  // target base
+constexpr DWORD kKeyP = 25;  // page
+constexpr DWORD kKeyS = 31;  // switch mode
+constexpr DWORD kKeyL = 38;  // latitude
+constexpr DWORD kKeyZ = 44;  // security altitude
+constexpr DWORD kKeyB = 48;  // altitude above target
+constexpr DWORD kKeyN = 49;  // longitude
+
+// The key each button stands for, in button order.
+constexpr DWORD buttonKeys[kButtonCount] = {kKeyT, kKeyL, kKeyN, kKeyZ, kKeyB, kKeyR,
+                                            kKeyS, kKeyW, kKeyE, kKeyW, kKeyW, kKeyP};
+
+// Labels are the same in both languages; blank buttons carry one space.
+const char* const kButtonLabels[kButtonCount] = {"TGT", "LAT", "LON", "ALT", "ABV", "RST",
+                                                 "SWT", " ",   "ENG", " ",   " ",   "PG"};
+
+const MFDBUTTONMENU kMenuEnglish[kButtonCount] = {
+    {"Target", nullptr, 'T'},
+    {"Latitude", nullptr, 'L'},
+    {"Longitude", nullptr, 'N'},
+    {"Security alt", nullptr, 'Z'},
+    {"Alt above target", nullptr, 'B'},
+    {"Reset", nullptr, 'R'},
+    {"Switch", nullptr, 'S'},
+    {"", nullptr, 'W'},
+    {"Choose engine", nullptr, 'E'},
+    {"", nullptr, 'W'},
+    {"", nullptr, 'W'},
+    {"Page", nullptr, 'P'},
+};
+
+const MFDBUTTONMENU kMenuFrench[kButtonCount] = {
+    {"Cible", nullptr, 'T'},
+    {"Latitude", nullptr, 'L'},
+    {"Longitude", nullptr, 'N'},
+    {"Alt de s\xE9"
+     "curit\xE9",
+     nullptr, 'Z'},
+    {"Alt de survol", nullptr, 'B'},
+    {"Reset", nullptr, 'R'},
+    {"Switch", nullptr, 'S'},
+    {"", nullptr, 'W'},
+    {"Choix du moteur", nullptr, 'E'},
+    {"", nullptr, 'W'},
+    {"", nullptr, 'W'},
+    {"Page", nullptr, 'P'},
+};
+
+// --- Dialog tickets ------------------------------------------------------
+// The host keeps an input box open for as long as the pilot likes, and may
+// destroy the display that opened it meanwhile. So a dialog's user data is
+// not the instance but a ticket: the slot index and the slot's generation
+// packed into the pointer-sized value. A callback reaches an instance only
+// through a slot whose generation still matches and whose instance is set;
+// the destructor clears its slots, and an accepted answer frees its slot.
+
+constexpr unsigned kSlotBits = 6;  // 2^6 > kMaxDialogTickets
+static_assert((1 << kSlotBits) > kMaxDialogTickets);
+
+// Never zero: slot 0 of generation 0 still gives 1.
+void* EncodeTicket(int slot, unsigned generation) {
+  const std::uintptr_t value = (static_cast<std::uintptr_t>(generation) << kSlotBits) |
+                               static_cast<std::uintptr_t>(slot + 1);
+  return reinterpret_cast<void*>(value);
+}
+
+// The slot that a dialog's user data names, or -1 when it names no live
+// ticket (freed, reused or never issued).
+int FindTicket(void* usrdata) {
+  const std::uintptr_t value = reinterpret_cast<std::uintptr_t>(usrdata);
+  const int slot = static_cast<int>(value & ((std::uintptr_t{1} << kSlotBits) - 1)) - 1;
+  if (slot < 0 || slot >= kMaxDialogTickets) return -1;
+  const DialogTicket& ticket = moduleState.dialogTickets[slot];
+  // Compare whole encodings, so a pointer too narrow for the generation
+  // still matches only its own ticket.
+  if (ticket.instance == nullptr || EncodeTicket(slot, ticket.generation) != usrdata) return -1;
+  return slot;
+}
+
+// Takes a free slot, or the oldest busy one when all are taken (a dialog
+// that the pilot dismissed never answers, so its slot would stay busy). Each
+// issue gets a generation above every other slot's, which also orders the
+// slots by age.
+int IssueTicket(ArvexMFD* instance) {
+  int freeSlot = -1;
+  int oldestSlot = 0;
+  unsigned newest = 0;
+  for (int i = 0; i < kMaxDialogTickets; ++i) {
+    const DialogTicket& t = moduleState.dialogTickets[i];
+    if (t.generation > newest) newest = t.generation;
+    if (freeSlot < 0 && t.instance == nullptr) freeSlot = i;
+    if (t.generation < moduleState.dialogTickets[oldestSlot].generation) oldestSlot = i;
+  }
+  const int slot = freeSlot >= 0 ? freeSlot : oldestSlot;
+  moduleState.dialogTickets[slot].instance = instance;
+  moduleState.dialogTickets[slot].generation = newest + 1;
+  return slot;
+}
+
+// Runs one handler of the instance that opened the dialog. A dialog whose
+// instance is gone is closed (accepted) without effect: no answer could
+// ever reach it, and the pilot should not be left with a box that refuses
+// everything.
+bool Answer(char* text, void* usrdata, bool (ArvexMFD::*handler)(const char*)) {
+  if (text == nullptr) return false;
+  const int slot = FindTicket(usrdata);
+  if (slot < 0) return true;
+  ArvexMFD* instance = moduleState.dialogTickets[slot].instance;
+  if (!(instance->*handler)(text)) return false;
+  moduleState.dialogTickets[slot].instance = nullptr;
+  return true;
+}
+
+// --- The five dialog callbacks: called by the host with the typed text.
+bool TargetInput(void*, char* text, void* usrdata) {
+  return Answer(text, usrdata, &ArvexMFD::SetTargetByName);
+}
+bool LatitudeInput(void*, char* text, void* usrdata) {
+  return Answer(text, usrdata, &ArvexMFD::SetTargetLatitude);
+}
+bool LongitudeInput(void*, char* text, void* usrdata) {
+  return Answer(text, usrdata, &ArvexMFD::SetTargetLongitude);
+}
+bool SecurityAltInput(void*, char* text, void* usrdata) {
+  return Answer(text, usrdata, &ArvexMFD::SetSecurityAltitude);
+}
+bool AltAboveTargetInput(void*, char* text, void* usrdata) {
+  return Answer(text, usrdata, &ArvexMFD::SetAltitudeAboveTarget);
+}
+
+}  // namespace
+
+void ReleaseDialogTickets(ArvexMFD* instance) {
+  if (instance == nullptr) return;
+  for (DialogTicket& ticket : moduleState.dialogTickets) {
+    if (ticket.instance == instance) ticket.instance = nullptr;
+  }
+}
+
+void ArvexMFD::OpenDialog(const char* title, KeyFunc callback) {
+  const int slot = IssueTicket(this);
+  // No initial text, 20 characters visible.
+  oapiOpenInputBox(title, callback, nullptr, 20,
+                   EncodeTicket(slot, moduleState.dialogTickets[slot].generation));
+}
+
+// Called by the host for the label of each of the twelve buttons.
+char* ArvexMFD::ButtonLabel(int bt) {
+  if (bt < 0 || bt >= kButtonCount) return nullptr;
+  // The host's signature is not const-correct; it only reads the label.
+  return const_cast<char*>(kButtonLabels[bt]);
+}
+
+// Called by the host for the button menu (the help page of the buttons).
+int ArvexMFD::ButtonMenu(const MFDBUTTONMENU** menu) const {
+  if (menu != nullptr) *menu = english ? kMenuEnglish : kMenuFrench;
+  return kButtonCount;
+}
+
+// Called by the host for a button press (bit 0 of event) or release.
+bool ArvexMFD::ConsumeButton(int bt, int event) {
+  if ((event & 1) == 0 || bt < 0 || bt >= kButtonCount) return false;
+  return ConsumeKeyBuffered(buttonKeys[bt]);
+}
+
+// Called by the host for a key pressed while the display has the focus.
+bool ArvexMFD::ConsumeKeyBuffered(DWORD key) {
+  const DisplayTexts& texts = TextsFor(english);
+  switch (key) {
+    case kKeyE:
+      // The pitch proposal belongs to the engine, so it is worked out again.
+      if (hasHover && hasMain) {
+        launchPitchSet = false;
+        useMainEngine = !useMainEngine;
+      }
+      return true;
+    case kKeyR:
+      moduleState.hooksEnabled = false;
+      ResetSolution();
+      ResetParameters();
+      ResetFromVessel();
+      moduleState.hooksEnabled = true;
+      return true;
+    case kKeyT:
+      OpenDialog(texts.targetPrompt, TargetInput);
+      return true;
+    case kKeyP:
+      // Page 2/2 needs a solution to show; going back needs nothing.
+      if (flightMode == 1) flightPage = (flightPage != 1 && flightSolValid) ? 1 : 0;
+      return true;
+    case kKeyS: {
+      // The mode follows the vessel: no free toggle.
+      const VESSEL* vessel = moduleState.focusVessel;
+      if (vessel != nullptr) {
+        const bool contact = vessel->GroundContact();
+        if (flightMode == 1 && contact) {
+          flightMode = 0;
+        } else if (flightMode == 0 && !contact) {
+          flightMode = 1;
+        }
+      }
+      RecomputePlan();
+      return true;
+    }
+    case kKeyL:
+      OpenDialog(texts.latitudePrompt, LatitudeInput);
+      return true;
+    case kKeyZ:
+      OpenDialog(texts.securityAltPrompt, SecurityAltInput);
+      return true;
+    case kKeyB:
+      if (flightMode == 1) OpenDialog(texts.altAboveTargetPrompt, AltAboveTargetInput);
+      return true;
+    case kKeyN:
+      OpenDialog(texts.longitudePrompt, LongitudeInput);
+      return true;
+    default:
+      return false;
+  }
+}

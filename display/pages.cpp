@@ -1,6 +1,247 @@
-// Placeholder until the display pages land.
-#include "ArvexMFD.h"
+// The three display pages: grounded (plan and burn count), in flight page 1/2
+// (position, target, parameters, delta-v to go) and page 2/2 (the burn
+// direction indicator with the delta-v to go below it).
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
 
-void ArvexMFD::Update(HDC) {}
-void ArvexMFD::DrawIndicator(HDC) {}
-void ArvexMFD::DrawRing(HDC, int, int, double) {}
+#include "ArvexMFD.h"
+#include "texts.h"
+
+namespace {
+
+constexpr COLORREF kGreen = 0x00FF00;   // left column: own position, parameters, engine
+constexpr COLORREF kYellow = 0x00FFFF;  // right column: the target
+constexpr COLORREF kTeal = 0x969600;    // the ground solution
+constexpr COLORREF kWhite = 0xFFFFFF;   // delta-v, pitch, MECO, page numbers
+
+constexpr int kLineBufferSize = 100;
+using LineBuffer = char[kLineBufferSize];
+
+// Formats one line into its buffer, never past the buffer's end whatever the
+// values, and draws it with the formatted length.
+void DrawLine(HDC hDC, int x, int y, LineBuffer& buffer, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int written = std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  if (written < 0) return;
+  const int length = written < kLineBufferSize ? written : kLineBufferSize - 1;
+  TextOutA(hDC, x, y, buffer, length);
+}
+
+// A fixed text, drawn through the same buffer as every other line.
+void DrawFixedText(HDC hDC, int x, int y, LineBuffer& buffer, const char* text) {
+  DrawLine(hDC, x, y, buffer, "%s", text);
+}
+
+// The host's name of a body or base, as much of it as the buffer holds.
+void DrawName(HDC hDC, int x, int y, LineBuffer& buffer, OBJHANDLE object) {
+  buffer[0] = '\0';
+  oapiGetObjectName(object, buffer, kLineBufferSize);
+  buffer[kLineBufferSize - 1] = '\0';
+  TextOutA(hDC, x, y, buffer, static_cast<int>(std::strlen(buffer)));
+}
+
+// A line showing one value; a value that is not a finite number is left out
+// rather than shown as "nan" or "inf".
+void DrawValue(HDC hDC, int x, int y, LineBuffer& buffer, const char* format, double value) {
+  if (std::isfinite(value)) DrawLine(hDC, x, y, buffer, format, value);
+}
+
+// The own position: stored while grounded (the plan starts there), read
+// afresh from the vessel in flight.
+bool OwnPositionDeg(const ArvexMFD& mfd, double& latDeg, double& lngDeg) {
+  if (mfd.flightMode != 1) {
+    latDeg = mfd.ownLatDeg;
+    lngDeg = mfd.ownLngDeg;
+    return true;
+  }
+  const VESSEL* vessel = moduleState.focusVessel;
+  if (vessel == nullptr) return false;
+  double lng = 0.0, lat = 0.0, radius = 0.0;  // [rad], [rad], [m]
+  vessel->GetEquPos(lng, lat, radius);
+  latDeg = lat * kDegPerRad;
+  lngDeg = lng * kDegPerRad;
+  return true;
+}
+
+// Rows 1 to 7, shared by the grounded page and page 1/2.
+void DrawCommonRows(ArvexMFD& mfd, HDC hDC, const DisplayTexts& texts, LineBuffer& left,
+                    LineBuffer& right) {
+  const int lh = mfd.lineHeight;
+  const int halfStep = static_cast<int>(1.5 * lh);
+  const int xl = mfd.marginX;
+  const int xr = mfd.column2X;
+  // Page 2/2 leaves centred alignment on the surface, and a host may keep it
+  // until the next redraw; these columns start at their x.
+  SetTextAlign(hDC, TA_LEFT | TA_TOP);
+
+  // 1. Headers.
+  mfd.cursorY += 3 * lh;
+  SetTextColor(hDC, kGreen);
+  DrawFixedText(hDC, xl, mfd.cursorY, left, kPositionHeader);
+  SetTextColor(hDC, kYellow);
+  DrawFixedText(hDC, xr, mfd.cursorY, right, texts.targetHeader);
+
+  // 2. Body, and the base if one is chosen.
+  mfd.cursorY += halfStep;
+  SetTextColor(hDC, kGreen);
+  DrawName(hDC, xl, mfd.cursorY, left, mfd.refBody);
+  SetTextColor(hDC, kYellow);
+  DrawName(hDC, xr, mfd.cursorY, right, mfd.targetBase != nullptr ? mfd.targetBase : mfd.refBody);
+
+  // 3.-4. Own and target coordinates. An incomplete target shows which
+  // coordinate is present under "No Target".
+  double ownLatDeg = 0.0, ownLngDeg = 0.0;
+  const bool ownKnown = OwnPositionDeg(mfd, ownLatDeg, ownLngDeg);
+  const bool bothCoordinates = mfd.targetBase != nullptr || (mfd.tgtLatSet && mfd.tgtLngSet);
+
+  mfd.cursorY += halfStep;
+  SetTextColor(hDC, kGreen);
+  if (ownKnown) DrawValue(hDC, xl, mfd.cursorY, left, kLatFormat, ownLatDeg);
+  SetTextColor(hDC, kYellow);
+  if (bothCoordinates) {
+    DrawValue(hDC, xr, mfd.cursorY, right, kLatFormat, mfd.tgtLatDeg);
+  } else {
+    DrawFixedText(hDC, xr, mfd.cursorY, right, texts.noTarget);
+  }
+
+  mfd.cursorY += halfStep;
+  SetTextColor(hDC, kGreen);
+  if (ownKnown) DrawValue(hDC, xl, mfd.cursorY, left, kLngFormat, ownLngDeg);
+  SetTextColor(hDC, kYellow);
+  if (bothCoordinates) {
+    DrawValue(hDC, xr, mfd.cursorY, right, kLngFormat, mfd.tgtLngDeg);
+  } else if (mfd.tgtLatSet) {
+    DrawValue(hDC, xr, mfd.cursorY, right, kLatFormat, mfd.tgtLatDeg);
+  } else if (mfd.tgtLngSet) {
+    DrawValue(hDC, xr, mfd.cursorY, right, kLngFormat, mfd.tgtLngDeg);
+  }
+
+  // 5.-7. Parameters and engine.
+  SetTextColor(hDC, kGreen);
+  mfd.cursorY += 3 * lh;
+  DrawValue(hDC, xl, mfd.cursorY, left, texts.securityAltFormat, mfd.securityAlt / 1000.0);
+  if (mfd.flightMode == 1) {
+    mfd.cursorY += 2 * lh;
+    DrawValue(hDC, xl, mfd.cursorY, left, texts.altAboveTargetFormat, mfd.altAboveTarget / 1000.0);
+  }
+  mfd.cursorY += 2 * lh;
+  DrawFixedText(hDC, xl, mfd.cursorY, left,
+                mfd.useMainEngine ? texts.engineMain : texts.engineHover);
+}
+
+// Rows 8 to 13: the ground solution and the burn count down to MECO.
+void DrawGroundSolution(ArvexMFD& mfd, HDC hDC, const DisplayTexts& texts, LineBuffer& left) {
+  if (!mfd.groundSolValid) return;
+  const int lh = mfd.lineHeight;
+  const int xl = mfd.marginX;
+
+  SetTextColor(hDC, kTeal);
+  mfd.cursorY += 3 * lh;
+  DrawValue(hDC, xl, mfd.cursorY, left, texts.headingFormat, mfd.heading);
+  mfd.cursorY += 2 * lh;
+  if (std::isfinite(mfd.launchAngle) && std::isfinite(mfd.flightPathAngle)) {
+    DrawLine(hDC, xl, mfd.cursorY, left, texts.velocityVectorFormat, mfd.launchAngle,
+             mfd.flightPathAngle);
+  }
+  mfd.cursorY += 2 * lh;
+  DrawValue(hDC, xl, mfd.cursorY, left, kApoapsisFormat, mfd.apoAltitude / 1000.0);
+  mfd.cursorY += 2 * lh;
+  DrawValue(hDC, xl, mfd.cursorY, left, kVTanFormat, mfd.vTan);
+
+  SetTextColor(hDC, kWhite);
+  mfd.cursorY += 3 * lh;
+  // A count that is not a number says neither how much is left nor that the
+  // burn is over.
+  if (!std::isfinite(mfd.dvRemaining)) return;
+  DrawLine(hDC, xl, mfd.cursorY, left, kDeltaVFormat, mfd.dvRemaining);
+  if (mfd.dvRemaining > 0.0) {
+    mfd.cursorY += 2 * lh;
+    if (std::isfinite(mfd.pitchCmd) && std::isfinite(mfd.actualPitch)) {
+      DrawLine(hDC, xl, mfd.cursorY, left, kPitchFormat, mfd.pitchCmd, mfd.actualPitch);
+    }
+  } else {
+    mfd.cursorY += 3 * lh;
+    DrawFixedText(hDC, mfd.column2X - 10, mfd.cursorY, left, kMeco);
+  }
+}
+
+int PageNumberY(const ArvexMFD& mfd) { return static_cast<int>(mfd.height) - 2 * mfd.lineHeight; }
+
+// Page 1/2 below the common rows: the delta-v to go, centred, in white; the
+// surface's alignment and colour are given back afterwards.
+void DrawFirstPageFooter(ArvexMFD& mfd, HDC hDC, LineBuffer& right) {
+  const UINT savedAlign = GetTextAlign(hDC);
+  const COLORREF savedColor = GetTextColor(hDC);
+  SetTextAlign(hDC, TA_CENTER);
+  SetTextColor(hDC, kWhite);
+  if (mfd.flightSolValid) {
+    mfd.cursorY = static_cast<int>(mfd.height * 200u / 290u);
+    if (!std::isfinite(mfd.dvToGo)) {
+      // Neither a delta-v nor MECO can be claimed.
+    } else if (mfd.dvToGo > 0.0) {
+      DrawLine(hDC, mfd.column2X, mfd.cursorY, right, kDvFirstPageFormat, mfd.dvToGo);
+    } else {
+      DrawFixedText(hDC, mfd.column2X, mfd.cursorY, right, kMeco);
+    }
+    DrawFixedText(hDC, mfd.column2X, PageNumberY(mfd), right, kFirstPageNumber);
+  }
+  if (savedAlign != GDI_ERROR) SetTextAlign(hDC, savedAlign);
+  if (savedColor != CLR_INVALID) SetTextColor(hDC, savedColor);
+}
+
+// Page 2/2: the indicator, then the delta-v to go and the closing words,
+// centred in white (left set when the page ends).
+void DrawSecondPage(ArvexMFD& mfd, HDC hDC, const DisplayTexts& texts, LineBuffer& right) {
+  if (mfd.flightSolValid) {
+    mfd.DrawIndicator(hDC);
+    const int halfStep = static_cast<int>(1.5 * mfd.lineHeight);
+    mfd.cursorY = static_cast<int>(mfd.height * 230u / 290u);
+    SetTextAlign(hDC, TA_CENTER);
+    SetTextColor(hDC, kWhite);
+    if (!std::isfinite(mfd.dvToGo)) {
+      // Neither a delta-v nor MECO can be claimed.
+    } else if (mfd.dvToGo > 0.0) {
+      DrawLine(hDC, mfd.column2X, mfd.cursorY, right, kDvSecondPageFormat, mfd.dvToGo);
+      mfd.cursorY += halfStep;
+      DrawFixedText(hDC, mfd.column2X, mfd.cursorY, right, texts.closingWords);
+    } else {
+      mfd.cursorY += halfStep;
+      DrawFixedText(hDC, mfd.column2X, mfd.cursorY, right, kMeco);
+    }
+  }
+  DrawFixedText(hDC, mfd.column2X, PageNumberY(mfd), right, kSecondPageNumber);
+}
+
+}  // namespace
+
+// Called by the host at every refresh: draws the whole page afresh. Keeps
+// nothing but cursorY and frameMargin; the line buffers live on the stack.
+void ArvexMFD::Update(HDC hDC) {
+  // 1. Layout of this redraw, empty buffers.
+  cursorY = 0;
+  frameMargin = static_cast<int>(std::floor(0.03 * width));
+  LineBuffer left = {};
+  LineBuffer right = {};
+  const DisplayTexts& texts = TextsFor(english);
+
+  // 2. Title.
+  Title(hDC, flightMode == 1 ? texts.titleInFlight : texts.titleGrounded);
+
+  // 3. Page 2/2 has none of the common rows.
+  if (flightMode == 1 && flightPage == 1) {
+    DrawSecondPage(*this, hDC, texts, right);
+    return;
+  }
+
+  // 4.-6. Common rows, then the grounded plan or the delta-v to go.
+  DrawCommonRows(*this, hDC, texts, left, right);
+  if (flightMode == 1) {
+    DrawFirstPageFooter(*this, hDC, right);
+  } else {
+    DrawGroundSolution(*this, hDC, texts, left);
+  }
+}
