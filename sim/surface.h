@@ -1,6 +1,12 @@
 // A drawing surface with GDI's semantics for the calls a display module
 // makes. Every redraw leaves a display list that tests inspect; the list
-// renders to PNG and SVG through Cairo.
+// renders to PNG through Cairo and to SVG with real text elements (laid out
+// with Cairo's font metrics), so the SVG can be searched for its texts.
+//
+// Handles (HDC, pens) are opaque values that are never reused; a handle that
+// was never issued, or whose object is gone, makes every GDI call fail the
+// way GDI fails instead of touching freed memory. GDI calls are made on the
+// host's thread; the registries behind the handles are locked all the same.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +22,7 @@ struct DrawnText {
   int x = 0, y = 0;
   std::string bytes;  // Windows-1252, exactly as passed to TextOutA
   COLORREF color = 0;
-  UINT align = 0;     // alignment in force when drawn
+  UINT align = 0;      // alignment in force when drawn
   bool title = false;  // drawn by MFD::Title
 };
 struct DrawnSegment {
@@ -29,8 +35,12 @@ struct DrawnEllipse {
   bool filled = false;  // the surface's brush is hollow unless a brush is selected
 };
 
+// Near-black background of a rendered display.
+inline constexpr COLORREF kBackgroundColor = 0x00100C0A;  // RGB(10, 12, 16)
+
 class Surface {
  public:
+  // Throws std::invalid_argument unless 1 <= width, height <= 32767 [pixel].
   Surface(int width, int height);
   ~Surface();
   Surface(const Surface&) = delete;
@@ -49,14 +59,16 @@ class Surface {
   // First text whose bytes start with prefix, or null.
   const DrawnText* findText(const std::string& prefix) const;
 
-  // Renders the current display list as a cockpit display would look.
+  // Renders the current display list as a cockpit display would look. Throws
+  // std::runtime_error naming the file and the reason if it cannot be written
+  // (parent folders are not created).
   void renderPng(const std::filesystem::path& file) const;
   void renderSvg(const std::filesystem::path& file) const;
 
   // Used by the GDI functions.
   COLORREF textColor = 0x00FFFFFF;
   UINT textAlign = TA_LEFT | TA_TOP;
-  HGDIOBJ pen = nullptr;  // selected pen (null: the stock white pen)
+  HGDIOBJ pen = nullptr;  // selected pen: stockPen() from construction (null counts as it too)
   int curX = 0, curY = 0;
   void addText(DrawnText t) { texts_.push_back(std::move(t)); }
   void addSegment(DrawnSegment s) { segments_.push_back(s); }
@@ -71,8 +83,15 @@ class Surface {
 };
 
 // GDI bookkeeping across the process.
-int livePenCount();                     // pens created and not yet deleted
-COLORREF penColor(HGDIOBJ pen);         // CLR_INVALID for an unknown handle
+int livePenCount();              // pens created and not yet deleted
+COLORREF penColor(HGDIOBJ pen);  // CLR_INVALID for an unknown handle
+// The white pen every surface starts with. Valid for SelectObject, never
+// counted, and DeleteObject on it does nothing.
+HGDIOBJ stockPen();
+// True if pen is selected into any live surface (GDI then refuses to delete it).
+bool penInUse(HGDIOBJ pen);
+// Windows-1252 to UTF-8, all 256 bytes; the five bytes the code page leaves
+// undefined become U+FFFD.
 std::string cp1252ToUtf8(const std::string& bytes);
 // The live surface that owns hdc, or null for a null, stale or unknown hdc.
 Surface* surfaceFromHdc(HDC hdc);

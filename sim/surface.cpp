@@ -1,0 +1,463 @@
+// The drawing surface: its HDC registry, its display list and the rendering
+// of that list as a cockpit display (PNG through Cairo, SVG as text).
+#include "sim/surface.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <locale>
+#include <memory>
+#include <mutex>
+#include <numbers>
+#include <sstream>
+#include <stdexcept>
+#include <system_error>
+#include <unordered_map>
+
+namespace sim {
+namespace {
+
+// ---------------------------------------------------------------------------
+// HDC registry. Values carry tag 1 in their low bits (pens use 2) and a serial
+// number that is never reused, so a stale HDC can never reach a newer surface.
+
+constexpr std::uintptr_t kHdcTag = 1;
+
+class SurfaceRegistry {
+ public:
+  HDC add(Surface* surface) {
+    std::lock_guard lock(mutex_);
+    const std::uintptr_t value = (++serial_ << 4) | kHdcTag;
+    surfaces_.emplace(value, surface);
+    return reinterpret_cast<HDC>(value);
+  }
+  void remove(HDC hdc) {
+    std::lock_guard lock(mutex_);
+    surfaces_.erase(reinterpret_cast<std::uintptr_t>(hdc));
+  }
+  Surface* find(HDC hdc) const {
+    std::lock_guard lock(mutex_);
+    const auto it = surfaces_.find(reinterpret_cast<std::uintptr_t>(hdc));
+    return it == surfaces_.end() ? nullptr : it->second;
+  }
+  bool anySelects(HGDIOBJ pen) const {
+    std::lock_guard lock(mutex_);
+    return std::any_of(surfaces_.begin(), surfaces_.end(),
+                       [pen](const auto& entry) { return entry.second->pen == pen; });
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::uintptr_t serial_ = 0;
+  std::unordered_map<std::uintptr_t, Surface*> surfaces_;
+};
+
+SurfaceRegistry& registry() {
+  // Never destroyed: a surface that outlives static destruction still finds it.
+  static SurfaceRegistry* instance = new SurfaceRegistry;
+  return *instance;
+}
+
+constexpr int kMaxSide = 32767;  // [pixel] Cairo's largest image side
+
+int checkedSide(int pixels, const char* what) {
+  if (pixels < 1 || pixels > kMaxSide) {
+    throw std::invalid_argument("Surface: " + std::string(what) + " of " + std::to_string(pixels) +
+                                " pixels is out of range; give 1 to " + std::to_string(kMaxSide));
+  }
+  return pixels;
+}
+
+// ---------------------------------------------------------------------------
+// Layout shared by both renderings.
+
+const char* const kFontFamily = "DejaVu Sans Mono";
+// Font size [pixel] per line height of the module (height / 28): large enough
+// to read at 290 x 290, small enough that rows one and a half lines apart
+// do not touch.
+constexpr double kFontPerLine = 1.2;
+// Coordinates beyond this [pixel] cannot show anything on a surface and would
+// overflow Cairo's fixed-point numbers; such items are skipped.
+constexpr double kFarAway = 1 << 20;
+
+double fontSize(int height) { return std::max(1, height / 28) * kFontPerLine; }
+
+bool withinReach(double v) { return std::fabs(v) <= kFarAway; }
+
+struct Rgb {
+  double r, g, b;
+};
+Rgb toRgb(COLORREF c) { return {GetRValue(c) / 255.0, GetGValue(c) / 255.0, GetBValue(c) / 255.0}; }
+
+enum class HAlign { kLeft, kCenter, kRight };
+HAlign horizontal(UINT align) {
+  if ((align & TA_CENTER) == TA_CENTER) return HAlign::kCenter;
+  if ((align & TA_CENTER) == TA_RIGHT) return HAlign::kRight;
+  return HAlign::kLeft;
+}
+// Baseline y [pixel] of a text whose reference point is at y.
+double baseline(UINT align, int y, const cairo_font_extents_t& font) {
+  if ((align & TA_BASELINE) == TA_BASELINE) return y;
+  if ((align & TA_BOTTOM) == TA_BOTTOM) return y - font.descent;
+  return y + font.ascent;
+}
+
+// UTF-8 of a drawn text, with control characters shown as U+FFFD: GDI draws
+// them as boxes, and XML does not allow most of them.
+std::string visibleUtf8(const std::string& bytes) {
+  std::string out;
+  for (char c : cp1252ToUtf8(bytes)) {
+    if (static_cast<unsigned char>(c) < 0x20) {
+      out += "\xEF\xBF\xBD";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+using CairoSurface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
+using Cairo = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
+
+void selectFont(cairo_t* cr, int height) {
+  cairo_select_font_face(cr, kFontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, fontSize(height));
+}
+
+cairo_font_extents_t fontExtents(int height) {
+  CairoSurface scratch(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1), cairo_surface_destroy);
+  Cairo cr(cairo_create(scratch.get()), cairo_destroy);
+  selectFont(cr.get(), height);
+  cairo_font_extents_t extents{};
+  cairo_font_extents(cr.get(), &extents);
+  return extents;
+}
+
+// Pixels of a GDI line from (x0, y0) to (x1, y1), the end point excluded as
+// GDI excludes it, so that a chain of LineTo calls draws each corner once.
+template <typename Plot>
+void linePixels(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, Plot plot) {
+  const std::int64_t dx = std::llabs(x1 - x0), sx = x0 < x1 ? 1 : -1;
+  const std::int64_t dy = -std::llabs(y1 - y0), sy = y0 < y1 ? 1 : -1;
+  std::int64_t err = dx + dy;
+  while (x0 != x1 || y0 != y1) {
+    plot(x0, y0);
+    const std::int64_t e2 = 2 * err;
+    if (e2 >= dy) {
+      err += dy;
+      x0 += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y0 += sy;
+    }
+  }
+}
+
+// Clips a segment to the rectangle [lo, hi] in both axes (Liang-Barsky);
+// false if nothing is left. Only used for segments that reach far outside,
+// where walking every pixel would take too long.
+bool clipSegment(double& x0, double& y0, double& x1, double& y1, double lo, double hi) {
+  double t0 = 0, t1 = 1;
+  const double dx = x1 - x0, dy = y1 - y0;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x0 - lo, hi - x0, y0 - lo, hi - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0) {
+      t0 = std::max(t0, t);
+    } else {
+      t1 = std::min(t1, t);
+    }
+    if (t0 > t1) return false;
+  }
+  const double ax = x0, ay = y0;
+  x0 = ax + t0 * dx;
+  y0 = ay + t0 * dy;
+  x1 = ax + t1 * dx;
+  y1 = ay + t1 * dy;
+  return true;
+}
+
+void drawSegmentPixels(cairo_surface_t* image, const DrawnSegment& s) {
+  const int width = cairo_image_surface_get_width(image);
+  const int height = cairo_image_surface_get_height(image);
+  const int stride = cairo_image_surface_get_stride(image);
+  unsigned char* data = cairo_image_surface_get_data(image);
+  const std::uint32_t pixel = 0xFF000000u | (std::uint32_t{GetRValue(s.color)} << 16) |
+                              (std::uint32_t{GetGValue(s.color)} << 8) | GetBValue(s.color);
+  auto plot = [&](std::int64_t x, std::int64_t y) {
+    if (x < 0 || y < 0 || x >= width || y >= height) return;
+    reinterpret_cast<std::uint32_t*>(data + y * stride)[x] = pixel;
+  };
+  const std::int64_t reach = std::int64_t{kMaxSide} * 4;
+  auto inReach = [reach](int v) { return v >= -reach && v <= reach; };
+  if (inReach(s.x0) && inReach(s.y0) && inReach(s.x1) && inReach(s.y1)) {
+    linePixels(s.x0, s.y0, s.x1, s.y1, plot);
+    return;
+  }
+  double x0 = s.x0, y0 = s.y0, x1 = s.x1, y1 = s.y1;
+  if (clipSegment(x0, y0, x1, y1, -2.0, kMaxSide + 2.0)) {
+    linePixels(std::llround(x0), std::llround(y0), std::llround(x1), std::llround(y1), plot);
+  }
+}
+
+// An ellipse outlined inside its bounding box, right and bottom edges
+// excluded as GDI excludes them; a box one pixel thin is drawn as a bar.
+void traceEllipse(cairo_t* cr, const DrawnEllipse& e) {
+  const double l = std::min(e.left, e.right), r = std::max(e.left, e.right);
+  const double t = std::min(e.top, e.bottom), b = std::max(e.top, e.bottom);
+  const double rx = (r - l - 1) / 2, ry = (b - t - 1) / 2;
+  if (rx < 0.5 || ry < 0.5) {
+    cairo_rectangle(cr, l, t, std::max(1.0, r - l), std::max(1.0, b - t));
+    cairo_fill(cr);
+    return;
+  }
+  cairo_save(cr);
+  cairo_translate(cr, (l + r) / 2, (t + b) / 2);
+  cairo_scale(cr, rx, ry);
+  cairo_arc(cr, 0, 0, 1, 0, 2 * std::numbers::pi);
+  cairo_restore(cr);
+  cairo_stroke(cr);
+}
+
+// ---------------------------------------------------------------------------
+// Files.
+
+[[noreturn]] void failWrite(const std::filesystem::path& file, const std::string& kind, int err) {
+  std::string reason = std::error_code(err, std::generic_category()).message();
+  const std::filesystem::path folder = file.parent_path();
+  std::error_code ignored;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+    reason += " (the folder " + folder.string() + " does not exist; create it first)";
+  }
+  throw std::runtime_error("cannot write the " + kind + " file " + file.string() + ": " + reason);
+}
+
+void writeFile(const std::filesystem::path& file, const std::string& kind,
+               const std::string& bytes) {
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  if (out == nullptr) failWrite(file, kind, errno);
+  const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), out);
+  const int writeErr = errno;
+  if (std::fclose(out) != 0) failWrite(file, kind, errno);
+  if (written != bytes.size()) failWrite(file, kind, writeErr);
+}
+
+cairo_status_t appendPng(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+std::string xmlEscaped(const std::string& utf8) {
+  std::string out;
+  for (char c : utf8) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string svgColor(COLORREF c) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c));
+  return text;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+Surface* surfaceFromHdc(HDC hdc) { return hdc == nullptr ? nullptr : registry().find(hdc); }
+
+bool penInUse(HGDIOBJ pen) { return pen != nullptr && registry().anySelects(pen); }
+
+Surface::Surface(int width, int height)
+    : pen(stockPen()),
+      width_(checkedSide(width, "width")),
+      height_(checkedSide(height, "height")),
+      hdc_(registry().add(this)) {}
+
+Surface::~Surface() { registry().remove(hdc_); }
+
+void Surface::beginFrame() {
+  texts_.clear();
+  segments_.clear();
+  ellipses_.clear();
+}
+
+const DrawnText* Surface::findText(const std::string& prefix) const {
+  const auto it = std::find_if(texts_.begin(), texts_.end(), [&prefix](const DrawnText& t) {
+    return t.bytes.compare(0, prefix.size(), prefix) == 0;
+  });
+  return it == texts_.end() ? nullptr : &*it;
+}
+
+void Surface::renderPng(const std::filesystem::path& file) const {
+  CairoSurface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width_, height_),
+                     cairo_surface_destroy);
+  Cairo cr(cairo_create(image.get()), cairo_destroy);
+  cairo_t* c = cr.get();
+
+  // 1 - Background.
+  const Rgb bg = toRgb(kBackgroundColor);
+  cairo_set_source_rgb(c, bg.r, bg.g, bg.b);
+  cairo_paint(c);
+
+  // 2 - Ellipses, crisp: one pixel wide on pixel centres, no antialiasing, so
+  // that every outline pixel has exactly the pen's colour.
+  cairo_set_antialias(c, CAIRO_ANTIALIAS_NONE);
+  cairo_set_line_width(c, 1.0);
+  for (const DrawnEllipse& e : ellipses_) {
+    if (!withinReach(e.left) || !withinReach(e.right) || !withinReach(e.top) ||
+        !withinReach(e.bottom))
+      continue;
+    const Rgb rgb = toRgb(e.color);
+    cairo_set_source_rgb(c, rgb.r, rgb.g, rgb.b);
+    traceEllipse(c, e);
+  }
+
+  // 3 - Lines, pixel by pixel as GDI sets them.
+  cairo_surface_flush(image.get());
+  for (const DrawnSegment& s : segments_) drawSegmentPixels(image.get(), s);
+  cairo_surface_mark_dirty(image.get());
+
+  // 4 - Texts on top, antialiased so that they read well.
+  cairo_set_antialias(c, CAIRO_ANTIALIAS_DEFAULT);
+  std::unique_ptr<cairo_font_options_t, decltype(&cairo_font_options_destroy)> options(
+      cairo_font_options_create(), cairo_font_options_destroy);
+  cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
+  cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_FULL);
+  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);
+  cairo_set_font_options(c, options.get());
+  selectFont(c, height_);
+  cairo_font_extents_t font{};
+  cairo_font_extents(c, &font);
+  for (const DrawnText& t : texts_) {
+    if (!withinReach(t.x) || !withinReach(t.y)) continue;
+    const std::string utf8 = visibleUtf8(t.bytes);
+    cairo_text_extents_t extents{};
+    cairo_text_extents(c, utf8.c_str(), &extents);
+    double x = t.x;
+    switch (horizontal(t.align)) {
+      case HAlign::kCenter:
+        x -= extents.x_advance / 2;
+        break;
+      case HAlign::kRight:
+        x -= extents.x_advance;
+        break;
+      case HAlign::kLeft:
+        break;
+    }
+    const Rgb rgb = toRgb(t.color);
+    cairo_set_source_rgb(c, rgb.r, rgb.g, rgb.b);
+    cairo_move_to(c, std::round(x), std::round(baseline(t.align, t.y, font)));
+    cairo_show_text(c, utf8.c_str());
+  }
+
+  cairo_surface_flush(image.get());
+  if (cairo_status(c) != CAIRO_STATUS_SUCCESS) {
+    throw std::runtime_error("cannot render the PNG file " + file.string() + ": " +
+                             cairo_status_to_string(cairo_status(c)));
+  }
+  std::string png;
+  const cairo_status_t status = cairo_surface_write_to_png_stream(image.get(), appendPng, &png);
+  if (status != CAIRO_STATUS_SUCCESS) {
+    throw std::runtime_error("cannot encode the PNG file " + file.string() + ": " +
+                             cairo_status_to_string(status));
+  }
+  writeFile(file, "PNG", png);
+}
+
+void Surface::renderSvg(const std::filesystem::path& file) const {
+  // Texts are real <text> elements (searchable, selectable), placed with the
+  // same font metrics as the PNG; lines and ellipses sit on pixel centres.
+  const cairo_font_extents_t font = fontExtents(height_);
+  std::ostringstream svg;
+  svg.imbue(std::locale::classic());
+  svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width_ << "\" height=\"" << height_
+      << "\" viewBox=\"0 0 " << width_ << ' ' << height_ << "\">\n"
+      << "<rect width=\"100%\" height=\"100%\" fill=\"" << svgColor(kBackgroundColor) << "\"/>\n"
+      << "<g fill=\"none\" stroke-width=\"1\" shape-rendering=\"crispEdges\">\n";
+  for (const DrawnEllipse& e : ellipses_) {
+    const double l = std::min(e.left, e.right), r = std::max(e.left, e.right);
+    const double t = std::min(e.top, e.bottom), b = std::max(e.top, e.bottom);
+    svg << "<ellipse cx=\"" << (l + r) / 2 << "\" cy=\"" << (t + b) / 2 << "\" rx=\""
+        << std::max(0.0, (r - l - 1) / 2) << "\" ry=\"" << std::max(0.0, (b - t - 1) / 2)
+        << "\" stroke=\"" << svgColor(e.color) << "\"/>\n";
+  }
+  for (const DrawnSegment& s : segments_) {
+    svg << "<line x1=\"" << s.x0 + 0.5 << "\" y1=\"" << s.y0 + 0.5 << "\" x2=\"" << s.x1 + 0.5
+        << "\" y2=\"" << s.y1 + 0.5 << "\" stroke=\"" << svgColor(s.color) << "\"/>\n";
+  }
+  svg << "</g>\n<g font-family=\"" << kFontFamily << ", monospace\" font-size=\""
+      << fontSize(height_) << "\" xml:space=\"preserve\">\n";
+  for (const DrawnText& t : texts_) {
+    const char* anchor = "start";
+    switch (horizontal(t.align)) {
+      case HAlign::kCenter:
+        anchor = "middle";
+        break;
+      case HAlign::kRight:
+        anchor = "end";
+        break;
+      case HAlign::kLeft:
+        break;
+    }
+    svg << "<text x=\"" << t.x << "\" y=\"" << baseline(t.align, t.y, font) << "\" text-anchor=\""
+        << anchor << "\" fill=\"" << svgColor(t.color) << "\">" << xmlEscaped(visibleUtf8(t.bytes))
+        << "</text>\n";
+  }
+  svg << "</g>\n</svg>\n";
+  writeFile(file, "SVG", svg.str());
+}
+
+// ---------------------------------------------------------------------------
+
+std::string cp1252ToUtf8(const std::string& bytes) {
+  // 0x80..0x9F are the code page's own; the rest of the upper half is Latin-1.
+  static constexpr char32_t kHigh[32] = {
+      0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
+      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,  // 88..8F
+      0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
+      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,  // 98..9F
+  };
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (char byte : bytes) {
+    const unsigned char b = static_cast<unsigned char>(byte);
+    const char32_t cp = (b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : char32_t{b};
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace sim
