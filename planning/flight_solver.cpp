@@ -1,4 +1,319 @@
-// Placeholder until the in-flight solver lands: it claims no solution.
-#include "ArvexMFD.h"
+// The in-flight correction solver: the velocity that carries the vessel on a
+// ballistic conic to the point altAboveTarget above the target, found by a
+// finite-difference search over a one-parameter family of conics, continued
+// from step to step.
+#include "flight_solver.h"
 
-bool ArvexMFD::SolveInFlight() { return false; }
+#include <algorithm>
+#include <cmath>
+
+#include "ArvexMFD.h"
+#include "vector_ops.h"
+
+namespace {
+
+// 2 pi as the module writes it.
+constexpr double kTwoPi = 6.28318530717958;
+// Iterations of one pass; the first one always runs.
+constexpr int kMaxIterations = 25;
+// A pass ends once its step falls to this size or below.
+constexpr double kStopStep = 50.0;
+// Gain of the step and size of the finite-difference interval, both scaled
+// by the search direction.
+constexpr double kStepGain = 0.2;
+constexpr double kPerturbation = 0.0005;
+// Height of the default starting crossing point above the body radius [m].
+constexpr double kStartHeight = 200000.0;
+// Start steps of a cold and of a warm pass, over s.
+constexpr double kColdStep = 50000.0;
+constexpr double kWarmStep = 1000.0;
+// The upper bound's constant: 400000/s with the body radius added to the
+// ratio, far above every useful crossing point.
+constexpr double kUpperBoundHeight = 400000.0;
+// A near-side step that makes g larger is halved back toward the perturbed
+// parameter at most this often (2^-40 of a step is below any useful change).
+constexpr int kMaxHalvings = 40;
+
+struct Bounds {
+  double bMin;  // near side lowest crossing parameter
+  double bMax;  // magnitude of the highest crossing parameter
+  double fMax;  // far side: highest (least negative) crossing parameter
+};
+
+// How one pass runs.
+struct PassSetup {
+  double b;              // starting crossing parameter
+  double sigma;          // starting step
+  int dir;               // +1 near side, -1 far side
+  bool clampPerturbFar;  // the far-side pass keeps b' at or below fMax
+  bool guardStep;        // never step to a b whose g exceeds the better candidate's
+};
+
+struct PassResult {
+  bool found;      // a finite candidate was found
+  VECTOR3 best;    // [m/s] the better candidate of the last iteration
+  double bEnd;     // crossing parameter the pass ends on
+  int iterations;  // iterations run
+};
+
+double Distance(const VECTOR3& a, const VECTOR3& b) { return length(a - b); }
+
+// One pass of the search, as numbered steps 1-8 per iteration.
+PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
+                   const PassSetup& setup, int& evaluations) {
+  PassResult result{false, _V(0, 0, 0), setup.b, 0};
+  const double s = geo.s;
+  const int dir = setup.dir;
+  double b = setup.b;
+  double sigma = setup.sigma;
+  // Velocity and g at b, when the previous iteration's guard already has them.
+  bool haveNext = false;
+  VECTOR3 vNext = _V(0, 0, 0);
+  // Crossing parameter of the better candidate so far.
+  double bBetterLast = setup.b;
+
+  for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
+    // 1. The candidate at b. A b without a finite velocity ends the pass on
+    // the previous iteration's better candidate.
+    VECTOR3 vA;
+    if (haveNext) {
+      vA = vNext;
+    } else {
+      ++evaluations;
+      if (!Eval(b, geo, vA)) {
+        result.bEnd = bBetterLast;
+        break;
+      }
+    }
+    const double b0 = b;
+    ++result.iterations;
+
+    // 2. The perturbed parameter. Where the bound leaves it on b itself the
+    // difference quotient would be 0/0: perturb to the other side instead.
+    double bp = b - std::fabs(sigma) * (dir * kPerturbation) / s;
+    if (dir == 1 && !(bp > bounds.bMin)) bp = bounds.bMin;
+    if (setup.clampPerturbFar && !(bounds.fMax > bp)) bp = bounds.fMax;
+    if (bp == b0) bp = b0 + std::fabs(sigma) * (dir * kPerturbation) / s;
+
+    // 3.-4. The second candidate and both distances to the current velocity.
+    VECTOR3 vB;
+    ++evaluations;
+    if (!Eval(bp, geo, vB)) {
+      result = {true, vA, b0, result.iterations};
+      break;
+    }
+    const double gA = Distance(vA, V);
+    const double gB = Distance(vB, V);
+    const bool takeB = gB <= gA;
+    const double gBetter = takeB ? gB : gA;
+    const double bBetter = takeB ? bp : b0;
+    result.found = true;
+    result.best = takeB ? vB : vA;
+    bBetterLast = bBetter;
+
+    // 5. The step: the slope of g times the gain. Its sign carries dir, so
+    // on the far side it climbs.
+    const double step = (gB - gA) * (dir * kStepGain) / (b0 - bp);
+    if (!std::isfinite(step)) {
+      result.bEnd = bBetter;
+      break;
+    }
+    sigma = step;
+
+    // 6.-7. The update and the bounds.
+    b = bp + sigma / s;
+    if (dir == 1) {
+      if (!(b > bounds.bMin)) b = bounds.bMin;
+      if (!(bounds.bMax > b)) b = bounds.bMax;
+    } else {
+      if (!(b < bounds.fMax)) b = bounds.fMax;
+      if (!(-bounds.bMax < b)) b = -bounds.bMax;
+    }
+
+    // Where g has a sharp minimum the fixed-gain step overshoots and the
+    // answer bounces from step to step: take no b worse than the better
+    // candidate, halving the step back toward b' until it is not.
+    if (setup.guardStep) {
+      VECTOR3 vN;
+      ++evaluations;
+      bool ok = Eval(b, geo, vN);
+      for (int halving = 0; halving < kMaxHalvings && !(ok && Distance(vN, V) <= gBetter);
+           ++halving) {
+        b = bp + (b - bp) * 0.5;
+        ++evaluations;
+        ok = Eval(b, geo, vN);
+      }
+      if (!(ok && Distance(vN, V) <= gBetter)) {
+        // No better b along the step: the search rests on the better candidate.
+        result.bEnd = bBetter;
+        break;
+      }
+      vNext = vN;
+      haveNext = true;
+    }
+    result.bEnd = b;
+
+    // 8.
+    if (!(std::fabs(sigma) > kStopStep)) break;
+  }
+  return result;
+}
+
+}  // namespace
+
+bool MakeFlightGeometry(const VECTOR3& P, const VECTOR3& T, double mu, FlightGeometry& geo) {
+  if (!isFinite(P) || !isFinite(T) || !std::isfinite(mu)) return false;
+  const VECTOR3 normal = crossp(P, T);
+  const double normalLength = length(normal);
+  const double s = length(P + T);
+  // Over the aim point or its antipode the plane of the hop is undefined.
+  if (!(normalLength > 0) || !std::isfinite(normalLength) || !(s > 0) || !std::isfinite(s))
+    return false;
+  geo.P = P;
+  geo.T = T;
+  geo.n = normal / normalLength;
+  geo.rP = length(P);
+  geo.rT = length(T);
+  geo.s = s;
+  geo.mu = mu;
+  return true;
+}
+
+bool Eval(double b, const FlightGeometry& geo, VECTOR3& v) {
+  const VECTOR3& P = geo.P;
+  const VECTOR3& T = geo.T;
+  // 1. The crossing point.
+  const VECTOR3 M = (P + T) * b;
+  const double m = length(M);
+  // 2.-4. Gibbs' vectors and the eccentricity.
+  const VECTOR3 S = P * (m - geo.rT) + M * (geo.rT - geo.rP) + T * (geo.rP - m);
+  const VECTOR3 D = crossp(M - P, T - P);
+  const double sLength = length(S);
+  const double e = sLength / length(D);
+  // 5. True anomaly of P from Q, the direction of periapsis. A circle (S = 0)
+  // has no periapsis; its velocity does not depend on the anomaly.
+  const VECTOR3 Q = crossp(S, geo.n);
+  const double qLength = length(Q);
+  double nu = 0;
+  if (qLength > 0) {
+    // Rounding can push the cosine a hair outside [-1, 1].
+    const double cosNu = std::clamp(dotp(Q / qLength, P) / geo.rP, -1.0, 1.0);
+    nu = std::acos(cosNu);
+    if (dotp(P, S) < 0) nu = kTwoPi - nu;
+  } else if (sLength != 0) {
+    return false;
+  }
+  // 6. k = p / rP; a conic through P has a positive semi-latus rectum.
+  const double k = 1 + e * std::cos(nu);
+  const double semiLatus = geo.rP * k;
+  if (!(semiLatus > 0)) return false;
+  // 7. Radial and transverse parts of the velocity on the conic.
+  const VECTOR3 velocity = (P * (e * std::sin(nu) / geo.rP) + crossp(geo.n, P) * (k / geo.rP)) *
+                           std::sqrt(geo.mu / semiLatus);
+  if (!isFinite(velocity)) return false;
+  v = velocity;
+  return true;
+}
+
+bool Eval(double b, const VECTOR3& P, const VECTOR3& T, double mu, VECTOR3& v) {
+  FlightGeometry geo;
+  if (!MakeFlightGeometry(P, T, mu, geo)) return false;
+  return Eval(b, geo, v);
+}
+
+bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius,
+                  double floorHeight, FlightSearchState& state, FlightSearchTrace* trace) {
+  const double R = bodyRadius;
+  const double s = geo.s;
+  int evaluations = 0;
+
+  // The bounds. Below b = 1/2 the near-side conic would run the other way,
+  // so the near side keeps a hair above it even where the floor is lower.
+  Bounds bounds;
+  bounds.bMin = std::max((R + floorHeight) / s, kNearSideMinParam);
+  bounds.bMax = kUpperBoundHeight / s + R;
+  bounds.fMax = (-floorHeight - R) / s;
+
+  // First pass: warm from the last answer, or cold from the default start.
+  const int dir = state.dir;
+  PassSetup first;
+  first.dir = dir;
+  first.b = state.started ? state.param : (R + kStartHeight) * dir / s;
+  first.sigma = state.started ? kWarmStep / s : kColdStep / s;
+  first.clampPerturbFar = false;
+  first.guardStep = dir == 1;
+  const PassResult near = RunPass(geo, V, bounds, first, evaluations);
+
+  FlightSearchState next = state;
+  if (near.found) {
+    next.reqVel = near.best;
+    next.param = near.bEnd;
+  }
+
+  // Far-side pass, only on a cold solve. Its answer replaces the first
+  // pass's only when strictly better.
+  PassResult far{false, _V(0, 0, 0), 0, 0};
+  bool farWon = false;
+  if (!state.started) {
+    PassSetup farSetup;
+    farSetup.dir = -1;
+    farSetup.b = -(R + kStartHeight) / s;
+    farSetup.sigma = kColdStep / s;
+    farSetup.clampPerturbFar = true;
+    farSetup.guardStep = false;
+    far = RunPass(geo, V, bounds, farSetup, evaluations);
+    if (far.found && (!near.found || Distance(next.reqVel, V) > Distance(far.best, V))) {
+      next.dir = -1;
+      next.reqVel = far.best;
+      farWon = true;
+    }
+  }
+
+  if (trace != nullptr) {
+    trace->nearIterations = near.iterations;
+    trace->farIterations = far.iterations;
+    trace->farSideRan = !state.started;
+    trace->farSideWon = farWon;
+    trace->evaluations = evaluations;
+  }
+  if (!near.found && !far.found) return false;
+  next.started = true;
+  state = next;
+  return true;
+}
+
+// Runs after every change of plan in flight mode and after every simulation
+// step. Returns false, leaving reqVel and the search state as they were, when
+// it finds no finite velocity (vessel over the aim point or its antipode).
+bool ArvexMFD::SolveInFlight() {
+  VESSEL* vessel = moduleState.focusVessel;
+  if (vessel == nullptr) return false;
+
+  // 1.-2. The aim point, body-fixed (y towards the north pole), then global.
+  const double rTgt = altAboveTarget + bodyRadius;
+  const VECTOR3 aimBodyFixed =
+      _V(rTgt * std::cos(tgtLat) * std::cos(tgtLng), rTgt * std::sin(tgtLat),
+         rTgt * std::cos(tgtLat) * std::sin(tgtLng));
+  const VECTOR3 T = PlanetToGlobal(aimBodyFixed);
+
+  // 3. Position and velocity relative to the body, global frame.
+  vessel->GetRelativePos(refBody, relPos);
+  VECTOR3 V = _V(0, 0, 0);
+  vessel->GetRelativeVel(refBody, V);
+
+  // 4. A climbing vessel keeps its crossing point above the security altitude.
+  VECTOR3 airspeed = _V(0, 0, 0);  // horizon frame: x east, y up, z north [m/s]
+  vessel->GetHorizonAirspeedVector(airspeed);
+  const double floorHeight = airspeed.y > 0 ? securityAlt : 0.0;
+
+  // 5. The geometry of the hop, then the search.
+  FlightGeometry geo;
+  if (!isFinite(V) || !MakeFlightGeometry(relPos, T, kGravConst * bodyMass, geo)) return false;
+  FlightSearchState state{solverStarted, searchDir, solverParam, reqVel};
+  if (!SearchFamily(geo, V, bodyRadius, floorHeight, state)) return false;
+  solverStarted = state.started;
+  searchDir = state.dir;
+  solverParam = state.param;
+  reqVel = state.reqVel;
+  return true;
+}
