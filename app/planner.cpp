@@ -1,0 +1,148 @@
+#include "planner.h"
+
+#include <cmath>
+#include <sstream>
+
+#include "ArvexMFD.h"
+#include "cockpit.h"
+#include "flight.h"
+#include "pilot.h"
+
+namespace lobarc {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+nlohmann::json vec(const VECTOR3& v) { return nlohmann::json::array({v.x, v.y, v.z}); }
+nlohmann::json vec(const sim::Vec3& v) { return nlohmann::json::array({v.x, v.y, v.z}); }
+
+const sim::Base* findBase(const sim::BodySpec& b, const std::string& name) {
+  for (auto& base : b.bases)
+    if (base.name == name) return &base;
+  return nullptr;
+}
+
+std::string baseList(const sim::BodySpec& b) {
+  std::string s;
+  for (auto& base : b.bases) s += (s.empty() ? "" : ", ") + base.name;
+  return s;
+}
+
+}  // namespace
+
+void applyOverrides(Scenario& sc, const PlanOverrides& ov) {
+  if (ov.body) {
+    auto spec = sim::builtinBody(*ov.body);
+    if (!spec) {
+      std::string names;
+      for (auto& n : sim::builtinBodyNames()) names += (names.empty() ? "" : ", ") + n;
+      throw ScenarioError("--body '" + *ov.body + "': unknown body; use one of: " + names);
+    }
+    // Keep the scenario's own extra bases only if they were on a custom body.
+    sc.body = *spec;
+    if (sc.vessel.base && !ov.from && !findBase(sc.body, *sc.vessel.base))
+      throw ScenarioError("--body " + *ov.body + ": the scenario's vessel base '" +
+                          *sc.vessel.base + "' is not on it; give --from LAT,LNG");
+    if (sc.target.base && !ov.to && !ov.target && !findBase(sc.body, *sc.target.base))
+      throw ScenarioError("--body " + *ov.body + ": the scenario's target base '" +
+                          *sc.target.base + "' is not on it; give --to or --target");
+  }
+  if (ov.from) {
+    sc.vessel.base.reset();
+    sc.vessel.lat_deg = ov.from->first;
+    sc.vessel.lng_deg = ov.from->second;
+  }
+  if (ov.to) {
+    sc.target.base.reset();
+    sc.target.lat_deg = ov.to->first;
+    sc.target.lng_deg = ov.to->second;
+  }
+  if (ov.target) {
+    const sim::Base* b = findBase(sc.body, *ov.target);
+    if (b == nullptr)
+      throw ScenarioError("--target '" + *ov.target + "': no such base on " + sc.body.name +
+                          "; use one of: " + baseList(sc.body));
+    sc.target.base = *ov.target;
+    sc.target.lat_deg = b->lat_rad * 180 / kPi;
+    sc.target.lng_deg = b->lng_rad * 180 / kPi;
+  }
+  auto wholeKm = [](double v, const char* opt, double lo) {
+    if (!std::isfinite(v) || v < lo || v > 10000 || v != std::floor(v))
+      throw ScenarioError(std::string(opt) + " " + std::to_string(v) +
+                          ": give whole kilometres from " + std::to_string(int(lo)) + " to 10000");
+    return v;
+  };
+  if (ov.securityAlt_km)
+    sc.target.security_alt_km = wholeKm(*ov.securityAlt_km, "--security-alt", 1);
+  if (ov.altAbove_km) sc.target.alt_above_target_km = wholeKm(*ov.altAbove_km, "--alt-above", 0);
+}
+
+nlohmann::json planScenario(const Scenario& sc, const std::filesystem::path& module) {
+  Session session(sc, sc.display.language, module);
+  Cockpit cockpit(session.host(), session.vessel(), session.display());
+  Pilot pilot(cockpit, sc, sc.display.language == "fr");
+  pilot.enterTarget();
+  ArvexMFD* m = session.instance();
+  nlohmann::json j;
+  j["scenario"] = sc.name;
+  j["body"] = sc.body.name;
+  j["flightMode"] = m->flightMode;
+  if (m->flightMode == 0) {
+    j["heading"] = m->heading;
+    j["launchAngle"] = m->launchAngle;
+    j["apoAltitude"] = m->apoAltitude;
+    j["vTan"] = m->vTan;
+    j["launchSpeed"] = m->launchSpeed;
+    j["dvRemaining"] = m->dvRemaining;
+    j["groundSolValid"] = m->groundSolValid;
+    j["launchVelocity"] = vec(m->launchVelocity);
+  } else {
+    // The switch key recomputes without changing the mode of a vessel in
+    // flight, so the solver answers for the altitude above the target too.
+    cockpit.pressButton(kBtnSwitch);
+    sim::Vessel& v = session.host().world().vessel(session.vessel());
+    const sim::Body& b = session.host().world().body(session.bodyIndex());
+    sim::Vec3 vel = v.velocity();
+    double dv = std::sqrt((vel.x - m->reqVel.x) * (vel.x - m->reqVel.x) +
+                          (vel.y - m->reqVel.y) * (vel.y - m->reqVel.y) +
+                          (vel.z - m->reqVel.z) * (vel.z - m->reqVel.z));
+    j["reqVel"] = vec(m->reqVel);
+    j["dvToGo"] = dv;
+    j["flightSolValid"] = m->flightSolValid;
+    j["relPos"] = vec(v.position());
+    j["relVel"] = vec(v.velocity());
+    // The aim point as the solver turns it: the target at altAboveTarget
+    // above the radius, turned by the body's rotation of this moment.
+    double r = m->altAboveTarget + m->bodyRadius;
+    sim::Vec3 bf{r * std::cos(m->tgtLat) * std::cos(m->tgtLng), r * std::sin(m->tgtLat),
+                 r * std::cos(m->tgtLat) * std::sin(m->tgtLng)};
+    j["aimPoint"] = vec(b.toGlobal(bf, session.host().simTime()));
+  }
+  j["target"] = {{"lat_deg", m->tgtLatDeg}, {"lng_deg", m->tgtLngDeg}};
+  j["securityAlt"] = m->securityAlt;
+  j["altAboveTarget"] = m->altAboveTarget;
+  return j;
+}
+
+std::string planText(const nlohmann::json& p) {
+  std::ostringstream s;
+  s.setf(std::ios::fixed);
+  s.precision(2);
+  s << "Plan for " << p["scenario"].get<std::string>() << " on " << p["body"].get<std::string>()
+    << "\n";
+  if (p["flightMode"] == 0) {
+    s << "  groundSolValid " << p["groundSolValid"] << "\n  heading     "
+      << p["heading"].get<double>() << " deg\n  launchAngle " << p["launchAngle"].get<double>()
+      << " deg\n  apoAltitude " << p["apoAltitude"].get<double>() / 1000 << " km\n  vTan        "
+      << p["vTan"].get<double>() << " m/s\n  launchSpeed " << p["launchSpeed"].get<double>()
+      << " m/s\n  dvRemaining " << p["dvRemaining"].get<double>() << " m/s\n";
+  } else {
+    s << "  flightSolValid " << p["flightSolValid"] << "\n  dvToGo " << p["dvToGo"].get<double>()
+      << " m/s\n  reqVel " << p["reqVel"].dump() << " m/s\n  relPos " << p["relPos"].dump()
+      << " m\n  relVel " << p["relVel"].dump() << " m/s\n  aimPoint " << p["aimPoint"].dump()
+      << " m\n";
+  }
+  return s.str();
+}
+
+}  // namespace lobarc

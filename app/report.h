@@ -1,0 +1,21 @@
+// What a flight leaves behind: the JSON report, the telemetry CSV and the
+// trajectory pictures.
+#pragma once
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "flight.h"
+
+namespace lobarc {
+
+nlohmann::json flightReport(const FlightResult& r);
+void writeTelemetryCsv(const FlightResult& r, const std::filesystem::path& file);
+// Altitude over distance flown, and the ground track with both ends marked,
+// drawn with PLplot. Returns the files written.
+std::vector<std::filesystem::path> plotTrajectory(const FlightResult& r, const Scenario& sc,
+                                                  const std::filesystem::path& dir);
+std::string summary(const FlightResult& r);
+
+}  // namespace lobarc

@@ -1,0 +1,399 @@
+#include "scenario.h"
+
+#include <toml++/toml.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace lobarc {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct Builtin {
+  const char* name;
+  const char* description;
+  const char* toml;
+};
+
+// The default first. Thrusts give a lift-off acceleration of about 2.5 g on
+// each body; masses are those of a small lander.
+const Builtin kBuiltins[] = {
+    {"moon-hop", "Moon: Apollo 11 site to Apollo 16 site (about 380 km), main and hover engines",
+     R"(body = "Moon"
+[vessel]
+base = "Apollo11"
+mass_kg = 15000
+main_thrust_n = 60000
+hover_thrust_n = 45000
+[target]
+base = "Apollo16"
+security_alt_km = 40
+alt_above_target_km = 5
+)"},
+    {"moon-hover", "Moon: Apollo 12 site to Apollo 14 site (about 180 km) on hover engines only",
+     R"(body = "Moon"
+[vessel]
+base = "Apollo12"
+mass_kg = 12000
+main_thrust_n = 0
+hover_thrust_n = 50000
+[target]
+base = "Apollo14"
+security_alt_km = 20
+alt_above_target_km = 3
+)"},
+    {"moon-dateline", "Moon: a hop eastward across the 180 degree meridian, target by coordinates",
+     R"(body = "Moon"
+[[base]]
+name = "FarWest"
+lat_deg = -1.0
+lng_deg = 174.0
+[vessel]
+base = "FarWest"
+mass_kg = 15000
+main_thrust_n = 60000
+hover_thrust_n = 45000
+[target]
+lat_deg = 2.0
+lng_deg = -176.0
+security_alt_km = 30
+alt_above_target_km = 5
+)"},
+    {"moon-in-flight",
+     "Moon: start in flight 15 km over Hadley, correct towards the Apollo 17 site",
+     R"(body = "Moon"
+[vessel]
+lat_deg = 25.0
+lng_deg = 6.0
+altitude_m = 15000
+vel_east_mps = 650
+vel_north_mps = -40
+vel_up_mps = 120
+mass_kg = 15000
+main_thrust_n = 60000
+hover_thrust_n = 45000
+[target]
+base = "Apollo17"
+security_alt_km = 40
+alt_above_target_km = 5
+)"},
+    {"mars-hop", "Mars: Viking 1 site to Pathfinder site (about 870 km), main and hover engines",
+     R"(body = "Mars"
+[vessel]
+base = "Viking1"
+mass_kg = 20000
+main_thrust_n = 200000
+hover_thrust_n = 120000
+[target]
+base = "Pathfinder"
+security_alt_km = 40
+alt_above_target_km = 5
+[display]
+language = "fr"
+)"},
+};
+
+class Reader {
+ public:
+  Reader(const toml::table& root, std::string source) : root_(root), source_(std::move(source)) {}
+
+  [[noreturn]] void fail(const std::string& key, const std::string& what,
+                         const std::string& fix) const {
+    throw ScenarioError(source_ + ": key '" + key + "': " + what + "; " + fix);
+  }
+
+  const toml::table* table(const std::string& key) const {
+    const toml::node* n = root_.at_path(key).node();
+    if (n == nullptr) return nullptr;
+    if (!n->is_table()) fail(key, "is not a table", "write it as [" + key + "]");
+    return n->as_table();
+  }
+
+  bool has(const std::string& key) const { return root_.at_path(key).node() != nullptr; }
+
+  std::optional<double> number(const std::string& key) const {
+    const toml::node* n = root_.at_path(key).node();
+    if (n == nullptr) return std::nullopt;
+    if (auto v = n->value<double>()) {
+      if (!std::isfinite(*v)) fail(key, "is not a finite number", "give a plain number");
+      return *v;
+    }
+    fail(key, "is not a number", "give a number such as 12.5");
+  }
+  double number(const std::string& key, double lo, double hi, const std::string& unit) const {
+    auto v = number(key);
+    if (!v) fail(key, "is missing", "add it (" + unit + ")");
+    return inRange(key, *v, lo, hi, unit);
+  }
+  double inRange(const std::string& key, double v, double lo, double hi,
+                 const std::string& unit) const {
+    if (v < lo || v > hi) {
+      std::ostringstream s;
+      s << "value " << v << " is out of range";
+      std::ostringstream f;
+      f << "give a value from " << lo << " to " << hi << " " << unit;
+      fail(key, s.str(), f.str());
+    }
+    return v;
+  }
+  std::optional<std::string> text(const std::string& key) const {
+    const toml::node* n = root_.at_path(key).node();
+    if (n == nullptr) return std::nullopt;
+    if (auto v = n->value<std::string>()) return *v;
+    fail(key, "is not a text", "write it in double quotes");
+  }
+
+  // Refuses keys that the scenario format does not know, so a typo does not
+  // pass silently.
+  void onlyKeys(const toml::table& t, const std::string& prefix,
+                const std::set<std::string>& known) const {
+    for (auto&& [k, v] : t) {
+      (void)v;
+      std::string key(k.str());
+      if (!known.count(key)) {
+        std::string list;
+        for (auto& s : known) list += (list.empty() ? "" : ", ") + s;
+        fail(prefix + key, "is not a scenario key", "use one of: " + list);
+      }
+    }
+  }
+
+  const std::string& source() const { return source_; }
+
+ private:
+  const toml::table& root_;
+  std::string source_;
+};
+
+std::string baseList(const sim::BodySpec& b) {
+  std::string s;
+  for (auto& base : b.bases) s += (s.empty() ? "" : ", ") + base.name;
+  return s.empty() ? "(none)" : s;
+}
+
+const sim::Base* findBase(const sim::BodySpec& b, const std::string& name) {
+  for (auto& base : b.bases)
+    if (base.name == name) return &base;
+  return nullptr;
+}
+
+}  // namespace
+
+std::vector<BuiltinInfo> builtinScenarios() {
+  std::vector<BuiltinInfo> out;
+  for (auto& b : kBuiltins) out.push_back({b.name, b.description});
+  return out;
+}
+
+std::string defaultScenarioName() { return kBuiltins[0].name; }
+
+Scenario parseScenario(const std::string& tomlText, const std::string& source,
+                       const std::string& name) {
+  toml::table root;
+  try {
+    root = toml::parse(tomlText, source);
+  } catch (const toml::parse_error& e) {
+    std::ostringstream s;
+    s << source << ": not a valid TOML file (line " << e.source().begin.line << ", column "
+      << e.source().begin.column << "): " << e.description()
+      << "; fix the syntax (see the README's scenario keys)";
+    throw ScenarioError(s.str());
+  }
+  Reader r(root, source);
+  r.onlyKeys(root, "", {"body", "base", "vessel", "target", "display", "description", "goal"});
+
+  Scenario sc;
+  sc.name = name;
+  sc.source = source;
+  sc.description = r.text("description").value_or("");
+
+  // 1 - The body: a built-in by name, or a [body] table.
+  if (!r.has("body")) {
+    r.fail("body", "is missing", "add body = \"Moon\" (or Earth, Mars) or a [body] table");
+  }
+  if (root["body"].is_string()) {
+    std::string bodyName = *r.text("body");
+    auto spec = sim::builtinBody(bodyName);
+    if (!spec) {
+      std::string names;
+      for (auto& n : sim::builtinBodyNames()) names += (names.empty() ? "" : ", ") + n;
+      r.fail("body", "unknown body '" + bodyName + "'",
+             "use one of: " + names + ", or a [body] table");
+    }
+    sc.body = *spec;
+  } else {
+    const toml::table* t = r.table("body");
+    r.onlyKeys(*t, "body.", {"name", "radius_m", "mass_kg", "rotation_period_s", "obliquity_deg"});
+    sc.body.name = r.text("body.name").value_or("");
+    if (sc.body.name.empty()) r.fail("body.name", "is missing or empty", "name the body");
+    sc.body.radius_m = r.number("body.radius_m", 1000, 1e9, "m");
+    sc.body.mass_kg = r.number("body.mass_kg", 1e15, 1e30, "kg");
+    sc.body.rotation_period_s = r.number("body.rotation_period_s").value_or(0);
+    if (sc.body.rotation_period_s != 0 && std::fabs(sc.body.rotation_period_s) < 600)
+      r.fail("body.rotation_period_s", "is shorter than 600 s",
+             "give 0 for no rotation or a period of at least 600 s");
+    sc.body.obliquity_rad =
+        r.inRange("body.obliquity_deg", r.number("body.obliquity_deg").value_or(0), -180, 180,
+                  "deg") *
+        kPi / 180;
+  }
+
+  // 2 - Extra bases.
+  if (const toml::node* n = root.get("base")) {
+    const toml::array* arr = n->as_array();
+    if (arr == nullptr) r.fail("base", "is not a list of tables", "write each as [[base]]");
+    for (std::size_t i = 0; i < arr->size(); ++i) {
+      const toml::table* bt = arr->get(i)->as_table();
+      std::string key = "base[" + std::to_string(i) + "]";
+      if (bt == nullptr) r.fail(key, "is not a table", "write it as [[base]]");
+      toml::table wrap;
+      wrap.insert("b", *bt);
+      Reader br(wrap, r.source());
+      br.onlyKeys(*bt, key + ".", {"name", "lat_deg", "lng_deg"});
+      sim::Base b;
+      auto nm = br.text("b.name");
+      if (!nm || nm->empty()) r.fail(key + ".name", "is missing or empty", "name the base");
+      if (nm->size() > 60 || nm->find(' ') != std::string::npos)
+        r.fail(key + ".name", "is not a short one-word name",
+               "use up to 60 characters without spaces (the pilot types it)");
+      b.name = *nm;
+      auto lat = br.number("b.lat_deg");
+      auto lng = br.number("b.lng_deg");
+      if (!lat) r.fail(key + ".lat_deg", "is missing", "add the latitude in degrees");
+      if (!lng) r.fail(key + ".lng_deg", "is missing", "add the longitude in degrees");
+      r.inRange(key + ".lat_deg", *lat, -90, 90, "deg");
+      r.inRange(key + ".lng_deg", *lng, -180, 180, "deg");
+      b.lat_rad = *lat * kPi / 180;
+      b.lng_rad = *lng * kPi / 180;
+      sc.body.bases.push_back(b);
+    }
+  }
+
+  // 3 - The vessel.
+  const toml::table* vt = r.table("vessel");
+  if (vt == nullptr) r.fail("vessel", "is missing", "add a [vessel] table");
+  r.onlyKeys(*vt, "vessel.",
+             {"base", "lat_deg", "lng_deg", "altitude_m", "vel_east_mps", "vel_north_mps",
+              "vel_up_mps", "mass_kg", "main_thrust_n", "hover_thrust_n"});
+  VesselSetup& v = sc.vessel;
+  v.base = r.text("vessel.base");
+  v.in_flight = r.has("vessel.altitude_m");
+  if (v.base) {
+    if (v.in_flight)
+      r.fail("vessel.base", "cannot be combined with vessel.altitude_m",
+             "use base for a start on the ground, or lat_deg/lng_deg/altitude_m in flight");
+    const sim::Base* b = findBase(sc.body, *v.base);
+    if (b == nullptr)
+      r.fail("vessel.base", "unknown base '" + *v.base + "' on " + sc.body.name,
+             "use one of: " + baseList(sc.body));
+    v.lat_deg = b->lat_rad * 180 / kPi;
+    v.lng_deg = b->lng_rad * 180 / kPi;
+  } else {
+    v.lat_deg = r.number("vessel.lat_deg", -90, 90, "deg");
+    v.lng_deg = r.number("vessel.lng_deg", -180, 180, "deg");
+  }
+  if (v.in_flight) {
+    v.altitude_m = r.number("vessel.altitude_m", 1, 2e6, "m");
+    v.vel_east_mps = r.inRange("vessel.vel_east_mps", r.number("vessel.vel_east_mps").value_or(0),
+                               -2e4, 2e4, "m/s");
+    v.vel_north_mps = r.inRange("vessel.vel_north_mps",
+                                r.number("vessel.vel_north_mps").value_or(0), -2e4, 2e4, "m/s");
+    v.vel_up_mps =
+        r.inRange("vessel.vel_up_mps", r.number("vessel.vel_up_mps").value_or(0), -2e4, 2e4, "m/s");
+  } else {
+    for (const char* k : {"vessel.vel_east_mps", "vessel.vel_north_mps", "vessel.vel_up_mps"})
+      if (r.has(k))
+        r.fail(k, "is only for a start in flight", "add vessel.altitude_m or remove it");
+  }
+  v.mass_kg = r.number("vessel.mass_kg", 1, 1e9, "kg");
+  v.main_thrust_n = r.number("vessel.main_thrust_n", 0, 1e10, "N");
+  v.hover_thrust_n = r.number("vessel.hover_thrust_n", 0, 1e10, "N");
+  if (v.main_thrust_n == 0 && v.hover_thrust_n == 0)
+    r.fail("vessel.main_thrust_n", "and vessel.hover_thrust_n are both 0",
+           "give the vessel main or hover engines");
+
+  // 4 - The target.
+  const toml::table* tt = r.table("target");
+  if (tt == nullptr) r.fail("target", "is missing", "add a [target] table");
+  r.onlyKeys(*tt, "target.",
+             {"base", "lat_deg", "lng_deg", "security_alt_km", "alt_above_target_km"});
+  TargetSetup& t = sc.target;
+  t.base = r.text("target.base");
+  if (t.base) {
+    if (r.has("target.lat_deg") || r.has("target.lng_deg"))
+      r.fail("target.base", "cannot be combined with target.lat_deg/lng_deg",
+             "choose the target by base or by coordinates");
+    const sim::Base* b = findBase(sc.body, *t.base);
+    if (b == nullptr)
+      r.fail("target.base", "unknown base '" + *t.base + "' on " + sc.body.name,
+             "use one of: " + baseList(sc.body));
+    t.lat_deg = b->lat_rad * 180 / kPi;
+    t.lng_deg = b->lng_rad * 180 / kPi;
+  } else {
+    if (!r.has("target.lat_deg") && !r.has("target.lng_deg"))
+      r.fail("target.base", "is missing", "add target.base or target.lat_deg and target.lng_deg");
+    t.lat_deg = r.number("target.lat_deg", -90, 90, "deg");
+    t.lng_deg = r.number("target.lng_deg", -180, 180, "deg");
+  }
+  t.security_alt_km = r.inRange("target.security_alt_km",
+                                r.number("target.security_alt_km").value_or(40), 1, 10000, "km");
+  if (t.security_alt_km != std::floor(t.security_alt_km))
+    r.fail("target.security_alt_km", "is not a whole number", "give whole kilometres");
+  t.alt_above_target_km =
+      r.inRange("target.alt_above_target_km", r.number("target.alt_above_target_km").value_or(5), 0,
+                10000, "km");
+  if (t.alt_above_target_km != std::floor(t.alt_above_target_km))
+    r.fail("target.alt_above_target_km", "is not a whole number", "give whole kilometres");
+
+  // 5 - The display.
+  if (const toml::table* dt = r.table("display")) {
+    r.onlyKeys(*dt, "display.", {"language", "width", "height"});
+    sc.display.language = r.text("display.language").value_or("en");
+    if (sc.display.language != "en" && sc.display.language != "fr")
+      r.fail("display.language", "unknown language '" + sc.display.language + "'",
+             "use \"en\" or \"fr\"");
+    sc.display.width = static_cast<int>(
+        r.inRange("display.width", r.number("display.width").value_or(290), 120, 4000, "pixels"));
+    sc.display.height = static_cast<int>(
+        r.inRange("display.height", r.number("display.height").value_or(290), 120, 4000, "pixels"));
+  }
+
+  // 6 - The goal.
+  if (const toml::table* gt = r.table("goal")) {
+    r.onlyKeys(*gt, "goal.", {"miss_m", "max_time_s"});
+    sc.goal_miss_m = r.inRange("goal.miss_m", r.number("goal.miss_m").value_or(2000), 1, 1e7, "m");
+    sc.max_time_s =
+        r.inRange("goal.max_time_s", r.number("goal.max_time_s").value_or(7200), 10, 1e6, "s");
+  }
+  return sc;
+}
+
+Scenario loadScenario(const std::string& nameOrPath) {
+  for (auto& b : kBuiltins) {
+    if (nameOrPath == b.name) {
+      Scenario sc = parseScenario(b.toml, std::string("built-in scenario ") + b.name, b.name);
+      sc.source = "built-in";
+      if (sc.description.empty()) sc.description = b.description;
+      return sc;
+    }
+  }
+  std::filesystem::path p(nameOrPath);
+  std::ifstream in(p, std::ios::binary);
+  if (!in) {
+    std::string names;
+    for (auto& b : kBuiltins) names += (names.empty() ? "" : ", ") + std::string(b.name);
+    throw ScenarioError(nameOrPath +
+                        ": no such scenario file or built-in scenario; give a TOML "
+                        "file path or one of: " +
+                        names);
+  }
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return parseScenario(ss.str(), p.string(), p.stem().string());
+}
+
+}  // namespace lobarc

@@ -1,0 +1,71 @@
+// Scenarios of the lobarc program: a body, a vessel, a target and a display,
+// read from TOML (a file, or one of the built-in texts).
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "sim/world.h"
+
+namespace lobarc {
+
+// A scenario that cannot be used. The message names the file, the key and
+// the fix.
+class ScenarioError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct VesselSetup {
+  std::optional<std::string> base;  // on the ground at a base, or:
+  double lat_deg = 0, lng_deg = 0;  // [deg]
+  bool in_flight = false;
+  double altitude_m = 0;                                       // [m] in flight only
+  double vel_east_mps = 0, vel_north_mps = 0, vel_up_mps = 0;  // [m/s] relative to the surface
+  double mass_kg = 0;                                          // [kg]
+  double main_thrust_n = 0;                                    // [N], 0: no main engines
+  double hover_thrust_n = 0;                                   // [N], 0: no hover engines
+};
+
+struct TargetSetup {
+  std::optional<std::string> base;  // a base by name, or:
+  double lat_deg = 0, lng_deg = 0;  // [deg]
+  double security_alt_km = 40;      // [km], whole kilometres (the dialog takes integers)
+  double alt_above_target_km = 5;   // [km]
+};
+
+struct DisplaySetup {
+  std::string language = "en";    // "en" or "fr"
+  int width = 290, height = 290;  // [pixel]
+};
+
+struct Scenario {
+  std::string name;         // built-in name or file stem
+  std::string source;       // file path or "built-in"
+  std::string description;  // one line
+  sim::BodySpec body;
+  VesselSetup vessel;
+  TargetSetup target;
+  DisplaySetup display;
+  double goal_miss_m = 2000;  // [m] the hop arrives when the closest approach is within this
+  double max_time_s = 7200;   // [s] the flight is given up after this
+};
+
+struct BuiltinInfo {
+  std::string name;
+  std::string description;
+};
+
+// The built-in scenarios; the first is the default.
+std::vector<BuiltinInfo> builtinScenarios();
+std::string defaultScenarioName();
+
+// Loads a built-in scenario by name, or a TOML file by path. Throws
+// ScenarioError.
+Scenario loadScenario(const std::string& nameOrPath);
+Scenario parseScenario(const std::string& tomlText, const std::string& source,
+                       const std::string& name);
+
+}  // namespace lobarc
