@@ -45,7 +45,13 @@ struct InputBoxState {
   KeyFunc callback = nullptr;
   void* usrdata = nullptr;
   int displayId = -1;  // display whose key or button opened it, -1 if none
+  int moduleId = 0;    // module whose code opened it, 0 if none (its callback lives there)
 };
+
+// Colour of the page titles that MFD::Title draws (light grey).
+constexpr COLORREF kTitleColor = RGB(224, 224, 224);
+// Where MFD::Title puts the title's top-left corner [pixel].
+constexpr int kTitleX = 4, kTitleY = 2;
 
 class Host {
  public:
@@ -67,28 +73,49 @@ class Host {
   const Base* baseOf(OBJHANDLE h, const Body** body = nullptr) const;
   VESSEL* vesselInterface(OBJHANDLE h);  // host-owned, one per vessel
 
-  // Configuration folder behind path root CONFIG.
+  OBJHANDLE thrusterGroupHandle(std::size_t vesselIndex,
+                                THGROUP_TYPE group) const;  // null if absent
+  // Index of the vessel or body behind a handle.
+  std::optional<std::size_t> vesselIndexOf(OBJHANDLE h) const;
+  std::optional<int> bodyIndexOf(OBJHANDLE h) const;
+
+  // Configuration folder behind path root CONFIG. Until one is set (empty
+  // path) no configuration file opens.
   void setConfigDir(std::filesystem::path dir);
   const std::filesystem::path& configDir() const { return configDir_; }
+  // oapiOpenFile / oapiReadItem_int / oapiCloseFile. Only reading from the
+  // CONFIG root is offered; names with ".." or absolute names are refused.
+  FILEHANDLE openFile(const char* name, FileAccessMode mode, PathRoot root);
+  bool readItemInt(FILEHANDLE f, const char* item, int& value) const;
+  void closeFile(FILEHANDLE f);
+  std::size_t openFileCount() const;
 
   // Focus. setFocus calls every loaded module's opcFocusChanged(new, old).
   void setFocus(std::size_t vesselIndex);
   std::optional<std::size_t> focus() const { return focus_; }
+  OBJHANDLE focusHandle() const;  // null without a focus vessel
 
   // Modules. loadModule opens the shared library by path, runs its library
   // entry (attach), finds the exports by name and calls InitModule.
   // attachModule does the same for entries linked into the caller.
   int loadModule(const std::filesystem::path& library);
   int attachModule(const ModuleEntries& entries, const std::string& name);
-  // ExitModule, library entry (detach), then the library is closed.
+  // Closes the displays in the module's modes and its input boxes, runs its
+  // exit (ExitModule, or the library entry's detach, which runs it), drops
+  // what it left registered and closes the library.
   void unloadModule(int moduleId);
   const ModuleEntries& moduleEntries(int moduleId) const;
+  bool isLoaded(int moduleId) const;
+  std::vector<int> loadedModules() const;  // in load order
+  HINSTANCE moduleInstance(int moduleId) const;
 
   // Modes registered through oapiRegisterMFDMode.
   int registerMode(const MFDMODESPEC& spec);
   bool unregisterMode(int modeId);
   std::optional<int> findMode(const std::string& name) const;
   std::optional<int> findModeByKey(DWORD key) const;
+  int modeOwner(int modeId) const;  // module that registered it, 0 if none or unknown
+  int displayMode(int displayId) const;
 
   // Displays. openDisplay sends message 1 with the size packed into the
   // first parameter (width low 16 bits) and the focus vessel's interface as
@@ -117,7 +144,7 @@ class Host {
   int openInputBox(const char* title, KeyFunc cb, void* usrdata);
   const std::vector<InputBoxState>& inputBoxes() const { return boxes_; }
   bool hasInputBox() const { return !boxes_.empty(); }
-  std::string inputBoxTitle() const;  // newest box, "" if none
+  std::string inputBoxTitle() const;        // newest box, "" if none
   bool typeInput(const std::string& text);  // HostError if no box is open
   void cancelInputBox();
 
@@ -130,6 +157,15 @@ class Host {
  private:
   struct Module;
   struct Display;
+  struct Registry;  // opaque handles and open files
+  class CallScope;  // makes this host current while module code runs
+  Module* findModule(int moduleId) const;
+  Display& displayRef(int displayId) const;
+  int openDisplayWithId(int displayId, int modeId, int width, int height,
+                        std::unique_ptr<Surface> surface);
+  void closeBoxesWhere(const std::function<bool(const InputBoxState&)>& pred);
+  int registerModule(std::unique_ptr<Module> module);
+  void dropModule(int moduleId);
   World world_;
   std::filesystem::path configDir_;
   std::optional<std::size_t> focus_;
@@ -140,8 +176,11 @@ class Host {
   std::vector<InputBoxState> boxes_;
   std::map<std::size_t, std::unique_ptr<VESSEL>> interfaces_;
   int nextModule_ = 1, nextMode_ = 1, nextDisplay_ = 1, nextBox_ = 1;
-  int inputDisplay_ = -1;  // display currently handling a key or button
-  Host* previous_ = nullptr;
+  int inputDisplay_ = -1;         // display currently handling a key or button
+  std::map<int, int> modeOwner_;  // mode id -> registering module id (0: none)
+  int activeModule_ = 0;          // module whose code the host is running, 0 if none
+  std::unique_ptr<Registry> registry_;
+  Host* previous_ = nullptr;  // the host that was current before this one
 };
 
 }  // namespace sim
