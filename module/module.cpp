@@ -5,6 +5,7 @@
 #include <new>
 
 #include "ArvexMFD.h"
+#include "entry_points.h"
 
 // The one copy of the module-level state: static storage, so all of it is
 // zero (false, null) when the library is loaded.
@@ -26,9 +27,20 @@ const char* const kBuildDate = "Apr 25 2006";
 // the second run from withdrawing a mode that is no longer ours.
 bool modeRegistered = false;
 
+// The exit function is looked up by name, as Orbiter's glue does; older
+// modules name it opcDLLExit.
+void (*FindExitHook(HINSTANCE hModule))(HINSTANCE) {
+  FARPROC exitFunction = GetProcAddress(hModule, "ExitModule");
+  if (exitFunction == nullptr) exitFunction = GetProcAddress(hModule, "opcDLLExit");
+  return reinterpret_cast<void (*)(HINSTANCE)>(exitFunction);
+}
+
+}  // namespace
+
 // Message procedure of the mode; the host calls it for the mode's display
-// events. The result carries an instance address, so it is pointer sized: an
-// int would cut the address on a 64-bit host.
+// events. Hidden like everything but the exports. The result carries an
+// instance address, so it is pointer sized: an int would cut the address on
+// a 64-bit host.
 OAPI_MSGTYPE MsgProc(UINT msg, UINT /*mfd*/, WPARAM wparam, LPARAM lparam) {
   if (msg != OAPI_MSG_MFD_OPENED) return 0;
   // The display size comes packed: width in the low 16 bits, height in the
@@ -41,16 +53,6 @@ OAPI_MSGTYPE MsgProc(UINT msg, UINT /*mfd*/, WPARAM wparam, LPARAM lparam) {
   ArvexMFD* instance = new (std::nothrow) ArvexMFD(width, height, vessel);
   return reinterpret_cast<OAPI_MSGTYPE>(instance);
 }
-
-// The exit function is looked up by name, as Orbiter's glue does; older
-// modules name it opcDLLExit.
-void (*FindExitHook(HINSTANCE hModule))(HINSTANCE) {
-  FARPROC exitFunction = GetProcAddress(hModule, "ExitModule");
-  if (exitFunction == nullptr) exitFunction = GetProcAddress(hModule, "opcDLLExit");
-  return reinterpret_cast<void (*)(HINSTANCE)>(exitFunction);
-}
-
-}  // namespace
 
 // Library entry: the platform calls it at attach and detach.
 DLLCLBK BOOL WINAPI DllMain(HINSTANCE hModule, DWORD reason, LPVOID /*reserved*/) {
