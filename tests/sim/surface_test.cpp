@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -490,6 +491,25 @@ TEST_F(SurfaceRender, SvgCarriesTheTextsAsUtf8) {
             std::string::npos);
   EXPECT_NE(svg.find("text-anchor=\"middle\" fill=\"#ffff00\""), std::string::npos);
   EXPECT_NE(svg.find("stroke=\"#00ff00\""), std::string::npos);
+}
+
+TEST(SurfaceRenderFarAway, ExtremeCoordinatesRenderWhatIsOnTheSurface) {
+  constexpr int kMax = std::numeric_limits<int>::max();
+  constexpr int kMin = std::numeric_limits<int>::min();
+  Surface surface(100, 100);
+  MoveToEx(surface.hdc(), 10, 50, nullptr);
+  LineTo(surface.hdc(), kMax, 50);
+  LineTo(surface.hdc(), kMin, kMin);
+  Ellipse(surface.hdc(), kMin, kMin, kMax, kMax);
+  TextOutA(surface.hdc(), kMax, kMin, "far", 3);
+  ScratchFile png("far.png");
+  ScratchFile svg("far.svg");
+  surface.renderPng(png.path());
+  surface.renderSvg(svg.path());
+  Picture picture(png.path());
+  ASSERT_TRUE(picture.ok());
+  EXPECT_EQ(picture.find(kWhite, 10, 50, 100, 51).size(), 90u) << "the visible part of the line";
+  EXPECT_EQ(picture.at(9, 50), sim::kBackgroundColor);
 }
 
 TEST_F(SurfaceRender, UnwritableFileNamesTheFileAndTheReason) {
