@@ -345,9 +345,14 @@ FlightResult fly(const Scenario& sc, const FlightOptions& opt) {
   while (host.simTime() < sc.max_time_s) {
     auto dv = pilot.correction();
     if (dv) lastDisplayDv = *dv;
-    const double dist = prevD;
-    const bool late = dist < 15000;  // too close to the aim for a sound correction
-    const double threshold = firstCorrection ? 0.5 : std::max(2.0, 0.01 * cockpit.airspeed());
+    const double dist = prevD;  // the host's step size only, never the pilot's
+    // Late in the descent a correction can no longer be flown soundly: the
+    // pilot stops correcting below the aim altitude plus a margin.
+    // The pilot's estimate of the time left before the aim altitude.
+    const double vz = cockpit.verticalSpeed();
+    const double tGo = vz < 0 ? (cockpit.altitude() - res.alt_above_target_m) / -vz : 1e9;
+    const bool late = tGo < 20;
+    const double threshold = firstCorrection ? 0.5 : std::max(2.0, 0.005 * cockpit.airspeed());
     if (dv && *dv > threshold && !late && host.simTime() >= nextCheck) {
       // Point the thrust axis at the "+", then burn the correction down.
       if (firstCorrection) picture("page2-before");
@@ -360,13 +365,21 @@ FlightResult fly(const Scenario& sc, const FlightOptions& opt) {
         say(phase, s.str());
       }
       double minDv = *dv;
+      int stale = 0;  // steps without a better Dv
       for (int i = 0; i < 6000; ++i) {
         auto u = pilot.burnDirection(main);
         auto now = pilot.correction();
         if (!u || !now) break;
         lastDisplayDv = *now;
-        if (*now < 0.2 || *now > minDv + 1.0) break;
-        minDv = std::min(minDv, *now);
+        // Done when the display shows little left, or when burning on no
+        // longer brings it down (the solution moves under the burn).
+        if (*now < 0.3 || *now > minDv + 1.0 || stale > 30) break;
+        if (*now < minDv - 0.05) {
+          minDv = *now;
+          stale = 0;
+        } else {
+          ++stale;
+        }
         double left = cockpit.turnAxisToward(thrustAxis, *u, 20 * kDeg * 0.1);
         double level = 0;
         if (left < 2 * kDeg) level = std::clamp(*now * cockpit.mass() / (thrust * 2.0), 0.01, 1.0);
@@ -377,7 +390,7 @@ FlightResult fly(const Scenario& sc, const FlightOptions& opt) {
       if (firstCorrection) picture("page2-after");
       firstCorrection = false;
       phase = "coast";
-      nextCheck = host.simTime() + 10;
+      nextCheck = host.simTime() + 5;
       continue;
     }
     const double dt = dist < 30000 ? 0.1 : 1.0;

@@ -94,6 +94,11 @@ security_alt_km = 40
 alt_above_target_km = 5
 [display]
 language = "fr"
+# Mars turns at up to 240 m/s on its equator, and the display aims at the
+# target where it stands at each moment: the last sound correction, some 20 s
+# before arrival, leaves a few kilometres of drift.
+[goal]
+miss_m = 5000
 )"},
 };
 
