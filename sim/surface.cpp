@@ -3,7 +3,6 @@
 #include "sim/surface.h"
 
 #include <cairo.h>
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -124,21 +123,7 @@ std::string visibleUtf8(const std::string& bytes) {
 using CairoSurface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 using Cairo = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
 
-// Cairo and fontconfig keep font caches for the life of the process. They
-// are released at exit so that a leak checker sees a clean process; the
-// handler runs before the checker's, which was registered earlier.
-void releaseFontCachesAtExit() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    std::atexit([] {
-      cairo_debug_reset_static_data();
-      FcFini();
-    });
-  });
-}
-
 void selectFont(cairo_t* cr, int height) {
-  releaseFontCachesAtExit();
   cairo_select_font_face(cr, kFontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, fontSize(height));
 }

@@ -1,0 +1,142 @@
+// Scenario files: the built-ins load, and every wrong scenario is refused
+// with a message that names the key at fault.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "scenario.h"
+
+namespace {
+
+using lobarc::parseScenario;
+using lobarc::ScenarioError;
+
+const char* kGood = R"(body = "Moon"
+[vessel]
+base = "Apollo11"
+mass_kg = 15000
+main_thrust_n = 60000
+hover_thrust_n = 0
+[target]
+lat_deg = -8.97
+lng_deg = 15.5
+security_alt_km = 30
+alt_above_target_km = 2
+)";
+
+TEST(Scenario, EveryBuiltinLoads) {
+  for (auto& b : lobarc::builtinScenarios()) {
+    SCOPED_TRACE(b.name);
+    lobarc::Scenario sc = lobarc::loadScenario(b.name);
+    EXPECT_EQ(sc.name, b.name);
+    EXPECT_GT(sc.body.radius_m, 0);
+    EXPECT_GT(sc.vessel.mass_kg, 0);
+  }
+}
+
+TEST(Scenario, GoodFileGivesItsValues) {
+  lobarc::Scenario sc = parseScenario(kGood, "good.toml", "good");
+  EXPECT_EQ(sc.body.name, "Moon");
+  EXPECT_FALSE(sc.vessel.in_flight);
+  EXPECT_NEAR(sc.vessel.lat_deg, 0.674, 0.01);  // the Apollo 11 site
+  EXPECT_FALSE(sc.target.base.has_value());
+  EXPECT_DOUBLE_EQ(sc.target.lat_deg, -8.97);
+  EXPECT_DOUBLE_EQ(sc.target.security_alt_km, 30);
+  EXPECT_DOUBLE_EQ(sc.target.alt_above_target_km, 2);
+  EXPECT_EQ(sc.display.language, "en");
+}
+
+TEST(Scenario, CustomBodyAndExtraBase) {
+  lobarc::Scenario sc = parseScenario(R"(
+[body]
+name = "Rock"
+radius_m = 500000
+mass_kg = 1e21
+rotation_period_s = 36000
+[[base]]
+name = "Home"
+lat_deg = 10
+lng_deg = 20
+[vessel]
+base = "Home"
+mass_kg = 1000
+main_thrust_n = 5000
+hover_thrust_n = 0
+[target]
+lat_deg = 12
+lng_deg = 25
+)",
+                                      "rock.toml", "rock");
+  EXPECT_EQ(sc.body.name, "Rock");
+  EXPECT_DOUBLE_EQ(sc.body.radius_m, 500000);
+  ASSERT_EQ(sc.body.bases.size(), 1u);
+  EXPECT_DOUBLE_EQ(sc.vessel.lat_deg, 10);
+}
+
+struct BadCase {
+  const char* what;
+  std::string from, to;  // replace the first `from` in kGood by `to`
+  const char* key;       // the key the message must name
+};
+
+class BadScenario : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(BadScenario, IsRefusedNamingTheKeyAndFile) {
+  const BadCase& c = GetParam();
+  std::string text = kGood;
+  auto at = text.find(c.from);
+  ASSERT_NE(at, std::string::npos) << c.from;
+  text.replace(at, c.from.size(), c.to);
+  try {
+    parseScenario(text, "bad.toml", "bad");
+    FAIL() << "accepted: " << c.what;
+  } catch (const ScenarioError& e) {
+    std::string msg = e.what();
+    EXPECT_NE(msg.find("bad.toml"), std::string::npos) << msg;
+    EXPECT_NE(msg.find(std::string("'") + c.key + "'"), std::string::npos) << msg;
+    EXPECT_NE(msg.find(';'), std::string::npos) << "no fix given: " << msg;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, BadScenario,
+    ::testing::Values(
+        BadCase{"unknown body", "body = \"Moon\"", "body = \"Pluto\"", "body"},
+        BadCase{"no body", "body = \"Moon\"", "", "body"},
+        BadCase{"unknown vessel base", "base = \"Apollo11\"", "base = \"Apollo99\"", "vessel.base"},
+        BadCase{"mass missing", "mass_kg = 15000\n", "", "vessel.mass_kg"},
+        BadCase{"mass not a number", "mass_kg = 15000", "mass_kg = \"heavy\"", "vessel.mass_kg"},
+        BadCase{"negative thrust", "main_thrust_n = 60000", "main_thrust_n = -1",
+                "vessel.main_thrust_n"},
+        BadCase{"no engines", "main_thrust_n = 60000", "main_thrust_n = 0",
+                "vessel.main_thrust_n"},
+        BadCase{"latitude out of range", "lat_deg = -8.97", "lat_deg = -91", "target.lat_deg"},
+        BadCase{"longitude missing", "lng_deg = 15.5\n", "", "target.lng_deg"},
+        BadCase{"security altitude zero", "security_alt_km = 30", "security_alt_km = 0",
+                "target.security_alt_km"},
+        BadCase{"security altitude not whole", "security_alt_km = 30", "security_alt_km = 2.5",
+                "target.security_alt_km"},
+        BadCase{"typo in a key", "alt_above_target_km", "alt_above_target", "target.alt_above_target"},
+        BadCase{"unknown language", "[target]", "[display]\nlanguage = \"de\"\n[target]",
+                "display.language"},
+        BadCase{"velocity on the ground", "mass_kg = 15000", "mass_kg = 15000\nvel_up_mps = 3",
+                "vessel.vel_up_mps"},
+        BadCase{"no target", "[target]", "[targets]", "targets"}));
+
+TEST(Scenario, MalformedTomlNamesFileAndLine) {
+  try {
+    parseScenario("body = \"Moon\"\n[vessel\nmass_kg = 1\n", "broken.toml", "broken");
+    FAIL() << "accepted a malformed file";
+  } catch (const ScenarioError& e) {
+    std::string msg = e.what();
+    EXPECT_NE(msg.find("broken.toml"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("line 2"), std::string::npos) << msg;
+  }
+}
+
+TEST(Scenario, MissingFileIsRefused) {
+  EXPECT_THROW(lobarc::loadScenario("/nonexistent/hop.toml"), ScenarioError);
+}
+
+}  // namespace
