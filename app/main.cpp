@@ -149,8 +149,27 @@ int main(int argc, char** argv) {
       opt.pictureFormat = renderFormat;
       opt.stopAfterPictures = true;
       lobarc::FlightResult r = lobarc::fly(sc, opt);
-      for (auto& p : r.pictures) std::cout << p.string() << "\n";
-      return r.pictures.empty() ? kExitFailed : kExitOk;
+      // Keep the three pages under their own names; drop the other phases.
+      const std::pair<const char*, const char*> pages[] = {
+          {"display-pad", "page-grounded"},
+          {"display-page1", "page-flight-1"},
+          {"display-page2-before", "page-flight-2"}};
+      int written = 0;
+      for (auto& p : r.pictures) {
+        std::string stem = p.stem().string();
+        bool kept = false;
+        for (auto& [from, to] : pages) {
+          if (stem == from) {
+            auto dest = p.parent_path() / (std::string(to) + p.extension().string());
+            std::filesystem::rename(p, dest);
+            std::cout << dest.string() << "\n";
+            ++written;
+            kept = true;
+          }
+        }
+        if (!kept) std::filesystem::remove(p);
+      }
+      return written == 3 ? kExitOk : kExitFailed;
     }
   } catch (const lobarc::ScenarioError& e) {
     std::cerr << "lobarc: " << e.what() << "\n";
