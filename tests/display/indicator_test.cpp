@@ -1,0 +1,216 @@
+// The burn direction indicator: frame, cross, rings and pens as the surface
+// records them, and the "+" for directions whose place is known: straight
+// ahead, behind, at right angles, and on each ring for any attitude.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "display/display_scene.h"
+#include "sim/world.h"
+#include "vector_ops.h"
+
+namespace sim {
+
+inline bool operator==(const sim::DrawnSegment& a, const sim::DrawnSegment& b) {
+  return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1 && a.color == b.color;
+}
+inline bool operator==(const sim::DrawnEllipse& a, const sim::DrawnEllipse& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom &&
+         a.color == b.color;
+}
+inline void PrintTo(const sim::DrawnSegment& s, std::ostream* os) {
+  *os << "(" << s.x0 << "," << s.y0 << ")-(" << s.x1 << "," << s.y1 << ") 0x" << std::hex
+      << s.color;
+}
+inline void PrintTo(const sim::DrawnEllipse& e, std::ostream* os) {
+  *os << "[" << e.left << "," << e.top << "," << e.right << "," << e.bottom << "] 0x" << std::hex
+      << e.color;
+}
+
+}  // namespace sim
+
+namespace {
+
+using namespace displaytest;
+
+// Page 2/2 with a solution, the vessel 10 km over the Moon at
+// rest relative to the body (so that reqVel - V is exactly the change asked
+// for), holding the attitude R (columns: vessel axes, global frame).
+struct IndicatorScene : Scene {
+  explicit IndicatorScene(const SceneOptions& options = {}) : Scene(options) {
+    const double radius = hop.host.world().body(hop.body).radius();
+    hop.lander().setState({0, radius + 10e3, 0}, {0, 0, 0});
+    ArvexMFD& m = mfd();
+    m.flightMode = 1;
+    m.flightPage = 1;
+    m.flightSolValid = true;
+    m.dvToGo = 50;
+    attitude({1, 0, 0, 0, 1, 0, 0, 0, 1});
+  }
+  void attitude(const sim::Mat3& R) {
+    hop.lander().setRotation(R);
+    rotation = R;
+  }
+  // The vessel axis i (0 = x, 1 = y, 2 = z) in the global frame.
+  VECTOR3 axis(int i) const { return _V(rotation[i], rotation[3 + i], rotation[6 + i]); }
+  // Asks for a change of 50 m/s along u (global frame) and redraws.
+  const sim::Surface& ask(const VECTOR3& u) {
+    mfd().reqVel = relativeVelocity() + u * 50.0;
+    return redraw();
+  }
+  sim::Mat3 rotation{};
+};
+
+// The marker's place, or (-1, -1) when no "+" was drawn.
+std::pair<int, int> Marker(const sim::Surface& s) {
+  for (const sim::DrawnText& t : s.texts()) {
+    if (!t.title && t.bytes == "+") return {t.x, t.y};
+  }
+  return {-1, -1};
+}
+
+TEST(Indicator, DrawsTheFrameCrossAndRingsOfA290PixelDisplayWhateverItsHeight) {
+  for (int height : {290, 500}) {
+    IndicatorScene scene(SceneOptions().withHeight(height));
+    const int pensBefore = sim::livePenCount();
+    const sim::Surface& s = scene.ask(scene.axis(2));
+    // Margin 8: frame columns 4 and 286, centre column 145; rows 20, 120, 220.
+    const std::vector<sim::DrawnSegment> frame = {
+        {4, 20, 286, 20, kWhite}, {286, 20, 286, 220, kWhite}, {286, 220, 4, 220, kWhite},
+        {4, 220, 4, 20, kWhite},  {145, 20, 145, 220, kWhite}, {4, 120, 286, 120, kWhite}};
+    // 5, 10 and 45 degrees: half-widths 5, 11, 48 and half-heights 8, 17, 70.
+    const std::vector<sim::DrawnEllipse> rings = {
+        {140, 112, 150, 128, kGreen}, {134, 103, 156, 137, kWhite}, {97, 50, 193, 190, kWhite}};
+    EXPECT_EQ(s.segments(), frame) << "height " << height;
+    EXPECT_EQ(s.ellipses(), rings) << "height " << height;
+    // The frame pen lives for one redraw only.
+    EXPECT_EQ(sim::livePenCount(), pensBefore) << "height " << height;
+  }
+}
+
+TEST(Indicator, KeepsTheLivePenCountAcrossManyRedrawsOfEveryPage) {
+  IndicatorScene scene;
+  const int pensBefore = sim::livePenCount();
+  for (int i = 0; i < 50; ++i) {
+    scene.mfd().flightPage = i % 2;
+    scene.mfd().flightMode = (i / 2) % 2;
+    scene.ask(scene.axis(2));
+  }
+  EXPECT_EQ(sim::livePenCount(), pensBefore);
+}
+
+TEST(Indicator, DrawsTheMarkerInLightCyanBeforeThePageTexts) {
+  IndicatorScene scene;
+  const sim::Surface& s = scene.ask(scene.axis(2));
+  const std::vector<Row> rows = PageRows(s);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.front(), (Row{"+", 145, 120, kLightCyan, kLeft}));
+}
+
+struct MarkerCase {
+  const char* what;
+  bool mainEngine;
+  VECTOR3 u;  // in vessel axes; zero: no change needed
+  int x, y;   // [pixel]
+};
+
+class MarkerPlace : public ::testing::TestWithParam<MarkerCase> {};
+
+TEST_P(MarkerPlace, IsWhereTheDirectionLies) {
+  const MarkerCase& c = GetParam();
+  IndicatorScene scene;
+  scene.mfd().useMainEngine = c.mainEngine;
+  const sim::Surface& s = scene.ask(c.u);  // vessel axes are global axes here
+  EXPECT_EQ(Marker(s), std::make_pair(c.x, c.y));
+}
+
+const double kTilt = 1.0 / std::sqrt(1.25);  // |(1, 0.5)| = sqrt(1.25)
+
+INSTANTIATE_TEST_SUITE_P(
+    WorkedDirections, MarkerPlace,
+    ::testing::Values(
+        MarkerCase{"main, along the thrust axis", true, _V(0, 0, 1), 145, 120},
+        MarkerCase{"main, straight behind: left edge of the inner width", true, _V(0, 0, -1), 8,
+                   120},
+        MarkerCase{"main, nothing left to correct: centre", true, _V(0, 0, 0), 145, 120},
+        MarkerCase{"main, right angles to the right: (W - 2m)/4 per unit", true, _V(1, 0, 0), 213,
+                   120},
+        MarkerCase{"main, right angles upwards: top of the frame", true, _V(0, 1, 0), 145, 20},
+        MarkerCase{"main, behind and to the right: mirrored outwards", true,
+                   _V(0.5 * kTilt, 0, -kTilt), 251, 120},
+        MarkerCase{"main, behind and to the left", true, _V(-0.5 * kTilt, 0, -kTilt), 38, 120},
+        MarkerCase{"hover, along the thrust axis", false, _V(0, 1, 0), 145, 120},
+        MarkerCase{"hover, straight behind", false, _V(0, -1, 0), 8, 120},
+        MarkerCase{"hover, nothing left to correct", false, _V(0, 0, 0), 145, 120},
+        MarkerCase{"hover, towards the nose: bottom of the frame", false, _V(0, 0, 1), 145, 220},
+        MarkerCase{"hover, to the right: left of the centre", false, _V(1, 0, 0), 76, 120}));
+
+// A rotation (vessel -> global, columns the vessel axes) from a random unit
+// quaternion.
+sim::Mat3 RandomRotation(std::mt19937& rng) {
+  std::normal_distribution<double> n(0.0, 1.0);
+  double w = n(rng), x = n(rng), y = n(rng), z = n(rng);
+  const double l = std::sqrt(w * w + x * x + y * y + z * z);
+  w /= l, x /= l, y /= l, z /= l;
+  return {1 - 2 * (y * y + z * z), 2 * (x * y - w * z),     2 * (x * z + w * y),
+          2 * (x * y + w * z),     1 - 2 * (x * x + z * z), 2 * (y * z - w * x),
+          2 * (x * z - w * y),     2 * (y * z + w * x),     1 - 2 * (x * x + y * y)};
+}
+
+// For any attitude and any direction at a ring's angle from the thrust axis,
+// the "+" lies on that ring as drawn: the rings and the marker share scales.
+TEST(Indicator, PutsADirectionAtARingsAngleOnThatRing) {
+  std::mt19937 rng(122012203u);
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  const double ringDeg[3] = {5, 10, 45};
+  for (bool mainEngine : {true, false}) {
+    IndicatorScene scene;
+    scene.mfd().useMainEngine = mainEngine;
+    for (int trial = 0; trial < 40; ++trial) {
+      scene.attitude(RandomRotation(rng));
+      const VECTOR3 w = scene.axis(mainEngine ? 2 : 1);
+      VECTOR3 p = _V(uniform(rng), uniform(rng), uniform(rng));
+      p = p - w * dotp(p, w);
+      p = p / length(p);
+      const int ring = trial % 3;
+      const double angle = ringDeg[ring] / 57.29577951308232;
+      const sim::Surface& s = scene.ask(w * std::cos(angle) + p * std::sin(angle));
+      const sim::DrawnEllipse& e = s.ellipses().at(ring);
+      const auto [mx, my] = Marker(s);
+      // Centre of the marker's pixel against the drawn ring; both are floored.
+      const double rx = 0.5 * (e.right - e.left), ry = 0.5 * (e.bottom - e.top);
+      const double dx = mx + 0.5 - 0.5 * (e.left + e.right);
+      const double dy = my + 0.5 - 0.5 * (e.top + e.bottom);
+      const double rho = std::hypot(dx / rx, dy / ry);
+      EXPECT_NEAR(rho, 1.0, 1.5 / std::min(rx, ry))
+          << (mainEngine ? "main" : "hover") << ", trial " << trial << ", ring " << ringDeg[ring];
+    }
+  }
+}
+
+// With the main engine, a change needed towards the vessel's right shows
+// right of the centre and one towards its top above it, whatever the attitude.
+TEST(Indicator, ShowsRightAsRightAndUpAsUp) {
+  std::mt19937 rng(20260422u);
+  IndicatorScene scene;
+  for (int trial = 0; trial < 20; ++trial) {
+    scene.attitude(RandomRotation(rng));
+    const VECTOR3 ahead = scene.axis(2);
+    const auto right = Marker(scene.ask((ahead + scene.axis(0) * 0.3) / std::sqrt(1.09)));
+    EXPECT_GT(right.first, 150) << "trial " << trial;
+    const auto up = Marker(scene.ask((ahead + scene.axis(1) * 0.3) / std::sqrt(1.09)));
+    EXPECT_LT(up.second, 115) << "trial " << trial;
+  }
+}
+
+TEST(Indicator, DrawsNoMarkerForAChangeThatIsNotANumber) {
+  IndicatorScene scene;
+  scene.mfd().reqVel = _V(std::nan(""), 0, 0);
+  const sim::Surface& s = scene.redraw();
+  EXPECT_EQ(Marker(s), std::make_pair(-1, -1));
+  EXPECT_EQ(s.ellipses().size(), 3u);
+}
+
+}  // namespace

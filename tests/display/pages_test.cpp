@@ -1,0 +1,381 @@
+// The display pages as the host's surface records them: every text with its
+// bytes, place, colour and alignment, on the 290 x 290 surface whose layout
+// is worked out by hand (line height 10, half step 15, right column at 145).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "display/display_scene.h"
+
+namespace {
+
+using namespace displaytest;
+
+const char* const kSecurity[2] = {"Security Alt: 40.0 km",
+                                  "Alt de s\xE9"
+                                  "curit\xE9: 40.0 km"};
+const char* const kAltAbove[2] = {"Alt above target: 5.0 km", "Alt survol cible: 5.0 km"};
+const char* const kEngineMain[2] = {"Engine : Main", "Moteur : Principal"};
+const char* const kTargetHeader[2] = {"Target", "Cible"};
+const char* const kNoTarget[2] = {"No Target", "Pas de cible"};
+
+// A grounded instance standing at 0.674 N, 23.473 E with the base Apollo12 as
+// its target and a plan with round numbers.
+void SetUpGroundedPlan(Scene& scene) {
+  ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyT, "Apollo12"));
+  ArvexMFD& mfd = scene.mfd();
+  mfd.ownLatDeg = 0.674;
+  mfd.ownLngDeg = 23.473;
+  mfd.tgtLatDeg = -3.012;
+  mfd.tgtLngDeg = -23.422;
+  mfd.groundSolValid = true;
+  mfd.heading = -73.2;
+  mfd.launchAngle = 44.6;
+  mfd.flightPathAngle = 3.1;
+  mfd.apoAltitude = 52345.0;
+  mfd.vTan = 1432.6;
+  mfd.dvRemaining = 1234.4;
+  mfd.pitchCmd = 45.2;
+  mfd.actualPitch = 12.7;
+}
+
+class GroundedPage : public ::testing::TestWithParam<int> {};
+
+TEST_P(GroundedPage, DrawsTheWorkedLayoutByteForByte) {
+  const int fr = GetParam();
+  Scene scene(SceneOptions().withLanguage(fr));
+  SetUpGroundedPlan(scene);
+  const sim::Surface& s = scene.redraw();
+
+  const std::vector<Row> expected = {
+      {"Position", 3, 30, kGreen, kLeft},
+      {kTargetHeader[fr], 145, 30, kYellow, kLeft},
+      {"Moon", 3, 45, kGreen, kLeft},
+      {"Apollo12", 145, 45, kYellow, kLeft},
+      {"Lat:+0.67", 3, 60, kGreen, kLeft},
+      {"Lat:-3.01", 145, 60, kYellow, kLeft},
+      {"Lng:+23.47", 3, 75, kGreen, kLeft},
+      {"Lng:-23.42", 145, 75, kYellow, kLeft},
+      {kSecurity[fr], 3, 105, kGreen, kLeft},
+      {kEngineMain[fr], 3, 125, kGreen, kLeft},
+      {fr ? "Direction : -73\xB0" : "Heading : -73\xB0", 3, 155, kTeal, kLeft},
+      {fr ? "Vecteur vitesse : +45\xB0 (+3\xB0)" : "Velocity Vector : +45\xB0 (+3\xB0)", 3, 175,
+       kTeal, kLeft},
+      {"hMax : 52.3 km", 3, 195, kTeal, kLeft},
+      {"vTan : 1433 m/s", 3, 215, kTeal, kLeft},
+      {"DeltaV : 1234 m/s", 3, 245, kWhite, kLeft},
+      {"Pitch : 45\xB0 (13\xB0)", 3, 265, kWhite, kLeft},
+  };
+  EXPECT_EQ(PageRows(s), expected);
+  EXPECT_EQ(TitleOf(s), fr ? "Lobarc Launch MFD/Au sol" : "Lobarc Launch MFD/Grounded");
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, GroundedPage, ::testing::Values(0, 1));
+
+// At the end of the count the pitch line gives way to "MECO", three lines
+// down and 10 pixels left of the centre.
+TEST(GroundedPage, ShowsMecoOnceTheCountIsDone) {
+  for (double dv : {0.0, -3.2}) {
+    Scene scene;
+    SetUpGroundedPlan(scene);
+    scene.mfd().dvRemaining = dv;
+    std::vector<Row> rows = PageRows(scene.redraw());
+    ASSERT_GE(rows.size(), 2u);
+    const std::vector<Row> tail(rows.end() - 2, rows.end());
+    const std::vector<Row> expected = {
+        {dv == 0.0 ? "DeltaV : 0 m/s" : "DeltaV : -3 m/s", 3, 245, kWhite, kLeft},
+        {"MECO", 135, 275, kWhite, kLeft}};
+    EXPECT_EQ(tail, expected) << "dvRemaining " << dv;
+  }
+}
+
+TEST(GroundedPage, EndsAfterTheEngineWithoutASolution) {
+  Scene scene;
+  SetUpGroundedPlan(scene);
+  scene.mfd().groundSolValid = false;
+  const std::vector<Row> rows = PageRows(scene.redraw());
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back(), (Row{"Engine : Main", 3, 125, kGreen, kLeft}));
+}
+
+struct TargetCase {
+  const char* what;
+  bool base, latSet, lngSet;
+  const char* rowA;  // nullptr: "No Target" in the language
+  const char* rowB;  // nullptr: nothing drawn
+};
+
+class TargetRows : public ::testing::TestWithParam<TargetCase> {};
+
+// The right column says which coordinates the pilot has given.
+TEST_P(TargetRows, ShowWhatHasBeenEntered) {
+  const TargetCase& c = GetParam();
+  for (int fr : {0, 1}) {
+    Scene scene(SceneOptions().withLanguage(fr));
+    ArvexMFD& mfd = scene.mfd();
+    mfd.targetBase = c.base ? scene.host().baseHandle(scene.hop.body, 1) : nullptr;
+    mfd.tgtLatSet = c.latSet;
+    mfd.tgtLngSet = c.lngSet;
+    mfd.tgtLatDeg = 12.3456;
+    mfd.tgtLngDeg = -98.7654;
+    const sim::Surface& s = scene.redraw();
+    SCOPED_TRACE(std::string(c.what) + (fr ? ", French" : ", English"));
+    const sim::DrawnText* a = TextAt(s, 145, 60);
+    const sim::DrawnText* b = TextAt(s, 145, 75);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->bytes, c.rowA ? c.rowA : kNoTarget[fr]);
+    if (c.rowB) {
+      ASSERT_NE(b, nullptr);
+      EXPECT_EQ(b->bytes, c.rowB);
+    } else {
+      EXPECT_EQ(b, nullptr);
+    }
+    // The own longitude keeps its place one and a half steps below.
+    ASSERT_NE(TextAt(s, 3, 75), nullptr);
+    EXPECT_EQ(TextAt(s, 3, 75)->bytes.substr(0, 4), "Lng:");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, TargetRows,
+    ::testing::Values(TargetCase{"base", true, true, true, "Lat:+12.35", "Lng:-98.77"},
+                      TargetCase{"both coordinates", false, true, true, "Lat:+12.35", "Lng:-98.77"},
+                      TargetCase{"latitude only", false, true, false, nullptr, "Lat:+12.35"},
+                      TargetCase{"longitude only", false, false, true, nullptr, "Lng:-98.77"},
+                      TargetCase{"nothing", false, false, false, nullptr, nullptr}));
+
+TEST(TargetRows, NameTheBaseOrElseTheBody) {
+  Scene scene;
+  EXPECT_EQ(TextAt(scene.redraw(), 145, 45)->bytes, "Moon");
+  ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyT, "Apollo14"));
+  EXPECT_EQ(TextAt(scene.redraw(), 145, 45)->bytes, "Apollo14");
+}
+
+// --- In flight --------------------------------------------------------------------
+
+class FirstPage : public ::testing::TestWithParam<int> {};
+
+TEST_P(FirstPage, DrawsTheWorkedLayoutAndGivesBackTheSurfaceSettings) {
+  const int fr = GetParam();
+  Scene scene(SceneOptions().withLanguage(fr).flying());
+  scene.hop.lander().placeInFlight(10.0 / 57.29577951308232, -20.0 / 57.29577951308232, 8e3, 0, 0,
+                                   0);
+  ArvexMFD& mfd = scene.mfd();
+  ASSERT_EQ(mfd.flightMode, 1);
+  mfd.flightSolValid = true;
+  mfd.dvToGo = 123.4;
+  const sim::Surface& s = scene.redraw();
+
+  const std::vector<Row> expected = {
+      {"Position", 3, 30, kGreen, kLeft},
+      {kTargetHeader[fr], 145, 30, kYellow, kLeft},
+      {"Moon", 3, 45, kGreen, kLeft},
+      {"Moon", 145, 45, kYellow, kLeft},
+      {"Lat:+10.00", 3, 60, kGreen, kLeft},
+      {kNoTarget[fr], 145, 60, kYellow, kLeft},
+      {"Lng:-20.00", 3, 75, kGreen, kLeft},
+      {kSecurity[fr], 3, 105, kGreen, kLeft},
+      {kAltAbove[fr], 3, 125, kGreen, kLeft},
+      {kEngineMain[fr], 3, 145, kGreen, kLeft},
+      {"Dv : 123.4 m/s", 145, 200, kWhite, kCentred},
+      {"1/2", 145, 270, kWhite, kCentred},
+  };
+  EXPECT_EQ(PageRows(s), expected);
+  EXPECT_EQ(TitleOf(s), fr ? "Lobarc Launch MFD/En vol" : "Lobarc Launch MFD/Not Grounded");
+  EXPECT_EQ(s.textAlign, kLeft);
+  EXPECT_EQ(s.textColor, kGreen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, FirstPage, ::testing::Values(0, 1));
+
+TEST(FirstPage, FollowsTheVesselsPositionAtEveryRedraw) {
+  Scene scene(SceneOptions().flying());
+  scene.hop.lander().placeInFlight(-45.0 / 57.29577951308232, 120.0 / 57.29577951308232, 8e3, 0, 0,
+                                   0);
+  const sim::Surface& s = scene.redraw();
+  EXPECT_EQ(TextAt(s, 3, 60)->bytes, "Lat:-45.00");
+  EXPECT_EQ(TextAt(s, 3, 75)->bytes, "Lng:+120.00");
+}
+
+TEST(FirstPage, ShowsMecoOrNothingBelowTheRows) {
+  Scene scene(SceneOptions().flying());
+  ArvexMFD& mfd = scene.mfd();
+  mfd.flightSolValid = true;
+  mfd.dvToGo = 0.0;
+  std::vector<Row> rows = PageRows(scene.redraw());
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows[rows.size() - 2], (Row{"MECO", 145, 200, kWhite, kCentred}));
+
+  mfd.flightSolValid = false;
+  rows = PageRows(scene.redraw());
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back().bytes, "Engine : Main");
+}
+
+class SecondPage : public ::testing::TestWithParam<int> {};
+
+TEST_P(SecondPage, DrawsTheDeltaVAndTheClosingWordsBelowTheIndicator) {
+  const int fr = GetParam();
+  Scene scene(SceneOptions().withLanguage(fr).flying());
+  ArvexMFD& mfd = scene.mfd();
+  mfd.flightPage = 1;
+  mfd.flightSolValid = true;
+  mfd.dvToGo = 123.4;
+  mfd.reqVel = scene.relativeVelocity();
+  std::vector<Row> rows = PageRows(scene.redraw());
+  ASSERT_EQ(rows.size(), 4u);
+  rows.erase(rows.begin());  // the marker, checked with the indicator
+  const std::vector<Row> expected = {
+      {" Dv : 123.4 m/s", 145, 230, kWhite, kCentred},
+      {fr ? "RududadOzede. vous souhaite un bon vol" : "VeltrixCorp. wishes you a nice burn", 145,
+       245, kWhite, kCentred},
+      {"2/2", 145, 270, kWhite, kCentred},
+  };
+  EXPECT_EQ(rows, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, SecondPage, ::testing::Values(0, 1));
+
+TEST(SecondPage, ShowsMecoAtTheEndOfTheCorrection) {
+  Scene scene(SceneOptions().flying());
+  ArvexMFD& mfd = scene.mfd();
+  mfd.flightPage = 1;
+  mfd.flightSolValid = true;
+  mfd.dvToGo = 0.0;
+  mfd.reqVel = scene.relativeVelocity();
+  std::vector<Row> rows = PageRows(scene.redraw());
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1], (Row{"MECO", 145, 245, kWhite, kCentred}));
+}
+
+TEST(SecondPage, WithoutASolutionShowsOnlyThePageNumberAsTheSurfaceIsSet) {
+  Scene scene(SceneOptions().flying());
+  ArvexMFD& mfd = scene.mfd();
+  mfd.flightPage = 1;
+  mfd.flightSolValid = false;
+  sim::Surface& s = scene.host().surface(scene.display);
+  s.textAlign = TA_RIGHT;
+  s.textColor = kYellow;
+  const sim::Surface& drawn = scene.redraw();
+  EXPECT_EQ(PageRows(drawn), (std::vector<Row>{{"2/2", 145, 270, kYellow, TA_RIGHT}}));
+  EXPECT_TRUE(drawn.segments().empty());
+  EXPECT_TRUE(drawn.ellipses().empty());
+}
+
+// --- Mends --------------------------------------------------------------------------
+
+// Page 2/2 leaves centred alignment on the surface, which this host keeps;
+// the next page must look exactly as if it were drawn on a fresh surface.
+std::vector<Row> PageOneAfter(bool pageTwoFirst, int mode) {
+  Scene scene(SceneOptions().flying());
+  ArvexMFD& mfd = scene.mfd();
+  mfd.flightSolValid = true;
+  mfd.dvToGo = 42.0;
+  mfd.reqVel = scene.relativeVelocity();
+  if (pageTwoFirst) {
+    mfd.flightPage = 1;
+    scene.redraw();
+    EXPECT_EQ(scene.host().surface(scene.display).textAlign, kCentred);
+  }
+  mfd.flightPage = 0;
+  mfd.flightMode = mode;
+  return PageRows(scene.redraw());
+}
+
+TEST(LeftAlignedRows, StayLeftAlignedAfterPageTwo) {
+  for (int mode : {0, 1}) {
+    EXPECT_EQ(PageOneAfter(true, mode), PageOneAfter(false, mode)) << "flight mode " << mode;
+  }
+}
+
+// No value can make a line longer than its 100-byte buffer holds.
+TEST(Formatting, KeepsEveryLineInsideItsBuffer) {
+  Scene scene;
+  SetUpGroundedPlan(scene);
+  ArvexMFD& mfd = scene.mfd();
+  const double huge = std::numeric_limits<double>::max();
+  mfd.securityAlt = huge;
+  mfd.heading = -huge;
+  mfd.launchAngle = huge;
+  mfd.flightPathAngle = huge;
+  mfd.apoAltitude = huge;
+  mfd.vTan = huge;
+  mfd.dvRemaining = huge;
+  mfd.pitchCmd = -huge;
+  mfd.actualPitch = huge;
+  const sim::Surface& s = scene.redraw();
+  for (const sim::DrawnText& t : s.texts()) EXPECT_LE(t.bytes.size(), 99u) << t.bytes.substr(0, 20);
+  const sim::DrawnText* security = s.findText("Security Alt: 1797");
+  ASSERT_NE(security, nullptr);
+  EXPECT_EQ(security->bytes.size(), 99u);
+}
+
+bool ShowsNonNumber(const sim::Surface& s) {
+  for (const sim::DrawnText& t : s.texts()) {
+    std::string lower = t.bytes;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (lower.find("nan") != std::string::npos || lower.find("inf") != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A value that is not a number is left out; in particular a count that is
+// not a number never claims "MECO".
+TEST(Formatting, NeverShowsNotANumber) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  {
+    Scene scene;
+    SetUpGroundedPlan(scene);
+    ArvexMFD& mfd = scene.mfd();
+    mfd.securityAlt = inf;
+    mfd.heading = nan;
+    mfd.launchAngle = nan;
+    mfd.apoAltitude = -inf;
+    mfd.vTan = nan;
+    mfd.dvRemaining = nan;
+    mfd.tgtLatDeg = nan;
+    mfd.ownLngDeg = inf;
+    const sim::Surface& s = scene.redraw();
+    EXPECT_FALSE(ShowsNonNumber(s));
+    EXPECT_EQ(s.findText("MECO"), nullptr);
+  }
+  for (int page : {0, 1}) {
+    Scene scene(SceneOptions().flying());
+    ArvexMFD& mfd = scene.mfd();
+    mfd.flightPage = page;
+    mfd.flightSolValid = true;
+    mfd.dvToGo = nan;
+    mfd.altAboveTarget = nan;
+    mfd.reqVel = _V(nan, 0, 0);
+    const sim::Surface& s = scene.redraw();
+    EXPECT_FALSE(ShowsNonNumber(s)) << "page " << page;
+    EXPECT_EQ(s.findText("MECO"), nullptr) << "page " << page;
+  }
+}
+
+TEST(Titles, FollowTheModeAndTheLanguage) {
+  struct Case {
+    int language, mode;
+    const char* title;
+  };
+  const Case cases[] = {{0, 0, "Lobarc Launch MFD/Grounded"},
+                        {0, 1, "Lobarc Launch MFD/Not Grounded"},
+                        {1, 0, "Lobarc Launch MFD/Au sol"},
+                        {1, 1, "Lobarc Launch MFD/En vol"}};
+  for (const Case& c : cases) {
+    Scene scene(SceneOptions().withLanguage(c.language));
+    scene.mfd().flightMode = c.mode;
+    EXPECT_EQ(TitleOf(scene.redraw()), c.title) << c.language << "/" << c.mode;
+  }
+}
+
+}  // namespace
