@@ -1,0 +1,659 @@
+// The ground launch plan and the entries that change it, white-box: the
+// module's code is linked into this executable and attached to a simulated
+// host, and the tests call the display instance's operations directly.
+//
+// The plan is checked against physics wherever it can be: the ellipse that
+// apoAltitude and vTan describe must pass through both points with the
+// planned launch angle as its flight-path angle, the launch velocity must
+// point along heading and launchAngle in the local horizon of the launch
+// point, a two-body coast along it must come down on the target, and the
+// heading must agree with an independent geodesic solver.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <boost/numeric/odeint.hpp>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ArvexMFD.h"
+#include "entry_points.h"
+#include "sim/host.h"
+#include "sim/surface.h"
+#include "sim/world.h"
+#include "support/host_fixture.h"
+#include "vector_ops.h"
+
+#if defined(LOBARC_HAVE_GEOGRAPHICLIB)
+#include <GeographicLib/Geodesic.hpp>
+#endif
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// The module's degrees are radians times kDegPerRad, not 180/pi; a module
+// angle times kToTrue is the same angle in true degrees.
+constexpr double kTrueDegPerRad = 180.0 / kPi;
+constexpr double kToTrue = kTrueDegPerRad / kDegPerRad;
+
+sim::ModuleEntries LinkedEntries() {
+  sim::ModuleEntries e;
+  e.initModule = InitModule;
+  e.exitModule = ExitModule;
+  e.getModuleVersion = GetModuleVersion;
+  e.postStep = opcPostStep;
+  e.focusChanged = opcFocusChanged;
+  return e;
+}
+
+VECTOR3 ToV(const sim::Vec3& v) { return _V(v.x, v.y, v.z); }
+
+// The Earth of the simulated host (mean radius 6371 km), a vessel standing
+// on the equator at longitude 0, the module attached and a display open.
+class GroundPlan : public ::testing::Test {
+ protected:
+  GroundPlan() : hop(Options()) {
+    hop.lander().landAt(0, 0);
+    moduleId = hop.host.attachModule(LinkedEntries(), "ArvexMFD (linked)");
+    display = hop.openLaunchDisplay(400, 400);
+  }
+
+  static testsupport::HopOptions Options() {
+    testsupport::HopOptions o;
+    o.body = "Earth";
+    return o;
+  }
+
+  ArvexMFD& mfd() { return *static_cast<ArvexMFD*>(hop.host.display(display)); }
+  const sim::Body& body() { return hop.host.world().body(hop.body); }
+
+  // The launch point, in the module's degrees, written as a reading of the
+  // vessel's position would leave it.
+  void PlaceOwn(double latDeg, double lngDeg) {
+    ArvexMFD& m = mfd();
+    m.ownLatDeg = latDeg;
+    m.ownLngDeg = lngDeg;
+    m.ownLat = latDeg / kDegPerRad;
+    m.ownLng = lngDeg / kDegPerRad;
+  }
+
+  // The target through the latitude and longitude entries, as typed.
+  void EnterTarget(double latDeg, double lngDeg) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g", latDeg);
+    ASSERT_TRUE(mfd().SetTargetLatitude(text));
+    std::snprintf(text, sizeof text, "%.17g", lngDeg);
+    ASSERT_TRUE(mfd().SetTargetLongitude(text));
+  }
+
+  // Launch point and target given as radians straight into the fields.
+  void PlaceRadians(double ownLat, double ownLng, double tgtLat, double tgtLng) {
+    ArvexMFD& m = mfd();
+    m.ownLat = ownLat, m.ownLng = ownLng, m.tgtLat = tgtLat, m.tgtLng = tgtLng;
+    m.ownLatDeg = ownLat * kDegPerRad, m.ownLngDeg = ownLng * kDegPerRad;
+    m.tgtLatDeg = tgtLat * kDegPerRad, m.tgtLngDeg = tgtLng * kDegPerRad;
+    m.tgtLatSet = m.tgtLngSet = true;
+  }
+
+  testsupport::MoonHop hop;
+  int moduleId = 0;
+  int display = -1;
+};
+
+// --- worked numbers --------------------------------------------------------
+
+TEST_F(GroundPlan, TwentyDegreeHopEastUsesTheNaturalEllipse) {
+  PlaceOwn(0, 0);
+  EnterTarget(0, 20);
+  const ArvexMFD& m = mfd();
+  EXPECT_TRUE(m.groundSolValid);
+  EXPECT_NEAR(m.apoAltitude / 1000, 460.6, 0.05);  // far above the 40 km floor
+  EXPECT_NEAR(m.launchAngle, 37.62, 0.005);
+  // q is 0 within rounding: a right angle, in the module's slightly large
+  // degrees.
+  EXPECT_GT(m.heading, 90);
+  EXPECT_NEAR(m.heading, 90 / kToTrue, 1e-6);
+  EXPECT_EQ(m.dvRemaining, m.launchSpeed);
+  EXPECT_FALSE(m.launchPitchSet);
+}
+
+TEST_F(GroundPlan, OneDegreeHopTakesTheSecurityAltitudeExactly) {
+  PlaceOwn(0, 0);
+  EnterTarget(0, 1);
+  EXPECT_TRUE(mfd().groundSolValid);
+  EXPECT_EQ(mfd().apoAltitude, 40000.0);
+}
+
+TEST_F(GroundPlan, SecurityAltitudeAboveTheNaturalApoapsisIsTheApoapsis) {
+  PlaceOwn(0, 0);
+  ASSERT_TRUE(mfd().SetSecurityAltitude("500"));
+  EnterTarget(0, 20);
+  EXPECT_EQ(mfd().apoAltitude, 500000.0);
+}
+
+TEST_F(GroundPlan, MirroredTargetGivesTheSameEllipseAndTheMirroredHeading) {
+  PlaceOwn(0, 0);
+  EnterTarget(0, 20);
+  const double apo = mfd().apoAltitude, angle = mfd().launchAngle, speed = mfd().launchSpeed;
+  const double heading = mfd().heading;
+  EnterTarget(0, -20);
+  EXPECT_DOUBLE_EQ(mfd().apoAltitude, apo);
+  EXPECT_DOUBLE_EQ(mfd().launchAngle, angle);
+  EXPECT_DOUBLE_EQ(mfd().launchSpeed, speed);
+  EXPECT_DOUBLE_EQ(mfd().heading, 360 - heading);
+}
+
+struct MeridianCase {
+  double tgtLatDeg;
+  double heading;
+};
+void PrintTo(const MeridianCase& c, std::ostream* os) { *os << "target latitude " << c.tgtLatDeg; }
+class SameMeridian : public GroundPlan, public ::testing::WithParamInterface<MeridianCase> {};
+
+TEST_P(SameMeridian, HeadingIsDueNorthOrSouthExactly) {
+  PlaceOwn(0, 0);
+  EnterTarget(GetParam().tgtLatDeg, 0);
+  EXPECT_TRUE(mfd().groundSolValid);
+  EXPECT_EQ(mfd().heading, GetParam().heading);
+}
+INSTANTIATE_TEST_SUITE_P(NorthAndSouth, SameMeridian,
+                         ::testing::Values(MeridianCase{20, 0}, MeridianCase{-20, 180},
+                                           MeridianCase{89.5, 0}, MeridianCase{-90, 180}));
+
+TEST_F(GroundPlan, TargetOnTheVesselClearsThePlan) {
+  PlaceOwn(0, 0);
+  EnterTarget(0, 20);
+  ASSERT_TRUE(mfd().groundSolValid);
+  EnterTarget(0, 0);
+  const ArvexMFD& m = mfd();
+  EXPECT_FALSE(m.groundSolValid);
+  EXPECT_EQ(m.heading, 0);
+  EXPECT_EQ(m.launchAngle, 0);
+  EXPECT_EQ(m.launchSpeed, 0);
+  EXPECT_EQ(m.dvRemaining, 0);
+  EXPECT_EQ(m.vTan, 0);
+  EXPECT_EQ(m.apoAltitude, 0);
+}
+
+TEST_F(GroundPlan, TargetALastDigitAwayGetsANearlyVerticalPlan) {
+  PlaceOwn(12.5, 45.25);
+  EnterTarget(std::nextafter(12.5, 90.0), 45.25);
+  const ArvexMFD& m = mfd();
+  EXPECT_TRUE(m.groundSolValid);
+  EXPECT_EQ(m.apoAltitude, m.securityAlt);
+  EXPECT_GT(m.launchAngle, 89.9);
+  EXPECT_LT(m.launchAngle, 90.01);
+  EXPECT_TRUE(std::isfinite(m.heading));
+  EXPECT_TRUE(isFinite(m.launchVelocity));
+}
+
+// Mend: the east/west choice goes the short way across the +-180 meridian.
+TEST_F(GroundPlan, HopAcrossTheDateLineHeadsEast) {
+  PlaceOwn(0, 170);
+  EnterTarget(0, -170);
+  const ArvexMFD& m = mfd();
+  EXPECT_NEAR(m.heading, 90 / kToTrue, 1e-6);
+  // The short arc of 340 module degrees the other way: 20 degrees, give or
+  // take what the module's factor makes of 340.
+  EXPECT_NEAR(m.apoAltitude / 1000, 460.6, 0.1);
+}
+
+TEST_F(GroundPlan, HopAcrossTheDateLineWestwardHeadsWest) {
+  PlaceOwn(10, -175);
+  EnterTarget(-5, 178);
+  EXPECT_GT(mfd().heading, 180);
+  EXPECT_LT(mfd().heading, 360);
+}
+
+// Mend: where a > R the launch angle is the ellipse's flight-path angle at
+// launch (the old form gave 1.58 deg for this hop).
+TEST_F(GroundPlan, HighSecurityAltitudeOnANearAntipodalHopGivesTheFlightPathAngle) {
+  PlaceOwn(0, 0);
+  ASSERT_TRUE(mfd().SetSecurityAltitude("1000"));
+  EnterTarget(0, 170);
+  EXPECT_EQ(mfd().apoAltitude, 1.0e6);
+  EXPECT_NEAR(mfd().launchAngle, 8.42, 0.005);
+}
+
+// Mend: a course cosine with no value still gives a finite heading. Vessel
+// at 10/0, target typed as 10/0.0000001: the law of cosines rounds above 1,
+// so the central angle has no value; the heading falls back to the course
+// from its spherical components, due east here.
+TEST_F(GroundPlan, CourseCosineWithoutValueFallsBackToTheSphericalCourse) {
+  PlaceOwn(10, 0);
+  EnterTarget(10, 1e-7);
+  const ArvexMFD& m = mfd();
+  ASSERT_GT(std::sin(m.ownLat) * std::sin(m.tgtLat) +
+                std::cos(m.ownLng - m.tgtLng) * std::cos(m.ownLat) * std::cos(m.tgtLat),
+            1.0);
+  EXPECT_TRUE(m.groundSolValid);
+  EXPECT_NEAR(m.heading, 90 / kToTrue, 1e-3);
+}
+
+// Both points on the pole with different longitudes: every direction is
+// south; the heading is some finite azimuth.
+TEST_F(GroundPlan, BothPointsOnThePoleGiveAFiniteHeading) {
+  PlaceRadians(kPi / 2, 0, kPi / 2, 1.0);
+  mfd().RecomputePlan();
+  EXPECT_TRUE(std::isfinite(mfd().heading));
+  EXPECT_GE(mfd().heading, 0);
+  EXPECT_LE(mfd().heading, 360);
+  EXPECT_TRUE(isFinite(mfd().launchVelocity));
+}
+
+// Mend: without a complete target there is no plan, in either mode.
+TEST_F(GroundPlan, NoTargetMeansNoPlan) {
+  PlaceOwn(10, 10);  // so that the empty target is not the vessel's position
+  mfd().RecomputePlan();
+  EXPECT_FALSE(mfd().groundSolValid);
+}
+
+TEST_F(GroundPlan, LatitudeAloneMeansNoPlan) {
+  PlaceOwn(10, 10);
+  ASSERT_TRUE(mfd().SetTargetLatitude("20"));
+  mfd().RecomputePlan();
+  EXPECT_FALSE(mfd().groundSolValid);
+}
+
+TEST_F(GroundPlan, NoTargetInFlightMeansNoSolution) {
+  PlaceOwn(10, 10);
+  mfd().flightMode = 1;
+  mfd().flightSolValid = true;
+  mfd().RecomputePlan();
+  EXPECT_FALSE(mfd().flightSolValid);
+}
+
+TEST_F(GroundPlan, BaseTargetPlansTowardTheBase) {
+  PlaceOwn(0, 0);
+  ASSERT_TRUE(mfd().SetTargetByName("Kourou"));
+  const sim::Base* kourou = body().findBase("Kourou");
+  ASSERT_NE(kourou, nullptr);
+  const ArvexMFD& m = mfd();
+  EXPECT_NE(m.targetBase, nullptr);
+  EXPECT_TRUE(m.tgtLatSet);
+  EXPECT_TRUE(m.tgtLngSet);
+  EXPECT_DOUBLE_EQ(m.tgtLatDeg, kourou->lat_rad * kDegPerRad);
+  EXPECT_DOUBLE_EQ(m.tgtLngDeg, kourou->lng_rad * kDegPerRad);
+  EXPECT_TRUE(m.groundSolValid);
+}
+
+// --- the plan against physics ---------------------------------------------
+
+struct Hop {
+  double ownLatDeg, ownLngDeg, tgtLatDeg, tgtLngDeg;
+  const char* securityKm;
+};
+void PrintTo(const Hop& h, std::ostream* os) {
+  *os << h.ownLatDeg << "/" << h.ownLngDeg << " to " << h.tgtLatDeg << "/" << h.tgtLngDeg << ", hs "
+      << h.securityKm << " km";
+}
+
+class PlanPhysics : public GroundPlan {
+ protected:
+  // Every check for one hop; each quantity its own EXPECT.
+  void CheckHop(const Hop& c) {
+    SCOPED_TRACE(::testing::Message()
+                 << "own " << c.ownLatDeg << "/" << c.ownLngDeg << " target " << c.tgtLatDeg << "/"
+                 << c.tgtLngDeg << " hs " << c.securityKm << " km");
+    PlaceOwn(c.ownLatDeg, c.ownLngDeg);
+    ASSERT_TRUE(mfd().SetSecurityAltitude(c.securityKm));
+    EnterTarget(c.tgtLatDeg, c.tgtLngDeg);
+    const ArvexMFD& m = mfd();
+    ASSERT_TRUE(m.groundSolValid);
+    const sim::Body& b = body();
+    const double t = hop.host.world().time();
+    const double R = b.radius(), mu = b.mu();
+
+    // Launch point and target on the surface, global frame, from the host's
+    // own geometry.
+    const VECTOR3 launch = ToV(b.surfacePoint(m.ownLat, m.ownLng, R, t));
+    const VECTOR3 target = ToV(b.surfacePoint(m.tgtLat, m.tgtLng, R, t));
+    const double alpha = 0.5 * std::acos(dotp(launch, target) / (R * R));
+
+    // 1. The ellipse of apoAltitude and vTan (apoapsis radius and speed)
+    //    passes through radius R at alpha either side of its apoapsis, and
+    //    its flight-path angle there is launchAngle.
+    const double ra = R + m.apoAltitude;
+    const double a = 1 / (2 / ra - m.vTan * m.vTan / mu);
+    const double e = ra / a - 1;
+    EXPECT_NEAR(a * (1 - e * e) / (1 - e * std::cos(alpha)), R, 1e-6 * R);
+    EXPECT_NEAR(std::atan(e * std::sin(alpha) / (1 - e * std::cos(alpha))) * kDegPerRad,
+                m.launchAngle, 1e-6);
+
+    // 2. The launch velocity: launchSpeed long, launchAngle above the local
+    //    horizon, heading from north through east.
+    sim::Vec3 up3, north3, east3;
+    b.localFrame(b.surfacePoint(m.ownLat, m.ownLng, R, t), t, up3, north3, east3);
+    const VECTOR3 up = ToV(up3), north = ToV(north3), east = ToV(east3);
+    const VECTOR3 dir = m.launchVelocity / length(m.launchVelocity);
+    EXPECT_NEAR(length(m.launchVelocity), m.launchSpeed, 1e-9 * m.launchSpeed);
+    EXPECT_NEAR(std::asin(dotp(dir, up)) * kDegPerRad, m.launchAngle, 1e-6);
+    // The module turns heading back into radians with its own factor, so
+    // the azimuth it flies is heading / 57.2964 [rad], taken round the
+    // circle.
+    const double azimuth = std::atan2(dotp(dir, east), dotp(dir, north));
+    EXPECT_NEAR(std::remainder(azimuth - m.heading / kDegPerRad, 2 * kPi), 0, 1e-9);
+
+    // 3. A coast from the launch point along that direction comes down on
+    //    the target. The speed is the ellipse's own speed at radius R: the
+    //    plan's launchSpeed, margin aside, is a flat-gravity estimate that
+    //    would overshoot. The touchdown may lie beside the target by what
+    //    the azimuth flown misses the great-circle course by: the module's
+    //    factor and its short pi/2 cost the heading up to some 1e-4 rad
+    //    (west of north 360 / 57.2964 alone falls 6.9e-5 rad short of 2 pi).
+    const VECTOR3 toTarget = target - up * dotp(target, up);
+    const double course = std::atan2(dotp(toTarget, east), dotp(toTarget, north));
+    const double courseError = std::fabs(std::remainder(azimuth - course, 2 * kPi));  // [rad]
+    EXPECT_LT(courseError, 2e-4);
+    const double speed = std::sqrt(mu * (2 / R - 1 / a));
+    EXPECT_LT(length(Touchdown(launch, dir * speed, mu, R) - target),
+              5.0 + R * courseError * std::sin(2 * alpha));
+  }
+
+  // Where a coast from (r, v) first comes back down to radius R [m, global].
+  static VECTOR3 Touchdown(const VECTOR3& r0, const VECTOR3& v0, double mu, double R) {
+    using State = std::array<double, 6>;
+    namespace ode = boost::numeric::odeint;
+    auto gravity = [mu](const State& x, State& dxdt, double) {
+      const double r2 = x[0] * x[0] + x[1] * x[1] + x[2] * x[2];
+      const double f = -mu / (r2 * std::sqrt(r2));
+      dxdt = {x[3], x[4], x[5], f * x[0], f * x[1], f * x[2]};
+    };
+    auto stepper = ode::make_dense_output(1e-10, 1e-12, ode::runge_kutta_dopri5<State>());
+    stepper.initialize(State{r0.x, r0.y, r0.z, v0.x, v0.y, v0.z}, 0.0, 1.0);
+    State x;
+    auto radiusAt = [&](double time) {
+      stepper.calc_state(time, x);
+      return std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]);
+    };
+    // Leave the launch point first, then find the step that crosses R going
+    // down and bisect it.
+    while (stepper.current_time() < 60) stepper.do_step(gravity);
+    for (int i = 0; i < 100000; ++i) {
+      stepper.do_step(gravity);
+      double lo = stepper.previous_time(), hi = stepper.current_time();
+      if (radiusAt(hi) >= R) continue;
+      for (int k = 0; k < 100; ++k) {
+        const double mid = 0.5 * (lo + hi);
+        (radiusAt(mid) >= R ? lo : hi) = mid;
+      }
+      radiusAt(hi);
+      return _V(x[0], x[1], x[2]);
+    }
+    return _V(0, 0, 0);
+  }
+};
+
+class PlanPhysicsCase : public PlanPhysics, public ::testing::WithParamInterface<Hop> {};
+
+TEST_P(PlanPhysicsCase, EllipseDirectionAndCoastAgree) { CheckHop(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(Hops, PlanPhysicsCase,
+                         ::testing::Values(Hop{0, 0, 0, 20, "40"},     // the worked natural ellipse
+                                           Hop{0, 0, 0, 1, "40"},      // security ellipse, a < R
+                                           Hop{0, 0, 0, 170, "1000"},  // security ellipse, a > R
+                                           Hop{0, 170, 0, -170, "40"},  // across the date line
+                                           Hop{-30, 100, 40, -120,
+                                               "40"},  // across the date line, northward
+                                           Hop{28.6, -80.6, 45.9, 63.3, "40"},
+                                           Hop{-30, 10, 60, -170, "2000"}));  // over the north pole
+
+// Fixed-seed random hops over the sphere and a range of security altitudes.
+TEST_F(PlanPhysics, RandomHopsAgreeWithTwoBodyMotion) {
+  std::mt19937 rng(20060425u);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  std::uniform_int_distribution<int> securityKm(1, 1500);
+  for (int i = 0; i < 40; ++i) {
+    // Uniform over the sphere, away from the poles where latitudes and
+    // longitudes lose their meaning.
+    const double ownLat = std::asin(0.98 * unit(rng)) * kDegPerRad;
+    const double tgtLat = std::asin(0.98 * unit(rng)) * kDegPerRad;
+    const double ownLng = 180 * unit(rng), tgtLng = 180 * unit(rng);
+    const std::string hs = std::to_string(securityKm(rng));
+    CheckHop(Hop{ownLat, ownLng, tgtLat, tgtLng, hs.c_str()});
+  }
+}
+
+#if defined(LOBARC_HAVE_GEOGRAPHICLIB)
+// The heading against GeographicLib's initial azimuth on a sphere. The
+// module's heading is acos(q) * 57.2964 east of north, or 360 minus that
+// west of it, so the azimuth is scaled the same way before comparing.
+TEST_F(GroundPlan, HeadingAgreesWithGeodesicAzimuthOnASphere) {
+  const GeographicLib::Geodesic sphere(body().radius(), 0);
+  std::mt19937 rng(122012203u);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  int compared = 0;
+  while (compared < 500) {
+    const double lat1 = std::asin(unit(rng)), lng1 = kPi * unit(rng);
+    const double lat2 = std::asin(unit(rng)), lng2 = kPi * unit(rng);
+    double s12, azi1, azi2;
+    const double arc =
+        sphere.Inverse(lat1 * kTrueDegPerRad, lng1 * kTrueDegPerRad, lat2 * kTrueDegPerRad,
+                       lng2 * kTrueDegPerRad, s12, azi1, azi2);
+    // Near-antipodal pairs have no well-defined course.
+    if (arc < 1 || arc > 179) continue;
+    PlaceRadians(lat1, lng1, lat2, lng2);
+    ASSERT_TRUE(mfd().ComputeHeading());
+    if (azi1 < 0) azi1 += 360;
+    const double expected = azi1 <= 180 ? azi1 / kToTrue : 360 - (360 - azi1) / kToTrue;
+    // The module's short pi/2 (1.57079633, 3.2e-9 above) moves q by up to
+    // about 2 * 3.2e-9 / (cos lat1 sin d), and acos turns that into a
+    // course error divided by sin(course): a tolerance from that bound.
+    const double sinCourse = std::fabs(std::sin(azi1 / kTrueDegPerRad));
+    const double tolerance =
+        1e-9 + 2 * 6.4e-9 * kDegPerRad /
+                   (std::cos(lat1) * std::sin(arc / kTrueDegPerRad) * std::max(sinCourse, 1e-6));
+    EXPECT_NEAR(mfd().heading, expected, tolerance)
+        << "from " << lat1 << "/" << lng1 << " to " << lat2 << "/" << lng2 << " rad";
+    ++compared;
+  }
+}
+#endif
+
+// --- the input handlers ----------------------------------------------------
+
+// A refused entry changes no field: the whole instance and the whole module
+// state are compared byte for byte.
+class Entry : public GroundPlan {
+ protected:
+  struct Snapshot {
+    std::vector<unsigned char> instance, module;
+  };
+  Snapshot Take() {
+    Snapshot s;
+    const auto* p = reinterpret_cast<const unsigned char*>(&mfd());
+    s.instance.assign(p, p + sizeof(ArvexMFD));
+    const auto* q = reinterpret_cast<const unsigned char*>(&moduleState);
+    s.module.assign(q, q + sizeof(ModuleState));
+    return s;
+  }
+  void ExpectUnchanged(const Snapshot& before) {
+    const Snapshot after = Take();
+    EXPECT_TRUE(before.instance == after.instance) << "an instance field changed";
+    EXPECT_TRUE(before.module == after.module) << "the module state changed";
+  }
+};
+
+enum class Field { kLatitude, kLongitude, kSecurity, kAbove };
+
+struct EntryCase {
+  Field field;
+  const char* text;
+  bool accepted;
+  double stored;  // degrees or metres, when accepted
+};
+void PrintTo(const EntryCase& c, std::ostream* os) {
+  static const char* const kNames[] = {"latitude", "longitude", "security", "above"};
+  *os << kNames[static_cast<int>(c.field)] << " \"" << c.text << "\"";
+}
+
+class EntryTable : public Entry, public ::testing::WithParamInterface<EntryCase> {
+ protected:
+  bool Enter(Field f, const char* text) {
+    switch (f) {
+      case Field::kLatitude:
+        return mfd().SetTargetLatitude(text);
+      case Field::kLongitude:
+        return mfd().SetTargetLongitude(text);
+      case Field::kSecurity:
+        return mfd().SetSecurityAltitude(text);
+      case Field::kAbove:
+        return mfd().SetAltitudeAboveTarget(text);
+    }
+    return false;
+  }
+  double Stored(Field f) {
+    switch (f) {
+      case Field::kLatitude:
+        return mfd().tgtLatDeg;
+      case Field::kLongitude:
+        return mfd().tgtLngDeg;
+      case Field::kSecurity:
+        return mfd().securityAlt;
+      case Field::kAbove:
+        return mfd().altAboveTarget;
+    }
+    return 0;
+  }
+};
+
+TEST_P(EntryTable, AcceptsOrRefusesAsATypedValue) {
+  const EntryCase& c = GetParam();
+  // Fields away from every value a case stores, so a change shows.
+  mfd().tgtLatDeg = mfd().tgtLngDeg = 33;
+  mfd().securityAlt = mfd().altAboveTarget = 33000;
+  const Snapshot before = Take();
+  const bool accepted = Enter(c.field, c.text);
+  EXPECT_EQ(accepted, c.accepted);
+  if (c.accepted) {
+    EXPECT_EQ(Stored(c.field), c.stored);
+  } else {
+    ExpectUnchanged(before);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialogs, EntryTable,
+    ::testing::Values(
+        // Latitude: -90..90 with both ends; atof's meaning otherwise.
+        EntryCase{Field::kLatitude, "90", true, 90}, EntryCase{Field::kLatitude, "-90", true, -90},
+        EntryCase{Field::kLatitude, "90.01", false, 0},
+        EntryCase{Field::kLatitude, "letters", true, 0},
+        EntryCase{Field::kLatitude, "  12.5xyz", true, 12.5},
+        EntryCase{Field::kLatitude, "nan", false, 0}, EntryCase{Field::kLatitude, "-NAN", false, 0},
+        EntryCase{Field::kLatitude, "inf", false, 0},
+        EntryCase{Field::kLatitude, "1e999", false, 0},
+        EntryCase{Field::kLatitude, "\xff\xfe\x80", true, 0},
+        // Longitude: -180..180 with both ends.
+        EntryCase{Field::kLongitude, "-180", true, -180},
+        EntryCase{Field::kLongitude, "180", true, 180},
+        EntryCase{Field::kLongitude, "180.5", false, 0},
+        EntryCase{Field::kLongitude, "NaN", false, 0},
+        EntryCase{Field::kLongitude, "-infinity", false, 0},
+        // Security altitude: whole km from 1, atoi's meaning, no overflow.
+        EntryCase{Field::kSecurity, "2.9", true, 2000},
+        EntryCase{Field::kSecurity, " +12", true, 12000},
+        EntryCase{Field::kSecurity, "0", false, 0}, EntryCase{Field::kSecurity, "-5", false, 0},
+        EntryCase{Field::kSecurity, "letters", false, 0},
+        EntryCase{Field::kSecurity, "1000000", true, 1e9},
+        EntryCase{Field::kSecurity, "1000001", false, 0},
+        EntryCase{Field::kSecurity, "2147484", false, 0},  // n * 1000 past INT_MAX
+        EntryCase{Field::kSecurity, "99999999999999999999999999", false, 0},
+        EntryCase{Field::kSecurity, "nan", false, 0},
+        // Altitude above target: whole km from 0.
+        EntryCase{Field::kAbove, "0", true, 0}, EntryCase{Field::kAbove, "letters", true, 0},
+        EntryCase{Field::kAbove, "12.7", true, 12000}, EntryCase{Field::kAbove, "-1", false, 0},
+        EntryCase{Field::kAbove, "-99999999999999999999", false, 0},
+        EntryCase{Field::kAbove, "18446744073709551617", false, 0}));
+
+TEST_F(Entry, NullTextIsRefusedByEveryHandler) {
+  const Snapshot before = Take();
+  EXPECT_FALSE(mfd().SetTargetByName(nullptr));
+  EXPECT_FALSE(mfd().SetTargetLatitude(nullptr));
+  EXPECT_FALSE(mfd().SetTargetLongitude(nullptr));
+  EXPECT_FALSE(mfd().SetSecurityAltitude(nullptr));
+  EXPECT_FALSE(mfd().SetAltitudeAboveTarget(nullptr));
+  ExpectUnchanged(before);
+}
+
+class UnknownBase : public Entry, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(UnknownBase, IsRefusedAndChangesNothing) {
+  const Snapshot before = Take();
+  EXPECT_FALSE(mfd().SetTargetByName(GetParam().c_str()));
+  ExpectUnchanged(before);
+}
+INSTANTIATE_TEST_SUITE_P(Names, UnknownBase,
+                         ::testing::Values("", "Kouro", "Kourou ", "\xff\xfe\xe9",
+                                           std::string(5000, 'K')));
+
+TEST_F(Entry, LatitudeAloneDoesNotPlanAndTheLongitudeThenDoes) {
+  PlaceOwn(0, 0);
+  ASSERT_TRUE(mfd().SetTargetLatitude("10"));
+  ASSERT_TRUE(mfd().SetSecurityAltitude("60"));
+  EXPECT_EQ(mfd().securityAlt, 60000);
+  EXPECT_FALSE(mfd().groundSolValid);
+  ASSERT_TRUE(mfd().SetTargetLongitude("10"));
+  EXPECT_TRUE(mfd().groundSolValid);
+}
+
+TEST_F(Entry, LatitudeAfterABaseKeepsTheBaseLongitudeAndPlans) {
+  PlaceOwn(0, 0);
+  ASSERT_TRUE(mfd().SetTargetByName("Kourou"));
+  const double baseLng = mfd().tgtLngDeg;
+  ASSERT_TRUE(mfd().SetTargetLatitude("-10"));
+  EXPECT_EQ(mfd().targetBase, nullptr);
+  EXPECT_EQ(mfd().tgtLngDeg, baseLng);
+  EXPECT_TRUE(mfd().groundSolValid);
+}
+
+TEST_F(Entry, AltitudeAboveTargetDoesNotRecompute) {
+  PlaceOwn(0, 0);
+  EnterTarget(0, 20);
+  mfd().dvRemaining = 17;  // as if the burn had been counted down
+  ASSERT_TRUE(mfd().SetAltitudeAboveTarget("7"));
+  EXPECT_EQ(mfd().dvRemaining, 17);
+}
+
+// --- entry points that only linked code can reach ----------------------------
+
+TEST_F(GroundPlan, MessagesOtherThanOpenBuildNothing) {
+  ArvexMFD* active = moduleState.activeInstance;
+  for (UINT msg : {0u, 2u, 3u, 0xFFFFFFFFu}) {
+    EXPECT_EQ(MsgProc(msg, 0, MAKELONG(600, 300), 0), 0) << "message " << msg;
+  }
+  EXPECT_EQ(moduleState.activeInstance, active);
+}
+
+TEST_F(GroundPlan, OpenMessageUnpacksTheSize) {
+  const OAPI_MSGTYPE result = MsgProc(OAPI_MSG_MFD_OPENED, 0, MAKELONG(600, 300), 0);
+  ASSERT_NE(result, 0);
+  auto* instance = reinterpret_cast<ArvexMFD*>(result);
+  EXPECT_EQ(instance->width, 600u);
+  EXPECT_EQ(instance->height, 300u);
+  EXPECT_EQ(moduleState.activeInstance, instance);
+  delete instance;  // this test plays the host, which owns what MsgProc returns
+  EXPECT_EQ(moduleState.activeInstance, nullptr);
+}
+
+// ExitModule runs from the host and again from the library detach; the
+// second run must delete nothing and withdraw nothing.
+TEST_F(GroundPlan, ExitModuleTwiceReleasesEachResourceOnce) {
+  hop.host.closeDisplay(display);
+  const int pensBefore = sim::livePenCount();
+  ASSERT_NE(moduleState.greenPen, nullptr);
+  ASSERT_NE(moduleState.whitePen, nullptr);
+  ExitModule(nullptr);
+  EXPECT_EQ(sim::livePenCount(), pensBefore - 2);
+  EXPECT_FALSE(hop.host.findMode("Lobarc Launch").has_value());
+  ExitModule(nullptr);
+  EXPECT_EQ(sim::livePenCount(), pensBefore - 2);
+  EXPECT_EQ(moduleState.greenPen, nullptr);
+  EXPECT_EQ(moduleState.whitePen, nullptr);
+}
+
+}  // namespace
