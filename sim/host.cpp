@@ -364,9 +364,10 @@ Host::Display& Host::displayRef(int displayId) const {
 int Host::displayMode(int displayId) const { return displayRef(displayId).modeId; }
 
 int Host::openDisplay(int modeId, int width, int height) {
-  if (width < 1 || height < 1 || width > 0xFFFF || height > 0xFFFF) {
-    throw HostError("openDisplay: a display is 1 to 65535 pixels wide and high, not " +
-                    std::to_string(width) + " x " + std::to_string(height));
+  if (width < 1 || height < 1 || width > kMaxDisplaySize || height > kMaxDisplaySize) {
+    throw HostError("openDisplay: a display is 1 to " + std::to_string(kMaxDisplaySize) +
+                    " pixels wide and high, not " + std::to_string(width) + " x " +
+                    std::to_string(height));
   }
   if (modes_.count(modeId) == 0) {
     throw HostError("openDisplay: no mode with id " + std::to_string(modeId) +

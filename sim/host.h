@@ -50,6 +50,8 @@ struct InputBoxState {
 
 // Colour of the page titles that MFD::Title draws (light grey).
 constexpr COLORREF kTitleColor = RGB(224, 224, 224);
+// Largest display width or height [pixel]: what a drawing surface takes.
+constexpr int kMaxDisplaySize = 32767;
 // Where MFD::Title puts the title's top-left corner [pixel].
 constexpr int kTitleX = 4, kTitleY = 2;
 

@@ -1,0 +1,863 @@
+// The simulated host's services as a module meets them: handles, the
+// configuration folder, input boxes, displays, module loading and the frames
+// behind a vessel standing on a turning body.
+#include "sim/host.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/host_fixture.h"
+
+namespace {
+
+using sim::Host;
+using sim::HostError;
+using sim::Surface;
+using testsupport::MoonHop;
+using testsupport::TempDir;
+
+// --- a display mode defined here ------------------------------------------
+
+constexpr DWORD kOpenBoxKey = 20;  // T
+
+// What the test mode's instances and callbacks saw.
+struct ModeLog {
+  int built = 0, destroyed = 0;
+  UINT lastDisplayIndex = 0;
+  bool refuse = false;  // the message procedure builds nothing
+  bool accept = false;  // the input box callback accepts
+  std::vector<std::pair<int, int>> buttonEvents;
+  std::vector<std::string> received;  // texts that reached a callback
+};
+ModeLog modeLog;
+
+class TestMfd : public MFD {
+ public:
+  TestMfd(DWORD w, DWORD h, VESSEL* vessel) : MFD(w, h, vessel) { ++modeLog.built; }
+  ~TestMfd() override { ++modeLog.destroyed; }
+  DWORD width() const { return W; }
+  DWORD height() const { return H; }
+  VESSEL* vessel() const { return pV; }
+
+  void Update(HDC hDC) override {
+    SetTextColor(hDC, RGB(0, 255, 0));
+    SetTextAlign(hDC, TA_CENTER);
+    Title(hDC, "Test page");
+    TextOutA(hDC, 50, 40, "after", 5);
+  }
+  bool ConsumeKeyBuffered(DWORD key) override {
+    if (key != kOpenBoxKey) return false;
+    oapiOpenInputBox("Value:", &TestMfd::OnInput, nullptr, 20, this);
+    return true;
+  }
+  bool ConsumeButton(int bt, int event) override {
+    modeLog.buttonEvents.emplace_back(bt, event);
+    return bt == 0;
+  }
+  char* ButtonLabel(int bt) override { return bt == 0 ? label_ : nullptr; }
+
+ private:
+  static bool OnInput(void*, char* str, void* usrdata) {
+    auto* self = static_cast<TestMfd*>(usrdata);
+    modeLog.received.emplace_back(str);
+    return self->accept_ && modeLog.accept;
+  }
+  bool accept_ = true;
+  char label_[4] = "VAL";
+};
+
+OAPI_MSGTYPE TestMsgProc(UINT msg, UINT mfd, WPARAM wparam, LPARAM lparam) {
+  modeLog.lastDisplayIndex = mfd;
+  if (msg != OAPI_MSG_MFD_OPENED || modeLog.refuse) return 0;
+  return reinterpret_cast<OAPI_MSGTYPE>(
+      new TestMfd(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<VESSEL*>(lparam)));
+}
+
+// A mode that overrides nothing but Update.
+class PlainMfd : public MFD {
+ public:
+  using MFD::MFD;
+  void Update(HDC) override {}
+};
+OAPI_MSGTYPE PlainMsgProc(UINT msg, UINT, WPARAM wparam, LPARAM lparam) {
+  if (msg != OAPI_MSG_MFD_OPENED) return 0;
+  return reinterpret_cast<OAPI_MSGTYPE>(
+      new PlainMfd(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<VESSEL*>(lparam)));
+}
+
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    modeLog = ModeLog{};
+    MFDMODESPEC spec{"Test Mode", 0x30, TestMsgProc};
+    mode = hop.host.registerMode(spec);
+  }
+  TestMfd* instance(int display) { return dynamic_cast<TestMfd*>(hop.host.display(display)); }
+
+  MoonHop hop;
+  int mode = 0;
+};
+
+// --- handles ------------------------------------------------------------------
+
+TEST(HostHandles, WithoutAHostEveryCallFailsCleanly) {
+  ASSERT_EQ(Host::current(), nullptr);
+  int dummy = 0;
+  OBJHANDLE bogus = &dummy;
+  EXPECT_EQ(oapiGetFocusObject(), nullptr);
+  EXPECT_EQ(oapiGetFocusInterface(), nullptr);
+  EXPECT_EQ(oapiGetVesselInterface(bogus), nullptr);
+  EXPECT_EQ(oapiGetMass(bogus), 0.0);
+  EXPECT_EQ(oapiGetSize(bogus), 0.0);
+  EXPECT_EQ(oapiGetBaseByName(bogus, "Apollo11"), nullptr);
+  EXPECT_EQ(oapiGetPlanetCurrentRotation(bogus), 0.0);
+  EXPECT_EQ(oapiOpenFile("ArvexMFD.cfg", FILE_IN, CONFIG), nullptr);
+  MFDMODESPEC spec{"Orphan", 1, TestMsgProc};
+  EXPECT_EQ(oapiRegisterMFDMode(spec), 0);
+  EXPECT_FALSE(oapiUnregisterMFDMode(1));
+  VESSEL v(bogus);
+  EXPECT_EQ(v.GetMass(), 0.0);
+  EXPECT_STREQ(v.GetName(), "");
+  EXPECT_EQ(v.GetSurfaceRef(), nullptr);
+}
+
+TEST(HostHandles, StaleHandlesFromADestroyedHostResolveToNothing) {
+  OBJHANDLE oldBody = nullptr, oldVessel = nullptr, oldBase = nullptr;
+  {
+    MoonHop first;
+    oldBody = first.bodyHandle();
+    oldVessel = first.vesselHandle();
+    oldBase = oapiGetBaseByName(oldBody, first.base->name.c_str());
+    ASSERT_NE(oldBase, nullptr);
+  }
+  MoonHop second;  // the same scene, built again
+  EXPECT_NE(second.bodyHandle(), oldBody);
+  EXPECT_NE(second.vesselHandle(), oldVessel);
+  EXPECT_EQ(second.host.bodyOf(oldBody), nullptr);
+  EXPECT_EQ(second.host.vesselOf(oldVessel), nullptr);
+  EXPECT_EQ(second.host.baseOf(oldBase), nullptr);
+  EXPECT_EQ(oapiGetMass(oldBody), 0.0);
+  EXPECT_EQ(oapiGetVesselInterface(oldVessel), nullptr);
+  EXPECT_EQ(oapiGetBaseByName(oldBody, second.base->name.c_str()), nullptr);
+
+  VESSEL stale(oldVessel);
+  double lng = 1, lat = 1, rad = 1;
+  EXPECT_FALSE(stale.GetEquPos(lng, lat, rad));
+  EXPECT_EQ(rad, 0.0);
+  EXPECT_FALSE(stale.GroundContact());
+  EXPECT_EQ(stale.GetThrusterGroupHandle(THGROUP_MAIN), nullptr);
+  VECTOR3 pos = _V(1, 1, 1);
+  stale.GetRelativePos(second.bodyHandle(), pos);
+  EXPECT_EQ(pos.x, 0.0);
+  // A live vessel measured against a stale reference gives nothing either.
+  VESSEL* live = oapiGetVesselInterface(second.vesselHandle());
+  ASSERT_NE(live, nullptr);
+  pos = _V(1, 1, 1);
+  live->GetRelativePos(oldBody, pos);
+  EXPECT_EQ(pos.x, 0.0);
+}
+
+TEST(HostHandles, AHandleOfOneKindIsNotAnotherKind) {
+  MoonHop hop;
+  const OBJHANDLE base = oapiGetBaseByName(hop.bodyHandle(), hop.base->name.c_str());
+  EXPECT_EQ(oapiGetBaseByName(hop.vesselHandle(), hop.base->name.c_str()), nullptr);
+  EXPECT_EQ(oapiGetSize(base), 0.0);
+  EXPECT_EQ(oapiGetVesselInterface(hop.bodyHandle()), nullptr);
+  EXPECT_EQ(oapiGetPlanetCurrentRotation(hop.vesselHandle()), 0.0);
+  MATRIX3 m;
+  oapiGetPlanetObliquityMatrix(base, &m);
+  EXPECT_EQ(m.m11, 0.0);
+  double lng = 5;
+  oapiGetBaseEquPos(hop.bodyHandle(), &lng, nullptr, nullptr);
+  EXPECT_EQ(lng, 0.0);
+}
+
+TEST(HostHandles, TheNewestHostIsCurrentWhateverOrderHostsEndIn) {
+  Host a;
+  auto b = std::make_unique<Host>();
+  auto c = std::make_unique<Host>();
+  EXPECT_EQ(Host::current(), c.get());
+  b.reset();
+  EXPECT_EQ(Host::current(), c.get());
+  c.reset();
+  EXPECT_EQ(Host::current(), &a);
+}
+
+TEST(HostHandles, ObjectNamesAreCutToTheBufferWithTheirTerminator) {
+  MoonHop hop;
+  struct Case {
+    int n;
+    const char* expected;
+  };
+  for (const Case& c :
+       {Case{1, ""}, Case{2, "M"}, Case{4, "Moo"}, Case{5, "Moon"}, Case{64, "Moon"}}) {
+    SCOPED_TRACE(c.n);
+    std::string buffer(80, '#');
+    oapiGetObjectName(hop.bodyHandle(), buffer.data(), c.n);
+    EXPECT_STREQ(buffer.c_str(), c.expected);
+    EXPECT_EQ(buffer[static_cast<std::size_t>(c.n)], '#');  // nothing written past n
+  }
+  char untouched[4] = "abc";
+  oapiGetObjectName(hop.bodyHandle(), untouched, 0);
+  EXPECT_STREQ(untouched, "abc");
+  oapiGetObjectName(hop.bodyHandle(), untouched, -3);
+  EXPECT_STREQ(untouched, "abc");
+
+  char name[32];
+  oapiGetObjectName(hop.vesselHandle(), name, sizeof name);
+  EXPECT_STREQ(name, "Lander");
+  oapiGetObjectName(oapiGetBaseByName(hop.bodyHandle(), "Apollo17"), name, sizeof name);
+  EXPECT_STREQ(name, "Apollo17");
+  oapiGetObjectName(nullptr, name, sizeof name);
+  EXPECT_STREQ(name, "");
+}
+
+TEST(HostHandles, BasesAreFoundOnTheirBodyWithoutRegardToAsciiCase) {
+  MoonHop hop;
+  const int earth = hop.host.world().addBody(*sim::builtinBody("Earth"));
+  const OBJHANDLE moon = hop.bodyHandle();
+  const OBJHANDLE exact = oapiGetBaseByName(moon, "Apollo15");
+  ASSERT_NE(exact, nullptr);
+  EXPECT_EQ(oapiGetBaseByName(moon, "aPOLLO15"), exact);
+  EXPECT_EQ(oapiGetBaseByName(moon, "Apollo 15"), nullptr);
+  EXPECT_EQ(oapiGetBaseByName(moon, ""), nullptr);
+  EXPECT_EQ(oapiGetBaseByName(moon, nullptr), nullptr);
+  EXPECT_EQ(oapiGetBaseByName(nullptr, "Apollo15"), nullptr);
+  EXPECT_EQ(oapiGetBaseByName(hop.host.bodyHandle(earth), "Apollo15"), nullptr);
+
+  const sim::Base* base = hop.host.world().body(hop.body).findBase("Apollo15");
+  double lng = 0, lat = 0, rad = 0;
+  oapiGetBaseEquPos(exact, &lng, &lat, &rad);
+  EXPECT_DOUBLE_EQ(lng, base->lng_rad);
+  EXPECT_DOUBLE_EQ(lat, base->lat_rad);
+  EXPECT_DOUBLE_EQ(rad, oapiGetSize(moon));
+  double latOnly = 0;
+  oapiGetBaseEquPos(exact, nullptr, &latOnly, nullptr);
+  EXPECT_DOUBLE_EQ(latOnly, base->lat_rad);
+}
+
+TEST(HostHandles, ThrusterGroupsExistOnlyWhereTheVesselHasThem) {
+  MoonHop hop;  // main 45 kN and hover 30 kN, no retro
+  VESSEL* v = oapiGetFocusInterface();
+  ASSERT_NE(v, nullptr);
+  EXPECT_NE(v->GetThrusterGroupHandle(THGROUP_MAIN), nullptr);
+  EXPECT_NE(v->GetThrusterGroupHandle(THGROUP_HOVER), nullptr);
+  EXPECT_NE(v->GetThrusterGroupHandle(THGROUP_MAIN), v->GetThrusterGroupHandle(THGROUP_HOVER));
+  EXPECT_EQ(v->GetThrusterGroupHandle(THGROUP_RETRO), nullptr);
+  EXPECT_EQ(v->GetThrusterGroupHandle(THGROUP_USER), nullptr);
+  EXPECT_DOUBLE_EQ(v->GetMaxThrust(ENGINE_MAIN), 45000.0);
+  EXPECT_DOUBLE_EQ(v->GetMaxThrust(ENGINE_HOVER), 30000.0);
+  EXPECT_DOUBLE_EQ(v->GetMaxThrust(ENGINE_RETRO), 0.0);
+
+  v->SetThrusterGroupLevel(THGROUP_HOVER, 0.25);
+  EXPECT_DOUBLE_EQ(v->GetThrusterGroupLevel(THGROUP_HOVER), 0.25);
+  v->SetThrusterGroupLevel(THGROUP_MAIN, 7.0);
+  EXPECT_DOUBLE_EQ(v->GetThrusterGroupLevel(THGROUP_MAIN), 1.0);
+  v->SetThrusterGroupLevel(THGROUP_MAIN, std::nan(""));
+  EXPECT_DOUBLE_EQ(v->GetThrusterGroupLevel(THGROUP_MAIN), 1.0);
+  v->SetThrusterGroupLevel(THGROUP_RETRO, 1.0);
+  EXPECT_DOUBLE_EQ(v->GetThrusterGroupLevel(THGROUP_RETRO), 0.0);
+  EXPECT_EQ(oapiGetFocusObject(), hop.vesselHandle());
+  EXPECT_EQ(oapiGetVesselInterface(hop.vesselHandle()), v);
+  EXPECT_EQ(v->GetSurfaceRef(), hop.bodyHandle());
+  EXPECT_STREQ(v->GetName(), "Lander");
+  EXPECT_DOUBLE_EQ(v->GetMass(), 15000.0);
+  EXPECT_DOUBLE_EQ(oapiGetMass(hop.vesselHandle()), 15000.0);
+}
+
+// --- configuration files ---------------------------------------------------------
+
+struct IntCase {
+  const char* text;
+  bool accepted;
+  int value;  // when accepted
+};
+
+class ConfigIntTest : public ::testing::TestWithParam<IntCase> {};
+
+TEST_P(ConfigIntTest, OnlyAWholeIntegerInRangeIsRead) {
+  MoonHop hop;
+  hop.config.write("ArvexMFD.cfg", std::string("LANGUAGE = ") + GetParam().text + "\n");
+  FILEHANDLE f = oapiOpenFile("ArvexMFD.cfg", FILE_IN, CONFIG);
+  ASSERT_NE(f, nullptr);
+  int value = 12345;
+  EXPECT_EQ(oapiReadItem_int(f, "LANGUAGE", value), GetParam().accepted);
+  EXPECT_EQ(value, GetParam().accepted ? GetParam().value : 12345);
+  oapiCloseFile(f, FILE_IN);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ConfigIntTest,
+    ::testing::Values(IntCase{"1", true, 1}, IntCase{"0", true, 0}, IntCase{"  -42  ", true, -42},
+                      IntCase{"+7", true, 7}, IntCase{"2147483647", true, 2147483647},
+                      IntCase{"-2147483648", true, -2147483647 - 1},
+                      IntCase{"2147483648", false, 0}, IntCase{"99999999999999999999", false, 0},
+                      IntCase{"1.5", false, 0}, IntCase{"1abc", false, 0}, IntCase{"abc", false, 0},
+                      IntCase{"", false, 0}, IntCase{"0x10", false, 0}, IntCase{"+-1", false, 0},
+                      IntCase{"1 2", false, 0}, IntCase{"3 ; French", true, 3}));
+
+TEST(HostConfig, ItemsAreReadInOrbitersLineSyntax) {
+  MoonHop hop;
+  hop.config.write("Mixed.cfg",
+                   "; LANGUAGE = 9 (a comment, not an item)\r\n"
+                   "Language=2\r\n"
+                   "LANGUAGE = 5\r\n"
+                   "  Other Item =  -3 ; trailing comment\n"
+                   "NoEqualsSign 4\n");
+  FILEHANDLE f = oapiOpenFile("Mixed.cfg", FILE_IN, CONFIG);
+  ASSERT_NE(f, nullptr);
+  int language = 0, other = 0, absent = 77;
+  EXPECT_TRUE(oapiReadItem_int(f, "LANGUAGE", language));
+  EXPECT_EQ(language, 2);  // the first line naming an item wins
+  EXPECT_TRUE(oapiReadItem_int(f, "other item", other));
+  EXPECT_EQ(other, -3);
+  EXPECT_FALSE(oapiReadItem_int(f, "NoEqualsSign", absent));
+  EXPECT_FALSE(oapiReadItem_int(f, "MISSING", absent));
+  EXPECT_FALSE(oapiReadItem_int(f, nullptr, absent));
+  EXPECT_EQ(absent, 77);
+  oapiCloseFile(f, FILE_IN);
+  EXPECT_EQ(hop.host.openFileCount(), 0u);
+  EXPECT_FALSE(oapiReadItem_int(f, "LANGUAGE", absent));  // closed
+  EXPECT_EQ(absent, 77);
+}
+
+TEST(HostConfig, FilesOutsideTheConfigurationFolderDoNotOpen) {
+  TempDir outer;
+  std::filesystem::create_directory(outer.path() / "config");
+  outer.write("secret.cfg", "LANGUAGE = 1\n");
+  outer.write("config/ArvexMFD.cfg", "LANGUAGE = 1\n");
+  Host host;
+  EXPECT_EQ(oapiOpenFile("ArvexMFD.cfg", FILE_IN, CONFIG), nullptr);  // no folder set yet
+  host.setConfigDir(outer.path() / "config");
+
+  FILEHANDLE inside = oapiOpenFile("ArvexMFD.cfg", FILE_IN, CONFIG);
+  EXPECT_NE(inside, nullptr);
+  oapiCloseFile(inside, FILE_IN);
+  EXPECT_EQ(oapiOpenFile("Missing.cfg", FILE_IN, CONFIG), nullptr);
+  EXPECT_EQ(oapiOpenFile("../secret.cfg", FILE_IN, CONFIG), nullptr);
+  EXPECT_EQ(oapiOpenFile("..\\secret.cfg", FILE_IN, CONFIG), nullptr);
+  EXPECT_EQ(oapiOpenFile((outer.path() / "secret.cfg").c_str(), FILE_IN, CONFIG), nullptr);
+  EXPECT_EQ(oapiOpenFile("", FILE_IN, CONFIG), nullptr);
+  EXPECT_EQ(oapiOpenFile(nullptr, FILE_IN, CONFIG), nullptr);
+  EXPECT_EQ(oapiOpenFile("ArvexMFD.cfg", FILE_OUT, CONFIG), nullptr);  // nothing is written
+  EXPECT_EQ(oapiOpenFile("ArvexMFD.cfg", FILE_IN, SCENARIOS), nullptr);
+  EXPECT_EQ(host.openFileCount(), 0u);
+}
+
+// --- input boxes ----------------------------------------------------------------
+
+TEST_F(HostTest, ARefusedTextKeepsTheBoxOpenAndAnAcceptedOneClosesIt) {
+  const int d = hop.host.openDisplay(mode, 300, 300);
+  ASSERT_TRUE(hop.host.pressKey(d, kOpenBoxKey));
+  ASSERT_EQ(hop.host.inputBoxes().size(), 1u);
+  EXPECT_EQ(hop.host.inputBoxTitle(), "Value:");
+  EXPECT_EQ(hop.host.inputBoxes().front().displayId, d);
+
+  modeLog.accept = false;
+  EXPECT_FALSE(hop.host.typeInput("nope"));
+  EXPECT_TRUE(hop.host.hasInputBox());
+  modeLog.accept = true;
+  EXPECT_TRUE(hop.host.typeInput("yes"));
+  EXPECT_FALSE(hop.host.hasInputBox());
+  EXPECT_EQ(modeLog.received, (std::vector<std::string>{"nope", "yes"}));
+  EXPECT_THROW(hop.host.typeInput("nobody listens"), HostError);
+}
+
+TEST_F(HostTest, TypedTextReachesTheCallbackByteForByte) {
+  std::string everyByte;
+  for (int i = 0; i < 20000; ++i) everyByte.push_back(static_cast<char>(1 + i % 255));
+  const std::vector<std::string> texts = {"", "Caf\xE9 40\xB0", everyByte,
+                                          std::string(1 << 16, 'x')};
+  const int d = hop.host.openDisplay(mode, 300, 300);
+  modeLog.accept = true;
+  for (const auto& text : texts) {
+    hop.host.pressKey(d, kOpenBoxKey);
+    EXPECT_TRUE(hop.host.typeInput(text));
+  }
+  EXPECT_EQ(modeLog.received, texts);
+}
+
+TEST_F(HostTest, TheNewestBoxReceivesTheText) {
+  const int d = hop.host.openDisplay(mode, 300, 300);
+  hop.host.pressKey(d, kOpenBoxKey);
+  const int first = hop.host.inputBoxes().back().id;
+  hop.host.pressKey(d, kOpenBoxKey);
+  modeLog.accept = true;
+  EXPECT_TRUE(hop.host.typeInput("to the second"));
+  ASSERT_EQ(hop.host.inputBoxes().size(), 1u);
+  EXPECT_EQ(hop.host.inputBoxes().front().id, first);
+  hop.host.cancelInputBox();  // closes it without a callback
+  EXPECT_FALSE(hop.host.hasInputBox());
+  EXPECT_EQ(modeLog.received.size(), 1u);
+}
+
+TEST_F(HostTest, ClosingADisplayClosesItsBoxesSoNoCallbackReachesIt) {
+  const int keep = hop.host.openDisplay(mode, 300, 300);
+  const int gone = hop.host.openDisplay(mode, 300, 300);
+  hop.host.pressKey(keep, kOpenBoxKey);
+  hop.host.pressKey(gone, kOpenBoxKey);
+  oapiOpenInputBox(
+      "Not from a display", [](void*, char*, void*) { return true; }, nullptr, 20, nullptr);
+  ASSERT_EQ(hop.host.inputBoxes().size(), 3u);
+  EXPECT_EQ(hop.host.inputBoxes().back().displayId, -1);
+
+  hop.host.closeDisplay(gone);
+  ASSERT_EQ(hop.host.inputBoxes().size(), 2u);
+  EXPECT_EQ(hop.host.inputBoxes().front().displayId, keep);
+  modeLog.accept = true;
+  hop.host.cancelInputBox();
+  EXPECT_TRUE(hop.host.typeInput("to the survivor"));
+  EXPECT_EQ(modeLog.received, std::vector<std::string>{"to the survivor"});
+}
+
+// --- displays -----------------------------------------------------------------------
+
+TEST_F(HostTest, OpeningSendsTheSizeAndTheFocusVessel) {
+  const int d = hop.host.openDisplay("Test Mode", 600, 300);
+  ASSERT_GE(d, 0);
+  TestMfd* mfd = instance(d);
+  ASSERT_NE(mfd, nullptr);
+  EXPECT_EQ(mfd->width(), 600u);
+  EXPECT_EQ(mfd->height(), 300u);
+  EXPECT_EQ(mfd->vessel(), hop.host.vesselInterface(hop.vesselHandle()));
+  EXPECT_EQ(modeLog.lastDisplayIndex, static_cast<UINT>(d));
+
+  const int extreme = hop.host.openDisplay(mode, sim::kMaxDisplaySize, 1);
+  EXPECT_EQ(instance(extreme)->width(), static_cast<DWORD>(sim::kMaxDisplaySize));
+  EXPECT_EQ(instance(extreme)->height(), 1u);
+  EXPECT_EQ(hop.host.surface(extreme).width(), sim::kMaxDisplaySize);
+}
+
+TEST_F(HostTest, ARefusedInstanceOpensNothing) {
+  modeLog.refuse = true;
+  EXPECT_EQ(hop.host.openDisplay(mode, 300, 300), -1);
+  EXPECT_TRUE(hop.host.openDisplays().empty());
+}
+
+TEST_F(HostTest, MisuseIsReportedWithAnError) {
+  EXPECT_THROW(hop.host.openDisplay(mode + 100, 300, 300), HostError);
+  EXPECT_THROW(hop.host.openDisplay("No Such Mode", 300, 300), HostError);
+  EXPECT_THROW(hop.host.openDisplay(mode, 0, 300), HostError);
+  EXPECT_THROW(hop.host.openDisplay(mode, 300, sim::kMaxDisplaySize + 1), HostError);
+  EXPECT_THROW(hop.host.closeDisplay(42), HostError);
+  EXPECT_THROW(hop.host.redraw(42), HostError);
+  EXPECT_THROW(hop.host.pressKey(42, 1), HostError);
+  EXPECT_THROW(hop.host.setFocus(99), HostError);
+  EXPECT_THROW(hop.host.step(-1), HostError);
+  EXPECT_THROW(hop.host.step(std::nan("")), HostError);
+  Host bare;  // no vessel, so no focus
+  bare.registerMode(MFDMODESPEC{"Test Mode", 0x30, TestMsgProc});
+  EXPECT_THROW(bare.openDisplay("Test Mode", 300, 300), HostError);
+  EXPECT_EQ(modeLog.built, 0);
+}
+
+TEST_F(HostTest, ClosingAndRebuildingDestroyTheInstanceThroughItsDestructor) {
+  const int d = hop.host.openDisplay(mode, 300, 200);
+  Surface& before = hop.host.surface(d);
+  hop.host.rebuildDisplay(d);
+  EXPECT_EQ(modeLog.built, 2);
+  EXPECT_EQ(modeLog.destroyed, 1);
+  EXPECT_TRUE(hop.host.isOpen(d));
+  EXPECT_EQ(&hop.host.surface(d), &before);  // the display keeps its surface
+  EXPECT_EQ(instance(d)->height(), 200u);
+  hop.host.closeDisplay(d);
+  EXPECT_EQ(modeLog.destroyed, 2);
+  EXPECT_FALSE(hop.host.isOpen(d));
+  EXPECT_EQ(hop.host.display(d), nullptr);
+}
+
+TEST_F(HostTest, AButtonIsAPressThenARelease) {
+  const int d = hop.host.openDisplay(mode, 300, 300);
+  EXPECT_TRUE(hop.host.pressButton(d, 0));
+  EXPECT_FALSE(hop.host.pressButton(d, 5));
+  const std::vector<std::pair<int, int>> expected = {{0, 1}, {0, 2}, {5, 1}, {5, 2}};
+  EXPECT_EQ(modeLog.buttonEvents, expected);
+  EXPECT_EQ(hop.host.buttonLabel(d, 0), "VAL");
+  EXPECT_EQ(hop.host.buttonLabel(d, 1), "");
+}
+
+TEST_F(HostTest, TheTitleIsDrawnInTheHostsColourAndLeavesTheModesTextSettings) {
+  const int d = hop.host.openDisplay(mode, 300, 300);
+  for (int frame = 0; frame < 2; ++frame) {  // the list starts afresh each redraw
+    Surface& s = hop.host.redraw(d);
+    ASSERT_EQ(s.texts().size(), 2u);
+    const sim::DrawnText& title = s.texts()[0];
+    EXPECT_TRUE(title.title);
+    EXPECT_EQ(title.bytes, "Test page");
+    EXPECT_EQ(title.color, sim::kTitleColor);
+    EXPECT_EQ(title.x, sim::kTitleX);
+    EXPECT_EQ(title.y, sim::kTitleY);
+    const sim::DrawnText& after = s.texts()[1];
+    EXPECT_FALSE(after.title);
+    EXPECT_EQ(after.color, RGB(0, 255, 0));
+    EXPECT_EQ(after.align, static_cast<UINT>(TA_CENTER));
+  }
+  // Nothing to draw on, or nothing to draw: nothing happens.
+  const std::size_t drawn = hop.host.surface(d).texts().size();
+  instance(d)->Title(nullptr, "ignored");
+  instance(d)->Title(hop.host.surface(d).hdc(), nullptr);
+  EXPECT_EQ(hop.host.surface(d).texts().size(), drawn);
+}
+
+TEST(HostDisplays, TheBaseClassRefusesEverything) {
+  MoonHop hop;
+  const int d = hop.host.openDisplay(hop.host.registerMode({"Plain", 1, PlainMsgProc}), 100, 100);
+  MFD* mfd = hop.host.display(d);
+  EXPECT_FALSE(hop.host.pressButton(d, 0));
+  EXPECT_FALSE(hop.host.pressKey(d, kOpenBoxKey));
+  EXPECT_FALSE(mfd->ConsumeKeyImmediate(nullptr));
+  EXPECT_EQ(mfd->ButtonLabel(0), nullptr);
+  const MFDBUTTONMENU* menu = reinterpret_cast<const MFDBUTTONMENU*>(&hop);
+  EXPECT_EQ(mfd->ButtonMenu(&menu), 0);
+  EXPECT_EQ(menu, nullptr);
+  EXPECT_TRUE(hop.host.redraw(d).texts().empty());
+}
+
+// --- modules ------------------------------------------------------------------
+
+// What the entry points below were called with, in order.
+std::vector<std::string> events;
+std::vector<std::pair<OBJHANDLE, OBJHANDLE>> focusCalls;  // (new, previous)
+std::vector<std::vector<double>> stepCalls;               // (simt, simdt, mjd)
+void (*chainedExit)(HINSTANCE) = nullptr;
+
+template <int N>
+void initN(HINSTANCE) {
+  events.push_back("init" + std::to_string(N));
+}
+template <int N>
+void exitN(HINSTANCE) {
+  events.push_back("exit" + std::to_string(N));
+}
+// A library entry like the SDK glue's: it finds the exit function by name at
+// attach and runs it at detach.
+BOOL chainingDllMain(HINSTANCE h, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    events.push_back("attach");
+    chainedExit = reinterpret_cast<void (*)(HINSTANCE)>(GetProcAddress(h, "ExitModule"));
+  } else if (reason == DLL_PROCESS_DETACH) {
+    events.push_back("detach");
+    if (chainedExit != nullptr) chainedExit(h);
+  }
+  return TRUE;
+}
+BOOL refusingDllMain(HINSTANCE, DWORD reason, LPVOID) {
+  events.push_back(reason == DLL_PROCESS_ATTACH ? "attach" : "detach");
+  return reason == DLL_PROCESS_ATTACH ? FALSE : TRUE;
+}
+void initRegisteringMode(HINSTANCE) {
+  MFDMODESPEC spec{"Attached Mode", 0x31, TestMsgProc};
+  oapiRegisterMFDMode(spec);
+}
+void initOpeningBox(HINSTANCE) {
+  oapiOpenInputBox(
+      "From the module", [](void*, char*, void*) { return true; }, nullptr, 20, nullptr);
+}
+void recordFocus(OBJHANDLE now, OBJHANDLE previous) { focusCalls.emplace_back(now, previous); }
+void recordStep(double simt, double simdt, double mjd) { stepCalls.push_back({simt, simdt, mjd}); }
+
+class ModuleTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    events.clear();
+    focusCalls.clear();
+    stepCalls.clear();
+    chainedExit = nullptr;
+  }
+};
+
+TEST_F(ModuleTest, TheExitRunsOnceWithOrWithoutALibraryEntry) {
+  const int glued = hop.host.attachModule({chainingDllMain, initN<1>, exitN<1>}, "glued");
+  EXPECT_EQ(events, (std::vector<std::string>{"attach", "init1"}));
+  hop.host.unloadModule(glued);
+  EXPECT_EQ(events, (std::vector<std::string>{"attach", "init1", "detach", "exit1"}));
+
+  events.clear();
+  const int bare = hop.host.attachModule({nullptr, initN<2>, exitN<2>}, "bare");
+  hop.host.unloadModule(bare);
+  EXPECT_EQ(events, (std::vector<std::string>{"init2", "exit2"}));
+  EXPECT_TRUE(hop.host.loadedModules().empty());
+  EXPECT_THROW(hop.host.unloadModule(bare), HostError);
+}
+
+TEST_F(ModuleTest, ARefusedAttachLoadsNothing) {
+  EXPECT_THROW(hop.host.attachModule({refusingDllMain, initN<3>, exitN<3>}, "refusing"), HostError);
+  EXPECT_EQ(events, (std::vector<std::string>{"attach", "detach"}));
+  EXPECT_TRUE(hop.host.loadedModules().empty());
+}
+
+TEST_F(ModuleTest, TheHostUnloadsModulesNewestFirst) {
+  {
+    Host host;
+    host.attachModule({nullptr, initN<1>, exitN<1>}, "first");
+    host.attachModule({nullptr, initN<2>, exitN<2>}, "second");
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"init1", "init2", "exit2", "exit1"}));
+}
+
+TEST_F(ModuleTest, GetProcAddressFindsTheEntriesByTheirExportedNames) {
+  const int id = hop.host.attachModule({nullptr, initN<1>, exitN<1>}, "named");
+  const HINSTANCE h = hop.host.moduleInstance(id);
+  EXPECT_EQ(GetProcAddress(h, "InitModule"), reinterpret_cast<FARPROC>(&initN<1>));
+  EXPECT_EQ(GetProcAddress(h, "ExitModule"), reinterpret_cast<FARPROC>(&exitN<1>));
+  EXPECT_EQ(GetProcAddress(h, "opcPostStep"), nullptr);
+  EXPECT_EQ(GetProcAddress(h, "Unknown"), nullptr);
+  EXPECT_EQ(GetProcAddress(h, nullptr), nullptr);
+  EXPECT_EQ(GetProcAddress(nullptr, "InitModule"), nullptr);
+  hop.host.unloadModule(id);
+  EXPECT_EQ(GetProcAddress(h, "InitModule"), nullptr);  // stale
+}
+
+TEST_F(ModuleTest, UnloadingTakesTheModulesModesDisplaysAndBoxesWithIt) {
+  const int id = hop.host.attachModule({nullptr, initRegisteringMode, nullptr}, "modes");
+  const auto attached = hop.host.findMode("Attached Mode");
+  ASSERT_TRUE(attached.has_value());
+  EXPECT_EQ(hop.host.modeOwner(*attached), id);
+  EXPECT_EQ(hop.host.modeOwner(mode), 0);  // registered by the test, outside any module
+  const int inModule = hop.host.openDisplay(*attached, 200, 200);
+  const int inTest = hop.host.openDisplay(mode, 200, 200);
+  const int boxes = hop.host.attachModule({nullptr, initOpeningBox, nullptr}, "boxes");
+  ASSERT_EQ(hop.host.inputBoxes().size(), 1u);
+  EXPECT_EQ(hop.host.inputBoxes().front().moduleId, boxes);
+
+  hop.host.unloadModule(id);
+  EXPECT_FALSE(hop.host.isOpen(inModule));
+  EXPECT_TRUE(hop.host.isOpen(inTest));
+  EXPECT_FALSE(hop.host.findMode("Attached Mode").has_value());
+  EXPECT_EQ(modeLog.destroyed, 1);
+  hop.host.unloadModule(boxes);
+  EXPECT_FALSE(hop.host.hasInputBox());
+}
+
+TEST_F(ModuleTest, ModuleCodeReachesTheHostThatCalledIt) {
+  Host other;  // constructed last, so current
+  ASSERT_EQ(Host::current(), &other);
+  hop.host.attachModule({nullptr, initRegisteringMode, nullptr}, "modes");
+  EXPECT_TRUE(hop.host.findMode("Attached Mode").has_value());
+  EXPECT_FALSE(other.findMode("Attached Mode").has_value());
+  EXPECT_EQ(Host::current(), &other);
+}
+
+TEST_F(ModuleTest, FocusChangesTellEveryModuleTheNewAndThePreviousVessel) {
+  Host host;
+  const int body = host.world().addBody(*sim::builtinBody("Moon"));
+  host.world().addVessel(body, {});
+  host.world().addVessel(body, {});
+  host.attachModule({nullptr, nullptr, nullptr, nullptr, nullptr, recordFocus}, "focus");
+  host.setFocus(0);
+  host.setFocus(1);
+  host.setFocus(1);  // no change, no call
+  host.setFocus(0);
+  const OBJHANDLE v0 = host.vesselHandle(0), v1 = host.vesselHandle(1);
+  const std::vector<std::pair<OBJHANDLE, OBJHANDLE>> expected = {{v0, nullptr}, {v1, v0}, {v0, v1}};
+  EXPECT_EQ(focusCalls, expected);
+}
+
+TEST_F(ModuleTest, EachStepAdvancesTheWorldThenCallsThePostStepHook) {
+  hop.host.attachModule({nullptr, nullptr, nullptr, nullptr, recordStep, nullptr}, "steps");
+  hop.host.step(10);
+  hop.host.step(86400 - 10);
+  ASSERT_EQ(stepCalls.size(), 2u);
+  EXPECT_EQ(stepCalls[0], (std::vector<double>{10, 10, 51544.5 + 10.0 / 86400}));
+  EXPECT_EQ(stepCalls[1], (std::vector<double>{86400, 86390, 51545.5}));
+  EXPECT_DOUBLE_EQ(hop.host.simTime(), 86400.0);
+}
+
+#if defined(LOBARC_FAKE_MODULE_PATH)
+
+// The fake module's own exports, through which a test reads its state.
+struct FakeModule {
+  explicit FakeModule(HINSTANCE h)
+      : log(reinterpret_cast<const char* (*)()>(GetProcAddress(h, "FakeLog"))),
+        initCount(reinterpret_cast<int (*)()>(GetProcAddress(h, "FakeInitCount"))),
+        stepCount(reinterpret_cast<int (*)()>(GetProcAddress(h, "FakeStepCount"))),
+        lastStep(reinterpret_cast<const double* (*)()>(GetProcAddress(h, "FakeLastStep"))),
+        instance(reinterpret_cast<HINSTANCE (*)()>(GetProcAddress(h, "FakeInstance"))),
+        setSink(
+            reinterpret_cast<void (*)(void (*)(const char*))>(GetProcAddress(h, "FakeSetSink"))) {}
+  bool complete() const { return log && initCount && stepCount && lastStep && instance && setSink; }
+  const char* (*log)();
+  int (*initCount)();
+  int (*stepCount)();
+  const double* (*lastStep)();
+  HINSTANCE (*instance)();
+  void (*setSink)(void (*)(const char*));
+};
+
+void recordEvent(const char* event) { events.emplace_back(event); }
+
+TEST_F(ModuleTest, ALibraryLoadsWithItsEntryRunAndItsExportsFoundByName) {
+  const int id = hop.host.loadModule(LOBARC_FAKE_MODULE_PATH);
+  const HINSTANCE h = hop.host.moduleInstance(id);
+  FakeModule fake(h);
+  ASSERT_TRUE(fake.complete());
+  EXPECT_STREQ(fake.log(), "attach;init;");
+  EXPECT_EQ(fake.instance(), h);  // the library entry got the module's own handle
+  const sim::ModuleEntries& e = hop.host.moduleEntries(id);
+  EXPECT_NE(e.dllMain, nullptr);
+  EXPECT_NE(e.exitModule, nullptr);
+  EXPECT_NE(e.postStep, nullptr);
+  EXPECT_NE(e.focusChanged, nullptr);
+  ASSERT_NE(e.getModuleVersion, nullptr);
+  EXPECT_EQ(e.getModuleVersion(), 20060425);
+  EXPECT_EQ(GetProcAddress(h, "InitModule"), reinterpret_cast<FARPROC>(e.initModule));
+  // Only the module's own exports: not its hidden functions, not what the
+  // libraries it links against export.
+  EXPECT_EQ(GetProcAddress(h, "MsgProc"), nullptr);
+  EXPECT_EQ(GetProcAddress(h, "oapiRegisterMFDMode"), nullptr);
+  EXPECT_EQ(GetProcAddress(h, "malloc"), nullptr);
+  const auto fakeMode = hop.host.findMode("Fake Mode");
+  ASSERT_TRUE(fakeMode.has_value());
+  EXPECT_EQ(hop.host.modeOwner(*fakeMode), id);
+}
+
+TEST_F(ModuleTest, UnloadingClosesTheModulesDisplaysBeforeItsDetach) {
+  const int id = hop.host.loadModule(LOBARC_FAKE_MODULE_PATH);
+  const HINSTANCE h = hop.host.moduleInstance(id);
+  const int d = hop.host.openDisplay("Fake Mode", 256, 256);
+  ASSERT_GE(d, 0);
+  EXPECT_TRUE(hop.host.redraw(d).texts().front().title);
+  FakeModule(h).setSink(recordEvent);
+  hop.host.unloadModule(id);
+  EXPECT_EQ(events, (std::vector<std::string>{"mfd-destroyed", "detach", "exit"}));
+  EXPECT_FALSE(hop.host.isOpen(d));
+  EXPECT_FALSE(hop.host.findMode("Fake Mode").has_value());
+  EXPECT_EQ(GetProcAddress(h, "FakeLog"), nullptr);
+}
+
+TEST_F(ModuleTest, LoadingAgainAfterAnUnloadStartsFromFreshState) {
+  const int first = hop.host.loadModule(LOBARC_FAKE_MODULE_PATH);
+  const HINSTANCE h1 = hop.host.moduleInstance(first);
+  for (int i = 0; i < 3; ++i) hop.host.step(2.5);
+  FakeModule before(h1);
+  EXPECT_EQ(before.stepCount(), 3);
+  EXPECT_EQ(before.lastStep()[0], 7.5);
+  EXPECT_EQ(before.lastStep()[1], 2.5);
+  EXPECT_EQ(before.lastStep()[2], 51544.5 + 7.5 / 86400);
+  hop.host.unloadModule(first);
+
+  const int second = hop.host.loadModule(LOBARC_FAKE_MODULE_PATH);
+  const HINSTANCE h2 = hop.host.moduleInstance(second);
+  EXPECT_NE(second, first);
+  EXPECT_NE(h2, h1);
+  FakeModule after(h2);
+  ASSERT_TRUE(after.complete());
+  EXPECT_EQ(after.initCount(), 1);
+  EXPECT_EQ(after.stepCount(), 0);
+  EXPECT_STREQ(after.log(), "attach;init;");
+}
+
+TEST_F(ModuleTest, ALibraryThatCannotBeLoadedIsReportedClearly) {
+  try {
+    hop.host.loadModule("/nonexistent/NoSuchModule.so");
+    ADD_FAILURE() << "a missing library loaded";
+  } catch (const HostError& e) {
+    EXPECT_NE(std::string(e.what()).find("/nonexistent/NoSuchModule.so"), std::string::npos);
+  }
+  hop.config.write("NotALibrary.so", "plain text\n");
+  EXPECT_THROW(hop.host.loadModule(hop.config.path() / "NotALibrary.so"), HostError);
+
+  const int id = hop.host.loadModule(LOBARC_FAKE_MODULE_PATH);
+  EXPECT_THROW(hop.host.loadModule(LOBARC_FAKE_MODULE_PATH), HostError);
+  EXPECT_EQ(hop.host.loadedModules(), std::vector<int>{id});
+  EXPECT_STREQ(FakeModule(hop.host.moduleInstance(id)).log(), "attach;init;");
+}
+
+#endif  // LOBARC_FAKE_MODULE_PATH
+
+// --- a vessel standing on a turning body ------------------------------------------
+
+// The body-fixed point at (lat, lng, radius), turned about y by the body's
+// current rotation and multiplied by its obliquity matrix, computed here
+// from the two oapi answers alone.
+VECTOR3 turnedBodyFixedPoint(OBJHANDLE body, double lat, double lng, double radius) {
+  MATRIX3 m;
+  oapiGetPlanetObliquityMatrix(body, &m);
+  const double r = oapiGetPlanetCurrentRotation(body);
+  const double x = radius * std::cos(lat) * std::cos(lng);
+  const double y = radius * std::sin(lat);
+  const double z = radius * std::cos(lat) * std::sin(lng);
+  const double ux = x * std::cos(r) - z * std::sin(r);
+  const double uz = x * std::sin(r) + z * std::cos(r);
+  return _V(m.m11 * ux + m.m12 * y + m.m13 * uz, m.m21 * ux + m.m22 * y + m.m23 * uz,
+            m.m31 * ux + m.m32 * y + m.m33 * uz);
+}
+
+double distance(const VECTOR3& a, const VECTOR3& b) {
+  return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) +
+                   (a.z - b.z) * (a.z - b.z));
+}
+
+class StandingVesselTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(StandingVesselTest, StaysOnTheTurnedBodyFixedPointOfItsBaseForHours) {
+  testsupport::HopOptions options;
+  options.body = GetParam();
+  MoonHop hop(options);
+  const OBJHANDLE body = hop.bodyHandle();
+  const OBJHANDLE base = oapiGetBaseByName(body, hop.base->name.c_str());
+  double baseLng = 0, baseLat = 0, radius = 0;
+  oapiGetBaseEquPos(base, &baseLng, &baseLat, &radius);
+  VESSEL* v = oapiGetFocusInterface();
+  ASSERT_NE(v, nullptr);
+
+  VECTOR3 start;
+  v->GetRelativePos(body, start);
+  double elapsed_s = 0;
+  for (double hours : {0.0, 1.0, 3.0, 7.5}) {
+    SCOPED_TRACE(hours);
+    for (; elapsed_s < hours * 3600; elapsed_s += 60) hop.host.step(60);
+    VECTOR3 pos, global;
+    v->GetRelativePos(body, pos);
+    v->GetGlobalPos(global);
+    const VECTOR3 expected = turnedBodyFixedPoint(body, baseLat, baseLng, radius);
+    EXPECT_LT(distance(pos, expected), 1e-6 * radius);
+    EXPECT_EQ(distance(pos, global), 0.0);  // the body sits at the global origin
+    EXPECT_TRUE(v->GroundContact());
+
+    double lng = 0, lat = 0, rad = 0;
+    EXPECT_TRUE(v->GetEquPos(lng, lat, rad));
+    EXPECT_NEAR(std::remainder(lng - baseLng, 2 * M_PI), 0.0, 1e-9);
+    EXPECT_NEAR(lat, baseLat, 1e-9);
+    EXPECT_NEAR(rad, radius, 1e-6 * radius);
+  }
+  // The surface really turned under it.
+  VECTOR3 end;
+  v->GetRelativePos(body, end);
+  EXPECT_GT(distance(start, end), 1000.0);
+}
+
+TEST_P(StandingVesselTest, MovesWithTheVelocityOfTheTurningSurface) {
+  testsupport::HopOptions options;
+  options.body = GetParam();
+  MoonHop hop(options);
+  VESSEL* v = oapiGetFocusInterface();
+  const OBJHANDLE body = hop.bodyHandle();
+  VECTOR3 before, after, vel;
+  v->GetRelativePos(body, before);
+  hop.host.step(0.5);
+  v->GetRelativeVel(body, vel);
+  hop.host.step(0.5);
+  v->GetRelativePos(body, after);
+  // The chord over one second against the velocity at its middle: a central
+  // difference, whose error on a circle is far below a millimetre per second.
+  const VECTOR3 chord = _V(after.x - before.x, after.y - before.y, after.z - before.z);
+  EXPECT_LT(distance(chord, vel), 1e-4);
+  EXPECT_GT(distance(chord, _V(0, 0, 0)), 1.0);  // every body here turns over 1 m/s at its bases
+  VECTOR3 airspeed;
+  v->GetHorizonAirspeedVector(airspeed);
+  EXPECT_NEAR(
+      std::sqrt(airspeed.x * airspeed.x + airspeed.y * airspeed.y + airspeed.z * airspeed.z), 0.0,
+      1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, StandingVesselTest, ::testing::Values("Moon", "Earth", "Mars"));
+
+}  // namespace
