@@ -1,0 +1,292 @@
+// Display instances of the real ArvexMFD library over their life: built and
+// destroyed by the host, rebuilt with the pilot's parameters, reset, served
+// by the per-step hook or not, and reset again when the focus vessel
+// changes. The pilot acts through keys and dialogs; the instance's fields are
+// read through the class layout.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <ostream>
+#include <string>
+
+#include "ArvexMFD.h"
+#include "sim/host.h"
+#include "sim/world.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+constexpr DWORD kKeyR = 19, kKeyT = 20, kKeyP = 25, kKeyS = 31, kKeyL = 38, kKeyZ = 44, kKeyN = 49;
+
+std::string Text(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+// The lander stands at the Moon's first base (Apollo11) with the module
+// loaded.
+class Instance : public ::testing::Test {
+ protected:
+  Instance() { hop.loadModule(); }
+
+  ArvexMFD& mfd(int displayId) { return *static_cast<ArvexMFD*>(hop.host.display(displayId)); }
+  const sim::Body& moon() { return hop.host.world().body(hop.body); }
+  const sim::Base& base(const char* name) { return *moon().findBase(name); }
+
+  // 10 km over the base the lander stands on, climbing gently.
+  void Lift() { hop.lander().placeInFlight(hop.base->lat_rad, hop.base->lng_rad, 10000, 0, 0, 20); }
+  // A target by latitude and longitude, typed into the dialogs [deg, module].
+  void TypeTarget(int d, double latDeg, double lngDeg) {
+    ASSERT_TRUE(hop.typeInto(d, kKeyL, Text(latDeg)));
+    ASSERT_TRUE(hop.typeInto(d, kKeyN, Text(lngDeg)));
+  }
+  void TypeTargetAtBase(int d, const char* name) {
+    TypeTarget(d, base(name).lat_rad * kDegPerRad, base(name).lng_rad * kDegPerRad);
+  }
+
+  testsupport::MoonHop hop;
+};
+
+TEST_F(Instance, FirstDisplayOnTheGroundStartsFromDefaults) {
+  const ArvexMFD& m = mfd(hop.openLaunchDisplay());
+  EXPECT_EQ(m.flightMode, 0);
+  EXPECT_FALSE(m.tgtLatSet);
+  EXPECT_FALSE(m.tgtLngSet);
+  EXPECT_EQ(m.targetBase, nullptr);
+  EXPECT_EQ(m.securityAlt, 40000);
+  EXPECT_EQ(m.altAboveTarget, 5000);
+  EXPECT_NEAR(m.ownLatDeg, hop.base->lat_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(m.ownLngDeg, hop.base->lng_rad * kDegPerRad, 1e-9);
+  EXPECT_EQ(m.flightPage, 0);
+  EXPECT_FALSE(m.groundSolValid);
+  EXPECT_FALSE(m.flightSolValid);
+  EXPECT_TRUE(m.hasMain);
+  EXPECT_TRUE(m.hasHover);
+  EXPECT_TRUE(m.useMainEngine);
+  EXPECT_EQ(m.pitchGainP, 0.85);
+  EXPECT_EQ(m.pitchGainI, 0.14);
+  EXPECT_EQ(m.pitchGainD, 0.1);
+  EXPECT_NEAR(m.surfaceGravity, kGravConst * moon().mass() / (moon().radius() * moon().radius()),
+              1e-12);
+}
+
+TEST_F(Instance, FirstDisplayInFlightStoresThePointBelow) {
+  Lift();
+  const ArvexMFD& m = mfd(hop.openLaunchDisplay());
+  EXPECT_EQ(m.flightMode, 1);
+  EXPECT_NEAR(m.ownLatDeg, hop.base->lat_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(m.ownLngDeg, hop.base->lng_rad * kDegPerRad, 1e-9);
+}
+
+// A base comes back as its coordinates, and the plan is computed again with
+// the burn count starting over.
+TEST_F(Instance, BaseTargetComesBackAsCoordinatesWithAFreshPlan) {
+  const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
+  ASSERT_TRUE(mfd(d).groundSolValid);
+  const double latDeg = mfd(d).tgtLatDeg, lngDeg = mfd(d).tgtLngDeg;
+  const double launchSpeed = mfd(d).launchSpeed;
+  hop.lander().setLevel(THGROUP_HOVER, 1.0);  // burn a little of the plan, upward
+  for (int i = 0; i < 5; ++i) hop.host.step(0.1);
+  hop.lander().setLevel(THGROUP_HOVER, 0.0);
+  ASSERT_LT(mfd(d).dvRemaining, launchSpeed);
+
+  hop.host.rebuildDisplay(d);
+  const ArvexMFD& m = mfd(d);
+  EXPECT_EQ(m.targetBase, nullptr);
+  EXPECT_TRUE(m.tgtLatSet);
+  EXPECT_TRUE(m.tgtLngSet);
+  EXPECT_EQ(m.tgtLatDeg, latDeg);
+  EXPECT_EQ(m.tgtLngDeg, lngDeg);
+  EXPECT_TRUE(m.groundSolValid);
+  EXPECT_NEAR(m.launchSpeed, launchSpeed, 1e-9 * launchSpeed);
+  EXPECT_EQ(m.dvRemaining, m.launchSpeed);
+}
+
+TEST_F(Instance, InFlightPageAndDvToGoComeBack) {
+  Lift();
+  const int d = hop.openLaunchDisplay();
+  TypeTargetAtBase(d, "Apollo16");
+  hop.host.step(0.1);  // the hook finds the correction and its size
+  ASSERT_TRUE(mfd(d).flightSolValid);
+  ASSERT_TRUE(hop.host.pressKey(d, kKeyP));
+  ASSERT_EQ(mfd(d).flightPage, 1);
+  const double dvToGo = mfd(d).dvToGo;
+  ASSERT_GT(dvToGo, 0);
+
+  hop.host.rebuildDisplay(d);
+  const ArvexMFD& m = mfd(d);
+  EXPECT_EQ(m.flightMode, 1);
+  EXPECT_EQ(m.flightPage, 1);
+  EXPECT_TRUE(m.flightSolValid);
+  EXPECT_EQ(m.dvToGo, dvToGo);
+}
+
+// The mode and the launch point come from the saved parameters, not from
+// the vessel: only the reset key reads the position again.
+TEST_F(Instance, LandingBetweenDisplaysKeepsFlightModeAndOldPosition) {
+  Lift();
+  const int first = hop.openLaunchDisplay();
+  const double oldLat = mfd(first).ownLatDeg, oldLng = mfd(first).ownLngDeg;
+  hop.host.closeDisplay(first);
+  const sim::Base& other = base("Apollo17");
+  hop.lander().landAt(other.lat_rad, other.lng_rad);
+
+  const int d = hop.openLaunchDisplay();
+  EXPECT_EQ(mfd(d).flightMode, 1);
+  EXPECT_EQ(mfd(d).ownLatDeg, oldLat);
+  EXPECT_EQ(mfd(d).ownLngDeg, oldLng);
+
+  ASSERT_TRUE(hop.host.pressKey(d, kKeyS));  // follows the ground contact
+  EXPECT_EQ(mfd(d).flightMode, 0);
+  EXPECT_EQ(mfd(d).ownLatDeg, oldLat);
+
+  ASSERT_TRUE(hop.host.pressKey(d, kKeyR));
+  EXPECT_NEAR(mfd(d).ownLatDeg, other.lat_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(mfd(d).ownLngDeg, other.lng_rad * kDegPerRad, 1e-9);
+}
+
+TEST_F(Instance, ResetValuesSurviveARebuild) {
+  const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyZ, "70"));
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo15"));
+  ASSERT_TRUE(hop.host.pressKey(d, kKeyR));
+  hop.host.rebuildDisplay(d);
+  const ArvexMFD& m = mfd(d);
+  EXPECT_FALSE(m.tgtLatSet);
+  EXPECT_FALSE(m.tgtLngSet);
+  EXPECT_EQ(m.securityAlt, 40000);
+  EXPECT_EQ(m.altAboveTarget, 5000);
+  EXPECT_FALSE(m.groundSolValid);
+}
+
+// A target typed onto the vessel's own position: the plan is cleared, and
+// once more at the rebuild, which also leaves nothing for a further display.
+TEST_F(Instance, RestoredTargetOnTheVesselClearsThePlanAndTheSavedParameters) {
+  const int d = hop.openLaunchDisplay();
+  TypeTarget(d, mfd(d).ownLatDeg, mfd(d).ownLngDeg);
+  EXPECT_FALSE(mfd(d).groundSolValid);
+  hop.host.rebuildDisplay(d);
+  EXPECT_TRUE(mfd(d).tgtLatSet);  // restored, with no plan
+  EXPECT_FALSE(mfd(d).groundSolValid);
+  const int second = hop.openLaunchDisplay();  // nothing saved: defaults
+  EXPECT_FALSE(mfd(second).tgtLatSet);
+  EXPECT_FALSE(mfd(second).tgtLngSet);
+}
+
+// --- the gate of the per-step hook -------------------------------------------
+
+// In flight with a target the hook refreshes dvToGo after every step; a
+// display it does not serve keeps the value it was given.
+TEST_F(Instance, ClosingOneOfTwoDisplaysLeavesTheOtherUnserved) {
+  Lift();
+  const int first = hop.openLaunchDisplay();
+  const int second = hop.openLaunchDisplay();
+  TypeTargetAtBase(second, "Apollo16");
+  hop.host.closeDisplay(first);
+  mfd(second).dvToGo = -1;
+  hop.host.step(0.1);
+  EXPECT_EQ(mfd(second).dvToGo, -1);
+
+  // A display built now is served again; the other one still is not.
+  const int third = hop.openLaunchDisplay();
+  TypeTargetAtBase(third, "Apollo16");
+  mfd(third).dvToGo = -1;
+  hop.host.step(0.1);
+  EXPECT_GE(mfd(third).dvToGo, 0);
+  EXPECT_EQ(mfd(second).dvToGo, -1);
+}
+
+TEST_F(Instance, PostStepAfterTheLastDisplayClosedDoesNothing) {
+  Lift();
+  const int d = hop.openLaunchDisplay();
+  TypeTargetAtBase(d, "Apollo16");
+  hop.host.closeDisplay(d);
+  hop.host.step(0.1);  // must not reach the destroyed instance
+  const int next = hop.openLaunchDisplay();
+  EXPECT_EQ(mfd(next).flightMode, 1);  // the module still works afterwards
+}
+
+// --- focus changes ---------------------------------------------------------
+
+struct VesselCase {
+  const char* name;
+  sim::VesselSpec spec;
+  bool hasMain, hasHover;
+};
+void PrintTo(const VesselCase& c, std::ostream* os) { *os << c.name; }
+
+class FocusChange : public Instance, public ::testing::WithParamInterface<VesselCase> {
+ protected:
+  // A second vessel, landed at Apollo17.
+  std::size_t AddVessel(const sim::VesselSpec& spec) {
+    sim::Vessel& v = hop.host.world().addVessel(hop.body, spec);
+    v.landAt(base("Apollo17").lat_rad, base("Apollo17").lng_rad);
+    return hop.host.world().vesselCount() - 1;
+  }
+};
+
+TEST_P(FocusChange, TakesTheNewVesselsEnginesAndStartsFromDefaults) {
+  const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyZ, "70"));
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
+  mfd(d).altAboveTarget = 9000;
+  mfd(d).flightPage = 1;
+
+  hop.host.setFocus(AddVessel(GetParam().spec));
+  const ArvexMFD& m = mfd(d);
+  EXPECT_EQ(m.hasMain, GetParam().hasMain);
+  EXPECT_EQ(m.useMainEngine, GetParam().hasMain);
+  EXPECT_EQ(m.hasHover, GetParam().hasHover);
+  EXPECT_EQ(m.flightPage, 0);
+  EXPECT_EQ(m.targetBase, nullptr);
+  EXPECT_FALSE(m.tgtLatSet);
+  EXPECT_FALSE(m.tgtLngSet);
+  EXPECT_EQ(m.securityAlt, 40000);
+  EXPECT_EQ(m.altAboveTarget, 5000);
+  EXPECT_FALSE(m.groundSolValid);
+  EXPECT_NEAR(m.ownLatDeg, base("Apollo17").lat_rad * kDegPerRad, 1e-9);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Vessels, FocusChange,
+    ::testing::Values(
+        VesselCase{"main_only", sim::VesselSpec{"Tug", 8000, 30000, 0, 0}, true, false},
+        VesselCase{"hover_only", sim::VesselSpec{"Hopper", 5000, 0, 0, 12000}, false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// After a focus change nothing is left to restore: a display opened beside
+// the reset one reads the new vessel afresh.
+TEST_F(FocusChange, LeavesNothingSavedForTheNextDisplay) {
+  const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
+  hop.host.setFocus(AddVessel(sim::VesselSpec{"Tug", 8000, 30000, 0, 0}));
+  const int second = hop.openLaunchDisplay();
+  EXPECT_FALSE(mfd(second).tgtLatSet);
+  EXPECT_NEAR(mfd(second).ownLatDeg, base("Apollo17").lat_rad * kDegPerRad, 1e-9);
+}
+
+TEST_F(FocusChange, WithoutAPreviousVesselLeavesTheDisplayAlone) {
+  const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyZ, "70"));
+  const std::size_t tug = AddVessel(sim::VesselSpec{"Tug", 8000, 30000, 0, 0});
+  const auto focusChanged = hop.host.moduleEntries(hop.host.loadedModules().front()).focusChanged;
+  focusChanged(hop.host.vesselHandle(tug), nullptr);
+  EXPECT_EQ(mfd(d).securityAlt, 70000);
+  EXPECT_TRUE(mfd(d).hasHover);  // still the lander's engines
+}
+
+// With no display in the mode the change is only recorded: the next display
+// restores the parameters and asks the new vessel.
+TEST_F(FocusChange, WithoutADisplayOnlyRecordsTheVessel) {
+  const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyZ, "70"));
+  hop.host.closeDisplay(d);
+  hop.host.setFocus(AddVessel(sim::VesselSpec{"Tug", 8000, 30000, 0, 0}));
+  const int next = hop.openLaunchDisplay();
+  EXPECT_EQ(mfd(next).securityAlt, 70000);
+  EXPECT_FALSE(mfd(next).hasHover);
+  EXPECT_NEAR(mfd(next).ownLatDeg, hop.base->lat_rad * kDegPerRad, 1e-9);  // the saved one
+}
+
+}  // namespace
