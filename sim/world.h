@@ -30,10 +30,10 @@ struct Base {
 
 struct BodySpec {
   std::string name;
-  double radius_m = 0;           // [m]
-  double mass_kg = 0;            // [kg]
-  double rotation_period_s = 0;  // sidereal [s]; positive turns the surface eastward
-  double obliquity_rad = 0;      // tilt of the rotation axis [rad]
+  double radius_m = 0;               // [m]
+  double mass_kg = 0;                // [kg]
+  double rotation_period_s = 0;      // sidereal [s]; positive turns the surface eastward
+  double obliquity_rad = 0;          // tilt of the rotation axis [rad]
   double rotation_at_epoch_rad = 0;  // rotation angle at t = 0 [rad]
   std::vector<Base> bases;
 };
@@ -45,9 +45,9 @@ class Body {
   const std::string& name() const { return spec_.name; }
   double radius() const { return spec_.radius_m; }
   double mass() const { return spec_.mass_kg; }
-  double mu() const;                                 // G M [m^3/s^2]
-  double rotationAngle(double t) const;              // [rad], in [0, 2 pi)
-  Mat3 obliquityMatrix() const;                       // proper rotation
+  double mu() const;                     // G M [m^3/s^2]
+  double rotationAngle(double t) const;  // [rad], in [0, 2 pi)
+  Mat3 obliquityMatrix() const;          // proper rotation
   // Body-fixed -> global at time t, and back.
   Vec3 toGlobal(const Vec3& bodyFixed, double t) const;
   Vec3 toBodyFixed(const Vec3& global, double t) const;
@@ -129,6 +129,19 @@ class Vessel {
   Mat3 rot_{1, 0, 0, 0, 1, 0, 0, 0, 1};
   std::array<double, 3> levels_{0, 0, 0};
   double touchdownSpeed_ = 0;
+  double stepHint_ = 1;  // integrator step carried from one advance to the next [s]
+
+  // Vessel -> global rotation for a vessel at pos (global) at time t.
+  Mat3 rotationAt(const Vec3& pos, double t) const;
+  // Sum of the groups' thrust, global frame, for a vessel at pos [N].
+  Vec3 thrustAt(const Vec3& pos, double t) const;
+  Vec3 thrustVesselFrame() const;  // sum of the groups [N]
+  bool thrustBeatsWeight(double t) const;
+  // Puts the vessel down where (pos, vel) meet the surface at time t.
+  void touchDown(const Vec3& pos, const Vec3& vel, double t);
+  void followSurface(double t);  // landed: position and velocity at t
+  // Flies from t0 to t1 or to a touchdown; fromSurface: lifting off now.
+  void fly(double t0, double t1, bool fromSurface);
 };
 
 class World {

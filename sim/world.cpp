@@ -1,0 +1,531 @@
+// The simulated world: rotating airless bodies, and vessels that stand on
+// them or fly under point-mass gravity and their own thrust.
+//
+// Conventions that every function here relies on:
+//  - body-fixed -> global: turn about y by the rotation angle r,
+//      u = (x cos r - z sin r, y, x sin r + z cos r),
+//    then multiply by the obliquity matrix. A growing r carries the point at
+//    longitude 0 towards where longitude +90 deg was: the surface turns east.
+//  - the local frame at a point: up, north (towards the pole along the
+//    meridian) and east (towards growing longitude).
+//  - the vessel's rotation matrix has as columns its +x (right), +y (up) and
+//    +z (forward) axes in global coordinates, with right = up x forward.
+#include "sim/world.h"
+
+#include <algorithm>
+#include <boost/numeric/odeint.hpp>
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+#include <string>
+
+namespace sim {
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr double kGravConstant = 6.67259e-11;  // [m^3 kg^-1 s^-2]
+
+// The integrator's accuracy and its longest sub-step. The tolerances keep a
+// free orbit's energy to about 1e-11 relative per revolution; the sub-step
+// cap keeps a falling vessel from passing far below the surface (or through
+// the body) before the touchdown test sees it.
+constexpr double kAbsTolerance = 1e-10;
+constexpr double kRelTolerance = 1e-13;
+constexpr double kMaxSubstep_s = 10.0;               // [s]
+constexpr double kMinSubstep_s = 1e-9;               // [s]
+constexpr double kTouchdownTimeTolerance_s = 1e-10;  // [s]
+
+Vec3 add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec3 scale(const Vec3& a, double f) { return {a.x * f, a.y * f, a.z * f}; }
+double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double norm(const Vec3& a) { return std::hypot(a.x, a.y, a.z); }
+Vec3 cross(const Vec3& a, const Vec3& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+Vec3 mul(const Mat3& m, const Vec3& v) {
+  return {m[0] * v.x + m[1] * v.y + m[2] * v.z, m[3] * v.x + m[4] * v.y + m[5] * v.z,
+          m[6] * v.x + m[7] * v.y + m[8] * v.z};
+}
+Vec3 mulTransposed(const Mat3& m, const Vec3& v) {
+  return {m[0] * v.x + m[3] * v.y + m[6] * v.z, m[1] * v.x + m[4] * v.y + m[7] * v.z,
+          m[2] * v.x + m[5] * v.y + m[8] * v.z};
+}
+Mat3 fromColumns(const Vec3& c0, const Vec3& c1, const Vec3& c2) {
+  return {c0.x, c1.x, c2.x, c0.y, c1.y, c2.y, c0.z, c1.z, c2.z};
+}
+Vec3 column(const Mat3& m, int i) { return {m[i], m[3 + i], m[6 + i]}; }
+
+bool finite(const Vec3& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+void requireFinite(bool ok, const char* what) {
+  if (!ok) {
+    throw std::invalid_argument(std::string(what) + ": every value must be a finite number");
+  }
+}
+
+// Latitude and longitude (longitude in (-pi, pi]) of a body-fixed vector.
+// The centre itself reads as latitude 0, longitude 0.
+void latLng(const Vec3& bodyFixed, double& lat, double& lng) {
+  lat = std::atan2(bodyFixed.y, std::hypot(bodyFixed.x, bodyFixed.z));
+  lng = std::atan2(bodyFixed.z, bodyFixed.x);
+  if (lng <= -std::numbers::pi) lng = std::numbers::pi;
+}
+
+int groupIndex(THGROUP_TYPE group) {
+  switch (group) {
+    case THGROUP_MAIN:
+      return 0;
+    case THGROUP_RETRO:
+      return 1;
+    case THGROUP_HOVER:
+      return 2;
+    default:
+      return -1;
+  }
+}
+
+// The integrated state: global position [m] then global velocity [m/s].
+using State = std::array<double, 6>;
+
+Vec3 positionOf(const State& x) { return {x[0], x[1], x[2]}; }
+Vec3 velocityOf(const State& x) { return {x[3], x[4], x[5]}; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Body
+
+Body::Body(BodySpec spec) : spec_(std::move(spec)) {
+  const std::string who = "Body \"" + spec_.name + "\"";
+  if (!(std::isfinite(spec_.radius_m) && spec_.radius_m > 0)) {
+    throw std::invalid_argument(who + ": the radius must be a positive number of metres");
+  }
+  if (!(std::isfinite(spec_.mass_kg) && spec_.mass_kg >= 0)) {
+    throw std::invalid_argument(who + ": the mass must be zero or a positive number of kg");
+  }
+  requireFinite(std::isfinite(spec_.rotation_period_s) && std::isfinite(spec_.obliquity_rad) &&
+                    std::isfinite(spec_.rotation_at_epoch_rad),
+                (who + " rotation").c_str());
+  for (const Base& b : spec_.bases) {
+    requireFinite(std::isfinite(b.lat_rad) && std::isfinite(b.lng_rad),
+                  (who + " base \"" + b.name + "\"").c_str());
+  }
+}
+
+double Body::mu() const { return kGravConstant * spec_.mass_kg; }
+
+double Body::rotationAngle(double t) const {
+  double angle = spec_.rotation_at_epoch_rad;
+  if (spec_.rotation_period_s != 0) angle += kTwoPi * t / spec_.rotation_period_s;
+  angle = std::fmod(angle, kTwoPi);
+  if (angle < 0) angle += kTwoPi;
+  // -tiny + 2 pi rounds to 2 pi itself.
+  if (angle >= kTwoPi) angle = 0;
+  return angle;
+}
+
+Mat3 Body::obliquityMatrix() const {
+  const double c = std::cos(spec_.obliquity_rad);
+  const double s = std::sin(spec_.obliquity_rad);
+  return {1, 0, 0, 0, c, -s, 0, s, c};
+}
+
+Vec3 Body::toGlobal(const Vec3& v, double t) const {
+  const double r = rotationAngle(t);
+  const double c = std::cos(r);
+  const double s = std::sin(r);
+  const Vec3 u{v.x * c - v.z * s, v.y, v.x * s + v.z * c};
+  return mul(obliquityMatrix(), u);
+}
+
+Vec3 Body::toBodyFixed(const Vec3& g, double t) const {
+  const double r = rotationAngle(t);
+  const double c = std::cos(r);
+  const double s = std::sin(r);
+  const Vec3 u = mulTransposed(obliquityMatrix(), g);
+  return {u.x * c + u.z * s, u.y, -u.x * s + u.z * c};
+}
+
+Vec3 Body::surfacePoint(double lat, double lng, double radius, double t) const {
+  const Vec3 v{radius * std::cos(lat) * std::cos(lng), radius * std::sin(lat),
+               radius * std::cos(lat) * std::sin(lng)};
+  return toGlobal(v, t);
+}
+
+Vec3 Body::surfaceVelocity(const Vec3& globalPos, double /*t*/) const {
+  if (spec_.rotation_period_s == 0) return {};
+  // d/dt of u = (x cos r - z sin r, y, x sin r + z cos r) is
+  // r' (-u.z, 0, u.x); the obliquity matrix does not change with time.
+  const double rate = kTwoPi / spec_.rotation_period_s;  // [rad/s]
+  const Vec3 u = mulTransposed(obliquityMatrix(), globalPos);
+  return mul(obliquityMatrix(), Vec3{-rate * u.z, 0, rate * u.x});
+}
+
+void Body::localFrame(const Vec3& globalPos, double t, Vec3& up, Vec3& north, Vec3& east) const {
+  double lat = 0, lng = 0;
+  latLng(toBodyFixed(globalPos, t), lat, lng);
+  const double sLat = std::sin(lat), cLat = std::cos(lat);
+  const double sLng = std::sin(lng), cLng = std::cos(lng);
+  up = toGlobal({cLat * cLng, sLat, cLat * sLng}, t);
+  north = toGlobal({-sLat * cLng, cLat, -sLat * sLng}, t);
+  east = toGlobal({-sLng, 0, cLng}, t);
+}
+
+const Base* Body::findBase(const std::string& name) const {
+  for (const Base& b : spec_.bases) {
+    if (b.name == name) return &b;
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Vessel
+
+Vessel::Vessel(World& world, int bodyIndex, VesselSpec spec)
+    : world_(world), body_(bodyIndex), spec_(std::move(spec)) {
+  if (bodyIndex < 0 || static_cast<std::size_t>(bodyIndex) >= world_.bodyCount()) {
+    throw std::out_of_range("Vessel \"" + spec_.name + "\": body index " +
+                            std::to_string(bodyIndex) + " does not exist; add the body first");
+  }
+  if (!(std::isfinite(spec_.mass_kg) && spec_.mass_kg > 0)) {
+    throw std::invalid_argument("Vessel \"" + spec_.name +
+                                "\": the mass must be a positive number of kg");
+  }
+  for (double thrust : {spec_.main_thrust_n, spec_.retro_thrust_n, spec_.hover_thrust_n}) {
+    if (!(std::isfinite(thrust) && thrust >= 0)) {
+      throw std::invalid_argument("Vessel \"" + spec_.name +
+                                  "\": a maximum thrust must be zero or a positive number of N");
+    }
+  }
+  landAt(0, 0);
+}
+
+const Body& Vessel::body() const { return world_.body(body_); }
+
+void Vessel::landAt(double lat, double lng) {
+  requireFinite(std::isfinite(lat) && std::isfinite(lng), "Vessel::landAt");
+  landed_ = true;
+  landLat_ = lat;
+  landLng_ = lng;
+  holdHorizon_ = true;
+  hdg_ = pit_ = bnk_ = 0;
+  followSurface(world_.time());
+}
+
+void Vessel::placeInFlight(double lat, double lng, double altitude_m, double vEast, double vNorth,
+                           double vUp) {
+  requireFinite(std::isfinite(lat) && std::isfinite(lng) && std::isfinite(altitude_m) &&
+                    std::isfinite(vEast) && std::isfinite(vNorth) && std::isfinite(vUp),
+                "Vessel::placeInFlight");
+  const Body& b = body();
+  const double t = world_.time();
+  landed_ = false;
+  pos_ = b.surfacePoint(lat, lng, b.radius() + altitude_m, t);
+  Vec3 up, north, east;
+  b.localFrame(pos_, t, up, north, east);
+  vel_ = add(b.surfaceVelocity(pos_, t),
+             add(scale(east, vEast), add(scale(north, vNorth), scale(up, vUp))));
+}
+
+void Vessel::setState(const Vec3& pos, const Vec3& vel) {
+  requireFinite(finite(pos) && finite(vel), "Vessel::setState");
+  landed_ = false;
+  pos_ = pos;
+  vel_ = vel;
+}
+
+void Vessel::setHorizonAttitude(double heading, double pitch, double bank) {
+  requireFinite(std::isfinite(heading) && std::isfinite(pitch) && std::isfinite(bank),
+                "Vessel::setHorizonAttitude");
+  holdHorizon_ = true;
+  hdg_ = heading;
+  pit_ = pitch;
+  bnk_ = bank;
+}
+
+void Vessel::setRotation(const Mat3& vesselToGlobal) {
+  for (double e : vesselToGlobal) requireFinite(std::isfinite(e), "Vessel::setRotation");
+  holdHorizon_ = false;
+  rot_ = vesselToGlobal;
+}
+
+Mat3 Vessel::rotationAt(const Vec3& pos, double t) const {
+  if (!holdHorizon_) return rot_;
+  Vec3 up, north, east;
+  body().localFrame(pos, t, up, north, east);
+  // 1 - heading and pitch give the nose; the level right wing points to
+  //     heading + 90 deg.
+  const double ch = std::cos(hdg_), sh = std::sin(hdg_);
+  const double cp = std::cos(pit_), sp = std::sin(pit_);
+  const Vec3 level = add(scale(north, ch), scale(east, sh));
+  const Vec3 forward = add(scale(level, cp), scale(up, sp));
+  const Vec3 right0 = sub(scale(east, ch), scale(north, sh));
+  // 2 - the unbanked up axis completes the proper frame: up = forward x right.
+  const Vec3 up0 = cross(forward, right0);
+  // 3 - bank turns right and up about the nose, right wing down for bank > 0.
+  const double cb = std::cos(bnk_), sb = std::sin(bnk_);
+  const Vec3 right = sub(scale(right0, cb), scale(up0, sb));
+  const Vec3 upAxis = add(scale(right0, sb), scale(up0, cb));
+  return fromColumns(right, upAxis, forward);
+}
+
+Mat3 Vessel::rotation() const { return rotationAt(pos_, world_.time()); }
+
+void Vessel::setLevel(THGROUP_TYPE group, double level) {
+  const int i = groupIndex(group);
+  if (i < 0 || !hasGroup(group)) return;
+  levels_[i] = std::isnan(level) ? 0.0 : std::clamp(level, 0.0, 1.0);
+}
+
+double Vessel::level(THGROUP_TYPE group) const {
+  const int i = groupIndex(group);
+  return i < 0 ? 0.0 : levels_[i];
+}
+
+bool Vessel::hasGroup(THGROUP_TYPE group) const { return maxThrust(group) > 0; }
+
+double Vessel::maxThrust(THGROUP_TYPE group) const {
+  switch (group) {
+    case THGROUP_MAIN:
+      return spec_.main_thrust_n;
+    case THGROUP_RETRO:
+      return spec_.retro_thrust_n;
+    case THGROUP_HOVER:
+      return spec_.hover_thrust_n;
+    default:
+      return 0;
+  }
+}
+
+Vec3 Vessel::thrustVesselFrame() const {
+  return {0, spec_.hover_thrust_n * levels_[2],
+          spec_.main_thrust_n * levels_[0] - spec_.retro_thrust_n * levels_[1]};
+}
+
+Vec3 Vessel::thrustAt(const Vec3& pos, double t) const {
+  return mul(rotationAt(pos, t), thrustVesselFrame());
+}
+
+bool Vessel::thrustBeatsWeight(double t) const {
+  const Body& b = body();
+  Vec3 up, north, east;
+  b.localFrame(pos_, t, up, north, east);
+  const double weight = spec_.mass_kg * b.mu() / (b.radius() * b.radius());  // [N]
+  return dot(thrustAt(pos_, t), up) > weight;
+}
+
+void Vessel::equPos(double& lng, double& lat, double& radius) const {
+  const Vec3 b = body().toBodyFixed(pos_, world_.time());
+  latLng(b, lat, lng);
+  radius = norm(b);
+}
+
+double Vessel::altitude() const { return norm(pos_) - body().radius(); }
+
+Vec3 Vessel::horizonAirspeed() const {
+  const Body& b = body();
+  const double t = world_.time();
+  Vec3 up, north, east;
+  b.localFrame(pos_, t, up, north, east);
+  const Vec3 air = sub(vel_, b.surfaceVelocity(pos_, t));
+  return {dot(air, east), dot(air, up), dot(air, north)};
+}
+
+double Vessel::pitch() const {
+  Vec3 up, north, east;
+  body().localFrame(pos_, world_.time(), up, north, east);
+  return std::asin(std::clamp(dot(column(rotation(), 2), up), -1.0, 1.0));
+}
+
+double Vessel::heading() const {
+  Vec3 up, north, east;
+  body().localFrame(pos_, world_.time(), up, north, east);
+  const Vec3 forward = column(rotation(), 2);
+  double h = std::atan2(dot(forward, east), dot(forward, north));
+  if (h < 0) h += kTwoPi;
+  if (h >= kTwoPi) h = 0;
+  return h;
+}
+
+double Vessel::bank() const {
+  Vec3 up, north, east;
+  body().localFrame(pos_, world_.time(), up, north, east);
+  const Mat3 r = rotation();
+  return std::atan2(-dot(column(r, 0), up), dot(column(r, 1), up));
+}
+
+double Vessel::aoa() const {
+  const Vec3 air = sub(vel_, body().surfaceVelocity(pos_, world_.time()));
+  const Vec3 v = mulTransposed(rotation(), air);  // vessel frame
+  if (v.y == 0 && v.z == 0) return 0;
+  return std::atan2(-v.y, v.z);
+}
+
+void Vessel::followSurface(double t) {
+  const Body& b = body();
+  pos_ = b.surfacePoint(landLat_, landLng_, b.radius(), t);
+  vel_ = b.surfaceVelocity(pos_, t);
+}
+
+void Vessel::touchDown(const Vec3& pos, const Vec3& vel, double t) {
+  const Body& b = body();
+  touchdownSpeed_ = norm(sub(vel, b.surfaceVelocity(pos, t)));
+  latLng(b.toBodyFixed(pos, t), landLat_, landLng_);
+  landed_ = true;
+}
+
+void Vessel::advance(double t0, double dt) {
+  requireFinite(std::isfinite(t0) && std::isfinite(dt), "Vessel::advance");
+  if (dt < 0) {
+    throw std::invalid_argument("Vessel::advance: the time step must not be negative");
+  }
+  if (dt == 0) return;
+  const double t1 = t0 + dt;
+  if (landed_) {
+    followSurface(t0);
+    if (!thrustBeatsWeight(t0)) {
+      followSurface(t1);
+      return;
+    }
+    landed_ = false;  // lift-off: the whole step is flown
+    fly(t0, t1, true);
+  } else {
+    fly(t0, t1, false);
+  }
+  if (landed_) followSurface(t1);
+}
+
+// Flies from t0 to t1 under gravity and thrust, or until the surface is met.
+void Vessel::fly(double t0, double t1, bool fromSurface) {
+  namespace odeint = boost::numeric::odeint;
+  const Body& b = body();
+  const double mu = b.mu();
+  const double radius = b.radius();
+  const double mass = spec_.mass_kg;
+
+  // Point-mass gravity plus thrust; the thrust direction follows the
+  // position when the attitude is held to the horizon. A vessel placed below
+  // the surface feels the field of a uniform sphere, which falls to zero at
+  // the centre instead of growing without bound, and its thrust keeps the
+  // direction it had at the start: at the centre the horizon has none.
+  const Vec3 thrust_N = thrustVesselFrame();
+  const Vec3 thrustAtStart_N = thrustAt(pos_, t0);
+  auto rhs = [&](const State& x, State& dxdt, double t) {
+    const Vec3 p = positionOf(x);
+    const double r = norm(p);
+    Vec3 a{};
+    if (r >= radius) {
+      a = scale(p, -mu / (r * r) / r);
+      if (thrust_N.y != 0 || thrust_N.z != 0) a = add(a, scale(thrustAt(p, t), 1.0 / mass));
+    } else {
+      a = scale(p, -mu / (radius * radius) / radius);
+      a = add(a, scale(thrustAtStart_N, 1.0 / mass));
+    }
+    dxdt = {x[3], x[4], x[5], a.x, a.y, a.z};
+  };
+
+  auto controlled =
+      odeint::make_controlled(kAbsTolerance, kRelTolerance, odeint::runge_kutta_dopri5<State>());
+  odeint::runge_kutta_dopri5<State> single;
+
+  State x{pos_.x, pos_.y, pos_.z, vel_.x, vel_.y, vel_.z};
+  double t = t0;
+  stepHint_ = std::clamp(stepHint_, kMinSubstep_s, kMaxSubstep_s);
+
+  while (t < t1) {
+    // 1 - one accepted sub-step, never past t1.
+    const double remaining = t1 - t;
+    const bool last = stepHint_ >= remaining;
+    const double h = last ? remaining : stepHint_;
+    const State before = x;
+    const double tBefore = t;
+    double hTry = h;
+    if (controlled.try_step(rhs, x, t, hTry) == odeint::fail) {
+      if (!(hTry >= kMinSubstep_s)) {
+        throw std::runtime_error(
+            "Vessel::advance: the integrator cannot meet its tolerance; "
+            "the vessel state is out of range");
+      }
+      stepHint_ = hTry;
+      continue;
+    }
+    stepHint_ =
+        last ? std::max(stepHint_, std::min(hTry, kMaxSubstep_s)) : std::min(hTry, kMaxSubstep_s);
+    if (last) t = t1;
+
+    // 2 - touchdown: the surface met while descending.
+    const Vec3 pBefore = positionOf(before), vBefore = velocityOf(before);
+    const Vec3 pAfter = positionOf(x), vAfter = velocityOf(x);
+    // Right after lift-off the vessel stands on the surface with no
+    // vertical speed; rounding must not land it again at once.
+    const double rBefore = fromSurface ? radius : norm(pBefore);
+    fromSurface = false;
+    if (norm(pAfter) < radius) {
+      if (rBefore < radius) {
+        // Already below the surface (placed there): land at once unless it
+        // is climbing out.
+        if (dot(pBefore, vBefore) < 0 || dot(pAfter, vAfter) < 0) {
+          touchDown(pBefore, vBefore, tBefore);
+          return;
+        }
+      } else {
+        // 3 - bisect the crossing time inside the sub-step, re-integrating
+        //     from its start with one step of the same method.
+        State dxdtBefore;
+        rhs(before, dxdtBefore, tBefore);
+        State probe = x, dxdtProbe;
+        double lo = 0, hi = h;
+        State atHi = x;
+        while (hi - lo > kTouchdownTimeTolerance_s) {
+          const double mid = 0.5 * (lo + hi);
+          if (mid <= lo || mid >= hi) break;
+          single.do_step(rhs, before, dxdtBefore, tBefore, probe, dxdtProbe, mid);
+          if (norm(positionOf(probe)) < radius) {
+            hi = mid;
+            atHi = probe;
+          } else {
+            lo = mid;
+          }
+        }
+        touchDown(positionOf(atHi), velocityOf(atHi), tBefore + hi);
+        return;
+      }
+    }
+  }
+  pos_ = positionOf(x);
+  vel_ = velocityOf(x);
+}
+
+// ---------------------------------------------------------------------------
+// World
+
+int World::addBody(BodySpec spec) {
+  bodies_.push_back(std::make_unique<Body>(std::move(spec)));
+  return static_cast<int>(bodies_.size()) - 1;
+}
+
+Vessel& World::addVessel(int bodyIndex, VesselSpec spec) {
+  vessels_.push_back(std::make_unique<Vessel>(*this, bodyIndex, std::move(spec)));
+  return *vessels_.back();
+}
+
+int World::bodyIndex(const std::string& name) const {
+  for (std::size_t i = 0; i < bodies_.size(); ++i) {
+    if (bodies_[i]->name() == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void World::advance(double dt) {
+  if (!std::isfinite(dt) || dt < 0) {
+    throw std::invalid_argument("World::advance: the time step must be a finite number >= 0 s");
+  }
+  for (auto& v : vessels_) v->advance(t_, dt);
+  t_ += dt;
+}
+
+}  // namespace sim
