@@ -6,14 +6,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "ArvexMFD.h"
 #include "vector_ops.h"
 
 namespace {
 
-// 2 pi as the module writes it.
-constexpr double kTwoPi = 6.28318530717958;
 // Iterations of one pass; the first one always runs.
 constexpr int kMaxIterations = 25;
 // A pass ends once its step falls to this size or below.
@@ -31,8 +30,9 @@ constexpr double kWarmStep = 1000.0;
 // ratio, far above every useful crossing point.
 constexpr double kUpperBoundHeight = 400000.0;
 // A near-side step that makes g larger is halved back toward the perturbed
-// parameter at most this often (2^-40 of a step is below any useful change).
-constexpr int kMaxHalvings = 40;
+// parameter at most this often. 2^-30 of a fixed-gain step is still above
+// the rounding noise of g, so an improvement found within it is real.
+constexpr int kMaxHalvings = 30;
 
 struct Bounds {
   double bMin;  // near side lowest crossing parameter
@@ -56,7 +56,25 @@ struct PassResult {
   int iterations;  // iterations run
 };
 
+// A far-side answer is taken only if its conic reaches the aim point to
+// within this fraction of the aim point's radius.
+constexpr double kAimTolerance = 1e-6;
+
 double Distance(const VECTOR3& a, const VECTOR3& b) { return length(a - b); }
+
+// Whether the conic of the vessel's position and velocity v passes through
+// the aim point: T in its plane, and |T| + e.T = p (the conic equation with
+// the eccentricity vector e and semi-latus rectum p).
+bool ReachesAimPoint(const FlightGeometry& geo, const VECTOR3& v) {
+  const VECTOR3 h = crossp(geo.P, v);
+  const double hLength = length(h);
+  if (!(hLength > 0) || !(geo.mu > 0)) return false;
+  const VECTOR3 eccentricity = crossp(v, h) / geo.mu - geo.P / geo.rP;
+  const double semiLatus = hLength * hLength / geo.mu;
+  const double tolerance = kAimTolerance * geo.rT;
+  return std::fabs(dotp(h, geo.T)) / hLength <= tolerance &&
+         std::fabs(geo.rT + dotp(eccentricity, geo.T) - semiLatus) <= tolerance;
+}
 
 // One pass of the search, as numbered steps 1-8 per iteration.
 PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
@@ -71,6 +89,13 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
   VECTOR3 vNext = _V(0, 0, 0);
   // Crossing parameter of the better candidate so far.
   double bBetterLast = setup.b;
+  // After a step had to be halved: the next step goes at most twice as far
+  // as the one taken [b], and the next difference interval is scaled on the
+  // step taken rather than on the fixed-gain step (which across a sharp
+  // minimum would straddle it). Without halvings both are the plain ones.
+  double stepLimit = std::numeric_limits<double>::infinity();
+  double sigmaTaken = sigma;
+  bool missedBefore = false;  // the last iteration found no better b
 
   for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
     // 1. The candidate at b. A b without a finite velocity ends the pass on
@@ -90,10 +115,10 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
 
     // 2. The perturbed parameter. Where the bound leaves it on b itself the
     // difference quotient would be 0/0: perturb to the other side instead.
-    double bp = b - std::fabs(sigma) * (dir * kPerturbation) / s;
+    double bp = b - std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
     if (dir == 1 && !(bp > bounds.bMin)) bp = bounds.bMin;
     if (setup.clampPerturbFar && !(bounds.fMax > bp)) bp = bounds.fMax;
-    if (bp == b0) bp = b0 + std::fabs(sigma) * (dir * kPerturbation) / s;
+    if (bp == b0) bp = b0 + std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
 
     // 3.-4. The second candidate and both distances to the current velocity.
     VECTOR3 vB;
@@ -119,9 +144,12 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
       break;
     }
     sigma = step;
+    sigmaTaken = step;
 
     // 6.-7. The update and the bounds.
-    b = bp + sigma / s;
+    double move = sigma / s;
+    if (std::fabs(move) > stepLimit) move = std::copysign(stepLimit, move);
+    b = bp + move;
     if (dir == 1) {
       if (!(b > bounds.bMin)) b = bounds.bMin;
       if (!(bounds.bMax > b)) b = bounds.bMax;
@@ -137,19 +165,44 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
       VECTOR3 vN;
       ++evaluations;
       bool ok = Eval(b, geo, vN);
-      for (int halving = 0; halving < kMaxHalvings && !(ok && Distance(vN, V) <= gBetter);
-           ++halving) {
+      // On the pass's last iteration a worse b is simply not taken.
+      const int maxHalvings = std::fabs(sigma) > kStopStep ? kMaxHalvings : 0;
+      int halvings = 0;
+      for (; halvings < maxHalvings && !(ok && Distance(vN, V) <= gBetter); ++halvings) {
         b = bp + (b - bp) * 0.5;
         ++evaluations;
         ok = Eval(b, geo, vN);
       }
       if (!(ok && Distance(vN, V) <= gBetter)) {
-        // No better b along the step: the search rests on the better candidate.
-        result.bEnd = bBetter;
-        break;
+        // No better b along the step: its slope was wrong, either rounding
+        // noise of a tiny difference interval or an interval across the
+        // minimum. Stay on the better candidate and measure again over the
+        // plain interval; a second miss in a row means the search rests.
+        b = bBetter;
+        vNext = result.best;
+        haveNext = true;
+        result.bEnd = b;
+        stepLimit = std::numeric_limits<double>::infinity();
+        if (missedBefore) break;
+        missedBefore = true;
+        if (!(std::fabs(sigma) > kStopStep)) break;
+        continue;
       }
+      missedBefore = false;
       vNext = vN;
       haveNext = true;
+      if (b == b0) {
+        // Held on a bound: every further iteration would measure the same
+        // slope at the same point.
+        result.bEnd = b;
+        break;
+      }
+      if (halvings > 0 || std::fabs(move) < std::fabs(sigma / s)) {
+        stepLimit = 2 * std::fabs(b - bp);
+        sigmaTaken = (b - bp) * s;
+      } else {
+        stepLimit = std::numeric_limits<double>::infinity();
+      }
     }
     result.bEnd = b;
 
@@ -172,6 +225,7 @@ bool MakeFlightGeometry(const VECTOR3& P, const VECTOR3& T, double mu, FlightGeo
   geo.P = P;
   geo.T = T;
   geo.n = normal / normalLength;
+  geo.nxP = crossp(geo.n, P);
   geo.rP = length(P);
   geo.rT = length(T);
   geo.s = s;
@@ -190,26 +244,30 @@ bool Eval(double b, const FlightGeometry& geo, VECTOR3& v) {
   const VECTOR3 D = crossp(M - P, T - P);
   const double sLength = length(S);
   const double e = sLength / length(D);
-  // 5. True anomaly of P from Q, the direction of periapsis. A circle (S = 0)
-  // has no periapsis; its velocity does not depend on the anomaly.
+  // 5. True anomaly nu of P from Q, the direction of periapsis; P.S < 0
+  // puts it in the second half turn (2 pi - acos). Only cos nu and sin nu
+  // are used, so they are taken straight from the cosine: cos(acos c) = c
+  // and sin = +-sqrt(1 - c^2), which spares three transcendental calls per
+  // evaluation. A circle (S = 0) has no periapsis; its velocity does not
+  // depend on the anomaly.
   const VECTOR3 Q = crossp(S, geo.n);
   const double qLength = length(Q);
-  double nu = 0;
+  double cosNu = 1, sinNu = 0;
   if (qLength > 0) {
     // Rounding can push the cosine a hair outside [-1, 1].
-    const double cosNu = std::clamp(dotp(Q / qLength, P) / geo.rP, -1.0, 1.0);
-    nu = std::acos(cosNu);
-    if (dotp(P, S) < 0) nu = kTwoPi - nu;
+    cosNu = std::clamp(dotp(Q, P) / (qLength * geo.rP), -1.0, 1.0);
+    sinNu = std::sqrt(1 - cosNu * cosNu);
+    if (dotp(P, S) < 0) sinNu = -sinNu;
   } else if (sLength != 0) {
     return false;
   }
   // 6. k = p / rP; a conic through P has a positive semi-latus rectum.
-  const double k = 1 + e * std::cos(nu);
+  const double k = 1 + e * cosNu;
   const double semiLatus = geo.rP * k;
   if (!(semiLatus > 0)) return false;
   // 7. Radial and transverse parts of the velocity on the conic.
-  const VECTOR3 velocity = (P * (e * std::sin(nu) / geo.rP) + crossp(geo.n, P) * (k / geo.rP)) *
-                           std::sqrt(geo.mu / semiLatus);
+  const VECTOR3 velocity =
+      (P * (e * sinNu / geo.rP) + geo.nxP * (k / geo.rP)) * std::sqrt(geo.mu / semiLatus);
   if (!isFinite(velocity)) return false;
   v = velocity;
   return true;
@@ -251,7 +309,11 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   }
 
   // Far-side pass, only on a cold solve. Its answer replaces the first
-  // pass's only when strictly better.
+  // pass's only when strictly better, and only if it leads to the aim point
+  // at all: with the crossing point behind the body the formulas give a
+  // velocity whose conic in general misses the aim point by tens of
+  // kilometres, and it would win merely because the first pass has not yet
+  // converged; the warm calls that followed would then stay on the far side.
   PassResult far{false, _V(0, 0, 0), 0, 0};
   bool farWon = false;
   if (!state.started) {
@@ -262,7 +324,8 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
     farSetup.clampPerturbFar = true;
     farSetup.guardStep = false;
     far = RunPass(geo, V, bounds, farSetup, evaluations);
-    if (far.found && (!near.found || Distance(next.reqVel, V) > Distance(far.best, V))) {
+    if (far.found && (!near.found || Distance(next.reqVel, V) > Distance(far.best, V)) &&
+        ReachesAimPoint(geo, far.best)) {
       next.dir = -1;
       next.reqVel = far.best;
       farWon = true;
@@ -274,6 +337,9 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
     trace->farIterations = far.iterations;
     trace->farSideRan = !state.started;
     trace->farSideWon = farWon;
+    const double none = std::numeric_limits<double>::infinity();
+    trace->nearDistance = near.found ? Distance(near.best, V) : none;
+    trace->farDistance = far.found ? Distance(far.best, V) : none;
     trace->evaluations = evaluations;
   }
   if (!near.found && !far.found) return false;

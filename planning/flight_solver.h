@@ -13,13 +13,14 @@
 
 // One solve's fixed geometry, global frame relative to the body centre.
 struct FlightGeometry {
-  VECTOR3 P;  // [m] vessel position
-  VECTOR3 T;  // [m] aim point above the target
-  VECTOR3 n;  // unit normal P x T / |P x T|, the sense of the short way
-  double rP;  // |P| [m]
-  double rT;  // |T| [m]
-  double s;   // |P + T| [m]
-  double mu;  // gravitational parameter of the body [m^3/s^2]
+  VECTOR3 P;    // [m] vessel position
+  VECTOR3 T;    // [m] aim point above the target
+  VECTOR3 n;    // unit normal P x T / |P x T|, the sense of the short way
+  VECTOR3 nxP;  // n x P [m]: the transverse direction at P, times |P|
+  double rP;    // |P| [m]
+  double rT;    // |T| [m]
+  double s;     // |P + T| [m]
+  double mu;    // gravitational parameter of the body [m^3/s^2]
 };
 
 // Fills geo; false (geo unusable) when the vessel is over the aim point or
@@ -48,7 +49,9 @@ struct FlightSearchTrace {
   int farIterations;   // iterations of the far-side pass, 0 when it did not run
   bool farSideRan;
   bool farSideWon;
-  int evaluations;  // calls of Eval
+  double nearDistance;  // [m/s] |first pass's answer - V|, infinite if none
+  double farDistance;   // [m/s] |far-side pass's answer - V|, infinite if none or not run
+  int evaluations;      // calls of Eval
 };
 
 // One solve: the first pass from state.param (warm) or from the default

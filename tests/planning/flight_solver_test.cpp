@@ -1,0 +1,394 @@
+// The in-flight correction solver: the trial velocity against Gibbs' method
+// and known conics, the search against an independent fine scan of the
+// family and against numerical propagation, and the traps the search must
+// stay out of.
+#include "flight_solver.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "two_body.h"
+#include "vector_ops.h"
+
+namespace {
+
+using namespace twobody;
+
+constexpr double kDegToRad = kPi / 180.0;
+
+// --- Eval -------------------------------------------------------------
+
+// Curtis, "Orbital Mechanics for Engineering Students", Example 5.1 (Gibbs'
+// method): three positions of an Earth satellite [km], mu [km^3/s^2], and
+// the velocity found at the middle one [km/s]. The book goes on to find the
+// orbit's elements from r2 and v2: h = 56 190 km^2/s, e = 0.1, i = 60 deg.
+const VECTOR3 kCurtisR1 = _V(-294.32, 4265.1, 5986.7);
+const VECTOR3 kCurtisR2 = _V(-1365.5, 3637.6, 6346.8);
+const VECTOR3 kCurtisR3 = _V(-2940.3, 2473.7, 6555.8);
+const VECTOR3 kCurtisV2 = _V(-6.2174, -4.0122, 1.5990);
+constexpr double kEarthMuKm = 398600.0;
+
+TEST(EvalTest, ReproducesCurtisGibbsExample) {
+  // The family's member runs through r1, a crossing point over r1 + r3 and
+  // r3, and gives the velocity at r1. Take the crossing point where the
+  // published orbit (through r2 with v2) crosses that ray, and the orbit's
+  // velocity at r1 as the expected answer.
+  const Conic orbit = ConicFromState(kCurtisR2, kCurtisV2, kEarthMuKm);
+  const VECTOR3 expectedV1 = VelocityAt(orbit, TrueAnomaly(orbit, kCurtisR1));
+  const VECTOR3 sum = kCurtisR1 + kCurtisR3;
+  const double b = RadiusAt(orbit, TrueAnomaly(orbit, sum)) / length(sum);
+
+  VECTOR3 v1 = _V(0, 0, 0);
+  ASSERT_TRUE(Eval(b, kCurtisR1, kCurtisR3, kEarthMuKm, v1));
+  // The book's figures carry five digits, so the three points lie on one
+  // conic only to about 1e-4: under 1 m/s in a 7 km/s velocity.
+  EXPECT_NEAR(length(v1 - expectedV1), 0.0, 1e-3);
+  // The same orbit as the book's, seen from r1.
+  const Conic found = ConicFromState(kCurtisR1, v1, kEarthMuKm);
+  EXPECT_NEAR(std::sqrt(found.p * kEarthMuKm), 56190.0, 30.0);
+  EXPECT_NEAR(found.e, 0.1, 2e-3);
+  EXPECT_NEAR(std::acos(found.nHat.z) / kDegToRad, 60.0, 0.01);
+}
+
+// Conics of every shape, each seen from a point P towards a later point T
+// less than half a turn on: Eval must give back the conic's own velocity at P
+// for the b at which the conic crosses the ray through P + T.
+struct KnownConic {
+  const char* name;
+  double e;
+  double thetaP;  // true anomaly of P [deg]
+  double thetaT;  // true anomaly of T [deg]
+};
+
+class EvalKnownConicTest : public ::testing::TestWithParam<KnownConic> {};
+
+TEST_P(EvalKnownConicTest, GivesTheConicsVelocity) {
+  const KnownConic& c = GetParam();
+  std::mt19937 rng(122012203u);
+  std::uniform_real_distribution<double> u(-1, 1);
+  const VECTOR3 nHat = Unit(_V(u(rng), u(rng), u(rng)));
+  const VECTOR3 pHat = Unit(crossp(nHat, _V(u(rng), u(rng), u(rng))));
+  const Conic conic = ConicFromElements(kMoonMu, 1.9e6, c.e, pHat, nHat);
+  const VECTOR3 P = PositionAt(conic, c.thetaP * kDegToRad);
+  const VECTOR3 T = PositionAt(conic, c.thetaT * kDegToRad);
+  const double b = RadiusAt(conic, TrueAnomaly(conic, P + T)) / length(P + T);
+  const VECTOR3 expected = VelocityAt(conic, c.thetaP * kDegToRad);
+
+  VECTOR3 v = _V(0, 0, 0);
+  ASSERT_TRUE(Eval(b, P, T, kMoonMu, v));
+  EXPECT_NEAR(length(v - expected) / length(expected), 0.0, 1e-9) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, EvalKnownConicTest,
+                         ::testing::Values(KnownConic{"near circle", 0.001, 10, 60},
+                                           KnownConic{"ellipse before periapsis", 0.3, -80, -10},
+                                           KnownConic{"ellipse across periapsis", 0.3, -30, 40},
+                                           KnownConic{"ellipse across apoapsis", 0.6, 150, 215},
+                                           KnownConic{"long arc", 0.2, 10, 185},
+                                           KnownConic{"parabola-like", 0.999, -60, 60},
+                                           KnownConic{"hyperbola", 1.8, -50, 30}),
+                         [](const ::testing::TestParamInfo<KnownConic>& info) {
+                           std::string name = info.param.name;
+                           for (char& ch : name)
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           return name;
+                         });
+
+TEST(EvalTest, CircleThroughBothPointsHasCircularSpeed) {
+  // P and T a quarter turn apart on a circle: M on the circle has
+  // b = 1/sqrt(2); S vanishes (up to rounding) and with it the periapsis.
+  const double r = 1.8e6;
+  const VECTOR3 P = _V(r, 0, 0), T = _V(0, r, 0);
+  VECTOR3 v = _V(0, 0, 0);
+  ASSERT_TRUE(Eval(1 / std::sqrt(2.0), P, T, kMoonMu, v));
+  EXPECT_NEAR(length(v - _V(0, std::sqrt(kMoonMu / r), 0)), 0.0, 1e-6);
+}
+
+TEST(EvalTest, CrossingPointOnTheChordHasNoVelocity) {
+  const VECTOR3 P = _V(1.8e6, 0, 0), T = _V(1.7e6, 1e5, 0);
+  VECTOR3 v = _V(7, 8, 9);
+  EXPECT_FALSE(Eval(0.5, P, T, kMoonMu, v));
+  EXPECT_EQ(v.x, 7.0);  // untouched
+}
+
+TEST(EvalTest, NoPlaneOverTheAimPointOrItsAntipode) {
+  FlightGeometry geo;
+  const VECTOR3 T = _V(1.0e6, 1.2e6, -0.4e6);
+  EXPECT_FALSE(MakeFlightGeometry(T * 1.01, T, kMoonMu, geo));
+  EXPECT_FALSE(MakeFlightGeometry(T * -1.0, T, kMoonMu, geo));
+  EXPECT_FALSE(MakeFlightGeometry(T, T, kMoonMu, geo));
+}
+
+TEST(EvalTest, NeverHandsOutANonFiniteVelocity) {
+  // Random geometries and parameters on both sides, close to the chord and
+  // to zero included: an answer is either finite or refused.
+  std::mt19937 rng(20260427u);
+  std::uniform_real_distribution<double> u(-1, 1);
+  int refused = 0, nonFinite = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const VECTOR3 P = Unit(_V(u(rng), u(rng), u(rng))) * (kMoonRadius + 2e5 * (1 + u(rng)));
+    const VECTOR3 T = Unit(_V(u(rng), u(rng), u(rng))) * (kMoonRadius + 5e3);
+    const double bs[] = {4 * u(rng), 0.5 + 1e-12 * u(rng), 1e-12 * u(rng), -0.5 + 1e-9 * u(rng)};
+    for (double b : bs) {
+      VECTOR3 v = _V(0, 0, 0);
+      if (!Eval(b, P, T, kMoonMu, v)) {
+        ++refused;
+      } else if (!isFinite(v)) {
+        ++nonFinite;
+      }
+    }
+  }
+  EXPECT_EQ(nonFinite, 0);
+  EXPECT_GT(refused, 0);  // the degenerate parameters were really met
+}
+
+// --- The search -------------------------------------------------------
+
+// A vessel somewhere on a lunar hop: launched from a surface point on the
+// symmetric ellipse to a target 3 to 30 degrees away, apoapsis 20 to 150 km
+// up, a fraction of the way along, its velocity off the ellipse by up to
+// dvMax. The aim point is 5 km above the target.
+struct HopState {
+  FlightGeometry geo;
+  VECTOR3 V;           // [m/s]
+  double floorHeight;  // [m] securityAlt 40 km while climbing, else 0
+};
+
+VECTOR3 RandomUnit(std::mt19937& rng) {
+  std::uniform_real_distribution<double> u(0, 1);
+  const double z = 2 * u(rng) - 1, phi = 2 * kPi * u(rng), r = std::sqrt(1 - z * z);
+  return _V(r * std::cos(phi), r * std::sin(phi), z);
+}
+
+double FloorFor(const VECTOR3& P, const VECTOR3& V) { return dotp(P, V) > 0 ? 40000.0 : 0.0; }
+
+HopState RandomHop(std::mt19937& rng, double dvMax) {
+  std::uniform_real_distribution<double> u(0, 1);
+  const VECTOR3 L = RandomUnit(rng);
+  const VECTOR3 W = Unit(crossp(crossp(L, RandomUnit(rng)), L));
+  const double hop = (3 + 27 * u(rng)) * kDegToRad;
+  const double apoHeight = 20000 + 130000 * u(rng);
+  const VECTOR3 launch = L * kMoonRadius;
+  const VECTOR3 target = (L * std::cos(hop) + W * std::sin(hop)) * kMoonRadius;
+  const Conic ellipse = HopEllipse(kMoonMu, kMoonRadius, apoHeight, launch, target);
+  const double theta = TrueAnomaly(ellipse, launch) + (0.05 + 0.85 * u(rng)) * hop;
+  HopState hs;
+  const VECTOR3 P = PositionAt(ellipse, theta);
+  hs.V = VelocityAt(ellipse, theta) + RandomUnit(rng) * (dvMax * u(rng));
+  EXPECT_TRUE(MakeFlightGeometry(P, Unit(target) * (kMoonRadius + 5000), kMoonMu, hs.geo));
+  hs.floorHeight = FloorFor(P, hs.V);
+  return hs;
+}
+
+double NearSideMin(const FlightGeometry& geo, double floorHeight) {
+  return std::max((kMoonRadius + floorHeight) / geo.s, kNearSideMinParam);
+}
+
+FlightSearchState ColdState() { return FlightSearchState{false, +1, 0.0, _V(0, 0, 0)}; }
+
+// Within 1 %, or 0.5 m/s where the best is small, of the best member.
+double Allowed(double best) { return std::max(0.01 * best, 0.5); }
+
+TEST(SearchFamilyTest, AnswerCoastsThroughTheAimPoint) {
+  // Every near-side member is a conic through T, so the answer, coasted as a
+  // two-body orbit from P, must pass T to within rounding: the Gibbs vectors
+  // are differences of positions of about 1.7e6 m, good to some 1e-9 m, and
+  // the propagation's error control is 1e-9 relative. A few millimetres is
+  // already a fault.
+  std::mt19937 rng(122012203u);
+  for (int i = 0; i < 12; ++i) {
+    const HopState hs = RandomHop(rng, 80);
+    FlightSearchState state = ColdState();
+    ASSERT_TRUE(SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state));
+    ASSERT_EQ(state.dir, +1);
+    EXPECT_LT(ClosestApproach(hs.geo.P, state.reqVel, kMoonMu, hs.geo.T, 4000), 0.005)
+        << "case " << i;
+  }
+}
+
+TEST(SearchFamilyTest, FirstCallRunsBothPassesLaterCallsWarmStart) {
+  std::mt19937 rng(7u);
+  const HopState hs = RandomHop(rng, 30);
+  FlightSearchState state = ColdState();
+  FlightSearchTrace cold{}, warm{};
+  ASSERT_TRUE(SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state, &cold));
+  EXPECT_TRUE(cold.farSideRan);
+  EXPECT_GE(cold.farIterations, 1);
+  EXPECT_TRUE(state.started);
+
+  // A warm call starts from the kept parameter: from the converged one it
+  // stops after one iteration and stays there.
+  for (int i = 0; i < 5; ++i) SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state);
+  const double settled = length(state.reqVel - hs.V);
+  ASSERT_TRUE(SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state, &warm));
+  EXPECT_FALSE(warm.farSideRan);
+  EXPECT_EQ(warm.farIterations, 0);
+  EXPECT_LE(warm.nearIterations, 3);
+  EXPECT_NEAR(length(state.reqVel - hs.V), settled, 1e-3);
+}
+
+TEST(SearchFamilyTest, ConvergesToTheBestMemberWithinAFewCalls) {
+  // One cold call may end short of the minimum (25 iterations of a fixed
+  // gain, slow where g is nearly flat); the calls of the next steps continue
+  // from it. With the vessel held still, five more calls reach the scan's
+  // best.
+  std::mt19937 rng(122012203u);
+  for (int i = 0; i < 20; ++i) {
+    const HopState hs = RandomHop(rng, 80);
+    FlightSearchState state = ColdState();
+    for (int call = 0; call < 6; ++call)
+      SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state);
+    const ScanResult best = ScanNearSide(hs.geo, hs.V, NearSideMin(hs.geo, hs.floorHeight));
+    EXPECT_LE(length(state.reqVel - hs.V), best.g + Allowed(best.g)) << "case " << i;
+  }
+}
+
+// Coasting along a trajectory, one warm call per second as the host would
+// make them: the answer stays with the best member that a fine scan finds at
+// every step, and it moves between steps no more than the best member does.
+struct CoastCase {
+  const char* name;
+  unsigned seed;
+  bool onTarget;  // the coast itself leads through the aim point
+};
+
+class CoastTrackingTest : public ::testing::TestWithParam<CoastCase> {};
+
+TEST_P(CoastTrackingTest, AnswerFollowsTheBestMember) {
+  const CoastCase& c = GetParam();
+  std::mt19937 rng(c.seed);
+  HopState hs = RandomHop(rng, 40);
+  VECTOR3 P = hs.geo.P, V = hs.V;
+  const VECTOR3 T = hs.geo.T;
+  if (c.onTarget) {
+    // Put the vessel on the member through T that a correction burn would
+    // have chosen: g has a sharp minimum at zero from then on.
+    V = ScanNearSide(hs.geo, V, NearSideMin(hs.geo, hs.floorHeight)).member;
+  }
+  FlightSearchState state = ColdState();
+  // Settle on the first position, as the calls before this stretch would.
+  for (int i = 0; i < 5; ++i) SearchFamily(hs.geo, V, kMoonRadius, FloorFor(P, V), state);
+
+  double worstExcess = 0, worstJump = 0;
+  VECTOR3 lastAnswer = state.reqVel, lastBest = _V(0, 0, 0);
+  for (int step = 0; step < 120; ++step) {
+    Propagate(P, V, kMoonMu, 1.0);
+    if (length(P) < kMoonRadius + 6000) break;  // down near the aim point
+    FlightGeometry geo;
+    ASSERT_TRUE(MakeFlightGeometry(P, T, kMoonMu, geo));
+    const double floorHeight = FloorFor(P, V);
+    ASSERT_TRUE(SearchFamily(geo, V, kMoonRadius, floorHeight, state));
+    const ScanResult best = ScanNearSide(geo, V, NearSideMin(geo, floorHeight));
+    const double g = length(state.reqVel - V);
+    worstExcess = std::max(worstExcess, g - best.g - Allowed(best.g));
+    if (step > 0) {
+      const double jump = length(state.reqVel - lastAnswer);
+      const double explained = length(best.member - lastBest);
+      worstJump = std::max(worstJump, jump - explained);
+    }
+    lastAnswer = state.reqVel;
+    lastBest = best.member;
+  }
+  EXPECT_LE(worstExcess, 0.0) << "dvToGo above the best member's by more than 1 % / 0.5 m/s";
+  // The best member itself moves smoothly; the answer may add at most the
+  // 1 m/s that the search's stopping rule leaves open around it.
+  EXPECT_LE(worstJump, 1.0) << "answer jumped further than the best member moved";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Coasts, CoastTrackingTest,
+    ::testing::Values(CoastCase{"on_target_a", 11u, true}, CoastCase{"on_target_b", 12u, true},
+                      CoastCase{"on_target_c", 13u, true}, CoastCase{"off_target_a", 11u, false},
+                      CoastCase{"off_target_b", 12u, false}, CoastCase{"off_target_c", 13u, false}),
+    [](const ::testing::TestParamInfo<CoastCase>& info) { return std::string(info.param.name); });
+
+// --- The traps the search must stay out of ----------------------------
+
+// The first fixed-seed hop state that shows what a test needs.
+template <class Wanted>
+HopState FindHop(unsigned seed, double dvMax, Wanted wanted) {
+  std::mt19937 rng(seed);
+  for (int i = 0; i < 1000; ++i) {
+    const HopState hs = RandomHop(rng, dvMax);
+    if (wanted(hs)) return hs;
+  }
+  ADD_FAILURE() << "no such hop state";
+  return RandomHop(rng, dvMax);
+}
+
+TEST(SearchTrapsTest, LeavesTheFloorItSitsOn) {
+  // A climbing vessel whose best member crosses well above the floor, and a
+  // search that a clamp has left exactly on the floor. The perturbed
+  // parameter is clamped onto b itself there; the difference quotient must
+  // then be taken on the other side, or the search never leaves the floor.
+  const HopState hs = FindHop(31u, 20, [](const HopState& h) {
+    const double bMin = NearSideMin(h.geo, h.floorHeight);
+    return h.floorHeight > 0 && ScanNearSide(h.geo, h.V, bMin).b > bMin + 0.002;
+  });
+  const double bMin = NearSideMin(hs.geo, hs.floorHeight);
+  const ScanResult best = ScanNearSide(hs.geo, hs.V, bMin);
+  FlightSearchState state{true, +1, bMin, _V(0, 0, 0)};
+  for (int call = 0; call < 6; ++call)
+    ASSERT_TRUE(SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state));
+  EXPECT_GT(state.param, bMin);
+  EXPECT_LE(length(state.reqVel - hs.V), best.g + Allowed(best.g));
+}
+
+TEST(SearchTrapsTest, StaysAboveTheChordLateInAHop) {
+  // Descending, 8 km up and some 10 km short of the aim point 5 km above
+  // the target: the body radius over s is below 1/2, and the best member's
+  // crossing point lies only metres above the chord from P to T. Below
+  // b = 1/2 the family's conics run the other way.
+  const VECTOR3 T = _V(0, 0, kMoonRadius + 5000);
+  const double angle = 10000.0 / kMoonRadius;
+  const VECTOR3 P = _V(std::sin(angle), 0, std::cos(angle)) * (kMoonRadius + 8000);
+  // Coasting towards the target, a little fast: 300 m/s across, 60 m/s down.
+  const VECTOR3 V = _V(-300 * std::cos(angle) - 60 * std::sin(angle), 0,
+                       300 * std::sin(angle) - 60 * std::cos(angle));
+  FlightGeometry geo;
+  ASSERT_TRUE(MakeFlightGeometry(P, T, kMoonMu, geo));
+  ASSERT_LT(kMoonRadius / geo.s, 0.5);
+  const ScanResult best = ScanNearSide(geo, V, kNearSideMinParam);
+
+  FlightSearchState state = ColdState();
+  for (int call = 0; call < 6; ++call) ASSERT_TRUE(SearchFamily(geo, V, kMoonRadius, 0, state));
+  EXPECT_GT(state.param, 0.5);
+  EXPECT_LT(ClosestApproach(P, state.reqVel, kMoonMu, T, 200), 0.005);
+  EXPECT_LE(length(state.reqVel - V), best.g + Allowed(best.g));
+}
+
+TEST(SearchTrapsTest, FarSideAnswerThatMissesTheAimPointIsRefused) {
+  // Mid-hop, one cold call: the first pass has not yet converged, and the
+  // far side's best candidate is closer to the current velocity. That
+  // candidate's conic misses the aim point by kilometres; taking it would
+  // also turn every later call to the far side.
+  const HopState hs = FindHop(122012203u, 80, [](const HopState& h) {
+    FlightSearchState probe = ColdState();
+    FlightSearchTrace trace{};
+    SearchFamily(h.geo, h.V, kMoonRadius, h.floorHeight, probe, &trace);
+    return trace.farDistance < trace.nearDistance;
+  });
+  FlightSearchState state = ColdState();
+  FlightSearchTrace trace{};
+  ASSERT_TRUE(SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state, &trace));
+  EXPECT_FALSE(trace.farSideWon);
+  EXPECT_EQ(state.dir, +1);
+  EXPECT_LT(ClosestApproach(hs.geo.P, state.reqVel, kMoonMu, hs.geo.T, 4000), 0.005);
+}
+
+TEST(SearchTrapsTest, NoFiniteAnswerLeavesTheStateAlone) {
+  // A body whose gravity gives no real conic speed anywhere: nothing is
+  // found, and the last answer stays as it was.
+  FlightGeometry geo;
+  ASSERT_TRUE(MakeFlightGeometry(_V(1.8e6, 0, 0), _V(1.7e6, 2e5, 0), -kMoonMu, geo));
+  FlightSearchState state{true, +1, 0.6, _V(1, 2, 3)};
+  EXPECT_FALSE(SearchFamily(geo, _V(0, 1000, 0), kMoonRadius, 0, state));
+  EXPECT_EQ(state.param, 0.6);
+  EXPECT_EQ(state.reqVel.y, 2.0);
+  EXPECT_TRUE(state.started);
+}
+
+}  // namespace
