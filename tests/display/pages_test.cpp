@@ -149,13 +149,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TargetCase{"longitude only", false, false, true, nullptr, "Lng:-98.77"},
                       TargetCase{"nothing", false, false, false, nullptr, nullptr}));
 
-TEST(TargetRows, NameTheBaseOrElseTheBody) {
-  Scene scene;
-  EXPECT_EQ(TextAt(scene.redraw(), 145, 45)->bytes, "Moon");
-  ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyT, "Apollo14"));
-  EXPECT_EQ(TextAt(scene.redraw(), 145, 45)->bytes, "Apollo14");
-}
-
 // --- In flight --------------------------------------------------------------------
 
 class FirstPage : public ::testing::TestWithParam<int> {};
@@ -359,22 +352,6 @@ TEST(Formatting, NeverShowsNotANumber) {
     const sim::Surface& s = scene.redraw();
     EXPECT_FALSE(ShowsNonNumber(s)) << "page " << page;
     EXPECT_EQ(s.findText("MECO"), nullptr) << "page " << page;
-  }
-}
-
-TEST(Titles, FollowTheModeAndTheLanguage) {
-  struct Case {
-    int language, mode;
-    const char* title;
-  };
-  const Case cases[] = {{0, 0, "Lobarc Launch MFD/Grounded"},
-                        {0, 1, "Lobarc Launch MFD/Not Grounded"},
-                        {1, 0, "Lobarc Launch MFD/Au sol"},
-                        {1, 1, "Lobarc Launch MFD/En vol"}};
-  for (const Case& c : cases) {
-    Scene scene(SceneOptions().withLanguage(c.language));
-    scene.mfd().flightMode = c.mode;
-    EXPECT_EQ(TitleOf(scene.redraw()), c.title) << c.language << "/" << c.mode;
   }
 }
 
