@@ -27,9 +27,9 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kGravConstant = 6.67259e-11;  // [m^3 kg^-1 s^-2]
 
 // The integrator's accuracy and its longest sub-step. The tolerances keep a
-// free orbit's energy to about 1e-11 relative per revolution; the sub-step
-// cap keeps a falling vessel from passing far below the surface (or through
-// the body) before the touchdown test sees it.
+// free low lunar orbit's energy to a few 1e-14 relative per revolution; the
+// sub-step cap keeps a falling vessel from passing far below the surface (or
+// through the body) before the touchdown test sees it.
 constexpr double kAbsTolerance = 1e-10;
 constexpr double kRelTolerance = 1e-13;
 constexpr double kMaxSubstep_s = 10.0;               // [s]
@@ -414,7 +414,10 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
   // direction it had at the start: at the centre the horizon has none.
   const Vec3 thrust_N = thrustVesselFrame();
   const Vec3 thrustAtStart_N = thrustAt(pos_, t0);
-  auto rhs = [&](const State& x, State& dxdt, double t) {
+  // The integrator counts time from t0 (tau), so that sub-steps keep their
+  // precision however long the simulation has run.
+  auto rhs = [&](const State& x, State& dxdt, double tau) {
+    const double t = t0 + tau;
     const Vec3 p = positionOf(x);
     const double r = norm(p);
     Vec3 a{};
@@ -433,29 +436,30 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
   odeint::runge_kutta_dopri5<State> single;
 
   State x{pos_.x, pos_.y, pos_.z, vel_.x, vel_.y, vel_.z};
-  double t = t0;
+  const double span = t1 - t0;
+  double tau = 0;
   stepHint_ = std::clamp(stepHint_, kMinSubstep_s, kMaxSubstep_s);
 
-  while (t < t1) {
+  while (tau < span) {
     // 1 - one accepted sub-step, never past t1.
-    const double remaining = t1 - t;
+    const double remaining = span - tau;
     const bool last = stepHint_ >= remaining;
     const double h = last ? remaining : stepHint_;
     const State before = x;
-    const double tBefore = t;
+    const double tauBefore = tau;
     double hTry = h;
-    if (controlled.try_step(rhs, x, t, hTry) == odeint::fail) {
-      if (!(hTry >= kMinSubstep_s)) {
-        throw std::runtime_error(
-            "Vessel::advance: the integrator cannot meet its tolerance; "
-            "the vessel state is out of range");
-      }
+    const bool failed = controlled.try_step(rhs, x, tau, hTry) == odeint::fail;
+    if ((failed && !(hTry >= kMinSubstep_s)) || (!failed && tau == tauBefore)) {
+      throw std::runtime_error("Vessel::advance: the integrator cannot meet its tolerance for \"" +
+                               spec_.name + "\"; give it a position and velocity in range");
+    }
+    if (failed) {
       stepHint_ = hTry;
       continue;
     }
     stepHint_ =
         last ? std::max(stepHint_, std::min(hTry, kMaxSubstep_s)) : std::min(hTry, kMaxSubstep_s);
-    if (last) t = t1;
+    if (last) tau = span;
 
     // 2 - touchdown: the surface met while descending.
     const Vec3 pBefore = positionOf(before), vBefore = velocityOf(before);
@@ -469,21 +473,21 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
         // Already below the surface (placed there): land at once unless it
         // is climbing out.
         if (dot(pBefore, vBefore) < 0 || dot(pAfter, vAfter) < 0) {
-          touchDown(pBefore, vBefore, tBefore);
+          touchDown(pBefore, vBefore, t0 + tauBefore);
           return;
         }
       } else {
         // 3 - bisect the crossing time inside the sub-step, re-integrating
         //     from its start with one step of the same method.
         State dxdtBefore;
-        rhs(before, dxdtBefore, tBefore);
+        rhs(before, dxdtBefore, tauBefore);
         State probe = x, dxdtProbe;
         double lo = 0, hi = h;
         State atHi = x;
         while (hi - lo > kTouchdownTimeTolerance_s) {
           const double mid = 0.5 * (lo + hi);
           if (mid <= lo || mid >= hi) break;
-          single.do_step(rhs, before, dxdtBefore, tBefore, probe, dxdtProbe, mid);
+          single.do_step(rhs, before, dxdtBefore, tauBefore, probe, dxdtProbe, mid);
           if (norm(positionOf(probe)) < radius) {
             hi = mid;
             atHi = probe;
@@ -491,7 +495,7 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
             lo = mid;
           }
         }
-        touchDown(positionOf(atHi), velocityOf(atHi), tBefore + hi);
+        touchDown(positionOf(atHi), velocityOf(atHi), t0 + tauBefore + hi);
         return;
       }
     }

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -342,6 +343,7 @@ struct GroupCase {
   THGROUP_TYPE group;
   Vec3 axis;  // vessel frame
 };
+void PrintTo(const GroupCase& c, std::ostream* os) { *os << "group " << c.group; }
 
 class ThrustGroups : public testing::TestWithParam<GroupCase> {};
 
@@ -386,6 +388,7 @@ struct OrbitCase {
   double periapsisAlt_m, apoapsisAlt_m;
   double hostStep_s;
 };
+void PrintTo(const OrbitCase& c, std::ostream* os) { *os << c.name; }
 
 class FreeOrbit : public testing::TestWithParam<OrbitCase> {};
 
@@ -431,6 +434,7 @@ struct LiftoffCase {
   double upFraction;  // thrust along the local up over the weight
   bool lifts;
 };
+void PrintTo(const LiftoffCase& c, std::ostream* os) { *os << c.name; }
 
 class Liftoff : public testing::TestWithParam<LiftoffCase> {};
 
@@ -469,6 +473,7 @@ struct HopCase {
   double vNorth_mps, vUp_mps;
   double hostStep_s;
 };
+void PrintTo(const HopCase& c, std::ostream* os) { *os << c.name; }
 
 class Hop : public testing::TestWithParam<HopCase> {};
 
@@ -585,6 +590,7 @@ struct BuiltinCase {
   double siderealDay_h;        // published
   double tilt_deg;
 };
+void PrintTo(const BuiltinCase& c, std::ostream* os) { *os << c.name; }
 
 class Builtin : public testing::TestWithParam<BuiltinCase> {};
 
