@@ -43,6 +43,9 @@ void (*FindExitHook(HINSTANCE hModule))(HINSTANCE) {
 // a 64-bit host.
 OAPI_MSGTYPE MsgProc(UINT msg, UINT /*mfd*/, WPARAM wparam, LPARAM lparam) {
   if (msg != OAPI_MSG_MFD_OPENED) return 0;
+  // Every query of an instance goes to the focus vessel: without one there
+  // is nothing to build a display on.
+  if (oapiGetFocusInterface() == nullptr) return 0;
   // The display size comes packed: width in the low 16 bits, height in the
   // high 16 bits of the first parameter.
   const DWORD width = LOWORD(wparam);
