@@ -1,0 +1,938 @@
+// libFuzzer target: the fuzzer's bytes become a sequence of host events that
+// drive the real module library through the simulated host (load, unload,
+// displays of any size, buttons, keys, typed text, answers to dialogs whose
+// display is gone, focus changes, time steps, vessel states anywhere). After
+// every event the invariants below are checked; a violated one traps, so
+// libFuzzer reports it with the input that led there.
+//
+// Invariants:
+//  1. no text on any redrawn page contains "nan" or "inf" (any case);
+//  2. a redraw leaves the number of live pens where it found it, and an
+//     unloaded module leaves none of its pens behind;
+//  3. a refused dialog entry changes no field of any instance, and an answer
+//     that reaches a dialog whose instance is gone (or that was answered
+//     already) is taken without effect;
+//  4. what one instance saved is what the next one restores, and the first
+//     instance after a load (or after a reset) starts from the defaults;
+//  5. an instance's layout and language follow its size and the
+//     configuration file;
+//  6. the host raises no error but the ones its callers are told about
+//     (display sizes out of range).
+//
+// Replay a finding: build/fuzz/event_fuzzer <file>.
+#include <dlfcn.h>
+#include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cctype>
+#include <cmath>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <numbers>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "fuzz_scene.h"
+#include "instance_probe.h"
+#include "sim/host.h"
+#include "sim/surface.h"
+
+#ifndef LOBARC_MODULE_PATH
+#error "LOBARC_MODULE_PATH must name the module library"
+#endif
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr int kMaxEvents = 400;  // per input
+constexpr int kMaxDisplays = 6;  // open at once
+constexpr int kMaxStepRepeats = 16;
+constexpr double kMaxStep_s = 1000.0;   // [s]
+constexpr int kMaxTextLength = 400;     // typed text [bytes]
+constexpr int kMaxSurfaceSide = 32767;  // the host's largest display side [pixel]
+
+std::atomic<unsigned long long> g_events{0};
+std::atomic<unsigned long long> g_inputs{0};
+std::filesystem::path g_configDir;
+
+[[noreturn]] void violated(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::fputs("\n*** event_fuzzer: invariant violated: ", stderr);
+  std::vfprintf(stderr, format, args);
+  std::fputs("\n", stderr);
+  va_end(args);
+  __builtin_trap();
+}
+
+// LOBARC_FUZZ_TRACE=1 prints every event, to read what a finding did.
+bool g_trace = false;
+
+void trace(const char* format, ...) {
+  if (!g_trace) return;
+  std::va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  std::fputs("\n", stderr);
+  va_end(args);
+}
+
+void printCount() {
+  std::fprintf(stderr, "event_fuzzer: %llu events in %llu inputs\n", g_events.load(),
+               g_inputs.load());
+}
+
+bool containsNanOrInf(const std::string& bytes) {
+  std::string lower(bytes);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("nan") != std::string::npos || lower.find("inf") != std::string::npos;
+}
+
+// What the module keeps from a destroyed instance, taken from the instance
+// just before its destruction.
+struct SavedFields {
+  bool tgtLatSet, tgtLngSet;
+  double securityAlt, altAboveTarget, ownLatDeg, ownLngDeg, tgtLatDeg, tgtLngDeg;
+  double dvRemaining;  // valid when flightMode is 0
+  int flightMode;
+  int flightPage;  // valid when flightMode is 1
+  double dvToGo;   // valid when flightMode is 1
+  bool useMainEngine;
+};
+
+SavedFields savedFrom(const ArvexMFD& m) {
+  return {m.tgtLatSet,  m.tgtLngSet, m.securityAlt,  m.altAboveTarget, m.ownLatDeg,
+          m.ownLngDeg,  m.tgtLatDeg, m.tgtLngDeg,    m.dvRemaining,    m.flightMode,
+          m.flightPage, m.dvToGo,    m.useMainEngine};
+}
+
+bool samePosition(const ArvexMFD& m) {
+  return m.tgtLatDeg == m.ownLatDeg && m.tgtLngDeg == m.ownLngDeg;
+}
+
+// What the next instance built should start from.
+enum class Expect {
+  kUnknown,   // some event may or may not have cleared the saved parameters
+  kDefaults,  // nothing saved: defaults and the vessel's own position
+  kRestore,   // the parameters of the instance destroyed last
+};
+
+struct TrackedBox {
+  sim::InputBoxState box;
+  int instanceSerial;  // serial of the instance that opened it, 0 if none
+  int loadSerial;      // which load of the module opened it
+  bool answered;       // its callback accepted an answer
+};
+
+class Harness {
+ public:
+  explicit Harness(FuzzedDataProvider& fdp) : fdp_(fdp) {
+    std::error_code ec;
+    std::filesystem::remove(g_configDir / "ArvexMFD.cfg", ec);
+    host_.setConfigDir(g_configDir);
+    fuzz::buildScene(host_);
+    penBaseline_ = sim::livePenCount();
+  }
+
+  void run() {
+    load();
+    for (int n = 0; n < kMaxEvents && fdp_.remaining_bytes() > 0; ++n) {
+      if (event()) ++g_events;
+      checkPages();
+    }
+  }
+
+  // Pens after the host (and with it the module) is gone.
+  int penBaseline() const { return penBaseline_; }
+
+ private:
+  FuzzedDataProvider& fdp_;
+  sim::Host host_;
+  int penBaseline_ = 0;
+  int moduleId_ = 0;  // 0: not loaded
+  int loadSerial_ = 0;
+  int nextSerial_ = 1;
+  std::map<int, int> serialOf_;  // open display -> serial of its instance
+  int activeSerial_ = 0;         // the instance built last while it lives
+  std::optional<int> language_;  // LANGUAGE item as written, if any
+  Expect expect_ = Expect::kDefaults;
+  SavedFields shadow_{};
+  std::vector<TrackedBox> boxes_;
+  int lastBoxId_ = 0;
+
+  // --- helpers ----------------------------------------------------------
+
+  ArvexMFD* instance(int displayId) const {
+    return static_cast<ArvexMFD*>(host_.display(displayId));
+  }
+
+  std::vector<int> displays() const { return host_.openDisplays(); }
+
+  std::optional<int> pickDisplay() {
+    const auto ids = displays();
+    if (ids.empty()) return std::nullopt;
+    return ids[fdp_.ConsumeIntegralInRange<std::size_t>(0, ids.size() - 1)];
+  }
+
+  // Any live instance, to aim vessel states and texts at its numbers.
+  const ArvexMFD* pickInstance() {
+    const auto id = pickDisplay();
+    return id ? instance(*id) : nullptr;
+  }
+
+  std::map<int, fuzz::InstanceSnapshot> snapshots() const {
+    std::map<int, fuzz::InstanceSnapshot> all;
+    for (int id : displays()) all.emplace(id, fuzz::snapshotOf(*instance(id)));
+    return all;
+  }
+
+  void expectUnchanged(const std::map<int, fuzz::InstanceSnapshot>& before, const char* what) {
+    for (const auto& [id, snap] : before) {
+      if (!host_.isOpen(id)) violated("%s closed display %d", what, id);
+      if (const char* field = fuzz::firstDifference(snap, fuzz::snapshotOf(*instance(id)))) {
+        violated("%s changed field %s of display %d", what, field, id);
+      }
+    }
+  }
+
+  sim::Vessel& focusVessel() { return host_.world().vessel(*host_.focus()); }
+
+  // --- instance life -------------------------------------------------------
+
+  void instanceDestroyed(int displayId, const ArvexMFD& mfd) {
+    shadow_ = savedFrom(mfd);
+    expect_ = Expect::kRestore;
+    // Destroying any instance, active or not, leaves the hooks without one.
+    activeSerial_ = 0;
+    serialOf_.erase(displayId);
+  }
+
+  void instanceBuilt(int displayId, int width, int height) {
+    const ArvexMFD& m = *instance(displayId);
+    serialOf_[displayId] = nextSerial_;
+    activeSerial_ = nextSerial_++;
+    checkLayout(m, width, height);
+    if (expect_ == Expect::kRestore) {
+      checkRestored(m, shadow_);
+      // A restored target on the restored position clears the saved state.
+      if (m.tgtLatSet && m.tgtLngSet && samePosition(m)) expect_ = Expect::kDefaults;
+    } else if (expect_ == Expect::kDefaults) {
+      checkDefaults(m);
+    }
+  }
+
+  void checkLayout(const ArvexMFD& m, int width, int height) {
+    if (m.width != static_cast<unsigned>(width) || m.height != static_cast<unsigned>(height) ||
+        m.lineHeight != height / 28 || m.column2X != width / 2) {
+      violated("layout of a %d x %d display: width %u height %u lineHeight %d column2X %d", width,
+               height, m.width, m.height, m.lineHeight, m.column2X);
+    }
+    const bool english = !language_ || *language_ == 0;
+    if (m.english != english) violated("language: english %d, expected %d", m.english, english);
+  }
+
+  void checkRestored(const ArvexMFD& m, const SavedFields& s) {
+    using fuzz::sameBits;
+    const bool same = m.tgtLatSet == s.tgtLatSet && m.tgtLngSet == s.tgtLngSet &&
+                      sameBits(m.securityAlt, s.securityAlt) &&
+                      sameBits(m.altAboveTarget, s.altAboveTarget) &&
+                      sameBits(m.ownLatDeg, s.ownLatDeg) && sameBits(m.ownLngDeg, s.ownLngDeg) &&
+                      sameBits(m.tgtLatDeg, s.tgtLatDeg) && sameBits(m.tgtLngDeg, s.tgtLngDeg) &&
+                      m.flightMode == s.flightMode && m.useMainEngine == s.useMainEngine &&
+                      m.targetBase == nullptr;
+    if (!same) violated("the new instance did not restore the saved target, altitudes or mode");
+    const bool radians = sameBits(m.ownLat, s.ownLatDeg / kDegPerRad) &&
+                         sameBits(m.ownLng, s.ownLngDeg / kDegPerRad) &&
+                         sameBits(m.tgtLat, s.tgtLatDeg / kDegPerRad) &&
+                         sameBits(m.tgtLng, s.tgtLngDeg / kDegPerRad);
+    if (!radians) violated("restored radians are not the saved degrees over the module factor");
+    if (s.flightMode == 1) {
+      if (m.flightPage != s.flightPage || !sameBits(m.dvToGo, s.dvToGo)) {
+        violated("restored page %d dvToGo %g, saved page %d dvToGo %g", m.flightPage, m.dvToGo,
+                 s.flightPage, s.dvToGo);
+      }
+    } else if (s.flightMode == 0) {
+      double expected = s.dvRemaining;
+      if (m.tgtLatSet && m.tgtLngSet) expected = samePosition(m) ? 0.0 : m.launchSpeed;
+      if (!sameBits(m.dvRemaining, expected) || m.flightPage != 0) {
+        violated("restored grounded dvRemaining %g (expected %g), page %d", m.dvRemaining, expected,
+                 m.flightPage);
+      }
+    }
+  }
+
+  void checkDefaults(const ArvexMFD& m) {
+    sim::Vessel& v = focusVessel();
+    double lng = 0, lat = 0, radius = 0;
+    v.equPos(lng, lat, radius);
+    const bool ok = !m.tgtLatSet && !m.tgtLngSet && m.targetBase == nullptr &&
+                    m.securityAlt == 40000 && m.altAboveTarget == 5000 && m.tgtLatDeg == 0 &&
+                    m.tgtLngDeg == 0 && fuzz::sameBits(m.ownLat, lat) &&
+                    fuzz::sameBits(m.ownLng, lng) &&
+                    fuzz::sameBits(m.ownLatDeg, lat * kDegPerRad) &&
+                    fuzz::sameBits(m.ownLngDeg, lng * kDegPerRad) &&
+                    m.flightMode == (v.groundContact() ? 0 : 1) && m.flightPage == 0 &&
+                    m.hasMain == v.hasGroup(THGROUP_MAIN) && m.useMainEngine == m.hasMain &&
+                    m.hasHover == v.hasGroup(THGROUP_HOVER) && !m.groundSolValid &&
+                    !m.flightSolValid && m.dvRemaining == 0;
+    if (!ok) violated("the first instance after a load or reset did not start from defaults");
+  }
+
+  // An event that may have run a recompute: one on the vessel's own
+  // position clears the saved parameters.
+  void mayHaveRecomputed() {
+    for (int id : displays()) {
+      if (samePosition(*instance(id))) expect_ = Expect::kUnknown;
+    }
+  }
+
+  // --- invariants after every event --------------------------------------
+
+  void checkPages() {
+    for (int id : displays()) {
+      const int pens = sim::livePenCount();
+      const sim::Surface& surface = host_.redraw(id);
+      if (sim::livePenCount() != pens) {
+        violated("redraw of display %d left %d live pens, found %d", id, sim::livePenCount(), pens);
+      }
+      for (const sim::DrawnText& t : surface.texts()) {
+        if (containsNanOrInf(t.bytes)) violated("display %d shows \"%s\"", id, t.bytes.c_str());
+      }
+    }
+  }
+
+  // New boxes belong to the display whose key opened them.
+  void trackNewBoxes() {
+    for (const sim::InputBoxState& b : host_.inputBoxes()) {
+      if (b.id <= lastBoxId_) continue;
+      lastBoxId_ = b.id;
+      const auto it = serialOf_.find(b.displayId);
+      boxes_.push_back({b, it == serialOf_.end() ? 0 : it->second, loadSerial_, false});
+    }
+  }
+
+  bool boxIsOpen(int boxId) const {
+    for (const sim::InputBoxState& b : host_.inputBoxes()) {
+      if (b.id == boxId) return true;
+    }
+    return false;
+  }
+
+  bool instanceLives(int serial) const {
+    for (const auto& [id, s] : serialOf_) {
+      if (s == serial) return true;
+    }
+    return false;
+  }
+
+  // --- text and numbers ------------------------------------------------------
+
+  std::string formatNumber(double x) {
+    static const char* const kFormats[] = {"%.17g", "%g", "%f", "%.3f", "%a", "%e"};
+    char buffer[512];
+    const char* format = kFormats[fdp_.ConsumeIntegralInRange<int>(0, 5)];
+    std::snprintf(buffer, sizeof buffer, format, x);
+    return buffer;
+  }
+
+  // A number the module may meet as an entry: its own position, a target,
+  // their antipodes, the range ends and one step past them.
+  double interestingNumber() {
+    const ArvexMFD* m = pickInstance();
+    const double ownLat = m ? m->ownLatDeg : 0, ownLng = m ? m->ownLngDeg : 0;
+    const double tgtLat = m ? m->tgtLatDeg : 0, tgtLng = m ? m->tgtLngDeg : 0;
+    const double values[] = {ownLat,
+                             ownLng,
+                             -ownLat,
+                             ownLng > 0 ? ownLng - 180 : ownLng + 180,
+                             tgtLat,
+                             tgtLng,
+                             90,
+                             -90,
+                             180,
+                             -180,
+                             std::nextafter(90.0, 100.0),
+                             std::nextafter(-180.0, -200.0),
+                             kPi / 2 * kDegPerRad,
+                             kPi * kDegPerRad,
+                             std::numeric_limits<double>::denorm_min(),
+                             std::numeric_limits<double>::max(),
+                             1e6,
+                             1e6 + 1};
+    constexpr std::size_t n = sizeof values / sizeof values[0];
+    return values[fdp_.ConsumeIntegralInRange<std::size_t>(0, n - 1)];
+  }
+
+  std::string typedText() {
+    static const char* const kWords[] = {
+        "",           " ",          "0",           "-0",
+        "+0",         "90",         "-90",         "90.01",
+        "-90.01",     "180",        "-180",        "180.5",
+        "-180.5",     "1e308",      "-1e308",      "1e999",
+        "-1e999",     "nan",        "NaN(0x1)",    "-nan",
+        "inf",        "-INF",       "infinity",    "0x1p-1074",
+        "4.9e-324",   "12.7",       "2.9",         " \t40",
+        "40km",       "1000000",    "1000001",     "-1",
+        "2147483647", "2147483648", "-2147483649", "99999999999999999999999999999",
+        "Apollo11",   "apollo11",   "APOLLO17",    "North",
+        "South",      "Dateline",   "Westline",    "Origin",
+        "Olympus",    "Canaveral",  "Apollo11 ",   "\xE9",
+        "+-1",        "--1",        "1e",          ".",
+        "0.",         "1,5",        "\x80\xFF"};
+    constexpr std::size_t n = sizeof kWords / sizeof kWords[0];
+    switch (fdp_.ConsumeIntegralInRange<int>(0, 4)) {
+      case 0:
+        return kWords[fdp_.ConsumeIntegralInRange<std::size_t>(0, n - 1)];
+      case 1:
+        return fdp_.ConsumeRandomLengthString(kMaxTextLength);
+      case 2:
+        return formatNumber(interestingNumber());
+      case 3:
+        return formatNumber(fdp_.ConsumeFloatingPoint<double>());
+      default: {
+        std::string word = kWords[fdp_.ConsumeIntegralInRange<std::size_t>(0, n - 1)];
+        return word + fdp_.ConsumeRandomLengthString(kMaxTextLength);
+      }
+    }
+  }
+
+  // A place on the focus vessel's body [rad]: anywhere, a pole, the
+  // +-180 deg meridian, exactly over an instance's target or its antipode,
+  // an instance's own stored position, a base, or any finite pair.
+  void pickPlace(const sim::Vessel& v, double& lat, double& lng) {
+    const ArvexMFD* m = pickInstance();
+    switch (fdp_.ConsumeIntegralInRange<int>(0, 7)) {
+      case 0:
+        lat = fdp_.ConsumeFloatingPointInRange(-kPi / 2, kPi / 2);
+        lng = fdp_.ConsumeFloatingPointInRange(-kPi, kPi);
+        break;
+      case 1: {
+        const double pole = fdp_.ConsumeBool() ? kPi / 2 : 90 / kDegPerRad;
+        lat = fdp_.ConsumeBool() ? pole : -pole;
+        lng = fdp_.ConsumeFloatingPointInRange(-kPi, kPi);
+        break;
+      }
+      case 2: {
+        const double edge = fdp_.ConsumeBool() ? kPi : 180 / kDegPerRad;
+        lat = fdp_.ConsumeFloatingPointInRange(-kPi / 2, kPi / 2);
+        lng = fdp_.ConsumeBool() ? edge : -edge;
+        break;
+      }
+      case 3:
+        lat = m ? m->tgtLat : 0;
+        lng = m ? m->tgtLng : 0;
+        break;
+      case 4:
+        lat = m ? -m->tgtLat : 0;
+        lng = m ? (m->tgtLng > 0 ? m->tgtLng - kPi : m->tgtLng + kPi) : kPi;
+        break;
+      case 5:
+        lat = m ? m->ownLat : 0;
+        lng = m ? m->ownLng : 0;
+        break;
+      case 6: {
+        const auto& bases = v.body().spec().bases;
+        const auto& b = bases[fdp_.ConsumeIntegralInRange<std::size_t>(0, bases.size() - 1)];
+        lat = b.lat_rad;
+        lng = b.lng_rad;
+        break;
+      }
+      default:
+        lat = fdp_.ConsumeFloatingPoint<double>();
+        lng = fdp_.ConsumeFloatingPoint<double>();
+        break;
+    }
+  }
+
+  sim::Vessel& pickVessel() {
+    sim::World& w = host_.world();
+    return w.vessel(fdp_.ConsumeIntegralInRange<std::size_t>(0, w.vesselCount() - 1));
+  }
+
+  // --- events ----------------------------------------------------------------
+
+  enum Op {
+    kLoad,
+    kUnload,
+    kOpen,
+    kClose,
+    kRebuild,
+    kButton,
+    kKey,
+    kTypeNewest,
+    kAnswerBox,
+    kCancelBox,
+    kLateAnswer,
+    kForgedAnswer,
+    kFocus,
+    kStep,
+    kLand,
+    kFly,
+    kSetState,
+    kAttitude,
+    kThrottle,
+    kLanguage,
+    kOpCount
+  };
+
+  // One event; false if it found nothing to act on.
+  bool event() {
+    switch (fdp_.ConsumeIntegralInRange<int>(0, kOpCount - 1)) {
+      case kLoad:
+        return load();
+      case kUnload:
+        return unload();
+      case kOpen:
+        return open();
+      case kClose:
+        return close();
+      case kRebuild:
+        return rebuild();
+      case kButton:
+        return button();
+      case kKey:
+        return key();
+      case kTypeNewest:
+        return typeNewest();
+      case kAnswerBox:
+        return answerBox();
+      case kCancelBox:
+        if (!host_.hasInputBox()) return false;
+        trace("cancel the newest box");
+        host_.cancelInputBox();
+        return true;
+      case kLateAnswer:
+        return lateAnswer();
+      case kForgedAnswer:
+        return forgedAnswer();
+      case kFocus:
+        return focus();
+      case kStep:
+        return step();
+      case kLand: {
+        sim::Vessel& v = pickVessel();
+        double lat = 0, lng = 0;
+        pickPlace(v, lat, lng);
+        trace("land %s at %.17g %.17g", v.spec().name.c_str(), lat, lng);
+        v.landAt(lat, lng);
+        return true;
+      }
+      case kFly:
+        return fly();
+      case kSetState:
+        return setState();
+      case kAttitude:
+        return attitude();
+      case kThrottle: {
+        sim::Vessel& v = pickVessel();
+        const auto group = static_cast<THGROUP_TYPE>(fdp_.ConsumeIntegralInRange<int>(0, 2));
+        double level = fdp_.ConsumeFloatingPoint<double>();
+        if (fdp_.ConsumeBool()) level = fdp_.ConsumeProbability<double>();
+        trace("throttle %s group %d level %g", v.spec().name.c_str(), group, level);
+        v.setLevel(group, level);
+        return true;
+      }
+      default:
+        return writeLanguage();
+    }
+  }
+
+  bool load() {
+    if (moduleId_ != 0) return false;
+    const int pens = sim::livePenCount();
+    moduleId_ = host_.loadModule(LOBARC_MODULE_PATH);
+    trace("load");
+    ++loadSerial_;
+    if (pens != penBaseline_) violated("pens before load %d, baseline %d", pens, penBaseline_);
+    // The version is the build date's integer, the same at every call.
+    const auto version = host_.moduleEntries(moduleId_).getModuleVersion;
+    if (version == nullptr || version() != 20060425 || version() != 20060425) {
+      violated("GetModuleVersion is missing or not the build date's 20060425");
+    }
+    // A fresh load has no saved parameters.
+    expect_ = Expect::kDefaults;
+    return true;
+  }
+
+  bool unload() {
+    if (moduleId_ == 0) return false;
+    for (int id : displays()) {
+      const ArvexMFD& m = *instance(id);
+      instanceDestroyed(id, m);  // the last one is what the module saves
+    }
+    trace("unload");
+    host_.unloadModule(moduleId_);
+    moduleId_ = 0;
+    serialOf_.clear();
+    if (!displays().empty()) violated("displays left open after the unload");
+    if (sim::livePenCount() != penBaseline_) {
+      violated("%d pens left after the unload (baseline %d)", sim::livePenCount(), penBaseline_);
+    }
+    return true;
+  }
+
+  int displaySide() {
+    switch (fdp_.ConsumeIntegralInRange<int>(0, 3)) {
+      case 0:
+        return fdp_.ConsumeIntegral<std::uint16_t>();
+      case 1:
+        return fdp_.ConsumeIntegralInRange<int>(0, 64);
+      case 2:
+        return fdp_.ConsumeBool() ? 32767 : 65535;
+      default:
+        return fdp_.ConsumeIntegralInRange<int>(100, 1200);
+    }
+  }
+
+  static bool inRange(int side) { return side >= 1 && side <= kMaxSurfaceSide; }
+
+  bool open() {
+    if (moduleId_ == 0 || static_cast<int>(displays().size()) >= kMaxDisplays) return false;
+    const int width = displaySide();
+    const int height = displaySide();
+    int id = -1;
+    trace("open %d x %d", width, height);
+    try {
+      id = host_.openDisplay("Lobarc Launch", width, height);
+    } catch (const sim::HostError&) {
+      // The only refusal the host announces: a side outside 1 .. the
+      // drawing surface's largest.
+      if (inRange(width) && inRange(height)) throw;
+      return true;
+    }
+    if (id < 0) violated("the module refused a %d x %d display", width, height);
+    instanceBuilt(id, width, height);
+    return true;
+  }
+
+  bool close() {
+    const auto id = pickDisplay();
+    if (!id) return false;
+    trace("close display %d", *id);
+    instanceDestroyed(*id, *instance(*id));
+    host_.closeDisplay(*id);
+    return true;
+  }
+
+  bool rebuild() {
+    const auto id = pickDisplay();
+    if (!id) return false;
+    const ArvexMFD& old = *instance(*id);
+    const int width = static_cast<int>(old.width), height = static_cast<int>(old.height);
+    trace("rebuild display %d", *id);
+    instanceDestroyed(*id, old);
+    host_.rebuildDisplay(*id);
+    if (!host_.isOpen(*id)) violated("the module refused to rebuild display %d", *id);
+    instanceBuilt(*id, width, height);
+    return true;
+  }
+
+  // Bookkeeping after a key of display `id` ran its action.
+  void keyRan(int id, DWORD key) {
+    trackNewBoxes();
+    if (key == 19) {
+      expect_ = Expect::kDefaults;  // the reset clears the saved parameters
+    } else if (key == 31) {
+      mayHaveRecomputed();
+    }
+    (void)id;
+  }
+
+  bool button() {
+    const auto id = pickDisplay();
+    if (!id) return false;
+    const int bt =
+        fdp_.ConsumeBool() ? fdp_.ConsumeIntegralInRange<int>(-1, 12) : fdp_.ConsumeIntegral<int>();
+    const int ev =
+        fdp_.ConsumeBool() ? fdp_.ConsumeIntegralInRange<int>(0, 3) : fdp_.ConsumeIntegral<int>();
+    static constexpr DWORD kKeys[12] = {20, 38, 49, 44, 48, 19, 31, 17, 18, 17, 17, 25};
+    host_.buttonLabel(*id, bt);
+    const MFDBUTTONMENU* menu = nullptr;
+    if (instance(*id)->ButtonMenu(fdp_.ConsumeBool() ? &menu : nullptr) != 12) {
+      violated("ButtonMenu did not report 12 buttons");
+    }
+    trace("button %d event %d on display %d", bt, ev, *id);
+    host_.buttonEvent(*id, bt, ev);
+    if ((ev & 1) != 0 && bt >= 0 && bt < 12) keyRan(*id, kKeys[bt]);
+    return true;
+  }
+
+  bool key() {
+    const auto id = pickDisplay();
+    if (!id) return false;
+    static constexpr DWORD kKeys[] = {17, 18, 19, 20, 25, 31, 38, 44, 48, 49, 0, 33};
+    const DWORD k = fdp_.ConsumeBool() ? kKeys[fdp_.ConsumeIntegralInRange<std::size_t>(0, 11)]
+                                       : fdp_.ConsumeIntegral<std::uint32_t>();
+    trace("key %u on display %d", k, *id);
+    host_.pressKey(*id, k);
+    keyRan(*id, k);
+    return true;
+  }
+
+  // An answer that the module took: the entry may have recomputed the plan.
+  void answered(int boxId) {
+    for (TrackedBox& t : boxes_) {
+      if (t.box.id == boxId) t.answered = true;
+    }
+    mayHaveRecomputed();
+  }
+
+  bool typeNewest() {
+    if (!host_.hasInputBox()) return false;
+    const int boxId = host_.inputBoxes().back().id;
+    const std::string text = typedText();
+    trace("type \"%s\" into box %d", text.c_str(), boxId);
+    const auto before = snapshots();
+    if (host_.typeInput(text)) {
+      answered(boxId);
+    } else {
+      expectUnchanged(before, "a refused entry");
+    }
+    return true;
+  }
+
+  // Calls a box's callback the way the host does, with a writable copy.
+  bool callBack(const sim::InputBoxState& box, const std::string& text, void* usrdata) {
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    void* identity = reinterpret_cast<void*>(static_cast<std::uintptr_t>(box.id));
+    return box.callback(identity, buffer.data(), usrdata);
+  }
+
+  // An answer to any open box, not only the newest one.
+  bool answerBox() {
+    const auto& open = host_.inputBoxes();
+    if (open.empty()) return false;
+    const sim::InputBoxState box =
+        open[fdp_.ConsumeIntegralInRange<std::size_t>(0, open.size() - 1)];
+    const std::string text = typedText();
+    trace("answer \"%s\" to box %d", text.c_str(), box.id);
+    const auto before = snapshots();
+    if (callBack(box, text, box.usrdata)) {
+      answered(box.id);
+    } else {
+      expectUnchanged(before, "a refused entry");
+    }
+    return true;
+  }
+
+  // An answer that arrives after its instance was destroyed, or after the
+  // box was answered already: taken, and without effect.
+  bool lateAnswer() {
+    std::vector<const TrackedBox*> late;
+    for (const TrackedBox& t : boxes_) {
+      if (t.loadSerial != loadSerial_ || moduleId_ == 0) continue;
+      if (t.answered || !instanceLives(t.instanceSerial)) late.push_back(&t);
+    }
+    if (late.empty()) return false;
+    const TrackedBox& t = *late[fdp_.ConsumeIntegralInRange<std::size_t>(0, late.size() - 1)];
+    if (boxIsOpen(t.box.id) && !t.answered) return false;  // still the host's to answer
+    const std::string text = typedText();
+    trace("late answer \"%s\" to box %d", text.c_str(), t.box.id);
+    const auto before = snapshots();
+    if (!callBack(t.box, text, t.box.usrdata)) {
+      violated("a late answer to box %d was refused", t.box.id);
+    }
+    expectUnchanged(before, "a late answer");
+    return true;
+  }
+
+  // A callback of the module called with user data it never issued (or
+  // issued to someone else): whatever it does, a refusal changes nothing.
+  bool forgedAnswer() {
+    if (moduleId_ == 0) return false;
+    std::vector<const TrackedBox*> ours;
+    for (const TrackedBox& t : boxes_) {
+      if (t.loadSerial == loadSerial_) ours.push_back(&t);
+    }
+    if (ours.empty()) return false;
+    const TrackedBox& t = *ours[fdp_.ConsumeIntegralInRange<std::size_t>(0, ours.size() - 1)];
+    void* usrdata = reinterpret_cast<void*>(fdp_.ConsumeIntegral<std::uintptr_t>());
+    const std::string text = typedText();
+    trace("forged answer \"%s\" with user data %p", text.c_str(), usrdata);
+    const auto before = snapshots();
+    if (callBack(t.box, text, usrdata)) {
+      mayHaveRecomputed();
+    } else {
+      expectUnchanged(before, "a refused forged answer");
+    }
+    return true;
+  }
+
+  bool focus() {
+    const std::size_t count = host_.world().vesselCount();
+    const std::size_t index = fdp_.ConsumeIntegralInRange<std::size_t>(0, count - 1);
+    const bool change = host_.focus() != index;
+    trace("focus vessel %zu", index);
+    host_.setFocus(index);
+    // A new focus resets the instance the hooks serve, saved parameters too.
+    if (change && activeSerial_ != 0 && moduleId_ != 0) expect_ = Expect::kDefaults;
+    return true;
+  }
+
+  bool step() {
+    static constexpr double kSteps[] = {
+        std::numeric_limits<double>::denorm_min(), 1e-9, 1e-3, 0.02, 0.1, 1, 10, 100, kMaxStep_s};
+    double dt = fdp_.ConsumeBool() ? kSteps[fdp_.ConsumeIntegralInRange<std::size_t>(0, 8)]
+                                   : fdp_.ConsumeFloatingPointInRange<double>(0, kMaxStep_s);
+    if (!(dt > 0)) dt = std::numeric_limits<double>::denorm_min();
+    const int repeats = fdp_.ConsumeIntegralInRange<int>(1, kMaxStepRepeats);
+    trace("step %g s x %d", dt, repeats);
+    for (int i = 0; i < repeats; ++i) host_.step(dt);
+    return true;
+  }
+
+  bool fly() {
+    sim::Vessel& v = pickVessel();
+    const double R = v.body().radius();
+    double lat = 0, lng = 0;
+    pickPlace(v, lat, lng);
+    double altitude = 0;
+    switch (fdp_.ConsumeIntegralInRange<int>(0, 3)) {
+      case 0:
+        altitude = fdp_.ConsumeFloatingPointInRange(-R, 10 * R);
+        break;
+      case 1: {
+        const ArvexMFD* m = pickInstance();
+        altitude = m ? m->altAboveTarget : 5000;  // exactly the aim point
+        break;
+      }
+      case 2:
+        altitude = 0;
+        break;
+      default:
+        altitude = fdp_.ConsumeFloatingPointInRange(0.0, 1e5);
+        break;
+    }
+    double east = 0, north = 0, up = 0;
+    if (fdp_.ConsumeBool()) {
+      east = fdp_.ConsumeFloatingPointInRange(-2e4, 2e4);
+      north = fdp_.ConsumeFloatingPointInRange(-2e4, 2e4);
+      up = fdp_.ConsumeFloatingPointInRange(-2e4, 2e4);
+    } else if (R + altitude > 0) {
+      east = std::sqrt(v.body().mu() / (R + altitude));  // a circular orbit
+    }
+    trace("fly %s at %.17g %.17g altitude %.17g velocity %g %g %g", v.spec().name.c_str(), lat, lng,
+          altitude, east, north, up);
+    v.placeInFlight(lat, lng, altitude, east, north, up);
+    return true;
+  }
+
+  bool setState() {
+    sim::Vessel& v = pickVessel();
+    const double span = 20 * v.body().radius();  // [m]
+    sim::Vec3 pos, vel;
+    if (fdp_.ConsumeBool()) {
+      pos = {fdp_.ConsumeFloatingPointInRange(-span, span),
+             fdp_.ConsumeFloatingPointInRange(-span, span),
+             fdp_.ConsumeFloatingPointInRange(-span, span)};
+    }  // else the body's centre
+    vel = {fdp_.ConsumeFloatingPointInRange(-1e5, 1e5), fdp_.ConsumeFloatingPointInRange(-1e5, 1e5),
+           fdp_.ConsumeFloatingPointInRange(-1e5, 1e5)};
+    trace("state of %s: %g %g %g, %g %g %g", v.spec().name.c_str(), pos.x, pos.y, pos.z, vel.x,
+          vel.y, vel.z);
+    v.setState(pos, vel);
+    return true;
+  }
+
+  bool attitude() {
+    sim::Vessel& v = pickVessel();
+    if (fdp_.ConsumeBool()) {
+      const double heading = fdp_.ConsumeFloatingPointInRange(-10.0, 10.0);
+      const double pitch = fdp_.ConsumeFloatingPointInRange(-10.0, 10.0);
+      const double bank = fdp_.ConsumeFloatingPointInRange(-10.0, 10.0);
+      trace("attitude of %s: heading %g pitch %g bank %g", v.spec().name.c_str(), heading, pitch,
+            bank);
+      v.setHorizonAttitude(heading, pitch, bank);
+    } else {
+      // Any finite matrix, rotation or not.
+      sim::Mat3 m;
+      const bool wild = fdp_.ConsumeBool();
+      for (double& e : m) {
+        e = wild ? fdp_.ConsumeFloatingPoint<double>()
+                 : fdp_.ConsumeFloatingPointInRange(-1.0, 1.0);
+      }
+      trace("rotation of %s: %g %g %g / %g %g %g / %g %g %g", v.spec().name.c_str(), m[0], m[1],
+            m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
+      v.setRotation(m);
+    }
+    return true;
+  }
+
+  bool writeLanguage() {
+    std::error_code ec;
+    const auto file = g_configDir / "ArvexMFD.cfg";
+    switch (fdp_.ConsumeIntegralInRange<int>(0, 2)) {
+      case 0:
+        trace("no configuration file");
+        std::filesystem::remove(file, ec);
+        language_.reset();
+        break;
+      case 1: {
+        const int n = fdp_.ConsumeBool() ? fdp_.ConsumeIntegralInRange<int>(-1, 2)
+                                         : fdp_.ConsumeIntegral<int>();
+        std::ofstream(file) << "LANGUAGE = " << n << "\n";
+        language_ = n;
+        trace("LANGUAGE = %d", n);
+        break;
+      }
+      default:
+        // Not an integer: the host's reader does not take it.
+        std::ofstream(file) << "LANGUAGE = x" << fdp_.ConsumeRandomLengthString(20) << "\n";
+        language_.reset();
+        break;
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // Coverage counters of an instrumented library must stay mapped for the
+  // fuzzer's whole life, so the library is pinned here: the host's unload
+  // runs the module's exit and closes it, but the code stays in memory and
+  // its state is not zeroed again at the next load, which the module must
+  // cope with too.
+  if (dlopen(LOBARC_MODULE_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE) == nullptr) {
+    std::fprintf(stderr, "event_fuzzer: cannot load %s: %s\n", LOBARC_MODULE_PATH, dlerror());
+    std::abort();
+  }
+  const char* traceEnv = std::getenv("LOBARC_FUZZ_TRACE");
+  g_trace = traceEnv != nullptr && *traceEnv != '\0' && *traceEnv != '0';
+  g_configDir = std::filesystem::temp_directory_path() /
+                ("lobarc-fuzz-" + std::to_string(static_cast<long>(getpid())));
+  std::filesystem::create_directories(g_configDir);
+  std::atexit([] {
+    printCount();
+    std::error_code ec;
+    std::filesystem::remove_all(g_configDir, ec);
+  });
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider fdp(data, size);
+  int baseline = 0;
+  try {
+    Harness harness(fdp);
+    baseline = harness.penBaseline();
+    harness.run();
+  } catch (const std::exception& e) {
+    violated("unexpected exception: %s", e.what());
+  }
+  if (sim::livePenCount() != baseline) {
+    violated("%d pens left after the host ended (baseline %d)", sim::livePenCount(), baseline);
+  }
+  ++g_inputs;
+  return 0;
+}
