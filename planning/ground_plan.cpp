@@ -42,19 +42,17 @@ double WrappedLngDiff(double from, double to) {
   return d;
 }
 
-// Initial course [rad] from north through east, from its two spherical
-// components. Used where the law-of-cosines form has no value; 0 when even
-// this has none (both points on one pole, or the same point), where every
-// direction is as good as any other.
+// Initial course [rad] from north, east positive, west negative, in
+// (-pi, pi], from its two spherical components. Used where the
+// law-of-cosines form has no value; 0 when even this has none (both points
+// on one pole, or the same point), where no direction is better than another.
 double InitialCourse(double lat1, double lng1, double lat2, double lng2) {
   const double dLng = lng2 - lng1;
   const double east = std::sin(dLng) * std::cos(lat2);
   const double north =
       std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dLng);
   if (!std::isfinite(east) || !std::isfinite(north) || (east == 0 && north == 0)) return 0;
-  double course = std::atan2(east, north);  // (-pi, pi]
-  if (course < 0) course += kTwoPi;
-  return course;
+  return std::atan2(east, north);
 }
 
 }  // namespace
@@ -171,9 +169,12 @@ bool ArvexMFD::ComputeHeading() {
     return true;
   }
   // Where q has no value, the course from its spherical components (0 if
-  // even those have none), so the heading is always a finite number.
+  // even those have none), so the heading is always a finite number. It is
+  // scaled as below: east c * 57.2964, west 360 - c * 57.2964.
   if (std::isnan(q)) {
-    heading = InitialCourse(ownLat, ownLng, tgtLat, tgtLng) * kDegPerRad;
+    const double signedCourse = InitialCourse(ownLat, ownLng, tgtLat, tgtLng);
+    const double course = std::fabs(signedCourse) * kDegPerRad;
+    heading = (signedCourse >= 0) ? course : 360 - course;
     return true;
   }
   // Otherwise east or west by the sign of the longitude difference taken the

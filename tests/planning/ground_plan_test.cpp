@@ -213,19 +213,31 @@ TEST_F(GroundPlan, HighSecurityAltitudeOnANearAntipodalHopGivesTheFlightPathAngl
 }
 
 // Mend: a course cosine with no value still gives a finite heading. Vessel
-// at 10/0, target typed as 10/0.0000001: the law of cosines rounds above 1,
-// so the central angle has no value; the heading falls back to the course
-// from its spherical components, due east here.
-TEST_F(GroundPlan, CourseCosineWithoutValueFallsBackToTheSphericalCourse) {
+// at 10/0, target typed a hair east or west of it: the law of cosines rounds
+// above 1, so the central angle has no value; the heading falls back to the
+// course from its spherical components, due east or due west here, scaled
+// like every other heading.
+struct HairCase {
+  double tgtLngDeg;
+  double heading;
+};
+void PrintTo(const HairCase& c, std::ostream* os) { *os << "target longitude " << c.tgtLngDeg; }
+
+class HairApart : public GroundPlan, public ::testing::WithParamInterface<HairCase> {};
+
+TEST_P(HairApart, CourseCosineWithoutValueFallsBackToTheSphericalCourse) {
   PlaceOwn(10, 0);
-  EnterTarget(10, 1e-7);
+  EnterTarget(10, GetParam().tgtLngDeg);
   const ArvexMFD& m = mfd();
   ASSERT_GT(std::sin(m.ownLat) * std::sin(m.tgtLat) +
                 std::cos(m.ownLng - m.tgtLng) * std::cos(m.ownLat) * std::cos(m.tgtLat),
             1.0);
   EXPECT_TRUE(m.groundSolValid);
-  EXPECT_NEAR(m.heading, 90 / kToTrue, 1e-3);
+  EXPECT_NEAR(m.heading, GetParam().heading, 1e-3);
 }
+INSTANTIATE_TEST_SUITE_P(EastAndWest, HairApart,
+                         ::testing::Values(HairCase{1e-7, 90 / kToTrue},
+                                           HairCase{-1e-7, 360 - 90 / kToTrue}));
 
 // Both points on the pole with different longitudes: every direction is
 // south; the heading is some finite azimuth.
