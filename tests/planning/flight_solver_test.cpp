@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "guidance_scene.h"
 #include "two_body.h"
 #include "vector_ops.h"
 
@@ -389,6 +390,76 @@ TEST(SearchTrapsTest, NoFiniteAnswerLeavesTheStateAlone) {
   EXPECT_EQ(state.param, 0.6);
   EXPECT_EQ(state.reqVel.y, 2.0);
   EXPECT_TRUE(state.started);
+}
+
+// --- Through the host ---------------------------------------------------
+
+TEST(InFlightHostTest, DvToGoFollowsTheVesselStepAfterStep) {
+  // A lander coasting over the Moon 170 km short of its target, ten host
+  // steps a second for a minute. After a few steps to settle, dvToGo stays
+  // with the best member of the family at every step, and the required
+  // velocity moves no more than the best member does.
+  guidance::Scene scene;
+  sim::Vessel& vessel = scene.lander();
+  vessel.placeInFlight(0.02, 0.40, 25000, 900, 30, 40);
+  ArvexMFD& m = scene.mfd();
+  m.flightMode = 1;  // as the switch key leaves it
+  scene.Target(0.0, 0.50 * kDegPerRad);
+  ASSERT_TRUE(m.flightSolValid);
+  const double mu = kGravConst * m.bodyMass;
+
+  double worstExcess = -1e9, worstJump = -1e9, lastDvToGo = m.dvToGo;
+  VECTOR3 lastAnswer = m.reqVel, lastBest = _V(0, 0, 0);
+  for (int step = 0; step < 600; ++step) {
+    scene.hop.host.step(0.1);
+    const VECTOR3 P = guidance::ToV(vessel.position()), V = guidance::ToV(vessel.velocity());
+    FlightGeometry geo;
+    ASSERT_TRUE(MakeFlightGeometry(P, scene.AimPoint(), mu, geo));
+    const double floorHeight = vessel.horizonAirspeed().y > 0 ? m.securityAlt : 0;
+    const ScanResult best =
+        ScanNearSide(geo, V, std::max((m.bodyRadius + floorHeight) / geo.s, kNearSideMinParam));
+    ASSERT_TRUE(std::isfinite(m.dvToGo));
+    if (step >= 10) {
+      worstExcess = std::max(worstExcess, m.dvToGo - best.g - Allowed(best.g));
+      worstJump =
+          std::max(worstJump, length(m.reqVel - lastAnswer) - length(best.member - lastBest));
+    }
+    lastAnswer = m.reqVel;
+    lastBest = best.member;
+    lastDvToGo = m.dvToGo;
+  }
+  EXPECT_LE(worstExcess, 0.0);
+  EXPECT_LE(worstJump, 1.0);
+  EXPECT_GT(lastDvToGo, 0.0);
+}
+
+TEST(InFlightHostTest, ReplanRunsTheColdSolveAndClaimsOnlyWhatItFound) {
+  guidance::Scene scene;
+  sim::Vessel& vessel = scene.lander();
+  vessel.placeInFlight(0.02, 0.40, 25000, 900, 30, 40);
+  ArvexMFD& m = scene.mfd();
+  m.flightMode = 1;
+  scene.Target(0.0, 0.50 * kDegPerRad);
+  EXPECT_TRUE(m.solverStarted);
+  EXPECT_EQ(m.searchDir, +1);
+  EXPECT_TRUE(m.flightSolValid);
+  const VECTOR3 answer = m.reqVel;
+
+  // Now exactly over the aim point, twice as far from the centre: there is
+  // no plane for the hop. The replan says so, and nothing that is not a
+  // number reaches the display's fields, step after step.
+  const double rTgt = m.bodyRadius + m.altAboveTarget;
+  const VECTOR3 aim =
+      m.PlanetToGlobal(_V(rTgt * std::cos(m.tgtLat) * std::cos(m.tgtLng), rTgt * std::sin(m.tgtLat),
+                          rTgt * std::cos(m.tgtLat) * std::sin(m.tgtLng)));
+  vessel.setState({2 * aim.x, 2 * aim.y, 2 * aim.z}, {0, 0, 0});
+  m.RecomputePlan();
+  EXPECT_FALSE(m.flightSolValid);
+  EXPECT_EQ(length(m.reqVel - answer), 0.0);  // the last answer is kept
+  scene.hop.host.step(0.1);
+  EXPECT_TRUE(isFinite(m.reqVel));
+  EXPECT_TRUE(std::isfinite(m.dvToGo));
+  EXPECT_TRUE(std::isfinite(m.solverParam));
 }
 
 }  // namespace
