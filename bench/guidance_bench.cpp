@@ -1,0 +1,210 @@
+// The per-step guidance's cost on this machine, and its heap allocations:
+//  - a warm opcPostStep in flight, along a recorded coast (every call sees a
+//    new position, as in the host), on the conic through the aim point and
+//    off it;
+//  - a cold SolveInFlight, both passes;
+//  - a grounded opcPostStep.
+// Global operator new/delete and malloc/calloc/realloc are replaced by
+// counting versions; the counter "allocs" is allocations per call.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "ArvexMFD.h"
+#include "entry_points.h"
+#include "sim/host.h"
+#include "sim/world.h"
+#include "vector_ops.h"
+
+// --- Counting allocations --------------------------------------------------
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void __libc_free(void*);
+
+void* malloc(std::size_t n) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_malloc(n);
+}
+void* calloc(std::size_t n, std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_calloc(n, size);
+}
+void* realloc(void* p, std::size_t n) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_realloc(p, n);
+}
+void free(void* p) { __libc_free(p); }
+}
+
+void* operator new(std::size_t n) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = __libc_malloc(n == 0 ? 1 : n)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) { return operator new(n); }
+void operator delete(void* p) noexcept { __libc_free(p); }
+void operator delete[](void* p) noexcept { __libc_free(p); }
+void operator delete(void* p, std::size_t) noexcept { __libc_free(p); }
+void operator delete[](void* p, std::size_t) noexcept { __libc_free(p); }
+
+namespace {
+
+// --- The scene ---------------------------------------------------------------
+
+sim::ModuleEntries LinkedEntries() {
+  sim::ModuleEntries e;
+  e.initModule = InitModule;
+  e.exitModule = ExitModule;
+  e.getModuleVersion = GetModuleVersion;
+  e.postStep = opcPostStep;
+  e.focusChanged = opcFocusChanged;
+  return e;
+}
+
+constexpr double kStep = 0.02;  // [s] host step: 50 steps a second
+
+// A lander on the Moon, the module attached and a display open, the target
+// some 170 km east of the vessel.
+struct Scene {
+  Scene() {
+    body = host.world().addBody(*sim::builtinBody("Moon"));
+    host.world().addVessel(body, sim::VesselSpec{"Lander", 15000, 45000, 0, 30000});
+    host.world().vessel(0).landAt(0.02, 0.40);
+    host.setFocus(0);
+    host.attachModule(LinkedEntries(), "ArvexMFD (linked)");
+    display = host.openDisplay("Lobarc Launch", 400, 400);
+  }
+  ArvexMFD& mfd() { return *static_cast<ArvexMFD*>(host.display(display)); }
+  sim::Vessel& vessel() { return host.world().vessel(0); }
+  void Target(double latRad, double lngRad) {
+    ArvexMFD& m = mfd();
+    m.tgtLat = latRad;
+    m.tgtLng = lngRad;
+    m.tgtLatDeg = latRad * kDegPerRad;
+    m.tgtLngDeg = lngRad * kDegPerRad;
+    m.tgtLatSet = m.tgtLngSet = true;
+    m.RecomputePlan();
+  }
+
+  sim::Host host;
+  int body = 0;
+  int display = -1;
+};
+
+struct Sample {
+  sim::Vec3 pos, vel;
+};
+
+// Records a coast of n host steps in flight mode. onTarget: first give the
+// vessel the velocity that the solver asks for, as a correction burn would.
+std::vector<Sample> RecordCoast(Scene& scene, bool onTarget, int n) {
+  sim::Vessel& v = scene.vessel();
+  v.placeInFlight(0.02, 0.40, 25000, 900, 30, 40);
+  ArvexMFD& m = scene.mfd();
+  m.flightMode = 1;
+  scene.Target(0.0, 0.50);
+  for (int i = 0; i < 50; ++i) scene.host.step(kStep);
+  if (onTarget) {
+    v.setState(v.position(), {m.reqVel.x, m.reqVel.y, m.reqVel.z});
+    for (int i = 0; i < 50; ++i) scene.host.step(kStep);
+  }
+  std::vector<Sample> coast;
+  for (int i = 0; i < n; ++i) {
+    scene.host.step(kStep);
+    coast.push_back({v.position(), v.velocity()});
+  }
+  return coast;
+}
+
+void WarmInFlight(benchmark::State& state, bool onTarget) {
+  Scene scene;
+  const std::vector<Sample> coast = RecordCoast(scene, onTarget, 3000);
+  sim::Vessel& v = scene.vessel();
+  v.setState(coast[0].pos, coast[0].vel);
+  opcPostStep(0, kStep, 0);
+  std::size_t i = 0;
+  const long before = allocations.load();
+  for (auto _ : state) {
+    i = (i + 1) % coast.size();
+    v.setState(coast[i].pos, coast[i].vel);
+    opcPostStep(0, kStep, 0);
+    benchmark::DoNotOptimize(scene.mfd().dvToGo);
+  }
+  state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations.load() - before),
+                                                benchmark::Counter::kAvgIterations);
+}
+
+void BM_WarmInFlightPostStep_OnTarget(benchmark::State& state) { WarmInFlight(state, true); }
+void BM_WarmInFlightPostStep_OffTarget(benchmark::State& state) { WarmInFlight(state, false); }
+
+void BM_ColdSolveInFlight(benchmark::State& state) {
+  Scene scene;
+  scene.vessel().placeInFlight(0.02, 0.40, 25000, 900, 30, 40);
+  ArvexMFD& m = scene.mfd();
+  m.flightMode = 1;
+  scene.Target(0.0, 0.50);
+  const long before = allocations.load();
+  for (auto _ : state) {
+    m.solverStarted = false;
+    m.searchDir = +1;
+    benchmark::DoNotOptimize(m.SolveInFlight());
+  }
+  state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations.load() - before),
+                                                benchmark::Counter::kAvgIterations);
+}
+
+void BM_GroundedPostStep(benchmark::State& state) {
+  Scene scene;
+  ArvexMFD& m = scene.mfd();
+  scene.Target(0.0, 0.50);
+  m.launchPitchSet = true;
+  scene.vessel().setLevel(THGROUP_MAIN, 0.1);  // thrusting, on the pad: the burn law runs
+  opcPostStep(0, kStep, 0);
+  const long before = allocations.load();
+  for (auto _ : state) {
+    opcPostStep(0, kStep, 0);
+    benchmark::DoNotOptimize(m.dvRemaining);
+  }
+  state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations.load() - before),
+                                                benchmark::Counter::kAvgIterations);
+}
+
+// The host's own share: the vessel queries that a grounded step makes.
+void BM_HostQueriesOfAGroundedStep(benchmark::State& state) {
+  Scene scene;
+  VESSEL* vessel = moduleState.focusVessel;
+  OBJHANDLE ref = scene.mfd().refBody;
+  const long before = allocations.load();
+  for (auto _ : state) {
+    VECTOR3 v, r;
+    double sum = vessel->GetThrusterGroupLevel(THGROUP_MAIN) +
+                 vessel->GetThrusterGroupLevel(THGROUP_RETRO) +
+                 vessel->GetThrusterGroupLevel(THGROUP_HOVER);
+    vessel->GetRelativeVel(ref, v);
+    vessel->GetRelativePos(ref, r);
+    sum += vessel->GroundContact() + vessel->GetPitch() + vessel->GetAOA() + vessel->GetPitch() +
+           vessel->GetAOA();
+    benchmark::DoNotOptimize(sum + v.x + r.x);
+  }
+  state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations.load() - before),
+                                                benchmark::Counter::kAvgIterations);
+}
+
+}  // namespace
+
+BENCHMARK(BM_WarmInFlightPostStep_OnTarget);
+BENCHMARK(BM_WarmInFlightPostStep_OffTarget);
+BENCHMARK(BM_ColdSolveInFlight);
+BENCHMARK(BM_GroundedPostStep);
+BENCHMARK(BM_HostQueriesOfAGroundedStep);
+BENCHMARK_MAIN();
