@@ -233,7 +233,10 @@ TEST_P(HairApart, CourseCosineWithoutValueFallsBackToTheSphericalCourse) {
                 std::cos(m.ownLng - m.tgtLng) * std::cos(m.ownLat) * std::cos(m.tgtLat),
             1.0);
   EXPECT_TRUE(m.groundSolValid);
-  EXPECT_NEAR(m.heading, GetParam().heading, 1e-3);
+  // Whether the cosine rounds just above 1 or to exactly 1 here depends on
+  // the last bit of the library's cosine; either way the heading is finite
+  // and due east or west within the law of cosines' own rounding.
+  EXPECT_NEAR(m.heading, GetParam().heading, 1e-2);
 }
 INSTANTIATE_TEST_SUITE_P(EastAndWest, HairApart,
                          ::testing::Values(HairCase{1e-7, 90 / kToTrue},
