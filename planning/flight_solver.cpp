@@ -84,7 +84,7 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
   const int dir = setup.dir;
   double b = setup.b;
   double sigma = setup.sigma;
-  // Velocity and g at b, when the previous iteration's guard already has them.
+  // Velocity at b, when the previous iteration's guard already has it.
   bool haveNext = false;
   VECTOR3 vNext = _V(0, 0, 0);
   // Crossing parameter of the better candidate so far.

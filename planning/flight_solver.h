@@ -55,7 +55,9 @@ struct FlightSearchTrace {
 };
 
 // One solve: the first pass from state.param (warm) or from the default
-// start (cold), then, on a cold solve, the far-side pass. V is the current
+// start (cold), then, on a cold solve, the far-side pass, whose answer is
+// taken only when strictly closer to V and leading to the aim point. On the
+// near side no step is taken to a b with a larger distance to V. V is the current
 // velocity [m/s, global frame], bodyRadius [m], floorHeight [m] the lowest
 // height above the radius allowed to the near-side crossing point. Returns
 // false, with state untouched, when neither pass found a finite velocity.
