@@ -306,6 +306,9 @@ void ArvexMFD::ResetFromVessel() {
   bodyMass = oapiGetMass(refBody);
   bodyRadius = oapiGetSize(refBody);
   surfaceGravity = kGravConst * bodyMass / (bodyRadius * bodyRadius);
+  // The last velocity sample may belong to another vessel (a focus change):
+  // the next grounded step only takes a fresh one.
+  prevRelVelFresh = false;
   // 4.
   ResetParameters();
   ResetSolution();

@@ -257,6 +257,25 @@ TEST(BurnCountTest, FirstStepOfANewDisplayOnlySamples) {
   EXPECT_NEAR(m.dvRemaining, planned, 0.05);
 }
 
+TEST(BurnCountTest, AFocusChangeTakesAFreshSample) {
+  // Two pads a quarter of the Earth's equator apart move at 465 m/s in
+  // directions at right angles. After the focus moves from one to the other,
+  // the first grounded step must not count the difference of the two
+  // vessels' velocities along the plan that was kept.
+  Scene scene(guidance::LanderOptions("Earth"));
+  scene.lander().landAt(0, 0);
+  scene.mfd().ResetFromVessel();
+  scene.Target(0, 10);
+  for (int i = 0; i < 3; ++i) scene.hop.host.step(kDt);
+  sim::World& world = scene.hop.host.world();
+  world.addVessel(scene.hop.body, sim::VesselSpec{"Other", 15000, 45000, 0, 30000}).landAt(0, 1.5);
+  scene.hop.host.setFocus(world.vesselCount() - 1);
+  ArvexMFD& m = scene.mfd();
+  ASSERT_EQ(m.dvRemaining, 0);
+  scene.hop.host.step(kDt);
+  EXPECT_EQ(m.dvRemaining, 0);
+}
+
 TEST(BurnCountTest, AStretchInFlightModeIsNotCountedAfterwards) {
   // Burning straight up from the pad; in the middle, ten steps in flight
   // mode. Back in grounded mode the first step takes a sample, so the burn
