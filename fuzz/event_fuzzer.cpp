@@ -37,6 +37,7 @@
 #include <map>
 #include <numbers>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -76,6 +77,9 @@ std::filesystem::path g_configDir;
 
 // LOBARC_FUZZ_TRACE=1 prints every event, to read what a finding did.
 bool g_trace = false;
+// LOBARC_FUZZ_FINITE=1 also traps when a number the instance keeps turns
+// into NaN or infinity (a search aid: the pages hide such values).
+bool g_finite = false;
 
 void trace(const char* format, ...) {
   if (!g_trace) return;
@@ -126,6 +130,9 @@ enum class Expect {
   kRestore,   // the parameters of the instance destroyed last
 };
 
+// The simulated world refused to advance (its own limit, not the module's).
+struct WorldStalled {};
+
 struct TrackedBox {
   sim::InputBoxState box;
   int instanceSerial;  // serial of the instance that opened it, 0 if none
@@ -146,7 +153,11 @@ class Harness {
   void run() {
     load();
     for (int n = 0; n < kMaxEvents && fdp_.remaining_bytes() > 0; ++n) {
-      if (event()) ++g_events;
+      try {
+        if (event()) ++g_events;
+      } catch (const WorldStalled&) {
+        return;  // the simulated world cannot go on; nothing of the module's
+      }
       checkPages();
     }
   }
@@ -297,8 +308,22 @@ class Harness {
 
   // --- invariants after every event --------------------------------------
 
+  void checkFinite(int id, const ArvexMFD& m) {
+    const double values[] = {m.pitchIntegral,    m.lastPitchCmd,     m.prevPitchCmd,
+                             m.surfaceGravity,   m.heading,          m.launchAngle,
+                             m.launchSpeed,      m.dvRemaining,      m.vTan,
+                             m.apoAltitude,      m.dvToGo,           m.solverParam,
+                             m.flightPathAngle,  m.actualPitch,      m.pitchCmd,
+                             m.reqVel.x,         m.reqVel.y,         m.reqVel.z,
+                             m.launchVelocity.x, m.launchVelocity.y, m.launchVelocity.z};
+    for (std::size_t i = 0; i < sizeof values / sizeof values[0]; ++i) {
+      if (!std::isfinite(values[i])) violated("display %d: value %zu is %g", id, i, values[i]);
+    }
+  }
+
   void checkPages() {
     for (int id : displays()) {
+      if (g_finite) checkFinite(id, *instance(id));
       const int pens = sim::livePenCount();
       const sim::Surface& surface = host_.redraw(id);
       if (sim::livePenCount() != pens) {
@@ -787,7 +812,17 @@ class Harness {
     if (!(dt > 0)) dt = std::numeric_limits<double>::denorm_min();
     const int repeats = fdp_.ConsumeIntegralInRange<int>(1, kMaxStepRepeats);
     trace("step %g s x %d", dt, repeats);
-    for (int i = 0; i < repeats; ++i) host_.step(dt);
+    for (int i = 0; i < repeats; ++i) {
+      try {
+        host_.step(dt);
+      } catch (const std::runtime_error& e) {
+        // The world's integrator gives up on some states (a vessel thrusting
+        // while it holds a horizon attitude right over a pole, where the
+        // horizon turns under it); the host then throws before any hook runs.
+        if (std::string(e.what()).rfind("Vessel::advance", 0) == 0) throw WorldStalled{};
+        throw;
+      }
+    }
     return true;
   }
 
@@ -856,7 +891,9 @@ class Harness {
     } else {
       // Any finite matrix, rotation or not.
       sim::Mat3 m;
-      const bool wild = fdp_.ConsumeBool();
+      // Wild entries make the host's own attitude angles NaN, which the
+      // finite-value search aid would take for the module's.
+      const bool wild = fdp_.ConsumeBool() && !g_finite;
       for (double& e : m) {
         e = wild ? fdp_.ConsumeFloatingPoint<double>()
                  : fdp_.ConsumeFloatingPointInRange(-1.0, 1.0);
@@ -909,6 +946,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   }
   const char* traceEnv = std::getenv("LOBARC_FUZZ_TRACE");
   g_trace = traceEnv != nullptr && *traceEnv != '\0' && *traceEnv != '0';
+  const char* finiteEnv = std::getenv("LOBARC_FUZZ_FINITE");
+  g_finite = finiteEnv != nullptr && *finiteEnv != '\0' && *finiteEnv != '0';
   g_configDir = std::filesystem::temp_directory_path() /
                 ("lobarc-fuzz-" + std::to_string(static_cast<long>(getpid())));
   std::filesystem::create_directories(g_configDir);
