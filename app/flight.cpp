@@ -1,7 +1,5 @@
 #include "flight.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -32,7 +30,7 @@ std::string fmtKm(double v) {
 
 }  // namespace
 
-// --- module library and temporary folder ------------------------------------
+// --- module library ------------------------------------
 
 std::filesystem::path findModuleLibrary(const std::optional<std::filesystem::path>& explicitPath) {
   namespace fs = std::filesystem;
@@ -59,20 +57,6 @@ std::filesystem::path findModuleLibrary(const std::optional<std::filesystem::pat
   throw sim::HostError(
       "cannot find the module library ArvexMFD.so; build it (cmake --build build) or give "
       "--module PATH");
-}
-
-TempDir::TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "lobarc-XXXXXX").string();
-  if (mkdtemp(tmpl.data()) == nullptr)
-    throw std::runtime_error("cannot create a temporary folder in " +
-                             std::filesystem::temp_directory_path().string() +
-                             "; check that it exists and is writable (or set TMPDIR)");
-  path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
 }
 
 // --- session -----------------------------------------------------------------

@@ -12,6 +12,7 @@
 
 #include "scenario.h"
 #include "sim/host.h"
+#include "sim/temp_dir.h"
 
 class ArvexMFD;
 
@@ -20,19 +21,6 @@ namespace lobarc {
 // Where the module library is: an explicit path, $LOBARC_MODULE, next to the
 // program (../modules/ArvexMFD.so), or where the build put it.
 std::filesystem::path findModuleLibrary(const std::optional<std::filesystem::path>& explicitPath);
-
-// A temporary folder, removed with everything in it at the end.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // The host with the scenario's world, the module loaded and one display open
 // in the module's mode on the focus vessel.
@@ -50,7 +38,7 @@ class Session {
   sim::Vec3 aimPoint(double altAbove_m) const;
 
  private:
-  TempDir config_;
+  sim::TempDir config_;
   std::unique_ptr<sim::Host> host_;
   int body_ = 0;
   std::size_t vessel_ = 0;

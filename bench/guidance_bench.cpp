@@ -17,6 +17,7 @@
 #include "entry_points.h"
 #include "sim/host.h"
 #include "sim/world.h"
+#include "tests/support/linked_module.h"
 #include "vector_ops.h"
 
 // --- Counting allocations --------------------------------------------------
@@ -61,16 +62,6 @@ namespace {
 
 // --- The scene ---------------------------------------------------------------
 
-sim::ModuleEntries LinkedEntries() {
-  sim::ModuleEntries e;
-  e.initModule = InitModule;
-  e.exitModule = ExitModule;
-  e.getModuleVersion = GetModuleVersion;
-  e.postStep = opcPostStep;
-  e.focusChanged = opcFocusChanged;
-  return e;
-}
-
 constexpr double kStep = 0.02;  // [s] host step: 50 steps a second
 
 // A lander on the Moon, the module attached and a display open, the target
@@ -81,7 +72,7 @@ struct Scene {
     host.world().addVessel(body, sim::VesselSpec{"Lander", 15000, 45000, 0, 30000});
     host.world().vessel(0).landAt(0.02, 0.40);
     host.setFocus(0);
-    host.attachModule(LinkedEntries(), "ArvexMFD (linked)");
+    host.attachModule(testsupport::LinkedModuleEntries(), "ArvexMFD (linked)");
     display = host.openDisplay("Lobarc Launch", 400, 400);
   }
   ArvexMFD& mfd() { return *static_cast<ArvexMFD*>(host.display(display)); }

@@ -14,6 +14,7 @@
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "support/host_fixture.h"
+#include "support/linked_module.h"
 
 // The module's entry points, linked in from arvex_static.
 extern "C" {
@@ -67,13 +68,7 @@ struct SceneOptions {
 struct Scene {
   explicit Scene(const SceneOptions& options = {}) : hop(options.hop) {
     hop.writeLanguage(options.language);
-    sim::ModuleEntries entries;
-    entries.dllMain = DllMain;
-    entries.initModule = InitModule;
-    entries.exitModule = ExitModule;
-    entries.getModuleVersion = GetModuleVersion;
-    entries.postStep = opcPostStep;
-    entries.focusChanged = opcFocusChanged;
+    sim::ModuleEntries entries = testsupport::LinkedModuleEntries(true);
     hop.host.attachModule(entries, "ArvexMFD");
     if (options.inFlight) {
       hop.lander().placeInFlight(hop.base->lat_rad, hop.base->lng_rad, 10e3, 0, 300, 20);

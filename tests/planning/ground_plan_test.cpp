@@ -26,6 +26,7 @@
 #include "sim/surface.h"
 #include "sim/world.h"
 #include "support/host_fixture.h"
+#include "support/linked_module.h"
 #include "vector_ops.h"
 
 #if defined(LOBARC_HAVE_GEOGRAPHICLIB)
@@ -40,16 +41,6 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kTrueDegPerRad = 180.0 / kPi;
 constexpr double kToTrue = kTrueDegPerRad / kDegPerRad;
 
-sim::ModuleEntries LinkedEntries() {
-  sim::ModuleEntries e;
-  e.initModule = InitModule;
-  e.exitModule = ExitModule;
-  e.getModuleVersion = GetModuleVersion;
-  e.postStep = opcPostStep;
-  e.focusChanged = opcFocusChanged;
-  return e;
-}
-
 VECTOR3 ToV(const sim::Vec3& v) { return _V(v.x, v.y, v.z); }
 
 // The Earth of the simulated host (mean radius 6371 km), a vessel standing
@@ -58,7 +49,7 @@ class GroundPlan : public ::testing::Test {
  protected:
   GroundPlan() : hop(Options()) {
     hop.lander().landAt(0, 0);
-    moduleId = hop.host.attachModule(LinkedEntries(), "ArvexMFD (linked)");
+    moduleId = hop.host.attachModule(testsupport::LinkedModuleEntries(), "ArvexMFD (linked)");
     display = hop.openLaunchDisplay(400, 400);
   }
 

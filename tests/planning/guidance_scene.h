@@ -11,19 +11,10 @@
 #include "sim/host.h"
 #include "sim/world.h"
 #include "support/host_fixture.h"
+#include "support/linked_module.h"
 #include "vector_ops.h"
 
 namespace guidance {
-
-inline sim::ModuleEntries LinkedEntries() {
-  sim::ModuleEntries e;
-  e.initModule = InitModule;
-  e.exitModule = ExitModule;
-  e.getModuleVersion = GetModuleVersion;
-  e.postStep = opcPostStep;
-  e.focusChanged = opcFocusChanged;
-  return e;
-}
 
 inline VECTOR3 ToV(const sim::Vec3& v) { return _V(v.x, v.y, v.z); }
 
@@ -39,7 +30,7 @@ inline testsupport::HopOptions LanderOptions(const std::string& body = "Moon",
 
 struct Scene {
   explicit Scene(const testsupport::HopOptions& options = LanderOptions()) : hop(options) {
-    hop.host.attachModule(LinkedEntries(), "ArvexMFD (linked)");
+    hop.host.attachModule(testsupport::LinkedModuleEntries(), "ArvexMFD (linked)");
     display = hop.openLaunchDisplay(400, 400);
   }
 

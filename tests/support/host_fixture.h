@@ -18,26 +18,12 @@
 #include <string>
 
 #include "sim/host.h"
+#include "sim/temp_dir.h"
 #include "sim/world.h"
 
 namespace testsupport {
 
-// A fresh, empty folder under the system's temporary folder, removed with
-// everything in it when the object ends.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  // Writes (or replaces) a file in the folder with exactly these bytes.
-  void write(const std::string& name, const std::string& bytes) const;
-
- private:
-  std::filesystem::path path_;
-};
+using TempDir = sim::TempDir;
 
 struct HopOptions {
   std::string body = "Moon";  // a built-in body (sim::builtinBody)
