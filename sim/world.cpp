@@ -32,8 +32,11 @@ constexpr double kGravConstant = 6.67259e-11;  // [m^3 kg^-1 s^-2]
 // through the body) before the touchdown test sees it.
 constexpr double kAbsTolerance = 1e-10;
 constexpr double kRelTolerance = 1e-13;
-constexpr double kMaxSubstep_s = 10.0;               // [s]
-constexpr double kMinSubstep_s = 1e-9;               // [s]
+constexpr double kMaxSubstep_s = 10.0;  // [s]
+constexpr double kMinSubstep_s = 1e-9;  // [s]
+// Distance from a pole's axis within which a held horizon attitude's
+// horizontal thrust fades out [m].
+constexpr double kPolarFade_m = 1.0;
 constexpr double kTouchdownTimeTolerance_s = 1e-10;  // [s]
 
 Vec3 add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
@@ -307,7 +310,21 @@ Vec3 Vessel::thrustVesselFrame() const {
 }
 
 Vec3 Vessel::thrustAt(const Vec3& pos, double t) const {
-  return mul(rotationAt(pos, t), thrustVesselFrame());
+  Vec3 thrust = mul(rotationAt(pos, t), thrustVesselFrame());
+  if (!holdHorizon_) return thrust;
+  // At a pole the horizon has no north: a held heading turns half round as
+  // the vessel passes over the pole, so a horizontal thrust towards the pole
+  // pushes it back and forth across it faster than any integrator step can
+  // follow (the step shrinks without end). Within kPolarFade_m of the axis
+  // the horizontal part fades out with the distance, which makes the force
+  // continuous there: the vessel settles on the pole instead.
+  const Vec3 b = body().toBodyFixed(pos, t);
+  const double axisDistance = std::hypot(b.x, b.z);  // [m]
+  const double r = norm(pos);
+  if (axisDistance >= kPolarFade_m || !(r > 0)) return thrust;
+  const Vec3 up = scale(pos, 1.0 / r);
+  const Vec3 vertical = scale(up, dot(thrust, up));
+  return add(vertical, scale(sub(thrust, vertical), axisDistance / kPolarFade_m));
 }
 
 bool Vessel::thrustBeatsWeight(double t) const {
