@@ -63,6 +63,7 @@ constexpr int kMaxSurfaceSide = 32767;  // the host's largest display side [pixe
 
 std::atomic<unsigned long long> g_events{0};
 std::atomic<unsigned long long> g_inputs{0};
+std::atomic<unsigned long long> g_stalls{0};  // inputs ended by the world's integrator
 std::filesystem::path g_configDir;
 
 [[noreturn]] void violated(const char* format, ...) {
@@ -91,8 +92,8 @@ void trace(const char* format, ...) {
 }
 
 void printCount() {
-  std::fprintf(stderr, "event_fuzzer: %llu events in %llu inputs\n", g_events.load(),
-               g_inputs.load());
+  std::fprintf(stderr, "event_fuzzer: %llu events in %llu inputs (%llu ended by the world)\n",
+               g_events.load(), g_inputs.load(), g_stalls.load());
 }
 
 bool containsNanOrInf(const std::string& bytes) {
@@ -156,6 +157,7 @@ class Harness {
       try {
         if (event()) ++g_events;
       } catch (const WorldStalled&) {
+        ++g_stalls;
         return;  // the simulated world cannot go on; nothing of the module's
       }
       checkPages();
