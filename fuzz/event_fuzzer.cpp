@@ -437,7 +437,12 @@ class Harness {
   // an instance's own stored position, a base, or any finite pair.
   void pickPlace(const sim::Vessel& v, double& lat, double& lng) {
     const ArvexMFD* m = pickInstance();
-    switch (fdp_.ConsumeIntegralInRange<int>(0, 7)) {
+    const int where = fdp_.ConsumeIntegralInRange<int>(0, 7);
+    if (m != nullptr) {
+      trace("  place %d; instance: own %.17g %.17g, target %.17g %.17g", where, m->ownLat,
+            m->ownLng, m->tgtLat, m->tgtLng);
+    }
+    switch (where) {
       case 0:
         lat = fdp_.ConsumeFloatingPointInRange(-kPi / 2, kPi / 2);
         lng = fdp_.ConsumeFloatingPointInRange(-kPi, kPi);

@@ -320,9 +320,11 @@ Vec3 Vessel::thrustAt(const Vec3& pos, double t) const {
   // continuous there: the vessel settles on the pole instead.
   const Vec3 b = body().toBodyFixed(pos, t);
   const double axisDistance = std::hypot(b.x, b.z);  // [m]
-  const double r = norm(pos);
-  if (axisDistance >= kPolarFade_m || !(r > 0)) return thrust;
-  const Vec3 up = scale(pos, 1.0 / r);
+  if (axisDistance >= kPolarFade_m) return thrust;
+  // The local vertical from latitude and longitude, defined also at the
+  // centre and for the tiniest positions, where pos / |pos| is not.
+  Vec3 up, north, east;
+  body().localFrame(pos, t, up, north, east);
   const Vec3 vertical = scale(up, dot(thrust, up));
   return add(vertical, scale(sub(thrust, vertical), axisDistance / kPolarFade_m));
 }

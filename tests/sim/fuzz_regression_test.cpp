@@ -1,12 +1,16 @@
-// Inputs the event fuzzer found that broke the simulated host itself: a
-// vessel that thrusts while it holds a horizon attitude right over a pole.
-// There the horizon has no north, the held heading turns half round as the
-// vessel crosses the axis, and the thrust pushed it back and forth faster
-// than any integrator step could follow: Host::step threw (the integrator
-// gave up) or never returned.
+// Inputs the event fuzzer found that broke the simulated host itself.
+//  - A vessel that thrusts while it holds a horizon attitude right over a
+//    pole. There the horizon has no north, the held heading turns half round
+//    as the vessel crosses the axis, and the thrust pushed it back and forth
+//    faster than any integrator step could follow: Host::step threw (the
+//    integrator gave up) or never returned.
+//  - A vessel a hair from the body's centre, where the first mend of the
+//    above took the vertical as the position over its length (infinite for a
+//    subnormal length) and the whole state turned NaN.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "sim/world.h"
@@ -58,6 +62,26 @@ TEST(FuzzRegression, LongStepsOfATugOnThePoleOfAMasslessBodyEnd) {
   EXPECT_LT(axisDistance(world.body(body), v, world.time()), 1.0);
   EXPECT_TRUE(std::isfinite(v.velocity().x) && std::isfinite(v.velocity().y) &&
               std::isfinite(v.velocity().z));
+}
+
+// Passing through the centre at 80 km/s in steps of the smallest time
+// there is: the field of the uniform sphere is all but zero there, so the
+// vessel moves on a straight line at its speed.
+TEST(FuzzRegression, VesselThroughTheCentreMovesOnAStraightLine) {
+  sim::World world;
+  const int mars = world.addBody(*sim::builtinBody("Mars"));
+  sim::Vessel& v = world.addVessel(mars, {"Hoverer", 5000, 0, 0, 90000});
+  const sim::Vec3 velocity{-79607.8, 79607.8, 79607.8};  // [m/s]
+  v.setState({0, 0, 0}, velocity);
+  const double dt = std::numeric_limits<double>::denorm_min();  // [s]
+  for (int i = 0; i < 14; ++i) world.advance(dt);
+  // Positions are subnormal too; their ratios to speed x time are not.
+  const sim::Vec3 p = v.position();
+  const double t = world.time();  // [s]
+  EXPECT_NEAR(p.x / (velocity.x * t), 1.0, 1e-3);
+  EXPECT_NEAR(p.y / (velocity.y * t), 1.0, 1e-3);
+  EXPECT_NEAR(p.z / (velocity.z * t), 1.0, 1e-3);
+  EXPECT_EQ(v.velocity().x, velocity.x);
 }
 
 }  // namespace
