@@ -17,7 +17,8 @@
 //  5. an instance's layout and language follow its size and the
 //     configuration file;
 //  6. the host raises no error but the ones its callers are told about
-//     (display sizes out of range).
+//     (display sizes out of range), and its world keeps every vessel's
+//     state finite.
 //
 // Replay a finding: build/fuzz/event_fuzzer <file>.
 #include <dlfcn.h>
@@ -323,7 +324,20 @@ class Harness {
     }
   }
 
+  // The host's own side: a world given finite states keeps them finite.
+  void checkWorld() {
+    sim::World& w = host_.world();
+    for (std::size_t i = 0; i < w.vesselCount(); ++i) {
+      const sim::Vec3 p = w.vessel(i).position(), v = w.vessel(i).velocity();
+      if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::isfinite(v.x) &&
+            std::isfinite(v.y) && std::isfinite(v.z))) {
+        violated("the world's state of %s is not finite", w.vessel(i).spec().name.c_str());
+      }
+    }
+  }
+
   void checkPages() {
+    checkWorld();
     for (int id : displays()) {
       if (g_finite) checkFinite(id, *instance(id));
       const int pens = sim::livePenCount();
