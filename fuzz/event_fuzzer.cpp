@@ -38,6 +38,7 @@
 #include <map>
 #include <numbers>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -182,6 +183,7 @@ class Harness {
   SavedFields shadow_{};
   std::vector<TrackedBox> boxes_;
   int lastBoxId_ = 0;
+  std::set<const sim::Vessel*> wildAttitude_;  // given an attitude matrix far from a rotation
 
   // --- helpers ----------------------------------------------------------
 
@@ -328,6 +330,9 @@ class Harness {
   void checkWorld() {
     sim::World& w = host_.world();
     for (std::size_t i = 0; i < w.vesselCount(); ++i) {
+      // An attitude "matrix" with entries near the largest double turns any
+      // thrust into infinity: garbage in, not the world's fault.
+      if (wildAttitude_.count(&w.vessel(i)) != 0) continue;
       const sim::Vec3 p = w.vessel(i).position(), v = w.vessel(i).velocity();
       if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::isfinite(v.x) &&
             std::isfinite(v.y) && std::isfinite(v.z))) {
@@ -909,6 +914,7 @@ class Harness {
       trace("attitude of %s: heading %g pitch %g bank %g", v.spec().name.c_str(), heading, pitch,
             bank);
       v.setHorizonAttitude(heading, pitch, bank);
+      wildAttitude_.erase(&v);
     } else {
       // Any finite matrix, rotation or not.
       sim::Mat3 m;
@@ -922,6 +928,11 @@ class Harness {
       trace("rotation of %s: %g %g %g / %g %g %g / %g %g %g", v.spec().name.c_str(), m[0], m[1],
             m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
       v.setRotation(m);
+      if (wild) {
+        wildAttitude_.insert(&v);
+      } else {
+        wildAttitude_.erase(&v);
+      }
     }
     return true;
   }
