@@ -183,7 +183,9 @@ class Harness {
   SavedFields shadow_{};
   std::vector<TrackedBox> boxes_;
   int lastBoxId_ = 0;
-  std::set<const sim::Vessel*> wildAttitude_;  // given an attitude matrix far from a rotation
+  // Vessels holding an attitude matrix far from a rotation, and vessels whose
+  // state has not been set afresh since they held one.
+  std::set<const sim::Vessel*> wildAttitude_, wildState_;
 
   // --- helpers ----------------------------------------------------------
 
@@ -332,7 +334,7 @@ class Harness {
     for (std::size_t i = 0; i < w.vesselCount(); ++i) {
       // An attitude "matrix" with entries near the largest double turns any
       // thrust into infinity: garbage in, not the world's fault.
-      if (wildAttitude_.count(&w.vessel(i)) != 0) continue;
+      if (wildState_.count(&w.vessel(i)) != 0) continue;
       const sim::Vec3 p = w.vessel(i).position(), v = w.vessel(i).velocity();
       if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::isfinite(v.x) &&
             std::isfinite(v.y) && std::isfinite(v.z))) {
@@ -575,6 +577,8 @@ class Harness {
         pickPlace(v, lat, lng);
         trace("land %s at %.17g %.17g", v.spec().name.c_str(), lat, lng);
         v.landAt(lat, lng);
+        wildAttitude_.erase(&v);  // landing levels the attitude too
+        wildState_.erase(&v);
         return true;
       }
       case kFly:
@@ -885,6 +889,7 @@ class Harness {
     trace("fly %s at %.17g %.17g altitude %.17g velocity %g %g %g", v.spec().name.c_str(), lat, lng,
           altitude, east, north, up);
     v.placeInFlight(lat, lng, altitude, east, north, up);
+    if (wildAttitude_.count(&v) == 0) wildState_.erase(&v);  // a new, finite state
     return true;
   }
 
@@ -902,6 +907,7 @@ class Harness {
     trace("state of %s: %g %g %g, %g %g %g", v.spec().name.c_str(), pos.x, pos.y, pos.z, vel.x,
           vel.y, vel.z);
     v.setState(pos, vel);
+    if (wildAttitude_.count(&v) == 0) wildState_.erase(&v);  // a new, finite state
     return true;
   }
 
@@ -930,6 +936,7 @@ class Harness {
       v.setRotation(m);
       if (wild) {
         wildAttitude_.insert(&v);
+        wildState_.insert(&v);
       } else {
         wildAttitude_.erase(&v);
       }
