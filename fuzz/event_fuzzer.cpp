@@ -504,6 +504,9 @@ class Harness {
         lng = fdp_.ConsumeFloatingPoint<double>();
         break;
     }
+    // An instance fed by a vessel in a wild attitude may hold NaN; the world
+    // takes finite places only.
+    if (!std::isfinite(lat) || !std::isfinite(lng)) lat = lng = 0;
   }
 
   sim::Vessel& pickVessel() {
