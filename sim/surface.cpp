@@ -198,8 +198,8 @@ void drawSegmentPixels(cairo_surface_t* image, const DrawnSegment& s) {
     if (x < 0 || y < 0 || x >= width || y >= height) return;
     reinterpret_cast<std::uint32_t*>(data + y * stride)[x] = pixel;
   };
-  const std::int64_t reach = std::int64_t{kMaxSide} * 4;
-  auto inReach = [reach](int v) { return v >= -reach && v <= reach; };
+  constexpr std::int64_t reach = std::int64_t{kMaxSide} * 4;
+  auto inReach = [](int v) { return v >= -reach && v <= reach; };
   if (inReach(s.x0) && inReach(s.y0) && inReach(s.x1) && inReach(s.y1)) {
     linePixels(s.x0, s.y0, s.x1, s.y1, plot);
     return;
