@@ -16,18 +16,6 @@ constexpr double kPi = 3.14159265358979323846;
 nlohmann::json vec(const VECTOR3& v) { return nlohmann::json::array({v.x, v.y, v.z}); }
 nlohmann::json vec(const sim::Vec3& v) { return nlohmann::json::array({v.x, v.y, v.z}); }
 
-const sim::Base* findBase(const sim::BodySpec& b, const std::string& name) {
-  for (auto& base : b.bases)
-    if (base.name == name) return &base;
-  return nullptr;
-}
-
-std::string baseList(const sim::BodySpec& b) {
-  std::string s;
-  for (auto& base : b.bases) s += (s.empty() ? "" : ", ") + base.name;
-  return s;
-}
-
 }  // namespace
 
 void applyOverrides(Scenario& sc, const PlanOverrides& ov) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 namespace lobarc {
 namespace {
@@ -174,6 +175,17 @@ class Reader {
   std::string source_;
 };
 
+// The base's place in degrees; refuses an unknown name at key.
+std::pair<double, double> baseDegrees(const Reader& r, const std::string& key,
+                                      const sim::BodySpec& body, const std::string& name) {
+  const sim::Base* b = findBase(body, name);
+  if (b == nullptr)
+    r.fail(key, "unknown base '" + name + "' on " + body.name, "use one of: " + baseList(body));
+  return {b->lat_rad * 180 / kPi, b->lng_rad * 180 / kPi};
+}
+
+}  // namespace
+
 std::string baseList(const sim::BodySpec& b) {
   std::string s;
   for (auto& base : b.bases) s += (s.empty() ? "" : ", ") + base.name;
@@ -185,8 +197,6 @@ const sim::Base* findBase(const sim::BodySpec& b, const std::string& name) {
     if (base.name == name) return &base;
   return nullptr;
 }
-
-}  // namespace
 
 std::vector<BuiltinInfo> builtinScenarios() {
   std::vector<BuiltinInfo> out;
@@ -291,12 +301,7 @@ Scenario parseScenario(const std::string& tomlText, const std::string& source,
     if (v.in_flight)
       r.fail("vessel.base", "cannot be combined with vessel.altitude_m",
              "use base for a start on the ground, or lat_deg/lng_deg/altitude_m in flight");
-    const sim::Base* b = findBase(sc.body, *v.base);
-    if (b == nullptr)
-      r.fail("vessel.base", "unknown base '" + *v.base + "' on " + sc.body.name,
-             "use one of: " + baseList(sc.body));
-    v.lat_deg = b->lat_rad * 180 / kPi;
-    v.lng_deg = b->lng_rad * 180 / kPi;
+    std::tie(v.lat_deg, v.lng_deg) = baseDegrees(r, "vessel.base", sc.body, *v.base);
   } else {
     v.lat_deg = r.number("vessel.lat_deg", -90, 90, "deg");
     v.lng_deg = r.number("vessel.lng_deg", -180, 180, "deg");
@@ -332,12 +337,7 @@ Scenario parseScenario(const std::string& tomlText, const std::string& source,
     if (r.has("target.lat_deg") || r.has("target.lng_deg"))
       r.fail("target.base", "cannot be combined with target.lat_deg/lng_deg",
              "choose the target by base or by coordinates");
-    const sim::Base* b = findBase(sc.body, *t.base);
-    if (b == nullptr)
-      r.fail("target.base", "unknown base '" + *t.base + "' on " + sc.body.name,
-             "use one of: " + baseList(sc.body));
-    t.lat_deg = b->lat_rad * 180 / kPi;
-    t.lng_deg = b->lng_rad * 180 / kPi;
+    std::tie(t.lat_deg, t.lng_deg) = baseDegrees(r, "target.base", sc.body, *t.base);
   } else {
     if (!r.has("target.lat_deg") && !r.has("target.lng_deg"))
       r.fail("target.base", "is missing", "add target.base or target.lat_deg and target.lng_deg");

@@ -62,6 +62,10 @@ struct BuiltinInfo {
 std::vector<BuiltinInfo> builtinScenarios();
 std::string defaultScenarioName();
 
+// A base of the body by its exact name, or null; and the names, for messages.
+const sim::Base* findBase(const sim::BodySpec& body, const std::string& name);
+std::string baseList(const sim::BodySpec& body);
+
 // Loads a built-in scenario by name, or a TOML file by path. Throws
 // ScenarioError.
 Scenario loadScenario(const std::string& nameOrPath);
