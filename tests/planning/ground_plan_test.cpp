@@ -601,18 +601,29 @@ TEST_F(Entry, LatitudeAfterABaseKeepsTheBaseLongitudeAndPlans) {
 // --- entry points that only linked code can reach ----------------------------
 
 TEST_F(GroundPlan, MessagesOtherThanOpenBuildNothing) {
-  ArvexMFD* active = moduleState.activeInstance;
+  ArvexMFD* first = moduleState.firstInstance;
   for (UINT msg : {0u, 2u, 3u, 0xFFFFFFFFu}) {
     EXPECT_EQ(MsgProc(msg, 0, MAKELONG(600, 300), 0), 0) << "message " << msg;
   }
-  EXPECT_EQ(moduleState.activeInstance, active);
+  EXPECT_EQ(moduleState.firstInstance, first);
+  EXPECT_EQ(first->nextInstance, nullptr);
 }
 
-// Every query of an instance goes to the focus vessel; with none there is
-// no instance.
-TEST(MsgProcWithoutFocus, BuildsNothing) {
+// Without a focus vessel the display is built on the vessel that the open
+// message names; with no vessel at all there is nothing to build on.
+TEST(MsgProcWithoutFocus, BuildsOnTheVesselOfTheMessage) {
   sim::Host host;
   EXPECT_EQ(MsgProc(OAPI_MSG_MFD_OPENED, 0, MAKELONG(600, 300), 0), 0);
+  const int moon = host.world().addBody(*sim::builtinBody("Moon"));
+  host.world().addVessel(moon, sim::VesselSpec{"Lander", 15000, 45000, 0, 30000}).landAt(0.1, 0.2);
+  VESSEL* named = host.vesselInterface(host.vesselHandle(0));
+  const OAPI_MSGTYPE result =
+      MsgProc(OAPI_MSG_MFD_OPENED, 0, MAKELONG(600, 300), reinterpret_cast<LPARAM>(named));
+  ASSERT_NE(result, 0);
+  auto* instance = reinterpret_cast<ArvexMFD*>(result);
+  EXPECT_EQ(moduleState.focusVessel, named);
+  EXPECT_NEAR(instance->ownLat, 0.1, 1e-12);
+  delete instance;
 }
 
 TEST_F(GroundPlan, OpenMessageUnpacksTheSize) {
@@ -621,9 +632,9 @@ TEST_F(GroundPlan, OpenMessageUnpacksTheSize) {
   auto* instance = reinterpret_cast<ArvexMFD*>(result);
   EXPECT_EQ(instance->width, 600u);
   EXPECT_EQ(instance->height, 300u);
-  EXPECT_EQ(moduleState.activeInstance, instance);
+  EXPECT_EQ(moduleState.firstInstance->nextInstance, instance);
   delete instance;  // this test plays the host, which owns what MsgProc returns
-  EXPECT_EQ(moduleState.activeInstance, nullptr);
+  EXPECT_EQ(moduleState.firstInstance->nextInstance, nullptr);
 }
 
 // ExitModule runs from the host and again from the library detach; the
