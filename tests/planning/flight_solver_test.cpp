@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -97,6 +98,31 @@ INSTANTIATE_TEST_SUITE_P(Shapes, EvalKnownConicTest,
                              if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                            return name;
                          });
+
+// The vessel exactly at periapsis or apoapsis of random conics: the cosine
+// of its true anomaly is +-1, and rounding may push it past; the answer must
+// still be the conic's own velocity there. The sine taken from that cosine
+// keeps only half its digits (the root of a rounding error), hence 1e-6.
+TEST(EvalTest, AtPeriapsisAndApoapsisGivesTheConicsVelocity) {
+  std::mt19937 rng(20261208u);
+  std::uniform_real_distribution<double> u(0, 1);
+  double worst = 0;  // relative velocity error
+  for (int i = 0; i < 200; ++i) {
+    const VECTOR3 nHat = Unit(_V(u(rng) - 0.5, u(rng) - 0.5, u(rng) - 0.5));
+    const VECTOR3 pHat = Unit(crossp(nHat, _V(u(rng) - 0.5, u(rng) - 0.5, u(rng) - 0.5)));
+    const Conic conic = ConicFromElements(kMoonMu, 1.8e6 + 2e5 * u(rng), 0.9 * u(rng), pHat, nHat);
+    for (double thetaP : {0.0, kPi}) {
+      const double thetaT = thetaP + (0.2 + 2.5 * u(rng));
+      const VECTOR3 P = PositionAt(conic, thetaP), T = PositionAt(conic, thetaT);
+      const double b = RadiusAt(conic, TrueAnomaly(conic, P + T)) / length(P + T);
+      const VECTOR3 expected = VelocityAt(conic, thetaP);
+      VECTOR3 v = _V(0, 0, 0);
+      worst = Eval(b, P, T, kMoonMu, v) ? std::max(worst, length(v - expected) / length(expected))
+                                        : std::numeric_limits<double>::infinity();
+    }
+  }
+  EXPECT_LT(worst, 1e-6);
+}
 
 TEST(EvalTest, CircleThroughBothPointsHasCircularSpeed) {
   // P and T a quarter turn apart on a circle: M on the circle has
