@@ -73,6 +73,17 @@ bool MarkerFrameUnits(const ArvexMFD& mfd, double& X, double& Y) {
   return std::isfinite(X) && std::isfinite(Y);
 }
 
+// The "+" centred on the marker's point (x, y): the host's surface may come
+// with any alignment, and the glyph's middle lies half a character height
+// below the top of its cell. The surface's alignment is given back.
+void DrawMarker(HDC hDC, int x, int y, int charHeight) {
+  const UINT savedAlign = GetTextAlign(hDC);
+  SetTextAlign(hDC, TA_CENTER | TA_TOP);
+  SetTextColor(hDC, kMarkerColor);
+  TextOutA(hDC, x, y - charHeight / 2, kMarker, 1);
+  if (savedAlign != GDI_ERROR) SetTextAlign(hDC, savedAlign);
+}
+
 }  // namespace
 
 // Drawn by Update on page 2/2 when an in-flight solution is there.
@@ -99,14 +110,13 @@ void ArvexMFD::DrawIndicator(HDC hDC) {
     DeleteObject(framePen);
   }
 
-  // 7. The marker, with the surface's alignment as it stands.
+  // 7. The marker.
   double X = 0.0, Y = 0.0;
   if (!MarkerFrameUnits(*this, X, Y)) return;
   const double markerX = std::floor(m + 0.5 * (X + 1.0) * (W - 2 * m));         // [pixel]
   const double markerY = std::floor((Y + 1.0) * kFrameHalfHeight + kFrameTop);  // [pixel]
   if (std::fabs(markerX) > kMarkerLimit || std::fabs(markerY) > kMarkerLimit) return;
-  SetTextColor(hDC, kMarkerColor);
-  TextOutA(hDC, static_cast<int>(markerX), static_cast<int>(markerY), kMarker, 1);
+  DrawMarker(hDC, static_cast<int>(markerX), static_cast<int>(markerY), static_cast<int>(ch));
 }
 
 // One ring of angle [rad] around (x, y): half-width and half-height are the

@@ -63,10 +63,11 @@ struct IndicatorScene : Scene {
   sim::Mat3 rotation{};
 };
 
-// The marker's place, or (-1, -1) when no "+" was drawn.
+// The point the "+" is centred on (half a character height below the top
+// of its cell), or (-1, -1) when no "+" was drawn.
 std::pair<int, int> Marker(const sim::Surface& s) {
   for (const sim::DrawnText& t : s.texts()) {
-    if (!t.title && t.bytes == "+") return {t.x, t.y};
+    if (!t.title && t.bytes == "+") return {t.x, t.y + sim::fontCharHeight(s.height()) / 2};
   }
   return {-1, -1};
 }
@@ -95,7 +96,33 @@ TEST(Indicator, DrawsTheMarkerInLightCyanBeforeThePageTexts) {
   const sim::Surface& s = scene.ask(scene.axis(2));
   const std::vector<Row> rows = PageRows(s);
   ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(rows.front(), (Row{"+", 145, 120, kLightCyan, kLeft}));
+  EXPECT_EQ(rows.front(),
+            (Row{"+", 145, 120 - sim::fontCharHeight(290) / 2, kLightCyan, kCentred}));
+}
+
+// A burn straight along the thrust axis shows the "+" on the cross, at every
+// redraw and whatever alignment the page before left: the middle of its ink
+// on the middle of the cross's pixel, within a pixel across and within a
+// quarter of the character height up or down (fonts set their "+" at
+// heights that differ by a fifth of that height).
+TEST(Indicator, CentresTheMarkerOnTheCrossAtEveryRedraw) {
+  const double upOrDown = 0.25 * sim::fontCharHeight(290);
+  for (int language : {0, 1}) {
+    IndicatorScene scene(SceneOptions().withLanguage(language));
+    scene.mfd().flightPage = 0;  // left-aligned rows first
+    scene.redraw();
+    scene.mfd().flightPage = 1;
+    for (int redraw = 1; redraw <= 3; ++redraw) {
+      const sim::Surface& s = scene.ask(scene.axis(2));
+      const sim::DrawnText* plus = s.findText("+");
+      ASSERT_NE(plus, nullptr);
+      const sim::TextBox ink = s.textInk(*plus);
+      EXPECT_NEAR(0.5 * (ink.left + ink.right), 145.5, 1.0)
+          << "language " << language << ", redraw " << redraw;
+      EXPECT_NEAR(0.5 * (ink.top + ink.bottom), 120.5, upOrDown)
+          << "language " << language << ", redraw " << redraw;
+    }
+  }
 }
 
 struct MarkerCase {
