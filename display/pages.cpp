@@ -1,7 +1,6 @@
 // The three display pages: grounded (plan and burn count), in flight page 1/2
 // (position, target, parameters, delta-v to go) and page 2/2 (the burn
 // direction indicator with the delta-v to go below it).
-#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -227,7 +226,7 @@ void DrawFirstPageFooter(RowCursor& row, HDC hDC, LineBuffer& right) {
 int LineBreak(const ArvexMFD& mfd, const char* text, int charWidth) {
   const int length = static_cast<int>(std::strlen(text));
   if (length * charWidth <= static_cast<int>(mfd.width) - 2 * mfd.marginX) return 0;
-  const auto longer = [length](int at) { return std::max(at, length - at - 1); };
+  const auto longer = [length](int at) { return at > length - at - 1 ? at : length - at - 1; };
   int best = 0;
   for (int i = 1; i < length; ++i) {
     if (text[i] == ' ' && (best == 0 || longer(i) < longer(best))) best = i;
@@ -251,7 +250,8 @@ void DrawSecondPage(RowCursor& row, HDC hDC, const DisplayTexts& texts, LineBuff
       // Closing words on two lines move up until the second sits one half
       // step above the page number, the spacing of every row of the pages.
       const int split = LineBreak(mfd, texts.closingWords, charWidth);
-      if (split > 0) row.MoveTo(std::min(row.at290, kPageNumberRow - 3 * kHalfStep));
+      const int twoLineRow = kPageNumberRow - 3 * kHalfStep;
+      if (split > 0 && twoLineRow < row.at290) row.MoveTo(twoLineRow);
       DrawLine(hDC, mfd.column2X, mfd.cursorY, right, kDvSecondPageFormat, mfd.dvToGo);
       row.Advance(kHalfStep);
       if (split == 0) {
