@@ -246,16 +246,15 @@ TEST(SecondPage, ShowsMecoAtTheEndOfTheCorrection) {
   EXPECT_EQ(rows[1], (Row{"MECO", 145, 245, kWhite, kCentred}));
 }
 
-TEST(SecondPage, WithoutASolutionShowsOnlyThePageNumberAsTheSurfaceIsSet) {
+TEST(SecondPage, WithoutASolutionShowsOnlyThePageNumberInTheSettingsTheTitleLeft) {
   Scene scene(SceneOptions().flying());
   ArvexMFD& mfd = scene.mfd();
   mfd.flightPage = 1;
   mfd.flightSolValid = false;
-  sim::Surface& s = scene.host().surface(scene.display);
-  s.textAlign = TA_RIGHT;
-  s.textColor = kYellow;
   const sim::Surface& drawn = scene.redraw();
-  EXPECT_EQ(PageRows(drawn), (std::vector<Row>{{"2/2", 145, 270, kYellow, TA_RIGHT}}));
+  // Nothing before it sets a colour or an alignment: the title's grey and
+  // the fresh context's left alignment.
+  EXPECT_EQ(PageRows(drawn), (std::vector<Row>{{"2/2", 145, 270, sim::kTitleColor, kLeft}}));
   EXPECT_TRUE(drawn.segments().empty());
   EXPECT_TRUE(drawn.ellipses().empty());
 }
