@@ -358,9 +358,10 @@ FlightResult fly(const Scenario& sc, const FlightOptions& opt) {
         say(phase, s.str());
       }
       double minDv = *dv;
-      int stale = 0;  // steps without a better Dv
+      double betterAt = host.simTime();  // when the Dv shown last went down
       std::uint64_t seen = 0;
       double lastTurn = host.simTime();
+      bool burning = false;
       for (int i = 0; i < 6000; ++i) {
         // The pilot acts on each new picture, and holds attitude and
         // throttle until the display shows the next one.
@@ -375,12 +376,11 @@ FlightResult fly(const Scenario& sc, const FlightOptions& opt) {
         lastDisplayDv = *now;
         // Done when the display shows little left, or when burning on no
         // longer brings it down (the solution moves under the burn).
-        if (*now < 0.3 || *now > minDv + 1.0 || stale > 30) break;
-        if (*now < minDv - 0.05) {
+        if (*now < 0.3 || (burning && *now > minDv + 1.0) || host.simTime() - betterAt > 3.0) break;
+        if (!burning || *now < minDv - 0.05) {
+          // While still turning the correction drifts: it counts from here.
           minDv = *now;
-          stale = 0;
-        } else {
-          ++stale;
+          betterAt = host.simTime();
         }
         // Turning at up to 20 deg/s since the last picture.
         const double turn = 20 * kDeg * std::max(0.1, host.simTime() - lastTurn);
@@ -389,6 +389,7 @@ FlightResult fly(const Scenario& sc, const FlightOptions& opt) {
         double level = 0;
         if (left < 2 * kDeg) level = std::clamp(*now * cockpit.mass() / (thrust * 2.0), 0.01, 1.0);
         cockpit.throttle(engine, level);
+        burning = level > 0;
         advance(0.1);
       }
       cockpit.throttle(engine, 0);
