@@ -16,9 +16,11 @@ bool Cockpit::type(const std::string& text) { return host_.typeInput(text); }
 void Cockpit::cancelDialog() { host_.cancelInputBox(); }
 
 const sim::Surface& Cockpit::look() {
-  last_ = &host_.redraw(display_);
+  last_ = &host_.surface(display_);
   return *last_;
 }
+
+std::uint64_t Cockpit::redraws() const { return host_.redrawCount(display_); }
 
 const sim::Surface& Cockpit::lastLook() const {
   if (last_ == nullptr) throw std::logic_error("the pilot has not looked at the display yet");

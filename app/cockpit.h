@@ -20,8 +20,10 @@ class Cockpit {
   bool dialogOpen() const;
   bool type(const std::string& text);  // into the open dialog; true when accepted
   void cancelDialog();
-  // Redraws the display and returns what it shows.
+  // What the display shows: its last redraw (the host redraws it on its own
+  // schedule, as time passes).
   const sim::Surface& look();
+  std::uint64_t redraws() const;  // how many times it has been redrawn
   const sim::Surface& lastLook() const;
   // The number that follows a text starting with prefix, on the last look.
   std::optional<double> readNumber(const std::string& prefix) const;

@@ -241,8 +241,16 @@ FlightResult fly(const Scenario& sc, const FlightOptions& opt) {
     }
   };
 
+  // The display shows a change only once the host has redrawn it: the
+  // pilot lets time pass until it has.
+  auto awaitRedraw = [&]() {
+    const std::uint64_t seen = cockpit.redraws();
+    for (int i = 0; i < 200 && cockpit.redraws() == seen; ++i) advance(0.05);
+  };
+
   // 1 - Choose the target on the display.
   pilot.enterTarget();
+  awaitRedraw();
   const bool main = pilot.mainEngine();
   const THGROUP_TYPE engine = main ? THGROUP_MAIN : THGROUP_HOVER;
   const sim::Vec3 thrustAxis = main ? sim::Vec3{0, 0, 1} : sim::Vec3{0, 1, 0};
@@ -253,6 +261,7 @@ FlightResult fly(const Scenario& sc, const FlightOptions& opt) {
   // 2 - On the pad: read the plan and the pre-burn pitch, turn, burn to MECO.
   if (cockpit.groundContact()) {
     for (int i = 0; i < 5; ++i) advance(0.1);  // the proposal appears after a step
+    awaitRedraw();
     res.plan = pilot.readPlan();
     if (!res.plan.valid) {
       res.outcome = "aborted";
@@ -313,14 +322,14 @@ FlightResult fly(const Scenario& sc, const FlightOptions& opt) {
   switched = true;
   phase = "coast";
   say("switch", "display in flight mode");
-  advance(0.1);
+  awaitRedraw();
   picture("page1");
   // Turn to page 2/2 (only offered with a solution).
   for (int i = 0; i < 50; ++i) {
     cockpit.pressButton(kBtnPage);
+    awaitRedraw();  // no solution yet: the page stays; try again after it
     cockpit.look();
     if (cockpit.shows("2/2")) break;
-    advance(0.1);  // no solution yet: the page stays; try again after a step
   }
 
   // 4 - Corrections and coast until the closest approach.
@@ -349,25 +358,38 @@ FlightResult fly(const Scenario& sc, const FlightOptions& opt) {
         say(phase, s.str());
       }
       double minDv = *dv;
-      int stale = 0;  // steps without a better Dv
+      double betterAt = host.simTime();  // when the Dv shown last went down
+      std::uint64_t seen = 0;
+      double lastTurn = host.simTime();
+      bool burning = false;
       for (int i = 0; i < 6000; ++i) {
+        // The pilot acts on each new picture, and holds attitude and
+        // throttle until the display shows the next one.
+        if (cockpit.redraws() == seen) {
+          advance(0.1);
+          continue;
+        }
+        seen = cockpit.redraws();
         auto u = pilot.burnDirection(main);
         auto now = pilot.correction();
         if (!u || !now) break;
         lastDisplayDv = *now;
         // Done when the display shows little left, or when burning on no
         // longer brings it down (the solution moves under the burn).
-        if (*now < 0.3 || *now > minDv + 1.0 || stale > 30) break;
-        if (*now < minDv - 0.05) {
+        if (*now < 0.3 || (burning && *now > minDv + 1.0) || host.simTime() - betterAt > 3.0) break;
+        if (!burning || *now < minDv - 0.05) {
+          // While still turning the correction drifts: it counts from here.
           minDv = *now;
-          stale = 0;
-        } else {
-          ++stale;
+          betterAt = host.simTime();
         }
-        double left = cockpit.turnAxisToward(thrustAxis, *u, 20 * kDeg * 0.1);
+        // Turning at up to 20 deg/s since the last picture.
+        const double turn = 20 * kDeg * std::max(0.1, host.simTime() - lastTurn);
+        lastTurn = host.simTime();
+        double left = cockpit.turnAxisToward(thrustAxis, *u, turn);
         double level = 0;
         if (left < 2 * kDeg) level = std::clamp(*now * cockpit.mass() / (thrust * 2.0), 0.01, 1.0);
         cockpit.throttle(engine, level);
+        burning = level > 0;
         advance(0.1);
       }
       cockpit.throttle(engine, 0);
