@@ -317,7 +317,7 @@ int Host::registerMode(const MFDMODESPEC& spec) {
   // The name is copied: the module's text goes away with its library.
   const std::string& name = modeNames_[id] = spec.name != nullptr ? spec.name : "";
   MFDMODESPEC copy = spec;
-  copy.name = name.c_str();
+  copy.name = const_cast<char*>(name.c_str());  // read only
   modes_[id] = copy;
   modeOwner_[id] = activeModule_;
   return id;
@@ -501,7 +501,7 @@ std::string Host::buttonLabel(int displayId, int button) {
 
 // --- input boxes ------------------------------------------------------------
 
-int Host::openInputBox(const char* title, KeyFunc cb, void* usrdata) {
+int Host::openInputBox(const char* title, InputBoxCallback cb, void* usrdata) {
   if (cb == nullptr) return 0;  // a box nobody can answer opens nothing
   InputBoxState box;
   box.id = nextBox_++;

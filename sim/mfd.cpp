@@ -2,7 +2,7 @@
 // an operation, and the title the host draws for it.
 #include "host.h"
 
-MFD::MFD(DWORD w, DWORD h, VESSEL* vessel) : W(w), H(h), pV(vessel) {}
+MFD::MFD(DWORD w, DWORD h, VESSEL* vessel) : W(w), H(h), cw(0), ch(0), pV(vessel), instr(nullptr) {}
 
 MFD::~MFD() = default;
 
