@@ -34,7 +34,7 @@ foreach(arch x86_64 i686)
     COMMAND ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${dir} --toolchain
             ${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
             -DCMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER} -DORBITER_SDK=
-    COMMAND ${CMAKE_COMMAND} --build ${dir} -j2
+    COMMAND ${CMAKE_COMMAND} -E env MAKEFLAGS= ${CMAKE_COMMAND} --build ${dir} -j2
     COMMENT "ArvexMFD.dll and the test host for ${arch} Windows (MinGW-w64) in windows-${arch}/"
     VERBATIM)
 endforeach()

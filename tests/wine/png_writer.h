@@ -21,8 +21,8 @@ inline bool WritePng(const std::string& file, const std::uint32_t* pixels, int w
     raw.push_back(0);
     for (int x = 0; x < w; ++x) {
       const std::uint32_t p = pixels[y * w + x];
-      raw.insert(raw.end(), {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
-                             static_cast<unsigned char>(p)});
+      raw.insert(raw.end(), {static_cast<unsigned char>(p >> 16),
+                             static_cast<unsigned char>(p >> 8), static_cast<unsigned char>(p)});
     }
   }
   std::vector<unsigned char> z = {0x78, 0x01};
@@ -43,7 +43,8 @@ inline bool WritePng(const std::string& file, const std::uint32_t* pixels, int w
   FILE* f = std::fopen(file.c_str(), "wb");
   if (f == nullptr) return false;
   auto put32 = [&](std::uint32_t v) {
-    const unsigned char q[4] = {static_cast<unsigned char>(v >> 24), static_cast<unsigned char>(v >> 16),
+    const unsigned char q[4] = {static_cast<unsigned char>(v >> 24),
+                                static_cast<unsigned char>(v >> 16),
                                 static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
     std::fwrite(q, 1, 4, f);
   };

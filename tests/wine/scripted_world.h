@@ -28,13 +28,13 @@ struct InputBox {
 };
 
 struct World {
-  double radius = 1737400.0;   // [m]
-  double mass = 7.3477e22;     // [kg]
+  double radius = 1737400.0;  // [m]
+  double mass = 7.3477e22;    // [kg]
   VesselState vessel{};
-  MFDMODESPEC mode{};          // the one registered mode (copied, name too)
+  MFDMODESPEC mode{};  // the one registered mode (copied, name too)
   std::string modeName;
-  int modeId = 0;              // 0: none registered
-  std::string configDir;       // folder of CONFIG files, ending in a backslash
+  int modeId = 0;         // 0: none registered
+  std::string configDir;  // folder of CONFIG files, ending in a backslash
   InputBox box;
   int openFiles = 0;
 };

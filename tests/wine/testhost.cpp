@@ -77,8 +77,8 @@ MATRIX3 Attitude(VECTOR3 right, VECTOR3 up, VECTOR3 forward) {
   return MATRIX3{{right.x, up.x, forward.x, right.y, up.y, forward.y, right.z, up.z, forward.z}};
 }
 void Place(double altitude, VECTOR3 vel, const MATRIX3& rot, bool contact, double mainLevel) {
-  world().vessel = testhost::VesselState{_V(world().radius + altitude, 0, 0), vel, rot, contact,
-                                         mainLevel, 0.0};
+  world().vessel =
+      testhost::VesselState{_V(world().radius + altitude, 0, 0), vel, rot, contact, mainLevel, 0.0};
 }
 // Upright on the pad: up is radial (+x), forward is north (+y).
 const MATRIX3 kUpright = Attitude(_V(0, 0, 1), _V(1, 0, 0), _V(0, 1, 0));
@@ -119,7 +119,8 @@ void Redraw(MFD* mfd, int w, int h, HFONT font, HPEN pen, Frame& frame, bool che
   mfd->Update(frame.dc);
   if (check) {
     Check(GetCurrentObject(frame.dc, OBJ_PEN) == pen, "the pen is given back");
-    Check(GetCurrentObject(frame.dc, OBJ_BRUSH) == GetStockObject(NULL_BRUSH), "the brush is untouched");
+    Check(GetCurrentObject(frame.dc, OBJ_BRUSH) == GetStockObject(NULL_BRUSH),
+          "the brush is untouched");
     Check(GetCurrentObject(frame.dc, OBJ_FONT) == font, "the font is untouched");
     Check(GetBkMode(frame.dc) == TRANSPARENT, "the background mode is untouched");
   }
@@ -260,7 +261,8 @@ void RunPages(Session& s, const std::string& tag) {
   Button(s, 6);
   Steps(s, 5);
   Redraw(s.mfd, s.w, s.h, s.font, s.pen, f, true);
-  Check(CountColour(f, RGB(255, 255, 0), 0, 0, s.w, s.h) > 20, tag + ": the target column is yellow");
+  Check(CountColour(f, RGB(255, 255, 0), 0, 0, s.w, s.h) > 20,
+        tag + ": the target column is yellow");
   Save(s, f, tag + "-page-flight-1");
   Release(f);
   Button(s, 11);
