@@ -237,6 +237,10 @@ void RunPages(Session& s, const std::string& tag) {
                 static_cast<void*>(s.mfd));
   const std::uint64_t address = reinterpret_cast<std::uintptr_t>(s.mfd);
   Check(sizeof(void*) < 8 || (address >> 32) != 0, tag + where);
+  // The glass cockpit paints the labels and asks for the menu's size.
+  int labels = 0;
+  for (int bt = 0; bt < 12; ++bt) labels += s.mfd->ButtonLabel(bt) != nullptr;
+  Check(labels == 12 && s.mfd->ButtonMenu(nullptr) == 12, tag + ": 12 labels and menu lines");
   Button(s, 1);
   Check(Answer("2"), tag + ": latitude accepted through the callback");
   Button(s, 2);
@@ -265,7 +269,8 @@ void RunPages(Session& s, const std::string& tag) {
         tag + ": the target column is yellow");
   Save(s, f, tag + "-page-flight-1");
   Release(f);
-  Button(s, 11);
+  // Page 2/2 by its key (Shift-P reaches the display as the scan code of P).
+  Check(s.mfd->ConsumeKeyBuffered(0x19), tag + ": the key P is consumed");
   Redraw(s.mfd, s.w, s.h, s.font, s.pen, f, true);
   CheckRingsHollow(f);
   Check(CountColour(f, RGB(0, 230, 230), 0, 0, s.w, s.h) > 0, tag + ": the marker is drawn");
