@@ -13,6 +13,8 @@
 #include "cockpit.h"
 #include "pilot.h"
 
+using namespace arvex;  // the module's own names
+
 namespace lobarc {
 namespace {
 

@@ -14,7 +14,9 @@
 #include "sim/host.h"
 #include "sim/temp_dir.h"
 
+namespace arvex {
 class ArvexMFD;
+}  // namespace arvex
 
 namespace lobarc {
 
@@ -33,7 +35,7 @@ class Session {
   int display() const { return display_; }
   int bodyIndex() const { return body_; }
   // The referee's view of the module's instance (never given to the pilot).
-  ArvexMFD* instance() const;
+  arvex::ArvexMFD* instance() const;
   // The point altAboveTarget above the target, global frame, now.
   sim::Vec3 aimPoint(double altAbove_m) const;
 

@@ -8,6 +8,8 @@
 #include "flight.h"
 #include "pilot.h"
 
+using namespace arvex;  // the module's own names
+
 namespace lobarc {
 namespace {
 

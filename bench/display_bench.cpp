@@ -18,6 +18,8 @@
 #include "sim/surface.h"
 #include "sim/world.h"
 
+using namespace arvex;  // the module's own names
+
 namespace {
 
 constexpr DWORD kKeyT = 20, kKeyP = 25, kKeyS = 31;

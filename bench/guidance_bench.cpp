@@ -24,6 +24,8 @@
 #include "tests/support/linked_module.h"
 #include "vector_ops.h"
 
+using namespace arvex;  // the module's own names
+
 // --- Counting allocations --------------------------------------------------
 
 namespace {

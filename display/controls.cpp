@@ -5,6 +5,8 @@
 #include "ArvexMFD.h"
 #include "texts.h"
 
+namespace arvex {
+
 namespace {
 
 constexpr int kButtonCount = 12;
@@ -152,10 +154,11 @@ void ReleaseDialogTickets(ArvexMFD* instance) {
   }
 }
 
-void ArvexMFD::OpenDialog(const char* title, KeyFunc callback) {
+void ArvexMFD::OpenDialog(const char* title, InputCallback callback) {
   const int slot = IssueTicket(this);
   // No initial text, 20 characters visible.
-  oapiOpenInputBox(title, callback, nullptr, 20,
+  // The host only reads the title, whatever its signature says.
+  oapiOpenInputBox(const_cast<char*>(title), callback, nullptr, 20,
                    EncodeTicket(slot, moduleState.dialogTickets[slot].generation));
 }
 
@@ -236,3 +239,5 @@ bool ArvexMFD::ConsumeKeyBuffered(DWORD key) {
       return false;
   }
 }
+
+}  // namespace arvex

@@ -7,6 +7,8 @@
 #include "texts.h"
 #include "vector_ops.h"
 
+namespace arvex {
+
 namespace {
 
 constexpr COLORREF kFrameColor = 0xFFFFFF;
@@ -139,3 +141,5 @@ void ArvexMFD::DrawRing(HDC hDC, int x, int y, double angle) {
   Ellipse(hDC, x - rx, y - ry, x + rx, y + ry);
   if (pen != nullptr) SelectObject(hDC, previousPen);
 }
+
+}  // namespace arvex

@@ -9,6 +9,8 @@
 #include "ArvexMFD.h"
 #include "texts.h"
 
+namespace arvex {
+
 namespace {
 
 constexpr COLORREF kGreen = 0x00FF00;   // left column: own position, parameters, engine
@@ -299,3 +301,5 @@ void ArvexMFD::Update(HDC hDC) {
     DrawGroundSolution(row, hDC, texts, left);
   }
 }
+
+}  // namespace arvex

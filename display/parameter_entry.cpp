@@ -6,6 +6,8 @@
 
 #include "ArvexMFD.h"
 
+namespace arvex {
+
 namespace {
 
 // Largest altitude a dialog takes [km]: far beyond any hop, and its value in
@@ -51,7 +53,8 @@ bool ParseKilometres(const char* text, long& value) {
 // Target dialog: a surface base of the reference body, by its exact name.
 bool ArvexMFD::SetTargetByName(const char* text) {
   if (text == nullptr) return false;
-  OBJHANDLE base = oapiGetBaseByName(refBody, text);
+  // The host only reads the name, whatever its signature says.
+  OBJHANDLE base = oapiGetBaseByName(refBody, const_cast<char*>(text));
   if (base == nullptr) return false;
   targetBase = base;
   tgtLatSet = true;
@@ -113,3 +116,5 @@ bool ArvexMFD::SetAltitudeAboveTarget(const char* text) {
   altAboveTarget = static_cast<double>(n) * 1000;
   return true;
 }
+
+}  // namespace arvex

@@ -4,6 +4,8 @@
 // letter ("s\xE9" "curit\xE9").
 #pragma once
 
+namespace arvex {
+
 struct DisplayTexts {
   // Titles of the two modes.
   const char* titleGrounded;
@@ -84,3 +86,5 @@ inline constexpr const char* kDvSecondPageFormat = " Dv : %.1f m/s";
 inline constexpr const char* kFirstPageNumber = "1/2";
 inline constexpr const char* kSecondPageNumber = "2/2";
 inline constexpr const char* kMarker = "+";
+
+}  // namespace arvex

@@ -8,6 +8,8 @@
 
 #include "ArvexMFD.h"
 
+using namespace arvex;  // the module's own names
+
 namespace fuzz {
 
 // Every field of the instance, in declaration order.

@@ -1,37 +1,64 @@
-// The part of the Orbiter SDK that a cockpit display module compiles against,
-// for hosts that are not Windows. The names, shapes and argument lists follow
-// the SDK; the functions are implemented by the simulated host library, as
-// Orbiter's are exported by orbiter.exe. On Windows orbitersdk.h takes the
-// real SDK instead.
+// The part of Orbiter's OrbiterAPI.h that a cockpit display module compiles
+// against. Every name, type and argument list is the SDK's own (including its
+// non-const char* parameters), so code written against this header compiles
+// unchanged against Orbiter's headers. VesselAPI.h and MFDAPI.h hold the two
+// classes, as in the SDK.
+//
+// The functions are implemented by a host: the simulated host library on
+// Linux, the test host executable on Windows (built with OAPI_IMPLEMENTATION,
+// as orbiter.exe is).
 //
 // Frames and units, as the host defines them:
-//  - global frame: left-handed, non-rotating, the reference body at rest at
-//    its origin; metres and metres per second;
+//  - global frame: left-handed, non-rotating; metres and metres per second;
 //  - body-fixed frame: x towards latitude 0 / longitude 0, y towards the north
 //    pole, z towards latitude 0 / longitude +90 deg (east);
 //  - vessel frame: +x right, +y up, +z forward; GetRotationMatrix turns it into
 //    the global frame (its columns are the vessel's axes in global coordinates).
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-
-#include "gdi.h"
-
-#if defined(LOBARC_HOST_BUILD)
-#define OAPIFUNC __attribute__((visibility("default")))
+#if defined(_WIN32)
+#include <windows.h>
 #else
-#define OAPIFUNC
+#include "gdi.h"
 #endif
 
-// Exported, undecorated entry points of a module.
+#include <math.h>
+
+#if defined(_WIN32)
+#define DLLEXPORT __declspec(dllexport)
+#define DLLIMPORT __declspec(dllimport)
+#define DLLCLBK extern "C" __declspec(dllexport)
+#ifdef OAPI_IMPLEMENTATION
+#define OAPIFUNC DLLEXPORT
+#else
+#define OAPIFUNC DLLIMPORT
+#endif
+#else
+// A shared library's visible names: the host exports, a module sees them.
+#define DLLEXPORT __attribute__((visibility("default")))
+#define DLLIMPORT
 #define DLLCLBK extern "C" __attribute__((visibility("default")))
+#if defined(OAPI_IMPLEMENTATION) || defined(LOBARC_HOST_BUILD)
+#define OAPIFUNC DLLEXPORT
+#else
+#define OAPIFUNC DLLIMPORT
+#endif
+#endif
+
+// Result of a mode's message procedure. It carries an instance address, so
+// the SDK makes it pointer sized on 64-bit Windows and keeps int on 32-bit
+// Windows; a host that is not Windows is taken as 64-bit.
+#if defined(_WIN64) || !defined(_WIN32)
+#define OAPI_MSGTYPE LRESULT
+#else
+#define OAPI_MSGTYPE int
+#endif
 
 typedef void* OBJHANDLE;
 typedef void* FILEHANDLE;
 typedef void* THGROUP_HANDLE;
 
-// Three doubles, x, y, z. The union keeps the SDK's data[] view.
+// Three doubles, x, y, z, with the array view data[].
 typedef union {
   double data[3];
   struct {
@@ -47,163 +74,144 @@ typedef union {
   };
 } MATRIX3;
 
-inline VECTOR3 _V(double x, double y, double z) {
-  VECTOR3 v;
-  v.x = x;
-  v.y = y;
-  v.z = z;
-  return v;
-}
+typedef enum { FILE_IN, FILE_OUT, FILE_APP, FILE_IN_ZEROONFAIL } FileAccessMode;
+// Path roots of oapiOpenFile; CONFIG is the host's configuration folder.
+typedef enum { ROOT, CONFIG, SCENARIOS, TEXTURES, TEXTURES2, MESHES, MODULES } PathRoot;
 
-// Thruster group types (THGROUP_TYPE): main 0, retro 1, hover 2.
+// Default thruster groups by their old name: main 0, retro 1, hover 2.
+typedef enum { ENGINE_MAIN, ENGINE_RETRO, ENGINE_HOVER, ENGINE_ATTITUDE } ENGINETYPE;
+
+// Thruster group types: main 0, retro 1, hover 2, ...
 enum THGROUP_TYPE {
-  THGROUP_MAIN = 0,
-  THGROUP_RETRO = 1,
-  THGROUP_HOVER = 2,
-  THGROUP_ATT_PITCHUP = 3,
+  THGROUP_MAIN,
+  THGROUP_RETRO,
+  THGROUP_HOVER,
+  THGROUP_ATT_PITCHUP,
   THGROUP_USER = 0x40
 };
 
-// Engine types (ENGINETYPE): main 0, retro 1, hover 2.
-enum ENGINETYPE { ENGINE_MAIN = 0, ENGINE_RETRO = 1, ENGINE_HOVER = 2, ENGINE_ATTITUDE = 3 };
+class VESSEL;
 
-enum FileAccessMode { FILE_IN = 0, FILE_OUT = 1, FILE_APP = 2, FILE_IN_ZEROONFAIL = 3 };
-// Path roots of oapiOpenFile; CONFIG (1) is the host's configuration folder.
-enum PathRoot { ROOT = 0, CONFIG = 1, SCENARIOS = 2, TEXTURES = 3, TEXTURES2 = 4, MESHES = 5, MODULES = 6 };
+// A display mode's record: its name, its selection key (a PC keyboard scan
+// code) and its message procedure.
+typedef struct {
+  char* name;
+  DWORD key;
+  OAPI_MSGTYPE (*msgproc)(UINT, UINT, WPARAM, LPARAM);
+} MFDMODESPEC;
+
+// The same with a pointer handed back in MFDMODEOPENSPEC::spec.
+typedef struct {
+  char* name;
+  DWORD key;
+  void* context;
+  OAPI_MSGTYPE (*msgproc)(UINT, UINT, WPARAM, LPARAM);
+} MFDMODESPECEX;
+
+// Second message parameter of OAPI_MSG_MFD_OPENEDEX: the display's size.
+typedef struct {
+  int w, h;
+  MFDMODESPECEX* spec;
+} MFDMODEOPENSPEC;
+
+// One button's help entry. Packed, as the host reads it.
+#pragma pack(push, 1)
+typedef struct {
+  const char *line1, *line2;
+  char selchar;
+} MFDBUTTONMENU;
+#pragma pack(pop)
 
 // Messages that the host sends to a display mode's message procedure.
 #define OAPI_MSG_MFD_OPENED 1
 #define OAPI_MSG_MFD_CLOSED 2
+#define OAPI_MSG_MFD_UPDATE 3
 #define OAPI_MSG_MFD_OPENEDEX 4
 
-// The result of a mode's message procedure carries an instance address, so it
-// is pointer sized.
-typedef LRESULT OAPI_MSGTYPE;
-typedef OAPI_MSGTYPE (*MFD_MSGPROC)(UINT msg, UINT mfd, WPARAM wparam, LPARAM lparam);
+// --- Vector and matrix operations, inline as in the SDK. -------------------
 
-typedef struct {
-  const char* name;    // mode name shown in the display's mode list
-  DWORD key;           // selection key (PC keyboard scan code)
-  MFD_MSGPROC msgproc;  // called with OAPI_MSG_MFD_OPENED to build an instance
-} MFDMODESPEC;
+inline VECTOR3 _V(double x, double y, double z) {
+  VECTOR3 vec = {{x, y, z}};
+  return vec;
+}
+inline VECTOR3 operator+(const VECTOR3& a, const VECTOR3& b) {
+  return _V(a.x + b.x, a.y + b.y, a.z + b.z);
+}
+inline VECTOR3 operator-(const VECTOR3& a, const VECTOR3& b) {
+  return _V(a.x - b.x, a.y - b.y, a.z - b.z);
+}
+inline VECTOR3 operator*(const VECTOR3& a, const double f) { return _V(a.x * f, a.y * f, a.z * f); }
+inline VECTOR3 operator/(const VECTOR3& a, const double f) { return _V(a.x / f, a.y / f, a.z / f); }
+inline VECTOR3& operator+=(VECTOR3& a, const VECTOR3& b) {
+  a.x += b.x;
+  a.y += b.y;
+  a.z += b.z;
+  return a;
+}
+inline VECTOR3& operator-=(VECTOR3& a, const VECTOR3& b) {
+  a.x -= b.x;
+  a.y -= b.y;
+  a.z -= b.z;
+  return a;
+}
+inline VECTOR3& operator*=(VECTOR3& a, const double f) {
+  a.x *= f;
+  a.y *= f;
+  a.z *= f;
+  return a;
+}
+inline VECTOR3& operator/=(VECTOR3& a, const double f) {
+  a.x /= f;
+  a.y /= f;
+  a.z /= f;
+  return a;
+}
+inline VECTOR3 operator-(const VECTOR3& a) { return _V(-a.x, -a.y, -a.z); }
+inline double dotp(const VECTOR3& a, const VECTOR3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+// a x b = (a.y b.z - a.z b.y, a.z b.x - a.x b.z, a.x b.y - a.y b.x)
+inline VECTOR3 crossp(const VECTOR3& a, const VECTOR3& b) {
+  return _V(a.y * b.z - b.y * a.z, a.z * b.x - b.z * a.x, a.x * b.y - b.x * a.y);
+}
+inline double length(const VECTOR3& a) { return sqrt(a.x * a.x + a.y * a.y + a.z * a.z); }
+inline VECTOR3 unit(const VECTOR3& a) { return a / length(a); }
+// Matrix (row major) times column vector, and its transpose times the vector.
+inline VECTOR3 mul(const MATRIX3& A, const VECTOR3& b) {
+  return _V(A.m11 * b.x + A.m12 * b.y + A.m13 * b.z, A.m21 * b.x + A.m22 * b.y + A.m23 * b.z,
+            A.m31 * b.x + A.m32 * b.y + A.m33 * b.z);
+}
+inline VECTOR3 tmul(const MATRIX3& A, const VECTOR3& b) {
+  return _V(A.m11 * b.x + A.m21 * b.y + A.m31 * b.z, A.m12 * b.x + A.m22 * b.y + A.m32 * b.z,
+            A.m13 * b.x + A.m23 * b.y + A.m33 * b.z);
+}
 
-// First parameter of OAPI_MSG_MFD_OPENEDEX: the display size [pixel] and the
-// host's copy of the mode's registration.
-typedef struct {
-  DWORD w, h;
-  MFDMODESPEC* spec;
-} MFDMODEOPENSPEC;
+// --- Host functions. --------------------------------------------------------
 
-typedef struct {
-  const char* line1;
-  const char* line2;
-  char selchar;
-} MFDBUTTONMENU;
-
-// Input box callback: (box identity, typed text, user data). Returning true
-// accepts the text and closes the box; false refuses it and keeps it open.
-typedef bool (*KeyFunc)(void* id, char* str, void* usrdata);
-
-// Interface to one vessel of the simulation.
-class OAPIFUNC VESSEL {
- public:
-  explicit VESSEL(OBJHANDLE hVessel, int fmodel = 1);
-  virtual ~VESSEL();
-
-  OBJHANDLE GetHandle() const;
-  const char* GetName() const;
-
-  // Body the vessel stands on or flies closest to.
-  OBJHANDLE GetSurfaceRef() const;
-  // Equatorial position over the surface reference: longitude and latitude
-  // [rad], distance from the body centre [m].
-  bool GetEquPos(double& longitude, double& latitude, double& radius) const;
-  bool GroundContact() const;
-
-  void GetGlobalPos(VECTOR3& pos) const;  // [m], global frame
-  void GetGlobalVel(VECTOR3& vel) const;  // [m/s], global frame
-  // Position and velocity minus those of hRef, global axes [m], [m/s].
-  void GetRelativePos(OBJHANDLE hRef, VECTOR3& pos) const;
-  void GetRelativeVel(OBJHANDLE hRef, VECTOR3& vel) const;
-  // Velocity relative to the turning surface in the local horizon frame
-  // (x east, y up, z north) [m/s]; y is the vertical speed.
-  bool GetHorizonAirspeedVector(VECTOR3& v) const;
-  // Vessel frame to global frame.
-  void GetRotationMatrix(MATRIX3& R) const;
-
-  double GetPitch() const;    // elevation of +z above the local horizon [rad]
-  double GetBank() const;     // roll about +z [rad]
-  double GetYaw() const;      // heading of +z from north through east [rad]
-  double GetAOA() const;      // angle of attack [rad]
-  double GetAltitude() const;  // above the body radius [m]
-  double GetMass() const;     // [kg]
-
-  double GetMaxThrust(ENGINETYPE eng) const;                    // [N]
-  THGROUP_HANDLE GetThrusterGroupHandle(THGROUP_TYPE thg) const;  // null if absent
-  double GetThrusterGroupLevel(THGROUP_TYPE thg) const;           // 0..1
-  void SetThrusterGroupLevel(THGROUP_TYPE thg, double level);
-
- protected:
-  OBJHANDLE hObj;
-};
-
-// Base class of a display mode instance. The virtual operations are declared
-// in the SDK's slot order.
-class OAPIFUNC MFD {
- public:
-  MFD(DWORD w, DWORD h, VESSEL* vessel);
-  virtual ~MFD();
-  virtual void Update(HDC hDC) = 0;
-  virtual bool ConsumeKeyBuffered(DWORD key);
-  virtual bool ConsumeKeyImmediate(char* kstate);
-  virtual bool ConsumeButton(int bt, int event);
-  virtual char* ButtonLabel(int bt);
-  virtual int ButtonMenu(const MFDBUTTONMENU** menu) const;
-  virtual void ReadStatus(FILEHANDLE scn);
-  virtual void WriteStatus(FILEHANDLE scn) const;
-  virtual void StoreStatus() const;
-  virtual void RecallStatus();
-
-  // Draws the mode's title at the top of the display.
-  void Title(HDC hDC, const char* title) const;
-  void InvalidateDisplay();
-  void InvalidateButtons();
-
- protected:
-  DWORD W, H;   // display size [pixel]
-  DWORD cw, ch; // character width and height of the display's font [pixel]
-  VESSEL* pV;   // the vessel the host passed at construction
-};
-
-extern "C" {
 OAPIFUNC int oapiRegisterMFDMode(MFDMODESPEC& spec);
 OAPIFUNC bool oapiUnregisterMFDMode(int mode);
 
-OAPIFUNC FILEHANDLE oapiOpenFile(const char* fname, FileAccessMode mode, PathRoot root);
-OAPIFUNC void oapiCloseFile(FILEHANDLE f, FileAccessMode mode);
-OAPIFUNC bool oapiReadItem_int(FILEHANDLE f, const char* item, int& val);
+OAPIFUNC FILEHANDLE oapiOpenFile(const char* fname, FileAccessMode mode, PathRoot root = ROOT);
+OAPIFUNC void oapiCloseFile(FILEHANDLE file, FileAccessMode mode);
+// False, and i untouched, when the item is absent.
+OAPIFUNC bool oapiReadItem_int(FILEHANDLE f, char* item, int& i);
 
-OAPIFUNC void oapiOpenInputBox(const char* title, KeyFunc Clbk, const char* buf, int vislen,
-                               void* usrdata);
+// Input box: the host later calls Clbk(box, typed text, usrdata); true
+// accepts the text and closes the box, false refuses it and keeps it open.
+OAPIFUNC void oapiOpenInputBox(char* title, bool (*Clbk)(void*, char*, void*), char* buf = 0,
+                               int vislen = 20, void* usrdata = 0);
 
 OAPIFUNC OBJHANDLE oapiGetFocusObject();
-OAPIFUNC VESSEL* oapiGetFocusInterface();
 OAPIFUNC VESSEL* oapiGetVesselInterface(OBJHANDLE hVessel);
+OAPIFUNC VESSEL* oapiGetFocusInterface();
 
-OAPIFUNC double oapiGetMass(OBJHANDLE hObj);  // [kg]
 OAPIFUNC double oapiGetSize(OBJHANDLE hObj);  // mean radius [m]
+OAPIFUNC double oapiGetMass(OBJHANDLE hObj);  // [kg]
 OAPIFUNC void oapiGetObjectName(OBJHANDLE hObj, char* name, int n);
 
-OAPIFUNC OBJHANDLE oapiGetBaseByName(OBJHANDLE hPlanet, const char* name);
-OAPIFUNC void oapiGetBaseEquPos(OBJHANDLE hBase, double* lng, double* lat, double* rad);
+OAPIFUNC OBJHANDLE oapiGetBaseByName(OBJHANDLE hPlanet, char* name);
+// Longitude and latitude [rad], radius [m].
+OAPIFUNC void oapiGetBaseEquPos(OBJHANDLE hBase, double* lng, double* lat, double* rad = 0);
 
 // Obliquity matrix and current rotation angle [rad]: a body-fixed vector
 // turned about y by the angle, then multiplied by the matrix, is global.
 OAPIFUNC void oapiGetPlanetObliquityMatrix(OBJHANDLE hPlanet, MATRIX3* mat);
 OAPIFUNC double oapiGetPlanetCurrentRotation(OBJHANDLE hPlanet);
-
-// Library glue: InitLib at library attach; Date2Int turns a build date such as
-// "Apr 25 2006" into an integer (this host: yyyymmdd, 20060425; 0 if malformed).
-OAPIFUNC void InitLib(HINSTANCE hModule);
-OAPIFUNC int Date2Int(const char* date);
-}

@@ -8,6 +8,8 @@
 
 #include "host_sdk.h"
 
+namespace arvex {
+
 // Degrees <-> radians: the module's own factor, slightly above 180/pi. Every
 // stored and displayed angle is converted with it.
 constexpr double kDegPerRad = 57.2964;
@@ -91,7 +93,7 @@ class ArvexMFD : public MFD {
   bool SetTargetLongitude(const char* text);
   bool SetSecurityAltitude(const char* text);
   bool SetAltitudeAboveTarget(const char* text);
-  void OpenDialog(const char* title, KeyFunc callback);
+  void OpenDialog(const char* title, InputCallback callback);
 
   // --- instance life and saved state ----------------------------------
   void SaveParameters();
@@ -185,3 +187,5 @@ class ArvexMFD : public MFD {
   // built last: the instances form a list from moduleState.firstInstance.
   ArvexMFD* nextInstance;
 };
+
+}  // namespace arvex

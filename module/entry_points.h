@@ -16,4 +16,6 @@ DLLCLBK void opcPostStep(double simt, double simdt, double mjd);
 // Message procedure of the mode: message 1 builds a display instance (width
 // in the low 16 bits of wparam, height in the high 16 bits) and returns its
 // address; every other message returns 0. Not exported.
-OAPI_MSGTYPE MsgProc(UINT msg, UINT mfd, WPARAM wparam, LPARAM lparam);
+namespace arvex {
+MsgProcResult MsgProc(UINT msg, UINT mfd, WPARAM wparam, LPARAM lparam);
+}  // namespace arvex

@@ -3,6 +3,8 @@
 // them for the next one, and the three resets.
 #include "ArvexMFD.h"
 
+namespace arvex {
+
 namespace {
 
 // Defaults of the pilot's altitudes.
@@ -11,6 +13,8 @@ constexpr double kDefaultAltAboveTarget = 5000.0;  // [m]
 
 // The language file in the host's configuration folder.
 const char* const kConfigFile = "ArvexMFD.cfg";
+// Not const: the SDK takes the item name as a char*.
+char kLanguageItem[] = "LANGUAGE";
 
 const VECTOR3 kZero = {{0.0, 0.0, 0.0}};
 
@@ -358,7 +362,7 @@ bool ArvexMFD::ReadLanguage() {
   FILEHANDLE file = oapiOpenFile(kConfigFile, FILE_IN, CONFIG);
   if (file != nullptr) {
     int read = 0;
-    if (oapiReadItem_int(file, "LANGUAGE", read)) value = read;
+    if (oapiReadItem_int(file, kLanguageItem, read)) value = read;
     oapiCloseFile(file, FILE_IN);
   }
   return value == 0;
@@ -366,3 +370,5 @@ bool ArvexMFD::ReadLanguage() {
 
 // A target is complete when a base was chosen or both coordinates are there.
 bool ArvexMFD::TargetComplete() const { return targetBase != nullptr || (tgtLatSet && tgtLngSet); }
+
+}  // namespace arvex

@@ -7,6 +7,8 @@
 #include "ArvexMFD.h"
 #include "entry_points.h"
 
+namespace arvex {
+
 // The one copy of the module-level state: static storage, so all of it is
 // zero (false, null) when the library is loaded.
 ModuleState moduleState;
@@ -15,11 +17,12 @@ namespace {
 
 // The mode's name and selection key: 0x21 is F in the host's key numbering
 // (PC keyboard scan codes).
-const char* const kModeName = "Lobarc Launch";
+// Not const: the SDK's mode record takes a char*; the host copies it.
+char kModeName[] = "Lobarc Launch";
 constexpr DWORD kModeKey = 0x21;
 
 // The build date whose Date2Int is the module's version.
-const char* const kBuildDate = "Apr 25 2006";
+char kBuildDate[] = "Apr 25 2006";
 
 // modeId is whatever the host returned, so it cannot tell by itself whether
 // the mode is still registered. ExitModule may run twice (the host calls it,
@@ -32,7 +35,9 @@ bool modeRegistered = false;
 void (*FindExitHook(HINSTANCE hModule))(HINSTANCE) {
   FARPROC exitFunction = GetProcAddress(hModule, "ExitModule");
   if (exitFunction == nullptr) exitFunction = GetProcAddress(hModule, "opcDLLExit");
-  return reinterpret_cast<void (*)(HINSTANCE)>(exitFunction);
+  // Through void (*)(), the type that stands for any function: FARPROC
+  // itself has another signature on Windows.
+  return reinterpret_cast<void (*)(HINSTANCE)>(reinterpret_cast<void (*)()>(exitFunction));
 }
 
 // A display of the mode after a focus change: steps 4-10 of the focus hook,
@@ -75,7 +80,7 @@ void ResetForNewFocus(ArvexMFD* instance) {
 //   it, with allocations that end the program rather than return null: a
 //   heap too full for the few hundred bytes of an instance leaves Orbiter no
 //   way on, with or without this 0.
-OAPI_MSGTYPE MsgProc(UINT msg, UINT /*mfd*/, WPARAM wparam, LPARAM lparam) {
+MsgProcResult MsgProc(UINT msg, UINT /*mfd*/, WPARAM wparam, LPARAM lparam) {
   if (msg != OAPI_MSG_MFD_OPENED) return 0;
   // Every query of an instance goes to the focus vessel; while the module
   // has none, the display is built on the vessel that the message names.
@@ -87,7 +92,7 @@ OAPI_MSGTYPE MsgProc(UINT msg, UINT /*mfd*/, WPARAM wparam, LPARAM lparam) {
   const DWORD height = HIWORD(wparam);
   // The host owns the instance from here on. No exceptions in the module.
   ArvexMFD* instance = new (std::nothrow) ArvexMFD(width, height, vessel);
-  return reinterpret_cast<OAPI_MSGTYPE>(instance);
+  return reinterpret_cast<MsgProcResult>(instance);
 }
 
 // Library entry: the platform calls it at attach and detach.
@@ -179,3 +184,5 @@ DLLCLBK void opcPostStep(double /*simt*/, double simdt, double /*mjd*/) {
     instance->PostStep(simdt);
   }
 }
+
+}  // namespace arvex

@@ -7,6 +7,8 @@
 #include "ArvexMFD.h"
 #include "vector_ops.h"
 
+namespace arvex {
+
 namespace {
 
 // Thruster group types polled for thrust: main, the group polled with it
@@ -171,3 +173,5 @@ double ArvexMFD::BurnPitchCommand(double dt) {
   lastPitchCmd = cmd;
   return cmd;
 }
+
+}  // namespace arvex

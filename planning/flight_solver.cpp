@@ -11,6 +11,8 @@
 #include "ArvexMFD.h"
 #include "vector_ops.h"
 
+namespace arvex {
+
 namespace {
 
 // Iterations of one pass; the first one always runs.
@@ -444,3 +446,5 @@ bool ArvexMFD::SolveInFlight() {
   reqVel = state.reqVel;
   return true;
 }
+
+}  // namespace arvex

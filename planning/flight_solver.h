@@ -11,6 +11,8 @@
 
 #include "host_sdk.h"
 
+namespace arvex {
+
 // One solve's fixed geometry, global frame relative to the body centre.
 struct FlightGeometry {
   VECTOR3 P;    // [m] vessel position
@@ -74,3 +76,5 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
 // Lowest crossing parameter the near side may take: a hair above 1/2, where
 // the crossing point would sit on the chord from P to T.
 constexpr double kNearSideMinParam = 0.5 + 1e-9;
+
+}  // namespace arvex

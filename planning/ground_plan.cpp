@@ -11,6 +11,8 @@
 #include "ArvexMFD.h"
 #include "vector_ops.h"
 
+namespace arvex {
+
 namespace {
 
 // pi/2 as the heading computation writes it (the shorter value) and as the
@@ -215,3 +217,5 @@ VECTOR3 ArvexMFD::PlanetToGlobal(const VECTOR3& v) {
   // 3. Then its tilt.
   return mul(m, u);
 }
+
+}  // namespace arvex

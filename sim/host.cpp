@@ -317,7 +317,7 @@ int Host::registerMode(const MFDMODESPEC& spec) {
   // The name is copied: the module's text goes away with its library.
   const std::string& name = modeNames_[id] = spec.name != nullptr ? spec.name : "";
   MFDMODESPEC copy = spec;
-  copy.name = name.c_str();
+  copy.name = const_cast<char*>(name.c_str());  // read only
   modes_[id] = copy;
   modeOwner_[id] = activeModule_;
   return id;
@@ -405,8 +405,8 @@ int Host::openDisplayWithId(int displayId, int modeId, int width, int height,
 
   // As Orbiter: the extended message first, the plain one only if that
   // built nothing.
-  MFDMODEOPENSPEC openSpec{static_cast<DWORD>(width), static_cast<DWORD>(height),
-                           &modes_.at(modeId)};
+  MFDMODESPECEX registration{spec.name, spec.key, nullptr, spec.msgproc};
+  MFDMODEOPENSPEC openSpec{width, height, &registration};
   LRESULT result = 0;
   {
     CallScope scope(*this, display->ownerModule);
@@ -591,7 +591,7 @@ std::string Host::buttonLabel(int displayId, int button) {
 
 // --- input boxes ------------------------------------------------------------
 
-int Host::openInputBox(const char* title, KeyFunc cb, void* usrdata) {
+int Host::openInputBox(const char* title, InputBoxCallback cb, void* usrdata) {
   if (cb == nullptr) return 0;  // a box nobody can answer opens nothing
   InputBoxState box;
   box.id = nextBox_++;

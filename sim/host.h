@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "MFDAPI.h"
 #include "OrbiterAPI.h"
+#include "VesselAPI.h"
 #include "surface.h"
 #include "world.h"
 
@@ -40,10 +42,13 @@ struct ModuleEntries {
   void (*focusChanged)(OBJHANDLE newFocus, OBJHANDLE oldFocus) = nullptr;
 };
 
+// An input box callback: (box, typed text, user data); true accepts.
+using InputBoxCallback = bool (*)(void*, char*, void*);
+
 struct InputBoxState {
   int id = 0;
   std::string title;
-  KeyFunc callback = nullptr;
+  InputBoxCallback callback = nullptr;
   void* usrdata = nullptr;
   int displayId = -1;  // display whose key or button opened it, -1 if none
   int moduleId = 0;    // module whose code opened it, 0 if none (its callback lives there)
@@ -187,7 +192,7 @@ class Host {
 
   // Input boxes. The newest open box receives typed text; it closes when the
   // callback accepts and stays open when it refuses.
-  int openInputBox(const char* title, KeyFunc cb, void* usrdata);
+  int openInputBox(const char* title, InputBoxCallback cb, void* usrdata);
   const std::vector<InputBoxState>& inputBoxes() const { return boxes_; }
   bool hasInputBox() const { return !boxes_.empty(); }
   std::string inputBoxTitle() const;        // newest box, "" if none

@@ -1,11 +1,14 @@
 // The SDK's library glue: what a module's library entry calls at attach, and
-// the build-date integer behind a module's version.
+// the build-date integer behind a module's version. Orbiter exports both
+// without declaring them in the SDK's headers; they are declared here as a
+// module declares them.
 #include <cstdio>
 #include <cstring>
 
 #include "OrbiterAPI.h"
 
-extern "C" {
+OAPIFUNC void InitLib(HINSTANCE hModule);
+OAPIFUNC int Date2Int(char* date);
 
 void InitLib(HINSTANCE) {
   // Orbiter's glue records the module handle for resource lookups; this host
@@ -14,7 +17,7 @@ void InitLib(HINSTANCE) {
 
 // "Mmm dd yyyy" (the __DATE__ form) -> yyyymmdd, e.g. "Apr 25 2006" -> 20060425.
 // 0 for anything else, so a caller caching a non-zero result asks again.
-int Date2Int(const char* date) {
+int Date2Int(char* date) {
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   if (date == nullptr) return 0;
@@ -27,5 +30,3 @@ int Date2Int(const char* date) {
   }
   return 0;
 }
-
-}  // extern "C"

@@ -11,7 +11,8 @@ MFD::MFD(DWORD w, DWORD h, VESSEL* vessel)
       H(h),
       cw(static_cast<DWORD>(sim::fontCharWidth(static_cast<int>(h)))),
       ch(static_cast<DWORD>(sim::fontCharHeight(static_cast<int>(h)))),
-      pV(vessel) {}
+      pV(vessel),
+      instr(nullptr) {}
 
 MFD::~MFD() = default;
 

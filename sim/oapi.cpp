@@ -74,10 +74,11 @@ VESSEL::~VESSEL() = default;
 
 OBJHANDLE VESSEL::GetHandle() const { return hObj; }
 
-const char* VESSEL::GetName() const {
-  return onHost<const char*>("", [this](Host& host) -> const char* {
+char* VESSEL::GetName() const {
+  static char empty[] = "";
+  return onHost<char*>(empty, [this](Host& host) -> char* {
     const sim::Vessel* v = host.vesselOf(hObj);
-    return v != nullptr ? v->spec().name.c_str() : "";
+    return v != nullptr ? const_cast<char*>(v->spec().name.c_str()) : empty;
   });
 }
 
@@ -88,13 +89,13 @@ OBJHANDLE VESSEL::GetSurfaceRef() const {
   });
 }
 
-bool VESSEL::GetEquPos(double& longitude, double& latitude, double& radius) const {
+OBJHANDLE VESSEL::GetEquPos(double& longitude, double& latitude, double& radius) const {
   longitude = latitude = radius = 0;
-  return onHost(false, [&](Host& host) {
+  return onHost<OBJHANDLE>(nullptr, [&](Host& host) -> OBJHANDLE {
     const sim::Vessel* v = host.vesselOf(hObj);
-    if (v == nullptr) return false;
+    if (v == nullptr) return nullptr;
     v->equPos(longitude, latitude, radius);
-    return true;
+    return host.bodyHandle(v->bodyIndex());
   });
 }
 
@@ -206,7 +207,7 @@ double VESSEL::GetThrusterGroupLevel(THGROUP_TYPE thg) const {
   return vesselScalar(hObj, [thg](const sim::Vessel& v) { return v.level(thg); });
 }
 
-void VESSEL::SetThrusterGroupLevel(THGROUP_TYPE thg, double level) {
+void VESSEL::SetThrusterGroupLevel(THGROUP_TYPE thg, double level) const {
   if (!isWorldGroup(thg) || std::isnan(level)) return;
   onHost(false, [&](Host& host) {
     sim::Vessel* v = host.vesselOf(hObj);
@@ -217,8 +218,6 @@ void VESSEL::SetThrusterGroupLevel(THGROUP_TYPE thg, double level) {
 }
 
 // --- oapi... functions ----------------------------------------------------------
-
-extern "C" {
 
 int oapiRegisterMFDMode(MFDMODESPEC& spec) {
   return onHost(0, [&](Host& host) { return host.registerMode(spec); });
@@ -239,11 +238,11 @@ void oapiCloseFile(FILEHANDLE f, FileAccessMode) {
   });
 }
 
-bool oapiReadItem_int(FILEHANDLE f, const char* item, int& val) {
+bool oapiReadItem_int(FILEHANDLE f, char* item, int& val) {
   return onHost(false, [&](Host& host) { return host.readItemInt(f, item, val); });
 }
 
-void oapiOpenInputBox(const char* title, KeyFunc Clbk, const char*, int, void* usrdata) {
+void oapiOpenInputBox(char* title, bool (*Clbk)(void*, char*, void*), char*, int, void* usrdata) {
   onHost(0, [&](Host& host) { return host.openInputBox(title, Clbk, usrdata); });
 }
 
@@ -288,7 +287,7 @@ void oapiGetObjectName(OBJHANDLE hObj, char* name, int n) {
   name[count] = '\0';
 }
 
-OBJHANDLE oapiGetBaseByName(OBJHANDLE hPlanet, const char* name) {
+OBJHANDLE oapiGetBaseByName(OBJHANDLE hPlanet, char* name) {
   if (name == nullptr) return nullptr;
   return onHost<OBJHANDLE>(nullptr, [&](Host& host) -> OBJHANDLE {
     const auto body = host.bodyIndexOf(hPlanet);
@@ -335,5 +334,3 @@ double oapiGetPlanetCurrentRotation(OBJHANDLE hPlanet) {
     return b != nullptr ? b->rotationAngle(host.simTime()) : 0.0;
   });
 }
-
-}  // extern "C"

@@ -16,6 +16,8 @@
 #include "support/host_fixture.h"
 #include "support/linked_module.h"
 
+using namespace arvex;  // the module's own names
+
 // The module's entry points, linked in from arvex_static.
 extern "C" {
 BOOL DllMain(HINSTANCE hModule, DWORD reason, LPVOID reserved);

@@ -11,6 +11,8 @@
 #include "sim/world.h"
 #include "vector_ops.h"
 
+using namespace arvex;  // the module's own names
+
 namespace sim {
 
 inline bool operator==(const sim::DrawnSegment& a, const sim::DrawnSegment& b) {

@@ -18,6 +18,8 @@
 #include "display/display_scene.h"
 #include "vector_ops.h"
 
+using namespace arvex;  // the module's own names
+
 namespace {
 
 using namespace displaytest;

@@ -5,7 +5,11 @@
 // extra functions through which the tests read that record.
 #include <string>
 
-#include "host_sdk.h"
+#include "MFDAPI.h"
+#include "VesselAPI.h"
+
+// Library glue that the SDK's headers leave undeclared.
+OAPIFUNC int Date2Int(char* date);
 
 namespace {
 
@@ -56,7 +60,8 @@ DLLCLBK BOOL DllMain(HINSTANCE h, DWORD reason, LPVOID) {
 DLLCLBK void InitModule(HINSTANCE) {
   record("init");
   ++initCount;
-  MFDMODESPEC spec{"Fake Mode", 0x22, MsgProc};
+  static char name[] = "Fake Mode";
+  MFDMODESPEC spec{name, 0x22, MsgProc};
   modeId = oapiRegisterMFDMode(spec);
 }
 
@@ -65,7 +70,10 @@ DLLCLBK void ExitModule(HINSTANCE) {
   oapiUnregisterMFDMode(modeId);
 }
 
-DLLCLBK int GetModuleVersion() { return Date2Int("Apr 25 2006"); }
+DLLCLBK int GetModuleVersion() {
+  static char date[] = "Apr 25 2006";
+  return Date2Int(date);
+}
 
 DLLCLBK void opcPostStep(double simt, double simdt, double mjd) {
   ++stepCount;

@@ -12,6 +12,8 @@
 #include "sim/surface.h"
 #include "support/host_fixture.h"
 
+using namespace arvex;  // the module's own names
+
 namespace {
 
 constexpr DWORD kKeyF = 0x21;

@@ -14,6 +14,8 @@
 #include "sim/world.h"
 #include "support/host_fixture.h"
 
+using namespace arvex;  // the module's own names
+
 namespace {
 
 constexpr DWORD kKeyE = 18, kKeyR = 19, kKeyT = 20, kKeyP = 25, kKeyS = 31, kKeyL = 38, kKeyZ = 44,

@@ -15,6 +15,8 @@
 #include "two_body.h"
 #include "vector_ops.h"
 
+using namespace arvex;  // the module's own names
+
 namespace {
 
 using namespace twobody;

@@ -31,6 +31,8 @@
 
 #if defined(LOBARC_HAVE_GEOGRAPHICLIB)
 #include <GeographicLib/Geodesic.hpp>
+
+using namespace arvex;  // the module's own names
 #endif
 
 namespace {

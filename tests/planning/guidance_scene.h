@@ -14,6 +14,8 @@
 #include "support/linked_module.h"
 #include "vector_ops.h"
 
+using namespace arvex;  // the module's own names
+
 namespace guidance {
 
 inline VECTOR3 ToV(const sim::Vec3& v) { return _V(v.x, v.y, v.z); }

@@ -12,6 +12,8 @@
 #include "flight_solver.h"
 #include "vector_ops.h"
 
+using namespace arvex;  // the module's own names
+
 namespace twobody {
 
 constexpr double kPi = 3.14159265358979323846;

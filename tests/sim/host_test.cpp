@@ -14,6 +14,9 @@
 
 #include "support/host_fixture.h"
 
+// The SDK takes names and titles as char*; the host only reads them.
+static char* Text(const char* s) { return const_cast<char*>(s); }
+
 namespace {
 
 using sim::Host;
@@ -78,7 +81,7 @@ class TestMfd : public MFD {
   bool ConsumeKeyBuffered(DWORD key) override {
     if (key == kInvalidateKey) InvalidateDisplay();
     if (key != kOpenBoxKey) return false;
-    oapiOpenInputBox("Value:", &TestMfd::OnInput, nullptr, 20, this);
+    oapiOpenInputBox(Text("Value:"), &TestMfd::OnInput, nullptr, 20, this);
     return true;
   }
   bool ConsumeButton(int bt, int event) override {
@@ -126,7 +129,7 @@ class HostTest : public ::testing::Test {
  protected:
   void SetUp() override {
     modeLog = ModeLog{};
-    MFDMODESPEC spec{"Test Mode", 0x30, TestMsgProc};
+    MFDMODESPEC spec{Text("Test Mode"), 0x30, TestMsgProc};
     mode = hop.host.registerMode(spec);
   }
   TestMfd* instance(int display) { return dynamic_cast<TestMfd*>(hop.host.display(display)); }
@@ -146,10 +149,10 @@ TEST(HostHandles, WithoutAHostEveryCallFailsCleanly) {
   EXPECT_EQ(oapiGetVesselInterface(bogus), nullptr);
   EXPECT_EQ(oapiGetMass(bogus), 0.0);
   EXPECT_EQ(oapiGetSize(bogus), 0.0);
-  EXPECT_EQ(oapiGetBaseByName(bogus, "Apollo11"), nullptr);
+  EXPECT_EQ(oapiGetBaseByName(bogus, const_cast<char*>("Apollo11")), nullptr);
   EXPECT_EQ(oapiGetPlanetCurrentRotation(bogus), 0.0);
   EXPECT_EQ(oapiOpenFile("ArvexMFD.cfg", FILE_IN, CONFIG), nullptr);
-  MFDMODESPEC spec{"Orphan", 1, TestMsgProc};
+  MFDMODESPEC spec{Text("Orphan"), 1, TestMsgProc};
   EXPECT_EQ(oapiRegisterMFDMode(spec), 0);
   EXPECT_FALSE(oapiUnregisterMFDMode(1));
   VESSEL v(bogus);
@@ -164,7 +167,7 @@ TEST(HostHandles, StaleHandlesFromADestroyedHostResolveToNothing) {
     MoonHop first;
     oldBody = first.bodyHandle();
     oldVessel = first.vesselHandle();
-    oldBase = oapiGetBaseByName(oldBody, first.base->name.c_str());
+    oldBase = oapiGetBaseByName(oldBody, const_cast<char*>(first.base->name.c_str()));
     ASSERT_NE(oldBase, nullptr);
   }
   MoonHop second;  // the same scene, built again
@@ -175,7 +178,7 @@ TEST(HostHandles, StaleHandlesFromADestroyedHostResolveToNothing) {
   EXPECT_EQ(second.host.baseOf(oldBase), nullptr);
   EXPECT_EQ(oapiGetMass(oldBody), 0.0);
   EXPECT_EQ(oapiGetVesselInterface(oldVessel), nullptr);
-  EXPECT_EQ(oapiGetBaseByName(oldBody, second.base->name.c_str()), nullptr);
+  EXPECT_EQ(oapiGetBaseByName(oldBody, const_cast<char*>(second.base->name.c_str())), nullptr);
 
   VESSEL stale(oldVessel);
   double lng = 1, lat = 1, rad = 1;
@@ -196,8 +199,10 @@ TEST(HostHandles, StaleHandlesFromADestroyedHostResolveToNothing) {
 
 TEST(HostHandles, AHandleOfOneKindIsNotAnotherKind) {
   MoonHop hop;
-  const OBJHANDLE base = oapiGetBaseByName(hop.bodyHandle(), hop.base->name.c_str());
-  EXPECT_EQ(oapiGetBaseByName(hop.vesselHandle(), hop.base->name.c_str()), nullptr);
+  const OBJHANDLE base =
+      oapiGetBaseByName(hop.bodyHandle(), const_cast<char*>(hop.base->name.c_str()));
+  EXPECT_EQ(oapiGetBaseByName(hop.vesselHandle(), const_cast<char*>(hop.base->name.c_str())),
+            nullptr);
   EXPECT_EQ(oapiGetSize(base), 0.0);
   EXPECT_EQ(oapiGetVesselInterface(hop.bodyHandle()), nullptr);
   EXPECT_EQ(oapiGetPlanetCurrentRotation(hop.vesselHandle()), 0.0);
@@ -243,7 +248,8 @@ TEST(HostHandles, ObjectNamesAreCutToTheBufferWithTheirTerminator) {
   char name[32];
   oapiGetObjectName(hop.vesselHandle(), name, sizeof name);
   EXPECT_STREQ(name, "Lander");
-  oapiGetObjectName(oapiGetBaseByName(hop.bodyHandle(), "Apollo17"), name, sizeof name);
+  oapiGetObjectName(oapiGetBaseByName(hop.bodyHandle(), const_cast<char*>("Apollo17")), name,
+                    sizeof name);
   EXPECT_STREQ(name, "Apollo17");
   oapiGetObjectName(nullptr, name, sizeof name);
   EXPECT_STREQ(name, "");
@@ -253,14 +259,14 @@ TEST(HostHandles, BasesAreFoundOnTheirBodyWithoutRegardToAsciiCase) {
   MoonHop hop;
   const int earth = hop.host.world().addBody(*sim::builtinBody("Earth"));
   const OBJHANDLE moon = hop.bodyHandle();
-  const OBJHANDLE exact = oapiGetBaseByName(moon, "Apollo15");
+  const OBJHANDLE exact = oapiGetBaseByName(moon, const_cast<char*>("Apollo15"));
   ASSERT_NE(exact, nullptr);
-  EXPECT_EQ(oapiGetBaseByName(moon, "aPOLLO15"), exact);
-  EXPECT_EQ(oapiGetBaseByName(moon, "Apollo 15"), nullptr);
-  EXPECT_EQ(oapiGetBaseByName(moon, ""), nullptr);
+  EXPECT_EQ(oapiGetBaseByName(moon, const_cast<char*>("aPOLLO15")), exact);
+  EXPECT_EQ(oapiGetBaseByName(moon, const_cast<char*>("Apollo 15")), nullptr);
+  EXPECT_EQ(oapiGetBaseByName(moon, const_cast<char*>("")), nullptr);
   EXPECT_EQ(oapiGetBaseByName(moon, nullptr), nullptr);
-  EXPECT_EQ(oapiGetBaseByName(nullptr, "Apollo15"), nullptr);
-  EXPECT_EQ(oapiGetBaseByName(hop.host.bodyHandle(earth), "Apollo15"), nullptr);
+  EXPECT_EQ(oapiGetBaseByName(nullptr, const_cast<char*>("Apollo15")), nullptr);
+  EXPECT_EQ(oapiGetBaseByName(hop.host.bodyHandle(earth), const_cast<char*>("Apollo15")), nullptr);
 
   const sim::Base* base = hop.host.world().body(hop.body).findBase("Apollo15");
   double lng = 0, lat = 0, rad = 0;
@@ -318,7 +324,7 @@ TEST_P(ConfigIntTest, OnlyAWholeIntegerInRangeIsRead) {
   FILEHANDLE f = oapiOpenFile("ArvexMFD.cfg", FILE_IN, CONFIG);
   ASSERT_NE(f, nullptr);
   int value = 12345;
-  EXPECT_EQ(oapiReadItem_int(f, "LANGUAGE", value), GetParam().accepted);
+  EXPECT_EQ(oapiReadItem_int(f, Text("LANGUAGE"), value), GetParam().accepted);
   EXPECT_EQ(value, GetParam().accepted ? GetParam().value : 12345);
   oapiCloseFile(f, FILE_IN);
 }
@@ -344,17 +350,17 @@ TEST(HostConfig, ItemsAreReadInOrbitersLineSyntax) {
   FILEHANDLE f = oapiOpenFile("Mixed.cfg", FILE_IN, CONFIG);
   ASSERT_NE(f, nullptr);
   int language = 0, other = 0, absent = 77;
-  EXPECT_TRUE(oapiReadItem_int(f, "LANGUAGE", language));
+  EXPECT_TRUE(oapiReadItem_int(f, Text("LANGUAGE"), language));
   EXPECT_EQ(language, 2);  // the first line naming an item wins
-  EXPECT_TRUE(oapiReadItem_int(f, "other item", other));
+  EXPECT_TRUE(oapiReadItem_int(f, Text("other item"), other));
   EXPECT_EQ(other, -3);
-  EXPECT_FALSE(oapiReadItem_int(f, "NoEqualsSign", absent));
-  EXPECT_FALSE(oapiReadItem_int(f, "MISSING", absent));
+  EXPECT_FALSE(oapiReadItem_int(f, Text("NoEqualsSign"), absent));
+  EXPECT_FALSE(oapiReadItem_int(f, Text("MISSING"), absent));
   EXPECT_FALSE(oapiReadItem_int(f, nullptr, absent));
   EXPECT_EQ(absent, 77);
   oapiCloseFile(f, FILE_IN);
   EXPECT_EQ(hop.host.openFileCount(), 0u);
-  EXPECT_FALSE(oapiReadItem_int(f, "LANGUAGE", absent));  // closed
+  EXPECT_FALSE(oapiReadItem_int(f, Text("LANGUAGE"), absent));  // closed
   EXPECT_EQ(absent, 77);
 }
 
@@ -434,7 +440,7 @@ TEST_F(HostTest, ClosingADisplayClosesItsBoxesSoNoCallbackReachesIt) {
   hop.host.pressKey(keep, kOpenBoxKey);
   hop.host.pressKey(gone, kOpenBoxKey);
   oapiOpenInputBox(
-      "Not from a display", [](void*, char*, void*) { return true; }, nullptr, 20, nullptr);
+      Text("Not from a display"), [](void*, char*, void*) { return true; }, nullptr, 20, nullptr);
   ASSERT_EQ(hop.host.inputBoxes().size(), 3u);
   EXPECT_EQ(hop.host.inputBoxes().back().displayId, -1);
 
@@ -504,7 +510,7 @@ TEST_F(HostTest, MisuseIsReportedWithAnError) {
   EXPECT_THROW(hop.host.step(-1), HostError);
   EXPECT_THROW(hop.host.step(std::nan("")), HostError);
   Host bare;  // no vessel, so no focus
-  bare.registerMode(MFDMODESPEC{"Test Mode", 0x30, TestMsgProc});
+  bare.registerMode(MFDMODESPEC{Text("Test Mode"), 0x30, TestMsgProc});
   EXPECT_THROW(bare.openDisplay("Test Mode", 300, 300), HostError);
   EXPECT_EQ(modeLog.built, 0);
 }
@@ -615,7 +621,8 @@ TEST_F(HostTest, DisplaysAreRedrawnAtTheRefreshInterval) {
 
 TEST(HostDisplays, TheBaseClassRefusesEverything) {
   MoonHop hop;
-  const int d = hop.host.openDisplay(hop.host.registerMode({"Plain", 1, PlainMsgProc}), 100, 100);
+  const int d =
+      hop.host.openDisplay(hop.host.registerMode({Text("Plain"), 1, PlainMsgProc}), 100, 100);
   MFD* mfd = hop.host.display(d);
   EXPECT_FALSE(hop.host.pressButton(d, 0));
   EXPECT_FALSE(hop.host.pressKey(d, kOpenBoxKey));
@@ -660,12 +667,12 @@ BOOL refusingDllMain(HINSTANCE, DWORD reason, LPVOID) {
   return reason == DLL_PROCESS_ATTACH ? FALSE : TRUE;
 }
 void initRegisteringMode(HINSTANCE) {
-  MFDMODESPEC spec{"Attached Mode", 0x31, TestMsgProc};
+  MFDMODESPEC spec{Text("Attached Mode"), 0x31, TestMsgProc};
   oapiRegisterMFDMode(spec);
 }
 void initOpeningBox(HINSTANCE) {
   oapiOpenInputBox(
-      "From the module", [](void*, char*, void*) { return true; }, nullptr, 20, nullptr);
+      Text("From the module"), [](void*, char*, void*) { return true; }, nullptr, 20, nullptr);
 }
 void recordFocus(OBJHANDLE now, OBJHANDLE previous) { focusCalls.emplace_back(now, previous); }
 void recordStep(double simt, double simdt, double mjd) { stepCalls.push_back({simt, simdt, mjd}); }
@@ -910,7 +917,7 @@ TEST_P(StandingVesselTest, StaysOnTheTurnedBodyFixedPointOfItsBaseForHours) {
   options.body = GetParam();
   MoonHop hop(options);
   const OBJHANDLE body = hop.bodyHandle();
-  const OBJHANDLE base = oapiGetBaseByName(body, hop.base->name.c_str());
+  const OBJHANDLE base = oapiGetBaseByName(body, const_cast<char*>(hop.base->name.c_str()));
   double baseLng = 0, baseLat = 0, radius = 0;
   oapiGetBaseEquPos(base, &baseLng, &baseLat, &radius);
   VESSEL* v = oapiGetFocusInterface();

@@ -20,6 +20,8 @@
 #include "sim/surface.h"
 #include "support/host_fixture.h"
 
+using namespace arvex;  // the module's own names
+
 namespace {
 
 constexpr long kSteps = 1000000;

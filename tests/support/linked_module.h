@@ -5,6 +5,8 @@
 #include "entry_points.h"
 #include "sim/host.h"
 
+using namespace arvex;  // the module's own names
+
 namespace testsupport {
 
 // With the library entry, detach runs the module's exit function as a loaded

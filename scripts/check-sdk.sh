@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Compiles the module (and the list of host signatures it relies on) with
+# MinGW-w64 against Orbiter's own SDK headers: the 2016 line for i686, the
+# 2024 line for i686 and x86_64.
+#   check-sdk.sh <source folder> <work folder> [<Orbitersdk folder>...]
+# Exit 77 (skipped) when no folder is given.
+set -uo pipefail
+src=$1 work=$2
+shift 2
+if [ $# = 0 ]; then
+  echo "Orbiter SDK check skipped: ORBITER_SDK names no Orbitersdk folder"
+  exit 77
+fi
+status=0
+mkdir -p "$work"
+for sdk in "$@"; do
+  if grep -q 'define OAPI_MSGTYPE' "$sdk/include/OrbiterAPI.h"; then
+    line=2024 arches="i686 x86_64"
+  else
+    line=2016 arches="i686"
+  fi
+  for arch in $arches; do
+    dir=$work/sdk-$line-$arch
+    log=$dir.log
+    if cmake -S "$src" -B "$dir" --toolchain "$src/cmake/mingw-$arch.cmake" \
+         -DORBITER_SDK="$sdk" >"$log" 2>&1 && cmake --build "$dir" -j2 >>"$log" 2>&1; then
+      echo "ok: the module compiles against the Orbiter $line SDK ($sdk) for $arch"
+    else
+      grep -E 'error|Error' "$log" | head -20
+      echo "FAILED: the module against the Orbiter $line SDK ($sdk) for $arch; see $log"
+      status=1
+    fi
+  done
+done
+exit $status

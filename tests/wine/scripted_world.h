@@ -1,0 +1,50 @@
+// The test host's world: one airless body at rest and one vessel whose state
+// the test script sets outright (on the pad, after the burn, in flight). The
+// host functions answer from here.
+#pragma once
+
+#include <string>
+
+#include "MFDAPI.h"
+#include "OrbiterAPI.h"
+#include "VesselAPI.h"
+
+namespace testhost {
+
+struct VesselState {
+  VECTOR3 pos;        // [m] global = body-fixed (the body does not turn)
+  VECTOR3 vel;        // [m/s]
+  MATRIX3 rot;        // vessel frame -> global
+  bool contact;       // on the ground
+  double mainLevel;   // 0..1
+  double hoverLevel;  // 0..1
+};
+
+struct InputBox {
+  bool open = false;
+  std::string title;
+  bool (*callback)(void*, char*, void*) = nullptr;
+  void* usrdata = nullptr;
+};
+
+struct World {
+  double radius = 1737400.0;  // [m]
+  double mass = 7.3477e22;    // [kg]
+  VesselState vessel{};
+  MFDMODESPEC mode{};  // the one registered mode (copied, name too)
+  std::string modeName;
+  int modeId = 0;         // 0: none registered
+  std::string configDir;  // folder of CONFIG files, ending in a backslash
+  InputBox box;
+  int openFiles = 0;
+};
+
+World& world();
+OBJHANDLE bodyHandle();
+OBJHANDLE vesselHandle();
+VESSEL* vesselInterface();
+
+// Sets the character size Orbiter measures from font 0 after MsgProc.
+void SetCharSize(MFD* mfd, DWORD cw, DWORD ch);
+
+}  // namespace testhost
