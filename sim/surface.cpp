@@ -2,7 +2,9 @@
 // of that list as a cockpit display (PNG through Cairo, SVG as text).
 #include "sim/surface.h"
 
+#ifndef LOBARC_NO_CAIRO
 #include <cairo.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -72,6 +74,7 @@ int checkedSide(int pixels, const char* what) {
   return pixels;
 }
 
+#ifndef LOBARC_NO_CAIRO
 // ---------------------------------------------------------------------------
 // Layout shared by both renderings.
 
@@ -282,6 +285,7 @@ std::string svgColor(COLORREF c) {
   std::snprintf(text, sizeof text, "#%02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c));
   return text;
 }
+#endif  // LOBARC_NO_CAIRO
 
 }  // namespace
 
@@ -312,6 +316,7 @@ const DrawnText* Surface::findText(const std::string& prefix) const {
   return it == texts_.end() ? nullptr : &*it;
 }
 
+#ifndef LOBARC_NO_CAIRO
 void Surface::renderPng(const std::filesystem::path& file) const {
   CairoSurface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width_, height_),
                      cairo_surface_destroy);
@@ -431,6 +436,13 @@ void Surface::renderSvg(const std::filesystem::path& file) const {
   svg << "</g>\n</svg>\n";
   writeFile(file, "SVG", svg.str());
 }
+#else
+// A build without Cairo (the browser's) keeps the display list only.
+void Surface::renderPng(const std::filesystem::path& file) const {
+  throw std::runtime_error("cannot render " + file.string() + ": this build draws no pictures");
+}
+void Surface::renderSvg(const std::filesystem::path& file) const { renderPng(file); }
+#endif  // LOBARC_NO_CAIRO
 
 // ---------------------------------------------------------------------------
 
