@@ -11,6 +11,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 echo "== tests"
 ctest --test-dir build --output-on-failure -j"$jobs"
+if [ "${SKIP_WEB:-0}" != 1 ]; then bash scripts/test-web.sh; fi
 
 if [ "${SKIP_ASAN:-0}" != 1 ]; then
   echo "== build with address + undefined sanitizers in build-asan/"
