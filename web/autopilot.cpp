@@ -169,7 +169,10 @@ double Autopilot::switchMode() {
   if (!displayInFlight()) {
     c_.pressButton(lobarc::kBtnSwitch);
     if (!displayInFlight()) return kStep;  // still touching: try after a step
-    pilot_.enterAltitudeAbove();
+    if (hasTarget())
+      pilot_.enterAltitudeAbove();
+    else
+      pilot_.enterTarget();  // airborne: with the altitude above the target
   }
   phase_ = Phase::kPage;
   pageTries_ = 0;
