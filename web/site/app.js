@@ -260,9 +260,12 @@ function showInstruments() {
     dl.appendChild(Object.assign(document.createElement('dd'), { textContent: value }));
   }
   if ($('autopilot').checked) {
+    // The controls follow the pilot's hands.
     for (const r of document.querySelectorAll('#throttles input')) {
       r.value = i.engines[r.dataset.group].level;
     }
+    $('heading').value = Math.round(i.heading_deg);
+    $('pitch').value = Math.round(i.pitch_deg);
   }
 }
 
@@ -316,8 +319,10 @@ function marker(g, x, y, color, text) {
   g.arc(x, y, 4, 0, 2 * Math.PI);
   g.fill();
   g.font = '11px system-ui, sans-serif';
-  g.textAlign = 'left';
-  g.fillText(text, x + 6, y - 6);
+  // Labels point inwards, so that none runs off the picture.
+  const right = x > g.canvas.width / 2;
+  g.textAlign = right ? 'right' : 'left';
+  g.fillText(text, right ? x - 6 : x + 6, y - 6);
 }
 
 function drawProfile(hop) {
