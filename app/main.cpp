@@ -13,6 +13,7 @@
 #include "planner.h"
 #include "report.h"
 #include "scenario.h"
+#include "serve.h"
 
 namespace {
 
@@ -80,6 +81,15 @@ int main(int argc, char** argv) {
 
   auto* scenarios = app.add_subcommand("scenarios", "list the built-in scenarios");
 
+  // serve
+  auto* serve = app.add_subcommand("serve", "serve the browser playground on 127.0.0.1 only");
+  int servePort = 8080;
+  std::optional<std::string> serveDir;
+  serve->add_option("--port", servePort, "TCP port, 0 for any free one")
+      ->check(CLI::Range(0, 65535))
+      ->capture_default_str();
+  serve->add_option("--dir", serveDir, "folder of the built page (default: build-web/site)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -99,6 +109,18 @@ int main(int argc, char** argv) {
         std::cout << (b.name == lobarc::defaultScenarioName() ? "* " : "  ") << b.name << "  "
                   << b.description << "\n";
       std::cout << "(* the default)\n";
+      return kExitOk;
+    }
+
+    if (*serve) {
+      try {
+        std::optional<std::filesystem::path> dir;
+        if (serveDir) dir = *serveDir;
+        lobarc::serveFolder(lobarc::findWebFolder(dir), servePort, std::cout);
+      } catch (const std::runtime_error& e) {
+        std::cerr << "lobarc serve: " << e.what() << "\n";
+        return kExitBadInput;
+      }
       return kExitOk;
     }
 

@@ -15,6 +15,7 @@ fi
 cmake --build build -j"$jobs"
 echo "== tests (the Windows DLL's under Wine among them)"
 ctest --test-dir build --output-on-failure -j"$jobs"
+if [ "${SKIP_WEB:-0}" != 1 ]; then bash scripts/test-web.sh; fi
 
 if [ "${SKIP_ASAN:-0}" != 1 ]; then
   echo "== build with address + undefined sanitizers in build-asan/"

@@ -2,7 +2,9 @@
 // entry, find its exports by name, InitModule; at unload the reverse. The
 // HINSTANCE a module gets is an opaque handle that GetProcAddress resolves.
 #include <dlfcn.h>
+#ifndef __EMSCRIPTEN__
 #include <link.h>
+#endif
 
 #include <map>
 #include <mutex>
@@ -62,6 +64,11 @@ void* ModuleLibrary::symbol(const char* name) const {
   if (name == nullptr || handle_ == nullptr) return nullptr;
   void* address = dlsym(handle_, name);
   if (address == nullptr) return nullptr;
+#ifdef __EMSCRIPTEN__
+  // The browser build links its module in (attachModule) and has no loader
+  // records to tell a library's own exports from its dependencies'.
+  return address;
+#else
   // dlsym also searches the libraries this one depends on; only the
   // module's own exports count.
   link_map* own = nullptr;
@@ -72,6 +79,7 @@ void* ModuleLibrary::symbol(const char* name) const {
     return nullptr;
   }
   return where == own ? address : nullptr;
+#endif
 }
 
 void* ModuleLibrary::native() const { return handle_; }

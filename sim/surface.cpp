@@ -2,8 +2,10 @@
 // of that list as a cockpit display (PNG through Cairo, SVG as text).
 #include "sim/surface.h"
 
+#ifndef LOBARC_NO_CAIRO
 #include <cairo-ft.h>
 #include <cairo.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -74,12 +76,14 @@ int checkedSide(int pixels, const char* what) {
   return pixels;
 }
 
+// Em height [pixel] GDI gives a font asked for with height 0.
+constexpr int kDefaultFontHeight = 12;
+
+#ifndef LOBARC_NO_CAIRO
 // ---------------------------------------------------------------------------
 // Layout shared by both renderings.
 
 const char* const kFontFamily = kFixedFontFace;
-// Em height [pixel] GDI gives a font asked for with height 0.
-constexpr int kDefaultFontHeight = 12;
 // Coordinates beyond this [pixel] cannot show anything on a surface and would
 // overflow Cairo's fixed-point numbers; such items are skipped.
 constexpr double kFarAway = 1 << 20;
@@ -360,6 +364,17 @@ std::string svgColor(COLORREF c) {
   std::snprintf(text, sizeof text, "#%02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c));
   return text;
 }
+#else
+// Without Cairo the face cannot be asked: Liberation Mono's advance is 0.6 em,
+// whole pixels as hinted metrics give it.
+struct FontMetrics {
+  double advance = 0;  // of one character [pixel]
+  std::string family;
+};
+FontMetrics measureFont(int fontHeight) {
+  return {std::round(0.6 * fontHeight), kFixedFontFace};
+}
+#endif  // LOBARC_NO_CAIRO
 
 }  // namespace
 
@@ -413,18 +428,6 @@ const DrawnText* Surface::findText(const std::string& prefix) const {
   return it == texts_.end() ? nullptr : &*it;
 }
 
-TextBox Surface::textInk(const DrawnText& text) const {
-  CairoSurface scratch(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1), cairo_surface_destroy);
-  Cairo cr(cairo_create(scratch.get()), cairo_destroy);
-  selectFont(cr.get(), fontHeight_);
-  cairo_font_extents_t font{};
-  cairo_font_extents(cr.get(), &font);
-  const PlacedText placed = placeText(cr.get(), text, font);
-  const cairo_text_extents_t& e = placed.extents;
-  return {placed.x + e.x_bearing, placed.baseline + e.y_bearing, placed.x + e.x_bearing + e.width,
-          placed.baseline + e.y_bearing + e.height};
-}
-
 int fontHeightFor(int height) {
   const int h = height * 9 / 200;
   return h > 0 ? h : kDefaultFontHeight;
@@ -437,6 +440,19 @@ int fontCharWidth(int height) {
 // Asked for by em height, GDI's internal leading is the cell height less the
 // em, so tmHeight - tmInternalLeading is the em itself.
 int fontCharHeight(int height) { return fontHeightFor(height); }
+
+#ifndef LOBARC_NO_CAIRO
+TextBox Surface::textInk(const DrawnText& text) const {
+  CairoSurface scratch(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1), cairo_surface_destroy);
+  Cairo cr(cairo_create(scratch.get()), cairo_destroy);
+  selectFont(cr.get(), fontHeight_);
+  cairo_font_extents_t font{};
+  cairo_font_extents(cr.get(), &font);
+  const PlacedText placed = placeText(cr.get(), text, font);
+  const cairo_text_extents_t& e = placed.extents;
+  return {placed.x + e.x_bearing, placed.baseline + e.y_bearing, placed.x + e.x_bearing + e.width,
+          placed.baseline + e.y_bearing + e.height};
+}
 
 void Surface::renderPng(const std::filesystem::path& file) const {
   CairoSurface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width_, height_),
@@ -561,6 +577,13 @@ void Surface::renderSvg(const std::filesystem::path& file) const {
   svg << "</g>\n</svg>\n";
   writeFile(file, "SVG", svg.str());
 }
+#else
+// A build without Cairo (the browser's) keeps the display list only.
+void Surface::renderPng(const std::filesystem::path& file) const {
+  throw std::runtime_error("cannot render " + file.string() + ": this build draws no pictures");
+}
+void Surface::renderSvg(const std::filesystem::path& file) const { renderPng(file); }
+#endif  // LOBARC_NO_CAIRO
 
 // ---------------------------------------------------------------------------
 

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The browser playground's test: builds the page with Emscripten, then drives
+# it in the system's headless Chromium through playwright-core (installed from
+# tests/browser/package-lock.json; it never downloads a browser). Needs the
+# native build's lobarc (for `lobarc serve`) in build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ ! -x build/app/lobarc ]; then
+  echo "test-web: build/app/lobarc is missing; build the project first (cmake --build build)" >&2
+  exit 1
+fi
+if [ ! -x "${CHROMIUM:-/usr/bin/chromium}" ]; then
+  echo "test-web: no Chromium at ${CHROMIUM:-/usr/bin/chromium}; apt-get install chromium" \
+    "(or run scripts/install-deps.sh), or set CHROMIUM" >&2
+  exit 1
+fi
+bash scripts/build-web.sh
+echo "== browser test (headless Chromium)"
+# playwright-core alone: no browser download, whatever its version wants.
+export PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1
+(cd tests/browser && npm ci --no-audit --no-fund --loglevel=error)
+timeout 300 node tests/browser/playground.test.mjs

@@ -1,0 +1,249 @@
+#include "autopilot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace web {
+namespace {
+
+constexpr double kDeg = 3.14159265358979323846 / 180;
+// The pilot's rhythm [s]: the burn is followed closely, the rest less so.
+constexpr double kBurnStep = 0.05, kStep = 0.1, kFarStep = 1.0;
+// Beyond this distance to the aim point [m] the coast runs in longer steps.
+constexpr double kNearAim = 30000;
+
+}  // namespace
+
+Autopilot::Autopilot(lobarc::Cockpit& cockpit, const lobarc::Scenario& sc, bool french)
+    : c_(cockpit), sc_(sc), fr_(french), pilot_(cockpit, sc, french) {}
+
+const char* Autopilot::name(Phase p) {
+  switch (p) {
+    case Phase::kTakeOver:
+      return "take-over";
+    case Phase::kPad:
+      return "pad";
+    case Phase::kBurn:
+      return "burn";
+    case Phase::kClimb:
+      return "climb";
+    case Phase::kSwitch:
+      return "switch";
+    case Phase::kPage:
+      return "page";
+    case Phase::kCoast:
+      return "coast";
+    case Phase::kCorrect:
+      return "correct";
+    case Phase::kDone:
+      return "done";
+  }
+  return "?";
+}
+
+void Autopilot::release() {
+  for (THGROUP_TYPE g : {THGROUP_MAIN, THGROUP_HOVER}) c_.throttle(g, 0);
+  phase_ = Phase::kTakeOver;
+}
+
+double Autopilot::act(double simTime, double aimDistance_m, bool pastAim) {
+  switch (phase_) {
+    case Phase::kTakeOver:
+      return takeOver();
+    case Phase::kPad:
+      return pad();
+    case Phase::kBurn:
+      return burn();
+    case Phase::kClimb:
+      return climb(simTime);
+    case Phase::kSwitch:
+      return switchMode();
+    case Phase::kPage:
+      return turnPage();
+    case Phase::kCoast:
+      return coast(simTime, aimDistance_m, pastAim);
+    case Phase::kCorrect:
+      return correct(simTime);
+    case Phase::kDone:
+      return kFarStep;
+  }
+  return kStep;
+}
+
+bool Autopilot::displayInFlight() {
+  const sim::Surface& s = c_.look();
+  return s.findText("Lobarc Launch MFD/Not") != nullptr ||
+         s.findText("Lobarc Launch MFD/En vol") != nullptr;
+}
+
+// The common rows say "No Target" until a target is complete.
+bool Autopilot::hasTarget() {
+  c_.look();
+  return !c_.shows(fr_ ? "Pas de cible" : "No Target");
+}
+
+void Autopilot::chooseEngine() {
+  main_ = pilot_.mainEngine();
+  engine_ = main_ ? THGROUP_MAIN : THGROUP_HOVER;
+}
+
+// Where does the hop stand? A visitor may have done any part of it by hand.
+double Autopilot::takeOver() {
+  if (c_.dialogOpen()) c_.cancelDialog();
+  const bool inFlightDisplay = displayInFlight();
+  // Page 2/2 hides the target rows: read them on page 1/2.
+  if (inFlightDisplay && c_.shows("2/2")) c_.pressButton(lobarc::kBtnPage);
+  if (c_.groundContact()) {
+    if (inFlightDisplay) c_.pressButton(lobarc::kBtnSwitch);  // back on the ground
+    if (!hasTarget()) pilot_.enterTarget();
+    chooseEngine();
+    phase_ = Phase::kPad;
+    burnSteps_ = 0;
+    return kStep;  // the pitch proposal appears after a step
+  }
+  if (!inFlightDisplay) {
+    // Airborne under the grounded page: a burn still counting down goes on.
+    const lobarc::PlanShown plan = pilot_.readPlan();
+    chooseEngine();
+    if (plan.valid && plan.launchSpeed_mps > 0) {
+      heading_ = plan.heading_deg * kDeg;
+      phase_ = Phase::kBurn;
+      return kBurnStep;
+    }
+    phase_ = Phase::kSwitch;
+    return switchMode();
+  }
+  if (!hasTarget()) pilot_.enterTarget();
+  chooseEngine();
+  phase_ = Phase::kPage;
+  pageTries_ = 0;
+  return kStep;
+}
+
+double Autopilot::pad() {
+  // The proposal needs a few steps with the target set, as in the cockpit.
+  if (burnSteps_++ < 5) return kStep;
+  lobarc::PlanShown plan = pilot_.readPlan();
+  if (!plan.valid) throw std::runtime_error("the display shows no launch plan");
+  heading_ = plan.heading_deg * kDeg;
+  const double pitchDeg = pilot_.proposedPitch().value_or(plan.launchAngle_deg);
+  c_.holdAttitude(heading_, pitchDeg * kDeg, 0);
+  c_.throttle(engine_, 1);
+  phase_ = Phase::kBurn;
+  return kBurnStep;
+}
+
+double Autopilot::burn() {
+  c_.look();
+  if (c_.shows("MECO")) {
+    c_.throttle(engine_, 0);
+    phase_ = Phase::kClimb;
+    airborneAt_ = -1;
+    burnSteps_ = 0;
+    return kStep;
+  }
+  if (auto p = c_.readNumber("Pitch : ")) c_.holdAttitude(heading_, *p * kDeg, 0);
+  if (auto dv = c_.readNumber("DeltaV : ")) {
+    // Ease off for the last metres per second so the cut-off is clean.
+    const double level = std::clamp(*dv * c_.mass() / (c_.maxThrust(engine_) * 0.5), 0.05, 1.0);
+    c_.throttle(engine_, level);
+  }
+  return kBurnStep;
+}
+
+double Autopilot::climb(double simTime) {
+  if (c_.groundContact()) {
+    if (++burnSteps_ > 600) throw std::runtime_error("the vessel did not leave the ground");
+    return kStep;
+  }
+  if (airborneAt_ < 0) {
+    airborneAt_ = simTime;
+    return kFarStep;  // clear of the ground before the display is switched
+  }
+  phase_ = Phase::kSwitch;
+  return switchMode();
+}
+
+double Autopilot::switchMode() {
+  if (!displayInFlight()) {
+    c_.pressButton(lobarc::kBtnSwitch);
+    if (!displayInFlight()) return kStep;  // still touching: try after a step
+    if (hasTarget())
+      pilot_.enterAltitudeAbove();
+    else
+      pilot_.enterTarget();  // airborne: with the altitude above the target
+  }
+  phase_ = Phase::kPage;
+  pageTries_ = 0;
+  return kStep;
+}
+
+double Autopilot::turnPage() {
+  c_.look();
+  if (!c_.shows("2/2")) {
+    c_.pressButton(lobarc::kBtnPage);
+    c_.look();
+  }
+  if (c_.shows("2/2")) {
+    phase_ = Phase::kCoast;
+    return kStep;
+  }
+  // No solution yet: the page stays; try again after a step.
+  if (++pageTries_ > 50) throw std::runtime_error("the display never offered page 2/2");
+  return kStep;
+}
+
+double Autopilot::coast(double simTime, double aimDistance_m, bool pastAim) {
+  if (pastAim || c_.groundContact()) {
+    phase_ = Phase::kDone;
+    return kFarStep;
+  }
+  const auto dv = pilot_.correction();
+  // Late in the descent a correction can no longer be flown soundly: no
+  // correction starts in the last 20 s before the aim altitude.
+  const double vz = c_.verticalSpeed();
+  const double tGo = vz < 0 ? (c_.altitude() - sc_.target.alt_above_target_km * 1000) / -vz : 1e9;
+  const double threshold = firstCorrection_ ? 0.5 : std::max(2.0, 0.005 * c_.airspeed());
+  if (dv && *dv > threshold && tGo >= 20 && simTime >= nextCheck_) {
+    phase_ = Phase::kCorrect;
+    ++corrections_;
+    minDv_ = *dv;
+    stale_ = 0;
+    burnSteps_ = 0;
+    return correct(simTime);
+  }
+  return aimDistance_m < kNearAim ? kStep : kFarStep;
+}
+
+// Points the thrust axis at the "+" and burns the correction down.
+double Autopilot::correct(double simTime) {
+  const auto u = pilot_.burnDirection(main_);
+  const auto now = pilot_.correction();
+  // Done when the display shows little left, or when burning on no longer
+  // brings it down (the solution moves under the burn).
+  const bool finished =
+      !u || !now || *now < 0.3 || *now > minDv_ + 1.0 || stale_ > 30 || ++burnSteps_ > 6000;
+  if (finished) {
+    c_.throttle(engine_, 0);
+    firstCorrection_ = false;
+    nextCheck_ = simTime + 5;
+    phase_ = Phase::kCoast;
+    return kStep;
+  }
+  if (*now < minDv_ - 0.05) {
+    minDv_ = *now;
+    stale_ = 0;
+  } else {
+    ++stale_;
+  }
+  const sim::Vec3 axis = main_ ? sim::Vec3{0, 0, 1} : sim::Vec3{0, 1, 0};
+  const double left = c_.turnAxisToward(axis, *u, 20 * kDeg * kStep);
+  double level = 0;
+  if (left < 2 * kDeg)
+    level = std::clamp(*now * c_.mass() / (c_.maxThrust(engine_) * 2.0), 0.01, 1.0);
+  c_.throttle(engine_, level);
+  return kStep;
+}
+
+}  // namespace web

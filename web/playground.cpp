@@ -1,0 +1,354 @@
+#include "playground.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "entry_points.h"
+
+namespace web {
+namespace {
+
+constexpr double kDeg = 3.14159265358979323846 / 180;
+// Samples of the hop: one a simulated second, at most this many (older
+// samples are thinned to every other one when the record is full).
+constexpr std::size_t kMaxTrack = 4000;
+
+// The vector type of the world, read component by component, whether it is
+// a plain record (x, y, z) or a linear-algebra vector (x(), y(), z()).
+template <class V>
+double component(const V& v, int i) {
+  if constexpr (requires { v.x + 0.0; })
+    return i == 0 ? v.x : i == 1 ? v.y : v.z;
+  else
+    return v[i];
+}
+template <class V>
+std::array<double, 3> difference(const V& a, const V& b) {
+  return {component(a, 0) - component(b, 0), component(a, 1) - component(b, 1),
+          component(a, 2) - component(b, 2)};
+}
+double length(const std::array<double, 3>& v) { return std::hypot(v[0], v[1], v[2]); }
+
+std::string hexColor(COLORREF c) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c));
+  return text;
+}
+
+const char* alignName(UINT align) {
+  if ((align & TA_CENTER) == TA_CENTER) return "center";
+  if ((align & TA_CENTER) == TA_RIGHT) return "right";
+  return "left";
+}
+
+// Typed text reaches the module in its code page: Latin-1 letters as single
+// bytes, anything beyond (or broken UTF-8) as '?', which no base name holds.
+std::string utf8ToCp1252(const std::string& utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const unsigned char b = static_cast<unsigned char>(utf8[i]);
+    const int extra = b < 0x80         ? 0
+                      : (b >> 5) == 6  ? 1
+                      : (b >> 4) == 14 ? 2
+                      : (b >> 3) == 30 ? 3
+                                       : -1;
+    if (extra < 0 || i + extra >= utf8.size()) {
+      out += '?';
+      ++i;
+      continue;
+    }
+    char32_t cp = extra == 0 ? b : b & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    out += cp < 0x100 ? static_cast<char>(cp) : '?';
+    i += extra + 1;
+  }
+  return out;
+}
+
+sim::ModuleEntries linkedModule() {
+  sim::ModuleEntries e;
+  e.dllMain = DllMain;
+  e.initModule = InitModule;
+  e.exitModule = ExitModule;
+  e.getModuleVersion = GetModuleVersion;
+  e.postStep = opcPostStep;
+  e.focusChanged = opcFocusChanged;
+  return e;
+}
+
+}  // namespace
+
+std::string scenarioList() {
+  nlohmann::json list = nlohmann::json::array();
+  for (const auto& b : lobarc::builtinScenarios())
+    list.push_back({{"name", b.name},
+                    {"description", b.description},
+                    {"default", b.name == lobarc::defaultScenarioName()}});
+  return list.dump();
+}
+
+Playground::Playground(const std::string& scenario, const std::string& language)
+    : sc_(lobarc::loadScenario(scenario)), language_(language == "fr" ? "fr" : "en") {
+  {
+    std::ofstream cfg(config_.path() / "ArvexMFD.cfg");
+    cfg << "LANGUAGE = " << (language_ == "fr" ? 1 : 0) << "\n";
+  }
+  host_ = std::make_unique<sim::Host>();
+  host_->setConfigDir(config_.path());
+  body_ = host_->world().addBody(sc_.body);
+  sim::VesselSpec vs;
+  vs.name = "Lander";
+  vs.mass_kg = sc_.vessel.mass_kg;
+  vs.main_thrust_n = sc_.vessel.main_thrust_n;
+  vs.hover_thrust_n = sc_.vessel.hover_thrust_n;
+  sim::Vessel& v = host_->world().addVessel(body_, vs);
+  vessel_ = host_->world().vesselCount() - 1;
+  if (sc_.vessel.in_flight) {
+    v.placeInFlight(sc_.vessel.lat_deg * kDeg, sc_.vessel.lng_deg * kDeg, sc_.vessel.altitude_m,
+                    sc_.vessel.vel_east_mps, sc_.vessel.vel_north_mps, sc_.vessel.vel_up_mps);
+  } else {
+    v.landAt(sc_.vessel.lat_deg * kDeg, sc_.vessel.lng_deg * kDeg);
+  }
+  startLat_ = sc_.vessel.lat_deg * kDeg;
+  startLng_ = sc_.vessel.lng_deg * kDeg;
+  host_->setFocus(vessel_);
+  // The module is linked into this program: the host attaches it behind the
+  // entry points it would otherwise find by name in the library.
+  host_->attachModule(linkedModule(), "ArvexMFD");
+  display_ = host_->openDisplay("Lobarc Launch", sc_.display.width, sc_.display.height);
+  if (display_ < 0) throw sim::HostError("the module did not open its display");
+  cockpit_ = std::make_unique<lobarc::Cockpit>(*host_, vessel_, display_);
+  pilot_ = std::make_unique<Autopilot>(*cockpit_, sc_, language_ == "fr");
+  referee();
+  record();
+}
+
+Playground::~Playground() = default;
+
+std::string Playground::displayList() {
+  const sim::Surface& s = host_->redraw(display_);
+  nlohmann::json texts = nlohmann::json::array(), segments = nlohmann::json::array(),
+                 ellipses = nlohmann::json::array();
+  for (const auto& t : s.texts())
+    texts.push_back({{"x", t.x},
+                     {"y", t.y},
+                     {"text", sim::cp1252ToUtf8(t.bytes)},
+                     {"color", hexColor(t.color)},
+                     {"align", alignName(t.align)},
+                     {"title", t.title}});
+  for (const auto& l : s.segments())
+    segments.push_back(
+        {{"x0", l.x0}, {"y0", l.y0}, {"x1", l.x1}, {"y1", l.y1}, {"color", hexColor(l.color)}});
+  for (const auto& e : s.ellipses())
+    ellipses.push_back({{"left", e.left},
+                        {"top", e.top},
+                        {"right", e.right},
+                        {"bottom", e.bottom},
+                        {"color", hexColor(e.color)},
+                        {"filled", e.filled}});
+  return nlohmann::json{
+      {"width", s.width()}, {"height", s.height()}, {"background", hexColor(sim::kBackgroundColor)},
+      {"texts", texts},     {"segments", segments}, {"ellipses", ellipses}}
+      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string Playground::buttonLabels() {
+  nlohmann::json labels = nlohmann::json::array();
+  for (int b = 0; b < 12; ++b) labels.push_back(sim::cp1252ToUtf8(host_->buttonLabel(display_, b)));
+  return labels.dump();
+}
+
+bool Playground::pressButton(int button) { return host_->pressButton(display_, button); }
+
+bool Playground::pressKey(int scanCode) {
+  if (scanCode < 0 || scanCode > 255) return false;
+  return host_->pressKey(display_, static_cast<DWORD>(scanCode));
+}
+
+std::string Playground::dialog() const {
+  if (!host_->hasInputBox()) return R"({"open":false})";
+  return nlohmann::json{{"open", true}, {"title", sim::cp1252ToUtf8(host_->inputBoxTitle())}}.dump(
+      -1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+bool Playground::typeInput(const std::string& utf8) {
+  if (!host_->hasInputBox()) return false;
+  return host_->typeInput(utf8ToCp1252(utf8));
+}
+
+void Playground::cancelInput() { host_->cancelInputBox(); }
+
+std::string Playground::instruments() const {
+  const sim::Vessel& v = host_->world().vessel(vessel_);
+  const auto air = v.horizonAirspeed();  // east, up, north
+  double lng = 0, lat = 0, rad = 0;
+  v.equPos(lng, lat, rad);
+  nlohmann::json groups = nlohmann::json::object();
+  for (auto [name, g] : {std::pair{"main", THGROUP_MAIN}, std::pair{"hover", THGROUP_HOVER}})
+    if (v.hasGroup(g)) groups[name] = {{"level", v.level(g)}, {"max_thrust_n", v.maxThrust(g)}};
+  return nlohmann::json{{"time_s", host_->simTime()},
+                        {"altitude_m", v.altitude()},
+                        {"vertical_speed_mps", component(air, 1)},
+                        {"horizontal_speed_mps", std::hypot(component(air, 0), component(air, 2))},
+                        {"pitch_deg", v.pitch() / kDeg},
+                        {"heading_deg", std::fmod(v.heading() / kDeg + 360, 360)},
+                        {"lat_deg", lat / kDeg},
+                        {"lng_deg", lng / kDeg},
+                        {"mass_kg", v.mass()},
+                        {"ground_contact", v.groundContact()},
+                        {"engines", groups}}
+      .dump();
+}
+
+void Playground::setAttitude(double headingDeg, double pitchDeg) {
+  if (!std::isfinite(headingDeg) || !std::isfinite(pitchDeg)) return;
+  cockpit_->holdAttitude(headingDeg * kDeg, std::clamp(pitchDeg, -90.0, 90.0) * kDeg, 0);
+}
+
+void Playground::setThrottle(const std::string& group, double level) {
+  if (!std::isfinite(level)) return;
+  const THGROUP_TYPE g = group == "hover" ? THGROUP_HOVER : THGROUP_MAIN;
+  cockpit_->throttle(g, std::clamp(level, 0.0, 1.0));
+}
+
+void Playground::setAutopilot(bool on) {
+  if (on == pilotOn_) return;
+  pilotOn_ = on;
+  note_.clear();
+  pilot_->release();
+}
+
+double Playground::advance(double simSeconds, double wallBudgetMs) {
+  const auto start = std::chrono::steady_clock::now();
+  auto elapsedMs = [&] {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+  };
+  double run = 0;
+  while (run < simSeconds - 1e-9 && elapsedMs() < wallBudgetMs) {
+    double dt = 0.1;
+    if (pilotOn_) {
+      try {
+        dt = pilot_->act(host_->simTime(), prevD_, pastAim());
+      } catch (const std::exception& e) {
+        note_ = e.what();
+        pilotOn_ = false;
+        pilot_->release();
+      }
+    }
+    // A step never runs past what the page asked for, nor shrinks to nothing.
+    dt = std::clamp(std::min(dt, simSeconds - run), 0.005, 1.0);
+    step(dt);
+    run += dt;
+  }
+  return run;
+}
+
+void Playground::step(double dt) {
+  host_->step(dt);
+  referee();
+  record();
+}
+
+// Closest approach to the aim point, between two samples along the straight
+// segment that joins them.
+void Playground::referee() {
+  const sim::Body& b = host_->world().body(body_);
+  const double aimRadius = b.radius() + sc_.target.alt_above_target_km * 1000;
+  const auto aim = b.surfacePoint(sc_.target.lat_deg * kDeg, sc_.target.lng_deg * kDeg, aimRadius,
+                                  host_->simTime());
+  const std::array<double, 3> rel = difference(host_->world().vessel(vessel_).position(), aim);
+  const double d = length(rel);
+  double closest = d;
+  if (havePrev_) {
+    std::array<double, 3> dr{}, p{};
+    double dd = 0, along = 0;
+    for (int i = 0; i < 3; ++i) {
+      dr[i] = rel[i] - prevRel_[i];
+      dd += dr[i] * dr[i];
+      along -= prevRel_[i] * dr[i];
+    }
+    const double s = dd > 0 ? std::clamp(along / dd, 0.0, 1.0) : 0;
+    for (int i = 0; i < 3; ++i) p[i] = prevRel_[i] + s * dr[i];
+    closest = std::min(closest, length(p));
+  }
+  if (closest < best_) {
+    best_ = closest;
+    bestT_ = host_->simTime();
+  }
+  growing_ = havePrev_ && d > prevD_ ? growing_ + 1 : 0;
+  prevD_ = d;
+  prevRel_ = rel;
+  havePrev_ = true;
+}
+
+// Past the closest approach: moving away for a while, descending, below the aim.
+bool Playground::pastAim() const {
+  return growing_ > 20 && best_ < 1e299 && cockpit_->verticalSpeed() < 0 &&
+         cockpit_->altitude() < sc_.target.alt_above_target_km * 1000 + 20000;
+}
+
+void Playground::record() {
+  const sim::Vessel& v = host_->world().vessel(vessel_);
+  const double t = host_->simTime();
+  if (t - lastSample_ < 1.0 && t >= lastSample_) return;
+  lastSample_ = t;
+  double lng = 0, lat = 0, rad = 0;
+  v.equPos(lng, lat, rad);
+  // Distance flown over the ground: the great-circle angle from the launch site.
+  const double c = std::sin(startLat_) * std::sin(lat) +
+                   std::cos(startLat_) * std::cos(lat) * std::cos(lng - startLng_);
+  const double range = std::acos(std::clamp(c, -1.0, 1.0)) * v.body().radius();
+  if (track_.size() >= kMaxTrack) {
+    std::vector<TrackPoint> thinned;
+    for (std::size_t i = 0; i < track_.size(); i += 2) thinned.push_back(track_[i]);
+    track_ = std::move(thinned);
+  }
+  track_.push_back({t, range / 1000, v.altitude() / 1000, lat / kDeg, lng / kDeg});
+}
+
+std::string Playground::status() const {
+  const double goal = sc_.goal_miss_m;
+  return nlohmann::json{{"on", pilotOn_},
+                        {"phase", Autopilot::name(pilot_->phase())},
+                        {"note", note_},
+                        {"corrections", pilot_->corrections()},
+                        {"aim_distance_m", prevD_ < 1e299 ? prevD_ : -1},
+                        {"closest_m", best_ < 1e299 ? best_ : -1},
+                        {"closest_t_s", bestT_},
+                        {"goal_m", goal},
+                        {"arrived", best_ <= goal},
+                        {"done", pilot_->phase() == Autopilot::Phase::kDone}}
+      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string Playground::track() const {
+  nlohmann::json points = nlohmann::json::array();
+  for (const auto& p : track_)
+    points.push_back({p.t_s, p.range_km, p.alt_km, p.lat_deg, p.lng_deg});
+  const sim::Body& b = host_->world().body(body_);
+  const double dLat = sc_.target.lat_deg * kDeg, dLng = sc_.target.lng_deg * kDeg;
+  const double c = std::sin(startLat_) * std::sin(dLat) +
+                   std::cos(startLat_) * std::cos(dLat) * std::cos(dLng - startLng_);
+  return nlohmann::json{{"body", sc_.body.name},
+                        {"launch",
+                         {{"name", sc_.vessel.base.value_or("start")},
+                          {"lat_deg", sc_.vessel.lat_deg},
+                          {"lng_deg", sc_.vessel.lng_deg}}},
+                        {"target",
+                         {{"name", sc_.target.base.value_or("target")},
+                          {"lat_deg", sc_.target.lat_deg},
+                          {"lng_deg", sc_.target.lng_deg},
+                          {"range_km", std::acos(std::clamp(c, -1.0, 1.0)) * b.radius() / 1000},
+                          {"alt_above_km", sc_.target.alt_above_target_km}}},
+                        {"points", points}}
+      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace web
