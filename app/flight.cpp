@@ -9,7 +9,6 @@
 #include <ostream>
 #include <sstream>
 
-#include "ArvexMFD.h"
 #include "cockpit.h"
 #include "pilot.h"
 
@@ -94,7 +93,18 @@ Session::Session(const Scenario& sc, const std::string& language,
 
 Session::~Session() = default;
 
-ArvexMFD* Session::instance() const { return static_cast<ArvexMFD*>(host_->display(display_)); }
+ArvexPlan Session::plan() const {
+  const auto get = reinterpret_cast<ArvexGetPlanFunc>(
+      GetProcAddress(host_->moduleInstance(module_), ARVEX_GET_PLAN_NAME));
+  if (get == nullptr)
+    throw sim::HostError(std::string("the module library exports no ") + ARVEX_GET_PLAN_NAME +
+                         "; rebuild it (cmake --build build) or give --module PATH");
+  ArvexPlan p{};
+  p.size = sizeof p;
+  if (get(host_->display(display_), &p) == 0)
+    throw sim::HostError("the module did not report the plan of its display");
+  return p;
+}
 
 sim::Vec3 Session::aimPoint(double altAbove_m) const {
   const sim::Body& b = host_->world().body(body_);

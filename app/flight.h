@@ -10,11 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "ArvexPlan.h"
 #include "scenario.h"
 #include "sim/host.h"
 #include "sim/temp_dir.h"
-
-class ArvexMFD;
 
 namespace lobarc {
 
@@ -32,8 +31,9 @@ class Session {
   std::size_t vessel() const { return vessel_; }
   int display() const { return display_; }
   int bodyIndex() const { return body_; }
-  // The referee's view of the module's instance (never given to the pilot).
-  ArvexMFD* instance() const;
+  // The display's plan and solution, through the module's exported door
+  // (never given to the pilot).
+  ArvexPlan plan() const;
   // The point altAboveTarget above the target, global frame, now.
   sim::Vec3 aimPoint(double altAbove_m) const;
 

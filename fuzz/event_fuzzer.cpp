@@ -1,5 +1,5 @@
 // libFuzzer target: the fuzzer's bytes become a sequence of host events that
-// drive the real module library through the simulated host (load, unload,
+// drive the module's code through the simulated host (load, unload,
 // displays of any size, buttons, keys, typed text, answers to dialogs whose
 // display is gone, focus changes, time steps, vessel states anywhere). After
 // every event the invariants below are checked; a violated one traps, so
@@ -21,7 +21,6 @@
 //     state finite.
 //
 // Replay a finding: build/fuzz/event_fuzzer <file>.
-#include <dlfcn.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
@@ -48,10 +47,7 @@
 #include "instance_probe.h"
 #include "sim/host.h"
 #include "sim/surface.h"
-
-#ifndef LOBARC_MODULE_PATH
-#error "LOBARC_MODULE_PATH must name the module library"
-#endif
+#include "tests/support/linked_module.h"
 
 namespace {
 
@@ -607,7 +603,11 @@ class Harness {
   bool load() {
     if (moduleId_ != 0) return false;
     const int pens = sim::livePenCount();
-    moduleId_ = host_.loadModule(LOBARC_MODULE_PATH);
+    // The module's code is linked in, so that the invariants can read every
+    // field through the class; it is attached with its library entry, as a
+    // loaded library is. Its state is not zeroed again at the next load,
+    // which the module must cope with too.
+    moduleId_ = host_.attachModule(testsupport::LinkedModuleEntries(true), "ArvexMFD");
     trace("load");
     ++loadSerial_;
     if (pens != penBaseline_) violated("pens before load %d, baseline %d", pens, penBaseline_);
@@ -977,15 +977,6 @@ class Harness {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // Coverage counters of an instrumented library must stay mapped for the
-  // fuzzer's whole life, so the library is pinned here: the host's unload
-  // runs the module's exit and closes it, but the code stays in memory and
-  // its state is not zeroed again at the next load, which the module must
-  // cope with too.
-  if (dlopen(LOBARC_MODULE_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE) == nullptr) {
-    std::fprintf(stderr, "event_fuzzer: cannot load %s: %s\n", LOBARC_MODULE_PATH, dlerror());
-    std::abort();
-  }
   const char* traceEnv = std::getenv("LOBARC_FUZZ_TRACE");
   g_trace = traceEnv != nullptr && *traceEnv != '\0' && *traceEnv != '0';
   const char* finiteEnv = std::getenv("LOBARC_FUZZ_FINITE");
