@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "cockpit.h"
-#include "flight.h"
 #include "pilot.h"
+#include "session.h"
 
 namespace lobarc {
 namespace {
