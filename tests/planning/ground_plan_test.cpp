@@ -29,9 +29,7 @@
 #include "support/linked_module.h"
 #include "vector_ops.h"
 
-#if defined(LOBARC_HAVE_GEOGRAPHICLIB)
 #include <GeographicLib/Geodesic.hpp>
-#endif
 
 namespace {
 
@@ -405,7 +403,6 @@ TEST_F(PlanPhysics, RandomHopsAgreeWithTwoBodyMotion) {
   }
 }
 
-#if defined(LOBARC_HAVE_GEOGRAPHICLIB)
 // The heading against GeographicLib's initial azimuth on a sphere. The
 // module's heading is acos(q) * 57.2964 east of north, or 360 minus that
 // west of it, so the azimuth is scaled the same way before comparing.
@@ -439,7 +436,6 @@ TEST_F(GroundPlan, HeadingAgreesWithGeodesicAzimuthOnASphere) {
     ++compared;
   }
 }
-#endif
 
 // --- the input handlers ----------------------------------------------------
 
