@@ -1,6 +1,7 @@
 // What a pilot in the cockpit has: the display (buttons, keys, its dialogs,
-// and what it shows), the vessel's own instruments and its controls.
-// Nothing else of the simulation or of the module is reachable from here.
+// and what it shows when it was last redrawn), the vessel's own instruments
+// and its controls. Nothing else of the simulation or of the module is
+// reachable from here.
 #pragma once
 
 #include <optional>
@@ -10,9 +11,21 @@
 
 namespace lobarc {
 
+// How fast the attitude thrusters turn the vessel: a lander's reaction
+// control. The Apollo lunar module's jets (445 N each, about 1.7 m from the
+// centre of mass) gave the whole vehicle a few degrees per second squared;
+// its hand controller asked for up to 20 deg/s, pilots flew far below that.
+struct AttitudeLimits {
+  double maxRate_rad_s = 0.17453292519943295;    // [rad/s] 10 deg/s
+  double maxAccel_rad_s2 = 0.05235987755982989;  // [rad/s^2] 3 deg/s^2
+};
+
 class Cockpit {
  public:
-  Cockpit(sim::Host& host, std::size_t vessel, int displayId);
+  // refresh_s: the display's redraw interval in simulated time (Orbiter's
+  // default is 1 s in the 2016 edition, 0.5 s in 2024).
+  Cockpit(sim::Host& host, std::size_t vessel, int displayId, double refresh_s = 1.0,
+          AttitudeLimits limits = {});
 
   // --- the display ---------------------------------------------------------
   bool pressButton(int button);
@@ -20,9 +33,15 @@ class Cockpit {
   bool dialogOpen() const;
   bool type(const std::string& text);  // into the open dialog; true when accepted
   void cancelDialog();
-  // Redraws the display and returns what it shows.
+  // What the display shows: the picture of its last redraw. A display that
+  // was never drawn is drawn now, as the host does when it opens one.
   const sim::Surface& look();
   const sim::Surface& lastLook() const;
+  // The host's refresh, after every time step: redraws the display when the
+  // interval has passed since the last redraw.
+  void afterStep();
+  int redraws() const { return redraws_; }  // how many times the display was drawn
+  double refreshInterval() const { return refresh_s_; }
   // The number that follows a text starting with prefix, on the last look.
   std::optional<double> readNumber(const std::string& prefix) const;
   bool shows(const std::string& prefix) const;
@@ -40,21 +59,39 @@ class Cockpit {
   bool groundContact() const;
   double mass() const;                         // [kg]
   double maxThrust(THGROUP_TYPE group) const;  // [N], from the vessel's data sheet
+  double level(THGROUP_TYPE group) const;      // throttle setting, 0..1
 
   // --- the vessel's controls ------------------------------------------------
+  // The attitude thrusters turn the vessel towards the commanded attitude
+  // within the limits above, one time step after another (control()).
   // Attitude held relative to the local horizon [rad].
   void holdAttitude(double heading, double pitch, double bank);
-  // Turns the vessel so that its body axis `axis` (vessel frame) moves onto
-  // direction `toward` (vessel frame), by at most maxAngle [rad]; the new
-  // attitude is then held fixed in space. Returns the angle left [rad].
-  double turnAxisToward(const sim::Vec3& axis, const sim::Vec3& toward, double maxAngle);
+  // Turns body axis `axis` onto `toward`, both in the vessel frame as it stood
+  // at the display's last redraw (the attitude indicator's reading then),
+  // and holds that attitude fixed in space.
+  void pointAxis(const sim::Vec3& axis, const sim::Vec3& toward);
+  double attitudeError() const;  // [rad] still to turn
   void throttle(THGROUP_TYPE group, double level);
+  // The attitude thrusters at work for the next dt [s] of simulated time.
+  void control(double dt);
 
  private:
+  sim::Mat3 commanded() const;  // the attitude to reach, vessel -> global
+
   sim::Host& host_;
   std::size_t vessel_;
   int display_;
+  double refresh_s_;
+  AttitudeLimits limits_;
   const sim::Surface* last_ = nullptr;
+  int redraws_ = 0;
+  double nextRedraw_s_ = 0;             // [s] simulated time of the next due redraw
+  sim::Mat3 atRedraw_{};                // the vessel's attitude at the last redraw
+  bool horizonHold_ = false;            // the command is a horizon attitude, else a fixed one
+  double hdg_ = 0, pit_ = 0, bnk_ = 0;  // [rad] commanded horizon attitude
+  sim::Mat3 fixed_{};                   // commanded fixed attitude
+  bool commanding_ = false;             // an attitude has been commanded
+  double rate_ = 0;                     // [rad/s] turning rate now
 };
 
 }  // namespace lobarc

@@ -71,7 +71,8 @@ Flight::Flight(const Scenario& sc, FlightOptions opt)
     : sc_(sc),
       opt_(std::move(opt)),
       session_(sc, languageOf(sc, opt_), opt_.module),
-      cockpit_(session_.host(), session_.vessel(), session_.display()),
+      cockpit_(session_.host(), session_.vessel(), session_.display(),
+               opt_.refresh_s.value_or(sc.display.refresh_s)),
       pilot_(cockpit_, sc, languageOf(sc, opt_) == "fr", [this](double dt) { advance(dt); }),
       referee_(session_, sc.target.alt_above_target_km * 1000),
       telemetry_(session_) {
@@ -89,7 +90,9 @@ Flight::Flight(const Scenario& sc, FlightOptions opt)
 // referee and the recorder watch, and a progress line every 20 s.
 void Flight::advance(double dt) {
   (switched_ ? dvCorr_ : dvLaunch_) += thrustAcceleration(vessel()) * dt;
+  cockpit_.control(dt);
   session_.host().step(dt);
+  cockpit_.afterStep();
   const double d = referee_.observe();
   telemetry_.sample(d, pilot_.shownDv(), phase_);
   logProgress(d);
@@ -141,7 +144,6 @@ void Flight::flyPhases() {
 // On the pad: read the plan and the pre-burn pitch (the proposal appears
 // after a step), turn, burn to MECO, then climb out.
 bool Flight::launch() {
-  for (int i = 0; i < 5; ++i) advance(0.1);
   res_.plan = pilot_.readPlan();
   if (!res_.plan.valid) {
     res_.outcome = "aborted";
@@ -171,28 +173,26 @@ void Flight::enterFlightMode() {
   switched_ = true;
   phase_ = "coast";
   say("switch", "display in flight mode");
-  advance(0.1);
+  pilot_.nextRedraw();
   opt_.pictures.take("page1", cockpit_);
   pilot_.turnToPage2();
+  pilot_.waitForSettledAnswer();
+  std::ostringstream s;
+  s << "answer settled: Dv " << std::fixed << std::setprecision(1) << pilot_.shownDv() << " m/s";
+  say("settle", s.str());
 }
 
 // Corrections and coast until the closest approach (or the ground, or the
 // scenario's time limit).
 void Flight::coastAndCorrect() {
   bool first = true;
-  double nextCheck = session_.host().simTime();  // [s] no correction before
   while (session_.host().simTime() < sc_.max_time_s) {
-    const double t = session_.host().simTime();
-    if (auto dv = pilot_.correctionToFly(first, res_.alt_above_target_m, t, nextCheck)) {
-      if (first) opt_.pictures.take("page2-before", cockpit_);
-      if (opt_.pictures.complete()) return;
-      correct(*dv, first);
-      first = false;
-      nextCheck = session_.host().simTime() + 5;
-      continue;
-    }
-    // The host's step size follows the referee's distance, never the pilot's.
-    advance(referee_.distance() < 30000 ? 0.1 : 1.0);
+    // The first look at the settled answer decides the first correction.
+    const auto dv = pilot_.correctionToFly(first, res_.alt_above_target_m);
+    if (first) opt_.pictures.take("page2-before", cockpit_);
+    if (opt_.pictures.complete()) return;
+    if (dv) correct(*dv, first);
+    first = false;
     if (vessel().groundContact()) break;
     if (referee_.pastClosestApproach(cockpit_.verticalSpeed(), vessel().altitude())) break;
   }
@@ -205,7 +205,7 @@ void Flight::correct(double dv, bool first) {
   s << "correction " << res_.corrections << ": Dv " << std::fixed << std::setprecision(1) << dv
     << " m/s";
   say(phase_, s.str());
-  pilot_.burnCorrection(dv, engine_);
+  pilot_.burnCorrection(engine_);
   if (first) opt_.pictures.take("page2-after", cockpit_);
   phase_ = "coast";
 }
@@ -217,8 +217,15 @@ void Flight::judge() {
   res_.dv_launch_mps = dvLaunch_;
   res_.dv_correction_mps = dvCorr_;
   res_.dv_total_mps = dvLaunch_ + dvCorr_;
-  res_.success = res_.miss_m <= sc_.goal_miss_m;
-  res_.outcome = Referee::outcome(res_.success, session_.host().simTime(), sc_.max_time_s);
+  res_.dv_ratio = res_.dv_min_energy_mps > 0 ? res_.dv_total_mps / res_.dv_min_energy_mps : 0;
+  const bool arrived = res_.miss_m <= sc_.goal_miss_m;
+  res_.outcome = Referee::outcome(arrived, session_.host().simTime(), sc_.max_time_s);
+  if (!arrived) res_.goals_failed.push_back("miss_m");
+  if (sc_.goal_max_corrections && res_.corrections > *sc_.goal_max_corrections)
+    res_.goals_failed.push_back("max_corrections");
+  if (sc_.goal_max_dv_ratio && res_.dv_ratio > *sc_.goal_max_dv_ratio)
+    res_.goals_failed.push_back("max_dv_ratio");
+  res_.success = res_.goals_failed.empty() && res_.outcome == "arrived";
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart_).count();
   res_.sim_seconds_per_wall_second = wall > 0 ? session_.host().simTime() / wall : 0;

@@ -29,11 +29,13 @@ struct FlightResult {
   double dv_correction_mps = 0;  // [m/s] thrust delta-v after it
   double dv_total_mps = 0;       // [m/s]
   double dv_min_energy_mps = 0;  // [m/s] launch speed of the minimum-energy ballistic hop
+  double dv_ratio = 0;           // total over the minimum-energy figure
   int corrections = 0;
-  std::string target_name;        // the target base, "" for coordinates
-  double target_lat_deg = 0;      // [deg]
-  double target_lng_deg = 0;      // [deg]
-  double alt_above_target_m = 0;  // [m] height of the aim point over the target
+  std::vector<std::string> goals_failed;  // the scenario's goals the hop did not meet
+  std::string target_name;                // the target base, "" for coordinates
+  double target_lat_deg = 0;              // [deg]
+  double target_lng_deg = 0;              // [deg]
+  double alt_above_target_m = 0;          // [m] height of the aim point over the target
   PlanShown plan;
   double sim_seconds_per_wall_second = 0;
   std::vector<TelemetryRow> telemetry;
@@ -42,7 +44,8 @@ struct FlightResult {
 };
 
 struct FlightOptions {
-  std::string language;  // "" = the scenario's
+  std::string language;             // "" = the scenario's
+  std::optional<double> refresh_s;  // [s] the display's redraw interval; none = the scenario's
   std::filesystem::path module;
   std::ostream* progress = nullptr;  // phase lines while flying
   Pictures pictures;                 // none unless set; the flight stops once `complete`

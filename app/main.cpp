@@ -45,6 +45,7 @@ struct FlyCommand {
   std::optional<std::string> out;
   bool json = false;
   std::string lang;
+  std::optional<double> refresh;  // [s]
 };
 
 struct PlanCommand {
@@ -66,6 +67,7 @@ int runFly(const FlyCommand& c, const ModulePath& module) {
   lobarc::FlightOptions opt;
   opt.module = lobarc::findModuleLibrary(module);
   opt.language = c.lang;
+  opt.refresh_s = c.refresh;
   if (c.out) opt.pictures = lobarc::Pictures::everyMoment(*c.out, "png");
   opt.progress = c.json ? &std::cerr : &std::cout;
   if (!c.json) std::cout << "Flying " << sc.name << " (" << sc.description << ")\n";
@@ -123,6 +125,8 @@ CLI::App* addFly(CLI::App& app, FlyCommand& c) {
   fly->add_option("--out", c.out, "folder for display pictures, trajectory plots and telemetry");
   fly->add_flag("--json", c.json, "print one JSON report on standard output");
   fly->add_option("--lang", c.lang, "display language")->check(CLI::IsMember({"en", "fr"}));
+  fly->add_option("--refresh", c.refresh, "display redraw interval in simulated seconds")
+      ->check(CLI::Range(0.01, 10.0));
   return fly;
 }
 

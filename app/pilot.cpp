@@ -10,11 +10,75 @@ namespace lobarc {
 namespace {
 
 constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
+constexpr double kFrame_s = 0.1;                       // [s] one frame of the simulation
+
+// The correction rules (README, "The pilot"): the display's answer must
+// have settled before the first burn; later ones only when the answer has
+// grown past a threshold that shrinks as arrival nears, never in the last
+// seconds, and never while climbing for a rise the climb itself explains.
+constexpr double kSettled_mps = 0.5;          // [m/s] two readings this close agree
+constexpr double kSettledShare = 0.02;        // ... or within this share of each other
+constexpr double kFirstMin_mps = 0.5;         // [m/s] smaller first corrections are skipped
+constexpr double kThresholdPerS = 0.02;       // [m/s per s of flight left]
+constexpr double kThresholdMin_mps = 0.3;     // [m/s]
+constexpr double kThresholdMax_mps = 5.0;     // [m/s]
+constexpr double kClimbThreshold_mps = 20.0;  // [m/s] while climbing
+constexpr double kTooLate_s = 12;             // [s] before arrival: no more burns
+constexpr double kBetweenBurns_s = 10;        // [s] at least, from the end of the last
+// A correction burn: on target when the "+" is within this angle of the
+// centre; done when the display shows less than this.
+constexpr double kAimed_rad = 3 * kDeg;
+constexpr double kDone_mps = 0.2;
+
+double norm(const sim::Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 
 }  // namespace
 
-Pilot::Pilot(Cockpit& c, const Scenario& sc, bool french, Wait wait)
-    : c_(c), sc_(sc), fr_(french), wait_(std::move(wait)) {}
+Pilot::Pilot(Cockpit& c, const Scenario& sc, bool french, Wait wait, PersonLimits limits)
+    : c_(c), sc_(sc), fr_(french), wait_(std::move(wait)), limits_(limits) {}
+
+void Pilot::pause(double seconds) {
+  while (seconds > 1e-9) {
+    const double dt = std::min(kFrame_s, seconds);
+    if (wait_) wait_(dt);
+    t_s_ += dt;
+    seconds -= dt;
+  }
+}
+
+void Pilot::nextRedraw() {
+  const int seen = c_.redraws();
+  for (int i = 0; i < 100000 && c_.redraws() == seen; ++i) pause(kFrame_s);
+  c_.look();
+}
+
+double Pilot::setting(double level) const {
+  if (level <= 0) return 0;
+  const double steps = std::max(1.0, std::round(level / limits_.throttleStep));
+  return std::min(1.0, steps * limits_.throttleStep);
+}
+
+double Pilot::acceleration(const Engine& e, double level) const {
+  return e.thrust_n * level / c_.mass();
+}
+
+double Pilot::burnLevel(double left_mps, const Engine& e, double& cutAfter_s) const {
+  // While the pilot reacts the engine keeps its setting; what is left then
+  // is burnt at a level that takes about two of the display's intervals,
+  // and cut on the pilot's count when it ends within the next one.
+  cutAfter_s = -1;
+  const double now = acceleration(e, c_.level(e.group));
+  const double afterReaction = left_mps - now * limits_.reaction_s;
+  if (afterReaction <= 0) {
+    cutAfter_s = 0;
+    return 0;
+  }
+  const double cycle = c_.refreshInterval() + limits_.reaction_s;  // [s]
+  const double level = setting(afterReaction / (2 * cycle) / acceleration(e, 1.0));
+  const double a = acceleration(e, level);
+  if (afterReaction < a * cycle) cutAfter_s = afterReaction / a;
+  return level;
+}
 
 void Pilot::enterTarget() {
   c_.look();
@@ -44,7 +108,7 @@ Engine Pilot::engine() {
 }
 
 PlanShown Pilot::readPlan() {
-  c_.look();
+  nextRedraw();
   PlanShown p;
   auto h = c_.readNumber(headingPrefix());
   auto a = c_.readNumber(vvPrefix());
@@ -63,28 +127,38 @@ PlanShown Pilot::readPlan() {
 }
 
 std::optional<double> Pilot::proposedPitch() {
-  c_.look();
+  nextRedraw();
   return c_.readNumber("Pitch : ");
 }
 
 double Pilot::takeLaunchAttitude(const PlanShown& plan) {
   const double pitchDeg = proposedPitch().value_or(plan.launchAngle_deg);
   c_.holdAttitude(plan.heading_deg * kDeg, pitchDeg * kDeg, 0);
+  for (int i = 0; i < 1200 && c_.attitudeError() > 0.5 * kDeg; ++i) pause(kFrame_s);
   return pitchDeg;
 }
 
 void Pilot::burnToMeco(const PlanShown& plan, const Engine& e) {
   const double hdg = plan.heading_deg * kDeg;
+  pause(limits_.reaction_s);
   c_.throttle(e.group, 1);
   for (int i = 0; i < 20000; ++i) {
-    wait_(0.05);
-    c_.look();
-    if (c_.shows("MECO")) break;
-    if (auto p = c_.readNumber("Pitch : ")) c_.holdAttitude(hdg, *p * kDeg, 0);
-    if (auto dv = c_.readNumber("DeltaV : ")) {
-      shownDv_ = *dv;
-      // Ease off for the last metres per second so the cut-off is clean.
-      c_.throttle(e.group, std::clamp(*dv * c_.mass() / (e.thrust_n * 0.5), 0.05, 1.0));
+    nextRedraw();
+    if (c_.shows("MECO")) {
+      pause(limits_.reaction_s);
+      break;
+    }
+    const auto pitch = c_.readNumber("Pitch : ");
+    const auto dv = c_.readNumber("DeltaV : ");
+    if (dv) shownDv_ = *dv;
+    double cutAfter = -1;
+    const double level = dv ? burnLevel(*dv, e, cutAfter) : 1.0;
+    pause(limits_.reaction_s);
+    if (pitch) c_.holdAttitude(hdg, *pitch * kDeg, 0);
+    c_.throttle(e.group, level);
+    if (cutAfter >= 0) {
+      pause(cutAfter);
+      break;
     }
   }
   c_.throttle(e.group, 0);
@@ -92,8 +166,8 @@ void Pilot::burnToMeco(const PlanShown& plan, const Engine& e) {
 }
 
 void Pilot::climbOut() {
-  for (int i = 0; i < 600 && c_.groundContact(); ++i) wait_(0.1);
-  wait_(1.0);
+  for (int i = 0; i < 600 && c_.groundContact(); ++i) pause(kFrame_s);
+  pause(1.0);
 }
 
 void Pilot::switchToFlightMode() {
@@ -107,84 +181,121 @@ void Pilot::switchToFlightMode() {
 }
 
 void Pilot::turnToPage2() {
+  // The page button does nothing until there is a solution; what it did is
+  // seen at the next redraw.
   for (int i = 0; i < 50; ++i) {
+    nextRedraw();
+    if (c_.shows("2/2")) return;
     c_.pressButton(kBtnPage);
-    c_.look();
-    if (c_.shows("2/2")) break;
-    wait_(0.1);
   }
 }
 
-std::optional<double> Pilot::correction() {
-  c_.look();
-  if (auto v = c_.readNumber(" Dv : ")) return *v;
-  if (auto v = c_.readNumber("Dv : ")) return *v;
-  if (c_.shows("MECO")) return 0.0;
-  return std::nullopt;
+void Pilot::waitForSettledAnswer() {
+  std::optional<double> previous;
+  const double until = t_s_ + 30;  // [s]
+  while (t_s_ < until) {
+    auto now = readCorrection(true);
+    if (!now) continue;
+    shownDv_ = now->dv_mps;
+    if (previous &&
+        std::fabs(now->dv_mps - *previous) <= std::max(kSettled_mps, kSettledShare * now->dv_mps))
+      return;
+    previous = now->dv_mps;
+  }
 }
 
-std::optional<double> Pilot::correctionToFly(bool first, double aimAltitude_m, double now_s,
-                                             double nextCheck_s) {
-  const auto dv = correction();
-  if (!dv) return std::nullopt;
-  shownDv_ = *dv;
-  // Late in the descent a correction can no longer be flown soundly: the
-  // pilot's estimate of the time left before the aim altitude must leave
-  // some margin.
+std::optional<CorrectionShown> Pilot::readCorrection(bool mainEngine) {
+  nextRedraw();
+  CorrectionShown s;
+  if (auto v = c_.readNumber(" Dv : ")) {
+    s.dv_mps = *v;
+  } else if (auto v2 = c_.readNumber("Dv : ")) {
+    s.dv_mps = *v2;
+  } else if (!c_.shows("MECO")) {
+    return std::nullopt;
+  }
+  s.toward = burnDirection(mainEngine);
+  return s;
+}
+
+double Pilot::timeToArrival(double aimAltitude_m) const {
+  const double g = sim::Body(sc_.body).mu() / (sc_.body.radius_m * sc_.body.radius_m);
   const double vz = c_.verticalSpeed();
-  const double tGo = vz < 0 ? (c_.altitude() - aimAltitude_m) / -vz : 1e9;  // [s]
-  const bool late = tGo < 20;
-  // The first correction takes out the launch's errors whatever their size;
-  // later ones only when worth a burn at this speed.
-  const double threshold = first ? 0.5 : std::max(2.0, 0.005 * c_.airspeed());  // [m/s]
-  if (*dv > threshold && !late && now_s >= nextCheck_s) return dv;
-  return std::nullopt;
+  const double h = std::max(0.0, c_.altitude() - aimAltitude_m);  // [m] above the aim
+  // Up to the top and down again, or down from here, under surface gravity.
+  return (vz + std::sqrt(vz * vz + 2 * g * h)) / g;
 }
 
-void Pilot::burnCorrection(double dv_mps, const Engine& e) {
-  double minDv = dv_mps;
-  int stale = 0;  // steps without a better Dv
-  for (int i = 0; i < 6000; ++i) {
-    auto u = burnDirection(e.main);
-    auto now = correction();
-    if (!u || !now) break;
-    shownDv_ = *now;
+std::optional<double> Pilot::correctionToFly(bool first, double aimAltitude_m) {
+  const auto shown = readCorrection(true);
+  if (!shown) return std::nullopt;
+  const double dv = shown->dv_mps;
+  shownDv_ = dv;
+  const double tGo = timeToArrival(aimAltitude_m);
+  if (tGo < kTooLate_s) return std::nullopt;
+  if (first) return dv > kFirstMin_mps ? std::optional<double>(dv) : std::nullopt;
+  if (t_s_ - lastCorr_s_ < kBetweenBurns_s) return std::nullopt;
+  const double threshold =
+      c_.verticalSpeed() > 0
+          ? kClimbThreshold_mps
+          : std::clamp(kThresholdPerS * tGo, kThresholdMin_mps, kThresholdMax_mps);
+  return dv > threshold ? std::optional<double>(dv) : std::nullopt;
+}
+
+void Pilot::burnCorrection(const Engine& e) {
+  double minDv = 1e300;
+  int stale = 0;  // readings without a better Dv
+  for (int i = 0; i < 600; ++i) {
+    const auto shown = readCorrection(e.main);
+    if (!shown || !shown->toward) break;
+    const double dv = shown->dv_mps;
+    shownDv_ = dv;
     // Done when the display shows little left, or when burning on no longer
     // brings it down (the solution moves under the burn).
-    if (*now < 0.3 || *now > minDv + 1.0 || stale > 30) break;
-    if (*now < minDv - 0.05) {
-      minDv = *now;
-      stale = 0;
-    } else {
-      ++stale;
+    if (dv < kDone_mps || stale > 5) break;
+    if (c_.level(e.group) > 0) {
+      if (dv > minDv + 1.0) break;
+      stale = dv < minDv - 0.05 ? 0 : stale + 1;
     }
-    // Turn at most 2 degrees a step; burn only once pointed within 2 degrees.
-    const double left = c_.turnAxisToward(e.axis, *u, 20 * kDeg * 0.1);
-    double level = 0;
-    if (left < 2 * kDeg) level = std::clamp(*now * c_.mass() / (e.thrust_n * 2.0), 0.01, 1.0);
+    minDv = std::min(minDv, dv);
+    const sim::Vec3 u = *shown->toward;
+    const double off = std::acos(std::clamp(
+        (u.x * e.axis.x + u.y * e.axis.y + u.z * e.axis.z) / norm(u), -1.0, 1.0));  // [rad]
+    double cutAfter = -1;
+    const double level = off < kAimed_rad ? burnLevel(dv, e, cutAfter) : 0.0;
+    pause(limits_.reaction_s);
+    c_.pointAxis(e.axis, u);
     c_.throttle(e.group, level);
-    wait_(0.1);
+    if (cutAfter >= 0) {
+      pause(cutAfter);
+      c_.throttle(e.group, 0);
+    }
   }
   c_.throttle(e.group, 0);
+  lastCorr_s_ = t_s_;
 }
 
 std::optional<sim::Vec3> Pilot::burnDirection(bool mainEngine) {
+  // The "+" is read against the indicator as drawn: the centre of its cross,
+  // and the 45 degree ring (the largest), whose half-axes are the marker's
+  // travel for a direction 45 degrees off the thrust axis.
+  const sim::Surface& s = c_.lastLook();
   auto pos = c_.positionOf("+");
-  if (!pos) return std::nullopt;
-  const double W = c_.displayWidth();
-  const double m = std::floor(0.03 * W);
-  // Centre of the marker's pixel, back to the indicator's X and Y.
-  double X = (pos->first + 0.5 - m) / (0.5 * (W - 2 * m)) - 1;
-  double Y = (pos->second + 0.5 - 20) / 100.0 - 1;
-  X = std::clamp(X, -1.0, 1.0);
-  Y = std::clamp(Y, -1.0, 1.0);
-  // |X| > 1/2 only happens for a direction behind the thrust axis, where
-  // the horizontal scale folds back from the edge.
-  bool behind = std::fabs(X) > 0.5;
-  double hx = !behind ? X : (X > 0 ? 1 - X : -1 - X);
-  double side = 2 * hx;  // along the reference-to-x axis
-  double rest = std::max(0.0, 1 - side * side - Y * Y);
-  double along = (behind ? -1 : 1) * std::sqrt(rest);
+  if (!pos || s.ellipses().empty()) return std::nullopt;
+  const sim::DrawnEllipse& ring = *std::max_element(
+      s.ellipses().begin(), s.ellipses().end(),
+      [](const auto& a, const auto& b) { return a.right - a.left < b.right - b.left; });
+  const double cx = 0.5 * (ring.left + ring.right), cy = 0.5 * (ring.top + ring.bottom);
+  const double unitX = 0.5 * (ring.right - ring.left) / std::sin(45 * kDeg);  // [pixel]
+  const double unitY = 0.5 * (ring.bottom - ring.top) / std::sin(45 * kDeg);  // [pixel]
+  if (!(unitX > 0 && unitY > 0)) return std::nullopt;
+  const double d = (pos->first - cx) / unitX;
+  const double Y = std::clamp((pos->second - cy) / unitY, -1.0, 1.0);
+  // Further out than the 90 degree circle the horizontal scale folds back
+  // from the edge: the direction lies behind the thrust axis.
+  const bool behind = std::fabs(d) > 1;
+  const double side = std::clamp(behind ? (d > 0 ? 2 - d : -2 - d) : d, -1.0, 1.0);
+  const double along = (behind ? -1 : 1) * std::sqrt(std::max(0.0, 1 - side * side - Y * Y));
   if (mainEngine) return sim::Vec3{side, -Y, along};  // x right, y up, z thrust
   return sim::Vec3{-side, along, Y};                  // hover: thrust along +y
 }

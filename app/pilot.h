@@ -1,7 +1,9 @@
 // The pilot model: acts only as a person in the cockpit can, through the
 // Cockpit (display buttons and dialogs, what the display shows, the vessel's
-// instruments and controls). It reads the display and decides; the flight
-// only lets time pass for it.
+// instruments and controls), with a person's limits: it sees the display
+// only as the display is redrawn, acts a reaction time after it has read
+// it, and sets the throttle in steps. It reads the display and decides; the
+// flight only lets time pass for it.
 #pragma once
 
 #include <functional>
@@ -35,11 +37,23 @@ struct Engine {
   double thrust_n = 0;      // [N] from the vessel's data sheet
 };
 
+// What a person brings to the cockpit.
+struct PersonLimits {
+  double reaction_s = 0.7;     // [s] from reading the display to moving a control
+  double throttleStep = 0.05;  // throttle settings are whole multiples of this
+};
+
+// What the pilot reads on page 2/2 at one redraw.
+struct CorrectionShown {
+  double dv_mps = 0;                // [m/s] the correction asked for, 0 for "MECO"
+  std::optional<sim::Vec3> toward;  // where the "+" says to burn, vessel frame
+};
+
 class Pilot {
  public:
   // Lets time pass while the pilot acts: steps the host by dt [s].
   using Wait = std::function<void(double dt_s)>;
-  Pilot(Cockpit& c, const Scenario& sc, bool french, Wait wait = {});
+  Pilot(Cockpit& c, const Scenario& sc, bool french, Wait wait = {}, PersonLimits limits = {});
 
   // --- entering the hop --------------------------------------------------
   // Chooses the target and the altitudes through the display's dialogs.
@@ -51,10 +65,12 @@ class Pilot {
   // --- the launch --------------------------------------------------------
   PlanShown readPlan();
   std::optional<double> proposedPitch();
-  // Turns to the heading shown and the proposed pitch; returns the pitch [deg].
+  // Turns to the heading shown and the proposed pitch and waits until the
+  // vessel is there; returns the pitch [deg].
   double takeLaunchAttitude(const PlanShown& plan);
   // Full throttle, following the pitch proposal and easing off for the last
-  // metres per second, until the display shows "MECO"; engines off.
+  // metres per second, until the display shows "MECO" or the count says the
+  // burn is done; engines off.
   void burnToMeco(const PlanShown& plan, const Engine& e);
   // Waits (at most a minute) until the vessel has left the ground.
   void climbOut();
@@ -62,21 +78,30 @@ class Pilot {
   // --- in flight -----------------------------------------------------------
   // Switches the display to its in-flight mode, unless it is there already.
   void switchToFlightMode();
-  // Turns to page 2/2, offered only with a solution: tries again after a
-  // step while there is none yet.
+  // Turns to page 2/2, offered only with a solution.
   void turnToPage2();
-  // Page 2/2: the correction still needed, 0 for "MECO", none if not shown.
-  std::optional<double> correction();
-  // The correction the pilot decides to fly now, if any: big enough to be
-  // worth it, not too late in the descent, and not too soon after the last.
-  std::optional<double> correctionToFly(bool first, double aimAltitude_m, double now_s,
-                                        double nextCheck_s);
+  // Watches the display's answer until two redraws in a row agree (at most
+  // half a minute).
+  void waitForSettledAnswer();
+  // Page 2/2 at its next redraw.
+  std::optional<CorrectionShown> readCorrection(bool mainEngine);
+  // The correction the pilot decides to fly at this redraw, if any (see the
+  // README for the rules).
+  std::optional<double> correctionToFly(bool first, double aimAltitude_m);
   // Points the thrust axis at the "+" and burns the correction down, until
   // the display shows little left or burning on no longer brings it down.
-  void burnCorrection(double dv_mps, const Engine& e);
+  void burnCorrection(const Engine& e);
   // Where the "+" says the burn must point, as a unit vector in the vessel
-  // frame, decoded from its place in the indicator's frame.
+  // frame, decoded from its place in the indicator as drawn.
   std::optional<sim::Vec3> burnDirection(bool mainEngine);
+  // The pilot's estimate of the time left before the aim altitude, from the
+  // altitude and vertical speed and the body's surface gravity [s].
+  double timeToArrival(double aimAltitude_m) const;
+
+  // Lets time pass in frames of the simulation.
+  void pause(double seconds);
+  // Waits for the display's next redraw and looks at it.
+  void nextRedraw();
 
   // The delta-v the display showed at the pilot's last reading [m/s].
   double shownDv() const { return shownDv_; }
@@ -87,12 +112,22 @@ class Pilot {
   std::string headingPrefix() const { return fr_ ? "Direction : " : "Heading : "; }
   std::string vvPrefix() const { return fr_ ? "Vecteur vitesse : " : "Velocity Vector : "; }
   static std::string number(double v);
+  // A throttle setting the pilot can make: a whole number of steps, at least
+  // one unless off.
+  double setting(double level) const;
+  // The throttle for the next interval and, when the count reaches zero
+  // within it, the time after which to cut [s].
+  double burnLevel(double left_mps, const Engine& e, double& cutAfter_s) const;
+  double acceleration(const Engine& e, double level) const;  // [m/s^2]
 
   Cockpit& c_;
   const Scenario& sc_;
   bool fr_;
   Wait wait_;
-  double shownDv_ = 0;  // [m/s]
+  PersonLimits limits_;
+  double shownDv_ = 0;        // [m/s]
+  double lastCorr_s_ = -1e9;  // [s] when the last correction ended
+  double t_s_ = 0;            // [s] the pilot's clock: time let pass so far
 };
 
 }  // namespace lobarc
