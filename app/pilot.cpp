@@ -40,6 +40,7 @@ Pilot::Pilot(Cockpit& c, const Scenario& sc, bool french, Wait wait, PersonLimit
 void Pilot::pause(double seconds) {
   while (seconds > 1e-9) {
     const double dt = std::min(kFrame_s, seconds);
+    burned_ = burned_ || c_.level(THGROUP_MAIN) > 0 || c_.level(THGROUP_HOVER) > 0;
     if (wait_) wait_(dt);
     t_s_ += dt;
     seconds -= dt;
@@ -65,18 +66,21 @@ double Pilot::acceleration(const Engine& e, double level) const {
 double Pilot::burnLevel(double left_mps, const Engine& e, double& cutAfter_s) const {
   // While the pilot reacts the engine keeps its setting; what is left then
   // is burnt at a level that takes about two of the display's intervals,
-  // and cut on the pilot's count when it ends within the next one.
+  // and cut on the pilot's count when it ends within the next one. An
+  // answer that grows by itself (the target turning with its body) is
+  // burnt against at the rate it grows.
   cutAfter_s = -1;
+  const double growth = std::max(0.0, growth_);  // [m/s per s]
   const double now = acceleration(e, c_.level(e.group));
-  const double afterReaction = left_mps - now * limits_.reaction_s;
+  const double afterReaction = left_mps + (growth - now) * limits_.reaction_s;
   if (afterReaction <= 0) {
     cutAfter_s = 0;
     return 0;
   }
   const double cycle = c_.refreshInterval() + limits_.reaction_s;  // [s]
-  const double level = setting(afterReaction / (2 * cycle) / acceleration(e, 1.0));
-  const double a = acceleration(e, level);
-  if (afterReaction < a * cycle) cutAfter_s = afterReaction / a;
+  const double level = setting((afterReaction / (2 * cycle) + growth) / acceleration(e, 1.0));
+  const double closing = acceleration(e, level) - growth;  // [m/s^2]
+  if (closing > 0 && afterReaction < closing * cycle) cutAfter_s = afterReaction / closing;
   return level;
 }
 
@@ -215,6 +219,12 @@ std::optional<CorrectionShown> Pilot::readCorrection(bool mainEngine) {
     return std::nullopt;
   }
   s.toward = burnDirection(mainEngine);
+  // How fast the answer grows by itself, from two readings with the
+  // engine off all the while between them.
+  if (!burned_ && t_s_ > dvAt_s_) growth_ = (s.dv_mps - lastDv_) / (t_s_ - dvAt_s_);
+  lastDv_ = s.dv_mps;
+  dvAt_s_ = t_s_;
+  burned_ = false;
   return s;
 }
 
@@ -253,10 +263,7 @@ void Pilot::burnCorrection(const Engine& e) {
     // Done when the display shows little left, or when burning on no longer
     // brings it down (the solution moves under the burn).
     if (dv < kDone_mps || stale > 5) break;
-    if (c_.level(e.group) > 0) {
-      if (dv > minDv + 1.0) break;
-      stale = dv < minDv - 0.05 ? 0 : stale + 1;
-    }
+    if (c_.level(e.group) > 0) stale = dv < minDv - 0.05 ? 0 : stale + 1;
     minDv = std::min(minDv, dv);
     const sim::Vec3 u = *shown->toward;
     const double off = std::acos(std::clamp(

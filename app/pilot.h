@@ -127,6 +127,10 @@ class Pilot {
   PersonLimits limits_;
   double shownDv_ = 0;        // [m/s]
   double lastCorr_s_ = -1e9;  // [s] when the last correction ended
+  double lastDv_ = 0;         // [m/s] the correction shown at the last reading
+  double dvAt_s_ = 1e300;     // [s] when it was read
+  double growth_ = 0;         // [m/s per s] how fast the answer grew with the engine off
+  bool burned_ = true;        // an engine burnt since the last reading
   double t_s_ = 0;            // [s] the pilot's clock: time let pass so far
 };
 
