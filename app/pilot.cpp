@@ -20,10 +20,10 @@ constexpr double kSettled_mps = 0.5;          // [m/s] two readings this close a
 constexpr double kSettledShare = 0.02;        // ... or within this share of each other
 constexpr double kFirstMin_mps = 0.5;         // [m/s] smaller first corrections are skipped
 constexpr double kThresholdPerS = 0.02;       // [m/s per s of flight left]
-constexpr double kThresholdMin_mps = 0.3;     // [m/s]
+constexpr double kThresholdMin_mps = 0.5;     // [m/s]
 constexpr double kThresholdMax_mps = 5.0;     // [m/s]
 constexpr double kClimbThreshold_mps = 20.0;  // [m/s] while climbing
-constexpr double kTooLate_s = 12;             // [s] before arrival: no more burns
+constexpr double kTooLate_s = 15;             // [s] before arrival: no more burns
 constexpr double kBetweenBurns_s = 10;        // [s] at least, from the end of the last
 // A correction burn: on target when the "+" is within this angle of the
 // centre; done when the display shows less than this.
