@@ -2,7 +2,8 @@
 //  - a warm opcPostStep in flight, along a recorded coast (every call sees a
 //    new position, as in the host), on the conic through the aim point and
 //    off it;
-//  - a cold SolveInFlight, both passes;
+//  - a cold SolveInFlight: both passes, then the warm passes that settle
+//    its answer; on the recorded state and on 64 random lunar hop states;
 //  - a grounded opcPostStep.
 // Global operator new/delete and malloc/calloc/realloc are replaced by
 // counting versions; the counter "allocs" is allocations per call.
@@ -11,12 +12,15 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <random>
 #include <vector>
 
 #include "ArvexMFD.h"
 #include "entry_points.h"
+#include "flight_solver.h"
 #include "sim/host.h"
 #include "sim/world.h"
+#include "tests/planning/two_body.h"
 #include "tests/support/linked_module.h"
 #include "vector_ops.h"
 
@@ -154,6 +158,62 @@ void BM_ColdSolveInFlight(benchmark::State& state) {
                                                 benchmark::Counter::kAvgIterations);
 }
 
+// A vessel somewhere along a lunar hop of 3 to 30 degrees (apoapsis 20 to
+// 150 km), off its ellipse by up to 80 m/s, aiming 5 km above the target.
+struct HopState {
+  FlightGeometry geo;
+  VECTOR3 V;
+  double floorHeight;
+};
+
+std::vector<HopState> RandomHops(int n) {
+  using namespace twobody;
+  std::mt19937 rng(20261208u);
+  std::uniform_real_distribution<double> u(0, 1);
+  auto unit = [&] {
+    const double z = 2 * u(rng) - 1, phi = 2 * kPi * u(rng), r = std::sqrt(1 - z * z);
+    return _V(r * std::cos(phi), r * std::sin(phi), z);
+  };
+  std::vector<HopState> hops;
+  while (static_cast<int>(hops.size()) < n) {
+    const VECTOR3 L = unit();
+    const VECTOR3 W = Unit(crossp(crossp(L, unit()), L));
+    const double hop = (3 + 27 * u(rng)) * kPi / 180;
+    const VECTOR3 target = (L * std::cos(hop) + W * std::sin(hop)) * kMoonRadius;
+    const Conic ellipse =
+        HopEllipse(kMoonMu, kMoonRadius, 20000 + 130000 * u(rng), L * kMoonRadius, target);
+    const double theta = TrueAnomaly(ellipse, L) + (0.05 + 0.85 * u(rng)) * hop;
+    HopState h;
+    const VECTOR3 P = PositionAt(ellipse, theta);
+    h.V = VelocityAt(ellipse, theta) + unit() * (80 * u(rng));
+    h.floorHeight = dotp(P, h.V) > 0 ? 40000.0 : 0.0;
+    if (MakeFlightGeometry(P, Unit(target) * (kMoonRadius + 5000), kMoonMu, h.geo))
+      hops.push_back(h);
+  }
+  return hops;
+}
+
+// The mean over the states; "evals" counts trial velocities per solve,
+// "passes" the warm passes added to settle the answer.
+void BM_ColdSolveRandomHops(benchmark::State& state) {
+  const std::vector<HopState> hops = RandomHops(64);
+  std::size_t i = 0;
+  long evaluations = 0, passes = 0;
+  for (auto _ : state) {
+    const HopState& h = hops[i++ % hops.size()];
+    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0)};
+    FlightSearchTrace trace{};
+    benchmark::DoNotOptimize(
+        SearchFamily(h.geo, h.V, twobody::kMoonRadius, h.floorHeight, search, &trace));
+    evaluations += trace.evaluations;
+    passes += trace.settlingPasses;
+  }
+  state.counters["evals"] =
+      benchmark::Counter(static_cast<double>(evaluations), benchmark::Counter::kAvgIterations);
+  state.counters["passes"] =
+      benchmark::Counter(static_cast<double>(passes), benchmark::Counter::kAvgIterations);
+}
+
 void BM_GroundedPostStep(benchmark::State& state) {
   Scene scene;
   ArvexMFD& m = scene.mfd();
@@ -196,6 +256,7 @@ void BM_HostQueriesOfAGroundedStep(benchmark::State& state) {
 BENCHMARK(BM_WarmInFlightPostStep_OnTarget);
 BENCHMARK(BM_WarmInFlightPostStep_OffTarget);
 BENCHMARK(BM_ColdSolveInFlight);
+BENCHMARK(BM_ColdSolveRandomHops);
 BENCHMARK(BM_GroundedPostStep);
 BENCHMARK(BM_HostQueriesOfAGroundedStep);
 BENCHMARK_MAIN();

@@ -190,6 +190,9 @@ bool ArvexMFD::ConsumeKeyBuffered(DWORD key) {
       }
       return true;
     case kKeyR:
+      // The reset reads the vessel afresh; with none in focus (an object
+      // without a vessel interface) it does nothing at all.
+      if (moduleState.focusVessel == nullptr) return true;
       moduleState.hooksEnabled = false;
       ResetSolution();
       ResetParameters();

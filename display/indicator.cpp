@@ -12,11 +12,18 @@ namespace {
 constexpr COLORREF kFrameColor = 0xFFFFFF;
 constexpr COLORREF kMarkerColor = 0xE6E600;  // light cyan
 
-// Fixed rows of the frame, whatever the surface's height [pixel].
-constexpr int kFrameTop = 20;
-constexpr int kFrameBottom = 220;
-constexpr int kCentreY = 120;
-constexpr double kFrameHalfHeight = 100.0;  // [pixel] per unit of Y
+// Rows of the frame, drawn for a display 290 pixels high and scaled with
+// the height, so that the indicator keeps its share of any display: below
+// the title, above the delta-v to go [pixel].
+struct FrameRows {
+  int top, centre, bottom;
+  int halfHeight;  // [pixel] per unit of Y
+};
+FrameRows FrameRowsFor(unsigned int height) {
+  const int halfHeight = static_cast<int>(100u * height / 290u);
+  const int centre = static_cast<int>(120u * height / 290u);
+  return {centre - halfHeight, centre, centre + halfHeight, halfHeight};
+}
 
 // Ring angles: 5, 10 and 45 degrees [rad]; rings above the threshold are
 // white, the innermost green.
@@ -73,6 +80,17 @@ bool MarkerFrameUnits(const ArvexMFD& mfd, double& X, double& Y) {
   return std::isfinite(X) && std::isfinite(Y);
 }
 
+// The "+" centred on the marker's point (x, y): the host's surface may come
+// with any alignment, and the glyph's middle lies half a character height
+// below the top of its cell. The surface's alignment is given back.
+void DrawMarker(HDC hDC, int x, int y, int charHeight) {
+  const UINT savedAlign = GetTextAlign(hDC);
+  SetTextAlign(hDC, TA_CENTER | TA_TOP);
+  SetTextColor(hDC, kMarkerColor);
+  TextOutA(hDC, x, y - charHeight / 2, kMarker, 1);
+  if (savedAlign != GDI_ERROR) SetTextAlign(hDC, savedAlign);
+}
+
 }  // namespace
 
 // Drawn by Update on page 2/2 when an in-flight solution is there.
@@ -80,33 +98,33 @@ void ArvexMFD::DrawIndicator(HDC hDC) {
   const int W = static_cast<int>(width);
   const int m = frameMargin;
   const int centreX = W / 2;
+  const FrameRows rows = FrameRowsFor(height);
 
   // 1.-6. Frame, cross and rings with a pen that lives for this redraw only.
   const HPEN framePen = CreatePen(PS_SOLID, 1, kFrameColor);
   const HGDIOBJ previousPen = framePen != nullptr ? SelectObject(hDC, framePen) : nullptr;
-  MoveToEx(hDC, m / 2, kFrameTop, nullptr);
-  LineTo(hDC, W - m / 2, kFrameTop);
-  LineTo(hDC, W - m / 2, kFrameBottom);
-  LineTo(hDC, m / 2, kFrameBottom);
-  LineTo(hDC, m / 2, kFrameTop);
-  MoveToEx(hDC, centreX, kFrameTop, nullptr);
-  LineTo(hDC, centreX, kFrameBottom);
-  MoveToEx(hDC, m / 2, kCentreY, nullptr);
-  LineTo(hDC, W - m / 2, kCentreY);
-  for (const double angle : kRingAngles) DrawRing(hDC, centreX, kCentreY, angle);
+  MoveToEx(hDC, m / 2, rows.top, nullptr);
+  LineTo(hDC, W - m / 2, rows.top);
+  LineTo(hDC, W - m / 2, rows.bottom);
+  LineTo(hDC, m / 2, rows.bottom);
+  LineTo(hDC, m / 2, rows.top);
+  MoveToEx(hDC, centreX, rows.top, nullptr);
+  LineTo(hDC, centreX, rows.bottom);
+  MoveToEx(hDC, m / 2, rows.centre, nullptr);
+  LineTo(hDC, W - m / 2, rows.centre);
+  for (const double angle : kRingAngles) DrawRing(hDC, centreX, rows.centre, angle);
   if (framePen != nullptr) {
     SelectObject(hDC, previousPen);
     DeleteObject(framePen);
   }
 
-  // 7. The marker, with the surface's alignment as it stands.
+  // 7. The marker.
   double X = 0.0, Y = 0.0;
   if (!MarkerFrameUnits(*this, X, Y)) return;
-  const double markerX = std::floor(m + 0.5 * (X + 1.0) * (W - 2 * m));         // [pixel]
-  const double markerY = std::floor((Y + 1.0) * kFrameHalfHeight + kFrameTop);  // [pixel]
+  const double markerX = std::floor(m + 0.5 * (X + 1.0) * (W - 2 * m));       // [pixel]
+  const double markerY = std::floor((Y + 1.0) * rows.halfHeight + rows.top);  // [pixel]
   if (std::fabs(markerX) > kMarkerLimit || std::fabs(markerY) > kMarkerLimit) return;
-  SetTextColor(hDC, kMarkerColor);
-  TextOutA(hDC, static_cast<int>(markerX), static_cast<int>(markerY), kMarker, 1);
+  DrawMarker(hDC, static_cast<int>(markerX), static_cast<int>(markerY), static_cast<int>(ch));
 }
 
 // One ring of angle [rad] around (x, y): half-width and half-height are the
@@ -115,7 +133,7 @@ void ArvexMFD::DrawRing(HDC hDC, int x, int y, double angle) {
   const double s = std::sin(angle);
   const int rx =
       static_cast<int>(std::floor(s * (static_cast<int>(width) - 2 * frameMargin) * 0.25));
-  const int ry = static_cast<int>(std::floor(s * 200 * 0.5));
+  const int ry = static_cast<int>(std::floor(s * FrameRowsFor(height).halfHeight));
   const HPEN pen = angle > kWhiteRingAbove ? moduleState.whitePen : moduleState.greenPen;
   const HGDIOBJ previousPen = pen != nullptr ? SelectObject(hDC, pen) : nullptr;
   Ellipse(hDC, x - rx, y - ry, x + rx, y + ry);

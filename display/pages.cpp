@@ -67,11 +67,35 @@ bool OwnPositionDeg(const ArvexMFD& mfd, double& latDeg, double& lngDeg) {
   return true;
 }
 
+// Rows are laid out as on a display 290 pixels high, where a line is 10
+// pixels and a half step 15, and scaled with the display's height: the
+// host's font follows the height, and lines of a whole number of pixels
+// (height / 28) would fall behind it (5-pixel lines under a 7-pixel font on
+// a display 167 pixels high).
+constexpr unsigned int kLayoutHeight = 290;  // [pixel]
+constexpr int kLine = 10;                    // [pixel of the 290-pixel layout]
+constexpr int kHalfStep = 15;                // [pixel of the 290-pixel layout]
+
+int Scaled(const ArvexMFD& mfd, int at290) {
+  return static_cast<int>(static_cast<unsigned int>(at290) * mfd.height / kLayoutHeight);
+}
+
+// The running row of a page, kept in the 290-pixel layout so that the
+// steps' roundings do not add up; cursorY is its place on this display.
+struct RowCursor {
+  ArvexMFD& mfd;
+  int at290 = 0;
+  void MoveTo(int row) {
+    at290 = row;
+    mfd.cursorY = Scaled(mfd, at290);
+  }
+  void Advance(int step) { MoveTo(at290 + step); }
+};
+
 // Rows 1 to 7, shared by the grounded page and page 1/2.
-void DrawCommonRows(ArvexMFD& mfd, HDC hDC, const DisplayTexts& texts, LineBuffer& left,
+void DrawCommonRows(RowCursor& row, HDC hDC, const DisplayTexts& texts, LineBuffer& left,
                     LineBuffer& right) {
-  const int lh = mfd.lineHeight;
-  const int halfStep = static_cast<int>(1.5 * lh);
+  ArvexMFD& mfd = row.mfd;
   const int xl = mfd.marginX;
   const int xr = mfd.column2X;
   // Page 2/2 leaves centred alignment on the surface, and a host may keep it
@@ -79,14 +103,14 @@ void DrawCommonRows(ArvexMFD& mfd, HDC hDC, const DisplayTexts& texts, LineBuffe
   SetTextAlign(hDC, TA_LEFT | TA_TOP);
 
   // 1. Headers.
-  mfd.cursorY += 3 * lh;
+  row.Advance(3 * kLine);
   SetTextColor(hDC, kGreen);
   DrawFixedText(hDC, xl, mfd.cursorY, left, kPositionHeader);
   SetTextColor(hDC, kYellow);
   DrawFixedText(hDC, xr, mfd.cursorY, right, texts.targetHeader);
 
   // 2. Body, and the base if one is chosen.
-  mfd.cursorY += halfStep;
+  row.Advance(kHalfStep);
   SetTextColor(hDC, kGreen);
   DrawName(hDC, xl, mfd.cursorY, left, mfd.refBody);
   SetTextColor(hDC, kYellow);
@@ -98,7 +122,7 @@ void DrawCommonRows(ArvexMFD& mfd, HDC hDC, const DisplayTexts& texts, LineBuffe
   const bool ownKnown = OwnPositionDeg(mfd, ownLatDeg, ownLngDeg);
   const bool bothCoordinates = mfd.targetBase != nullptr || (mfd.tgtLatSet && mfd.tgtLngSet);
 
-  mfd.cursorY += halfStep;
+  row.Advance(kHalfStep);
   SetTextColor(hDC, kGreen);
   if (ownKnown) DrawValue(hDC, xl, mfd.cursorY, left, kLatFormat, ownLatDeg);
   SetTextColor(hDC, kYellow);
@@ -108,7 +132,7 @@ void DrawCommonRows(ArvexMFD& mfd, HDC hDC, const DisplayTexts& texts, LineBuffe
     DrawFixedText(hDC, xr, mfd.cursorY, right, texts.noTarget);
   }
 
-  mfd.cursorY += halfStep;
+  row.Advance(kHalfStep);
   SetTextColor(hDC, kGreen);
   if (ownKnown) DrawValue(hDC, xl, mfd.cursorY, left, kLngFormat, ownLngDeg);
   SetTextColor(hDC, kYellow);
@@ -122,64 +146,67 @@ void DrawCommonRows(ArvexMFD& mfd, HDC hDC, const DisplayTexts& texts, LineBuffe
 
   // 5.-7. Parameters and engine.
   SetTextColor(hDC, kGreen);
-  mfd.cursorY += 3 * lh;
+  row.Advance(3 * kLine);
   DrawValue(hDC, xl, mfd.cursorY, left, texts.securityAltFormat, mfd.securityAlt / 1000.0);
   if (mfd.flightMode == 1) {
-    mfd.cursorY += 2 * lh;
+    row.Advance(2 * kLine);
     DrawValue(hDC, xl, mfd.cursorY, left, texts.altAboveTargetFormat, mfd.altAboveTarget / 1000.0);
   }
-  mfd.cursorY += 2 * lh;
+  row.Advance(2 * kLine);
   DrawFixedText(hDC, xl, mfd.cursorY, left,
                 mfd.useMainEngine ? texts.engineMain : texts.engineHover);
 }
 
 // Rows 8 to 13: the ground solution and the burn count down to MECO.
-void DrawGroundSolution(ArvexMFD& mfd, HDC hDC, const DisplayTexts& texts, LineBuffer& left) {
+void DrawGroundSolution(RowCursor& row, HDC hDC, const DisplayTexts& texts, LineBuffer& left) {
+  ArvexMFD& mfd = row.mfd;
   if (!mfd.groundSolValid) return;
-  const int lh = mfd.lineHeight;
   const int xl = mfd.marginX;
 
   SetTextColor(hDC, kTeal);
-  mfd.cursorY += 3 * lh;
+  row.Advance(3 * kLine);
   DrawValue(hDC, xl, mfd.cursorY, left, texts.headingFormat, mfd.heading);
-  mfd.cursorY += 2 * lh;
+  row.Advance(2 * kLine);
   if (std::isfinite(mfd.launchAngle) && std::isfinite(mfd.flightPathAngle)) {
     DrawLine(hDC, xl, mfd.cursorY, left, texts.velocityVectorFormat, mfd.launchAngle,
              mfd.flightPathAngle);
   }
-  mfd.cursorY += 2 * lh;
+  row.Advance(2 * kLine);
   DrawValue(hDC, xl, mfd.cursorY, left, kApoapsisFormat, mfd.apoAltitude / 1000.0);
-  mfd.cursorY += 2 * lh;
+  row.Advance(2 * kLine);
   DrawValue(hDC, xl, mfd.cursorY, left, kVTanFormat, mfd.vTan);
 
   SetTextColor(hDC, kWhite);
-  mfd.cursorY += 3 * lh;
+  row.Advance(3 * kLine);
   // A count that is not a number says neither how much is left nor that the
   // burn is over.
   if (!std::isfinite(mfd.dvRemaining)) return;
   DrawLine(hDC, xl, mfd.cursorY, left, kDeltaVFormat, mfd.dvRemaining);
   if (mfd.dvRemaining > 0.0) {
-    mfd.cursorY += 2 * lh;
+    row.Advance(2 * kLine);
     if (std::isfinite(mfd.pitchCmd) && std::isfinite(mfd.actualPitch)) {
       DrawLine(hDC, xl, mfd.cursorY, left, kPitchFormat, mfd.pitchCmd, mfd.actualPitch);
     }
   } else {
-    mfd.cursorY += 3 * lh;
+    row.Advance(3 * kLine);
     DrawFixedText(hDC, mfd.column2X - 10, mfd.cursorY, left, kMeco);
   }
 }
 
-int PageNumberY(const ArvexMFD& mfd) { return static_cast<int>(mfd.height) - 2 * mfd.lineHeight; }
+// Two lines above the bottom.
+constexpr int kPageNumberRow = static_cast<int>(kLayoutHeight) - 2 * kLine;
+int PageNumberY(const ArvexMFD& mfd) { return Scaled(mfd, kPageNumberRow); }
 
 // Page 1/2 below the common rows: the delta-v to go, centred, in white; the
 // surface's alignment and colour are given back afterwards.
-void DrawFirstPageFooter(ArvexMFD& mfd, HDC hDC, LineBuffer& right) {
+void DrawFirstPageFooter(RowCursor& row, HDC hDC, LineBuffer& right) {
+  ArvexMFD& mfd = row.mfd;
   const UINT savedAlign = GetTextAlign(hDC);
   const COLORREF savedColor = GetTextColor(hDC);
   SetTextAlign(hDC, TA_CENTER);
   SetTextColor(hDC, kWhite);
   if (mfd.flightSolValid) {
-    mfd.cursorY = static_cast<int>(mfd.height * 200u / 290u);
+    row.MoveTo(200);
     if (!std::isfinite(mfd.dvToGo)) {
       // Neither a delta-v nor MECO can be claimed.
     } else if (mfd.dvToGo > 0.0) {
@@ -193,23 +220,49 @@ void DrawFirstPageFooter(ArvexMFD& mfd, HDC hDC, LineBuffer& right) {
   if (savedColor != CLR_INVALID) SetTextColor(hDC, savedColor);
 }
 
+// Where a centred text too wide for the display is broken in two: the space
+// that leaves the longer half shortest; 0 when the text fits on one line of
+// characters charWidth [pixel] wide.
+int LineBreak(const ArvexMFD& mfd, const char* text, int charWidth) {
+  const int length = static_cast<int>(std::strlen(text));
+  if (length * charWidth <= static_cast<int>(mfd.width) - 2 * mfd.marginX) return 0;
+  const auto longer = [length](int at) { return at > length - at - 1 ? at : length - at - 1; };
+  int best = 0;
+  for (int i = 1; i < length; ++i) {
+    if (text[i] == ' ' && (best == 0 || longer(i) < longer(best))) best = i;
+  }
+  return best;
+}
+
 // Page 2/2: the indicator, then the delta-v to go and the closing words,
 // centred in white (left set when the page ends).
-void DrawSecondPage(ArvexMFD& mfd, HDC hDC, const DisplayTexts& texts, LineBuffer& right) {
+void DrawSecondPage(RowCursor& row, HDC hDC, const DisplayTexts& texts, LineBuffer& right,
+                    int charWidth) {
+  ArvexMFD& mfd = row.mfd;
   if (mfd.flightSolValid) {
     mfd.DrawIndicator(hDC);
-    const int halfStep = static_cast<int>(1.5 * mfd.lineHeight);
-    mfd.cursorY = static_cast<int>(mfd.height * 230u / 290u);
+    row.MoveTo(230);
     SetTextAlign(hDC, TA_CENTER);
     SetTextColor(hDC, kWhite);
     if (!std::isfinite(mfd.dvToGo)) {
       // Neither a delta-v nor MECO can be claimed.
     } else if (mfd.dvToGo > 0.0) {
+      // Closing words on two lines move up until the second sits one half
+      // step above the page number, the spacing of every row of the pages.
+      const int split = LineBreak(mfd, texts.closingWords, charWidth);
+      const int twoLineRow = kPageNumberRow - 3 * kHalfStep;
+      if (split > 0 && twoLineRow < row.at290) row.MoveTo(twoLineRow);
       DrawLine(hDC, mfd.column2X, mfd.cursorY, right, kDvSecondPageFormat, mfd.dvToGo);
-      mfd.cursorY += halfStep;
-      DrawFixedText(hDC, mfd.column2X, mfd.cursorY, right, texts.closingWords);
+      row.Advance(kHalfStep);
+      if (split == 0) {
+        DrawFixedText(hDC, mfd.column2X, mfd.cursorY, right, texts.closingWords);
+      } else {
+        DrawLine(hDC, mfd.column2X, mfd.cursorY, right, "%.*s", split, texts.closingWords);
+        row.Advance(kHalfStep);
+        DrawFixedText(hDC, mfd.column2X, mfd.cursorY, right, texts.closingWords + split + 1);
+      }
     } else {
-      mfd.cursorY += halfStep;
+      row.Advance(kHalfStep);
       DrawFixedText(hDC, mfd.column2X, mfd.cursorY, right, kMeco);
     }
   }
@@ -227,21 +280,22 @@ void ArvexMFD::Update(HDC hDC) {
   LineBuffer left = {};
   LineBuffer right = {};
   const DisplayTexts& texts = TextsFor(english);
+  RowCursor row{*this};
 
   // 2. Title.
   Title(hDC, flightMode == 1 ? texts.titleInFlight : texts.titleGrounded);
 
   // 3. Page 2/2 has none of the common rows.
   if (flightMode == 1 && flightPage == 1) {
-    DrawSecondPage(*this, hDC, texts, right);
+    DrawSecondPage(row, hDC, texts, right, static_cast<int>(cw));
     return;
   }
 
   // 4.-6. Common rows, then the grounded plan or the delta-v to go.
-  DrawCommonRows(*this, hDC, texts, left, right);
+  DrawCommonRows(row, hDC, texts, left, right);
   if (flightMode == 1) {
-    DrawFirstPageFooter(*this, hDC, right);
+    DrawFirstPageFooter(row, hDC, right);
   } else {
-    DrawGroundSolution(*this, hDC, texts, left);
+    DrawGroundSolution(row, hDC, texts, left);
   }
 }

@@ -1,7 +1,8 @@
 // libFuzzer target: the fuzzer's bytes become a sequence of host events that
 // drive the module's code through the simulated host (load, unload,
 // displays of any size, buttons, keys, typed text, answers to dialogs whose
-// display is gone, focus changes, time steps, vessel states anywhere). After
+// display is gone, focus changes, also to nothing or to objects that are
+// not vessels, time steps, vessel states anywhere). After
 // every event the invariants below are checked; a violated one traps, so
 // libFuzzer reports it with the input that led there.
 //
@@ -12,8 +13,10 @@
 //  3. a refused dialog entry changes no field of any instance, and an answer
 //     that reaches a dialog whose instance is gone (or that was answered
 //     already) is taken without effect;
-//  4. what one instance saved is what the next one restores, and the first
-//     instance after a load (or after a reset) starts from the defaults;
+//  4. what one instance saved is what the next one restores (its launch
+//     point only to the vessel that saved it, still in flight; its engine
+//     only to a vessel that has that engine), and the first instance after
+//     a load (or after a reset or a focus change) starts from the defaults;
 //  5. an instance's layout and language follow its size and the
 //     configuration file;
 //  6. the host raises no error but the ones its callers are told about
@@ -110,12 +113,13 @@ struct SavedFields {
   int flightPage;  // valid when flightMode is 1
   double dvToGo;   // valid when flightMode is 1
   bool useMainEngine;
+  std::optional<std::size_t> vessel;  // the module's focus vessel when it saved
 };
 
-SavedFields savedFrom(const ArvexMFD& m) {
-  return {m.tgtLatSet,  m.tgtLngSet, m.securityAlt,  m.altAboveTarget, m.ownLatDeg,
-          m.ownLngDeg,  m.tgtLatDeg, m.tgtLngDeg,    m.dvRemaining,    m.flightMode,
-          m.flightPage, m.dvToGo,    m.useMainEngine};
+SavedFields savedFrom(const ArvexMFD& m, std::optional<std::size_t> vessel) {
+  return {m.tgtLatSet,     m.tgtLngSet, m.securityAlt, m.altAboveTarget, m.ownLatDeg,  m.ownLngDeg,
+          m.tgtLatDeg,     m.tgtLngDeg, m.dvRemaining, m.flightMode,     m.flightPage, m.dvToGo,
+          m.useMainEngine, vessel};
 }
 
 bool samePosition(const ArvexMFD& m) {
@@ -173,7 +177,9 @@ class Harness {
   int loadSerial_ = 0;
   int nextSerial_ = 1;
   std::map<int, int> serialOf_;  // open display -> serial of its instance
-  int activeSerial_ = 0;         // the instance built last while it lives
+  // The module's own focus vessel: the host's at every construction and
+  // focus change, none after a focus on something that is not a vessel.
+  std::optional<std::size_t> moduleFocus_;
   std::optional<int> language_;  // LANGUAGE item as written, if any
   Expect expect_ = Expect::kDefaults;
   SavedFields shadow_{};
@@ -223,17 +229,15 @@ class Harness {
   // --- instance life -------------------------------------------------------
 
   void instanceDestroyed(int displayId, const ArvexMFD& mfd) {
-    shadow_ = savedFrom(mfd);
+    shadow_ = savedFrom(mfd, moduleFocus_);
     expect_ = Expect::kRestore;
-    // Destroying any instance, active or not, leaves the hooks without one.
-    activeSerial_ = 0;
     serialOf_.erase(displayId);
   }
 
   void instanceBuilt(int displayId, int width, int height) {
     const ArvexMFD& m = *instance(displayId);
-    serialOf_[displayId] = nextSerial_;
-    activeSerial_ = nextSerial_++;
+    serialOf_[displayId] = nextSerial_++;
+    moduleFocus_ = host_.focus();
     checkLayout(m, width, height);
     if (expect_ == Expect::kRestore) {
       checkRestored(m, shadow_);
@@ -256,19 +260,29 @@ class Harness {
 
   void checkRestored(const ArvexMFD& m, const SavedFields& s) {
     using fuzz::sameBits;
-    const bool same = m.tgtLatSet == s.tgtLatSet && m.tgtLngSet == s.tgtLngSet &&
-                      sameBits(m.securityAlt, s.securityAlt) &&
-                      sameBits(m.altAboveTarget, s.altAboveTarget) &&
-                      sameBits(m.ownLatDeg, s.ownLatDeg) && sameBits(m.ownLngDeg, s.ownLngDeg) &&
-                      sameBits(m.tgtLatDeg, s.tgtLatDeg) && sameBits(m.tgtLngDeg, s.tgtLngDeg) &&
-                      m.flightMode == s.flightMode && m.useMainEngine == s.useMainEngine &&
-                      m.targetBase == nullptr;
+    // The engine where the vessel has it, else the one the vessel has.
+    const bool engine = (s.useMainEngine ? m.hasMain : m.hasHover) ? s.useMainEngine : m.hasMain;
+    const bool same =
+        m.tgtLatSet == s.tgtLatSet && m.tgtLngSet == s.tgtLngSet &&
+        sameBits(m.securityAlt, s.securityAlt) && sameBits(m.altAboveTarget, s.altAboveTarget) &&
+        sameBits(m.tgtLatDeg, s.tgtLatDeg) && sameBits(m.tgtLngDeg, s.tgtLngDeg) &&
+        m.flightMode == s.flightMode && m.useMainEngine == engine && m.targetBase == nullptr;
     if (!same) violated("the new instance did not restore the saved target, altitudes or mode");
-    const bool radians = sameBits(m.ownLat, s.ownLatDeg / kDegPerRad) &&
-                         sameBits(m.ownLng, s.ownLngDeg / kDegPerRad) &&
-                         sameBits(m.tgtLat, s.tgtLatDeg / kDegPerRad) &&
+    const bool radians = sameBits(m.tgtLat, s.tgtLatDeg / kDegPerRad) &&
                          sameBits(m.tgtLng, s.tgtLngDeg / kDegPerRad);
     if (!radians) violated("restored radians are not the saved degrees over the module factor");
+    // The launch point: kept for the vessel that saved it while it flies,
+    // otherwise where the focus vessel is now.
+    sim::Vessel& v = focusVessel();
+    if (s.vessel == host_.focus() && !v.groundContact()) {
+      if (!sameBits(m.ownLatDeg, s.ownLatDeg) || !sameBits(m.ownLngDeg, s.ownLngDeg) ||
+          !sameBits(m.ownLat, s.ownLatDeg / kDegPerRad) ||
+          !sameBits(m.ownLng, s.ownLngDeg / kDegPerRad)) {
+        violated("the vessel that saved its launch point, in flight, did not get it back");
+      }
+    } else if (!atVessel(m, v)) {
+      violated("a restored instance does not plan from where its vessel is");
+    }
     if (s.flightMode == 1) {
       if (m.flightPage != s.flightPage || !sameBits(m.dvToGo, s.dvToGo)) {
         violated("restored page %d dvToGo %g, saved page %d dvToGo %g", m.flightPage, m.dvToGo,
@@ -284,16 +298,20 @@ class Harness {
     }
   }
 
-  void checkDefaults(const ArvexMFD& m) {
-    sim::Vessel& v = focusVessel();
+  // The instance's launch point is the point under the vessel.
+  static bool atVessel(const ArvexMFD& m, sim::Vessel& v) {
     double lng = 0, lat = 0, radius = 0;
     v.equPos(lng, lat, radius);
+    return fuzz::sameBits(m.ownLat, lat) && fuzz::sameBits(m.ownLng, lng) &&
+           fuzz::sameBits(m.ownLatDeg, lat * kDegPerRad) &&
+           fuzz::sameBits(m.ownLngDeg, lng * kDegPerRad);
+  }
+
+  void checkDefaults(const ArvexMFD& m) {
+    sim::Vessel& v = focusVessel();
     const bool ok = !m.tgtLatSet && !m.tgtLngSet && m.targetBase == nullptr &&
                     m.securityAlt == 40000 && m.altAboveTarget == 5000 && m.tgtLatDeg == 0 &&
-                    m.tgtLngDeg == 0 && fuzz::sameBits(m.ownLat, lat) &&
-                    fuzz::sameBits(m.ownLng, lng) &&
-                    fuzz::sameBits(m.ownLatDeg, lat * kDegPerRad) &&
-                    fuzz::sameBits(m.ownLngDeg, lng * kDegPerRad) &&
+                    m.tgtLngDeg == 0 && atVessel(m, v) &&
                     m.flightMode == (v.groundContact() ? 0 : 1) && m.flightPage == 0 &&
                     m.hasMain == v.hasGroup(THGROUP_MAIN) && m.useMainEngine == m.hasMain &&
                     m.hasHover == v.hasGroup(THGROUP_HOVER) && !m.groundSolValid &&
@@ -698,7 +716,9 @@ class Harness {
   void keyRan(int id, DWORD key) {
     trackNewBoxes();
     if (key == 19) {
-      expect_ = Expect::kDefaults;  // the reset clears the saved parameters
+      // The reset clears the saved parameters; with no vessel in the
+      // module's focus it does nothing.
+      if (moduleFocus_) expect_ = Expect::kDefaults;
     } else if (key == 31) {
       mayHaveRecomputed();
     }
@@ -826,14 +846,44 @@ class Harness {
     return true;
   }
 
+  // A focus change: to any vessel through the host, or, as a host might
+  // send it, to nothing, a body or a base (objects without a vessel
+  // interface) straight to the module's hook.
   bool focus() {
     const std::size_t count = host_.world().vesselCount();
-    const std::size_t index = fdp_.ConsumeIntegralInRange<std::size_t>(0, count - 1);
+    const std::size_t index = fdp_.ConsumeIntegralInRange<std::size_t>(0, count + 2);
+    if (index >= count) return focusNonVessel(index - count);
     const bool change = host_.focus() != index;
     trace("focus vessel %zu", index);
     host_.setFocus(index);
-    // A new focus resets the instance the hooks serve, saved parameters too.
-    if (change && activeSerial_ != 0 && moduleId_ != 0) expect_ = Expect::kDefaults;
+    if (change && moduleId_ != 0) {
+      moduleFocus_ = index;
+      // A new focus resets every open instance, saved parameters too.
+      if (!serialOf_.empty()) expect_ = Expect::kDefaults;
+    }
+    return true;
+  }
+
+  bool focusNonVessel(std::size_t kind) {
+    if (moduleId_ == 0) return false;
+    const auto focusChanged = host_.moduleEntries(moduleId_).focusChanged;
+    if (focusChanged == nullptr) return false;
+    OBJHANDLE object = nullptr;
+    const int body =
+        fdp_.ConsumeIntegralInRange<int>(0, static_cast<int>(host_.world().bodyCount()) - 1);
+    if (kind == 1) object = host_.bodyHandle(body);
+    if (kind == 2) object = host_.baseHandle(body, 0);
+    const OBJHANDLE previous = fdp_.ConsumeBool() ? host_.focusHandle() : nullptr;
+    trace("focus on %s (no vessel), previous %p",
+          kind == 0   ? "nothing"
+          : kind == 1 ? "a body"
+                      : "a base",
+          previous);
+    const auto before = snapshots();
+    focusChanged(object, previous);
+    moduleFocus_.reset();
+    // No vessel to read: every open display stays as it was.
+    expectUnchanged(before, "a focus on no vessel");
     return true;
   }
 

@@ -23,6 +23,7 @@ OP_COUNT = 20
 KEYS = [17, 18, 19, 20, 25, 31, 38, 44, 48, 49, 0, 33]
 STEPS = [5e-324, 1e-9, 1e-3, 0.02, 0.1, 1, 10, 100, 1000]
 VESSELS = 6
+BODIES = 4
 
 
 class Input:
@@ -155,7 +156,14 @@ class Input:
 
     def focus(self, vessel):
         self.op(FOCUS)
-        self.integral(0, VESSELS - 1, vessel)
+        self.integral(0, VESSELS + 2, vessel)
+
+    def focus_object(self, kind, body=0, previous=True):
+        """A focus on no vessel: kind 0 nothing, 1 a body, 2 a base."""
+        self.op(FOCUS)
+        self.integral(0, VESSELS + 2, VESSELS + kind)
+        self.integral(0, BODIES - 1, body, 4)
+        self.boolean(previous)
 
     def step(self, dt, repeats=16):
         self.op(STEP)
@@ -322,6 +330,24 @@ def seeds():
     i.step(1000, 2)
     i.key(19)
     s["focus-bodies"] = i
+
+    i = Input()  # focus on no vessel: reset, steps, two displays, then a vessel again
+    i.fly(0, 0.05, 0.45, 20000)
+    i.open()
+    i.enter(20, "Apollo16")
+    i.open(300, 300)
+    i.focus_object(1)
+    i.key(19)
+    i.step(1)
+    i.focus_object(2, 1)
+    i.key(25, 1)
+    i.focus_object(0)
+    i.key(19, 1)
+    i.close(0)
+    i.open()
+    i.focus(1)
+    i.key(19)
+    s["focus-non-vessel"] = i
 
     i = Input()  # display sizes at the edges
     i.open_raw(0, 0)

@@ -163,6 +163,7 @@ class OAPIFUNC MFD {
 
  protected:
   DWORD W, H;   // display size [pixel]
+  DWORD cw, ch; // character width and height of the display's font [pixel]
   VESSEL* pV;   // the vessel the host passed at construction
 };
 

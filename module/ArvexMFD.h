@@ -2,7 +2,7 @@
 //
 // One ArvexMFD exists per cockpit display showing the mode; the host builds
 // it through MsgProc and owns it. ModuleState is the module's one record of
-// shared state: the instance the hooks work on, the focus vessel, the pens and
+// shared state: the instances the hooks work on, the focus vessel, the pens and
 // the parameters one instance leaves for the next.
 #pragma once
 
@@ -31,6 +31,10 @@ struct SavedParameters {
   int flightPage;  // saved in flight mode only
   double dvToGo;   // [m/s] saved in flight mode only
   bool useMainEngine;
+  // The focus vessel of the display that saved them, only compared: its
+  // launch point is kept for the next display only while that is still the
+  // focus vessel and in flight.
+  const VESSEL* vessel;
 };
 
 // Dialogs opened by an instance refer to it through a ticket owned by the
@@ -43,11 +47,11 @@ struct DialogTicket {
 constexpr int kMaxDialogTickets = 32;
 
 struct ModuleState {
-  bool hooksEnabled;            // opcPostStep may work on activeInstance
+  bool hooksEnabled;            // opcPostStep may work on the live instances
   HPEN greenPen;                // solid, width 1, 0x00FF00
   HPEN whitePen;                // solid, width 1, 0xFFFFFF
   int modeId;                   // identifier of the registered mode
-  ArvexMFD* activeInstance;     // built last; null once it is destroyed (not owned)
+  ArvexMFD* firstInstance;      // live instances, linked in build order (not owned)
   bool savedValid;              // savedParameters holds a destroyed instance's inputs
   VESSEL* focusVessel;          // every vessel query goes here
   void (*exitHook)(HINSTANCE);  // found by name at library attach
@@ -93,6 +97,7 @@ class ArvexMFD : public MFD {
   void SaveParameters();
   void RestoreParameters();
   void InitTargetAndPosition();
+  void ReadPosition();
   void ResetSolution();
   void ResetParameters();
   void ResetFromVessel();
@@ -176,4 +181,7 @@ class ArvexMFD : public MFD {
   // prevRelVel is a sample from the grounded step just before; otherwise
   // the next grounded step only takes a fresh sample.
   bool prevRelVelFresh;
+  // Every open display of the mode is served by the hooks, not only the one
+  // built last: the instances form a list from moduleState.firstInstance.
+  ArvexMFD* nextInstance;
 };

@@ -76,10 +76,11 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
       ownLng(0),
       altAboveTarget(kDefaultAltAboveTarget),
       relPos(kZero),
-      prevRelVelFresh(false) {
-  // 2. The hooks keep off this instance until it is complete.
+      prevRelVelFresh(false),
+      nextInstance(nullptr) {
+  // 2. The hooks keep off this instance until it is complete: it joins the
+  // list of live instances at the end of construction.
   moduleState.hooksEnabled = false;
-  moduleState.activeInstance = this;
 
   // 3. Layout: unsigned divisions that drop the remainder. Both sizes are
   // 16-bit halves of the host's message parameter, so they fit an int.
@@ -95,8 +96,11 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
   // 5. is done by the member initialisers above.
 
   // 6. Everything the module asks of a vessel it asks of the focus vessel;
-  // the vessel passed by the host goes to the base class only.
+  // the vessel passed by the host goes to the base class, and stands in only
+  // while the host names no focus vessel (MsgProc builds no instance
+  // without either).
   moduleState.focusVessel = oapiGetFocusInterface();
+  if (moduleState.focusVessel == nullptr) moduleState.focusVessel = vessel;
   VESSEL* focus = moduleState.focusVessel;
 
   // 7. The body under the vessel.
@@ -141,16 +145,26 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
   // is never saved.
   if (moduleState.savedValid && TargetComplete()) RecomputePlan();
 
-  // 15. The instance is complete.
+  // 15. The instance is complete: the hooks serve it from now on, beside
+  // every other open display of the mode.
+  ArvexMFD** link = &moduleState.firstInstance;
+  while (*link != nullptr) link = &(*link)->nextInstance;
+  *link = this;
   moduleState.hooksEnabled = true;
 }
 
 // Called by the host when the display leaves the mode or is rebuilt.
 ArvexMFD::~ArvexMFD() {
-  // The hooks serve no display until another one is built; any dialog this
+  // The hooks stop serving this display and no other; any dialog this
   // instance opened must not reach it any more.
-  moduleState.hooksEnabled = false;
-  moduleState.activeInstance = nullptr;
+  for (ArvexMFD** link = &moduleState.firstInstance; *link != nullptr;
+       link = &(*link)->nextInstance) {
+    if (*link == this) {
+      *link = nextInstance;
+      break;
+    }
+  }
+  if (moduleState.firstInstance == nullptr) moduleState.hooksEnabled = false;
   ReleaseDialogTickets(this);
   SaveParameters();
 }
@@ -176,8 +190,9 @@ void ArvexMFD::SaveParameters() {
     saved.flightPage = flightPage;
     saved.dvToGo = dvToGo;
   }
-  // 3. The engine choice, whatever the mode.
+  // 3. The engine choice, whatever the mode, and whose they were.
   saved.useMainEngine = useMainEngine;
+  saved.vessel = moduleState.focusVessel;
   moduleState.savedValid = true;
 }
 
@@ -193,11 +208,20 @@ void ArvexMFD::RestoreParameters() {
   securityAlt = saved.securityAlt;
   altAboveTarget = saved.altAboveTarget;
   dvRemaining = saved.dvRemaining;
-  // 3.
-  ownLatDeg = saved.ownLatDeg;
-  ownLat = ownLatDeg / kDegPerRad;
-  ownLngDeg = saved.ownLngDeg;
-  ownLng = ownLngDeg / kDegPerRad;
+  // 3. The launch point is where the focus vessel is now. Only the vessel
+  // that saved it, still in flight, keeps it: a display rebuilt during the
+  // launch burn goes on with the plan being flown. Another vessel (a focus
+  // change with no display open), or one that has landed since, would be
+  // planned from a point it does not stand on, even on another body.
+  const VESSEL* focus = moduleState.focusVessel;
+  if (saved.vessel == focus && !focus->GroundContact()) {
+    ownLatDeg = saved.ownLatDeg;
+    ownLat = ownLatDeg / kDegPerRad;
+    ownLngDeg = saved.ownLngDeg;
+    ownLng = ownLngDeg / kDegPerRad;
+  } else {
+    ReadPosition();
+  }
   tgtLatDeg = saved.tgtLatDeg;
   tgtLat = tgtLatDeg / kDegPerRad;
   tgtLngDeg = saved.tgtLngDeg;
@@ -212,8 +236,19 @@ void ArvexMFD::RestoreParameters() {
     if (tgtLatSet && tgtLngSet) flightSolValid = SolveInFlight();
     dvToGo = saved.dvToGo;
   }
-  // 6.
-  useMainEngine = saved.useMainEngine;
+  // 6. The engine choice comes back where the vessel has that engine;
+  // otherwise it stays the one construction chose from the vessel's engines
+  // (ENG could not change it: it needs both).
+  if (saved.useMainEngine ? hasMain : hasHover) useMainEngine = saved.useMainEngine;
+}
+
+// The point under the focus vessel, on the ground or not; the radius is not
+// kept.
+void ArvexMFD::ReadPosition() {
+  double radius = 0;
+  moduleState.focusVessel->GetEquPos(ownLng, ownLat, radius);
+  ownLatDeg = ownLat * kDegPerRad;
+  ownLngDeg = ownLng * kDegPerRad;
 }
 
 // First-time target, altitudes and vessel position, for an instance that
@@ -231,12 +266,8 @@ void ArvexMFD::InitTargetAndPosition() {
   // 2.
   relPos = kZero;
   prevRelVel = kZero;
-  // 3. The point under the vessel, on the ground or not; the radius is not
-  // kept.
-  double radius = 0;
-  moduleState.focusVessel->GetEquPos(ownLng, ownLat, radius);
-  ownLatDeg = ownLat * kDegPerRad;
-  ownLngDeg = ownLng * kDegPerRad;
+  // 3. The point under the vessel, on the ground or not.
+  ReadPosition();
 }
 
 // Clears the solution, the pitch controller and the solver state, and the
@@ -288,9 +319,12 @@ void ArvexMFD::ResetParameters() {
 // then starts from defaults. The engine flags are left alone: a focus change
 // sets them before, the reset key keeps them.
 void ArvexMFD::ResetFromVessel() {
+  // With no vessel in focus (the host focused an object that is not a
+  // vessel) there is nothing to read: the display stays as it is.
+  VESSEL* focus = moduleState.focusVessel;
+  if (focus == nullptr) return;
   // 1.
   moduleState.hooksEnabled = false;
-  VESSEL* focus = moduleState.focusVessel;
   // 2. Only a grounded vessel's position is a launch point.
   if (focus->GroundContact()) {
     double radius = 0;

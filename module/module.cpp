@@ -35,24 +35,57 @@ void (*FindExitHook(HINSTANCE hModule))(HINSTANCE) {
   return reinterpret_cast<void (*)(HINSTANCE)>(exitFunction);
 }
 
+// A display of the mode after a focus change: steps 4-10 of the focus hook,
+// on the new focus vessel.
+void ResetForNewFocus(ArvexMFD* instance) {
+  VESSEL* vessel = moduleState.focusVessel;
+  // 4. The in-flight solver starts over on the new vessel.
+  instance->solverStarted = false;
+  instance->searchDir = +1;
+  // 5.-6. The engines of the new vessel; the main engine is chosen whenever
+  // there is one.
+  instance->hasMain = vessel->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
+  instance->useMainEngine = instance->hasMain;
+  instance->hasHover = vessel->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
+  // 7. The pre-burn pitch proposal is made again for the new vessel.
+  instance->launchPitchSet = false;
+  // 8.-10. The target, the altitudes and the solution belong to the old
+  // vessel: start from defaults on the new one, on page 1/2.
+  instance->ResetFromVessel();
+  instance->ResetSolution();
+  instance->flightPage = 0;
+}
+
 }  // namespace
 
 // Message procedure of the mode; the host calls it for the mode's display
 // events. Hidden like everything but the exports. The result carries an
 // instance address, so it is pointer sized: an int would cut the address on
 // a 64-bit host.
+//
+// Orbiter takes the answer to the open message as the display and uses it
+// unchecked, so a 0 there would crash it. 0 is kept in three places only:
+// - other messages: Orbiter uses no answer as a display but the one to the
+//   open message (a 0 to its extended open message makes it send this one);
+// - no vessel at all, neither in focus nor named by the message: Orbiter
+//   opens a display only in a vessel's cockpit, names that vessel, and gives
+//   every vessel an interface;
+// - a failed allocation: no instance can exist then. Orbiter builds its own
+//   display object just before this message, and the drawing surface after
+//   it, with allocations that end the program rather than return null: a
+//   heap too full for the few hundred bytes of an instance leaves Orbiter no
+//   way on, with or without this 0.
 OAPI_MSGTYPE MsgProc(UINT msg, UINT /*mfd*/, WPARAM wparam, LPARAM lparam) {
   if (msg != OAPI_MSG_MFD_OPENED) return 0;
-  // Every query of an instance goes to the focus vessel: without one there
-  // is nothing to build a display on.
-  if (oapiGetFocusInterface() == nullptr) return 0;
+  // Every query of an instance goes to the focus vessel; while the module
+  // has none, the display is built on the vessel that the message names.
+  VESSEL* vessel = reinterpret_cast<VESSEL*>(lparam);
+  if (oapiGetFocusInterface() == nullptr && vessel == nullptr) return 0;
   // The display size comes packed: width in the low 16 bits, height in the
   // high 16 bits of the first parameter.
   const DWORD width = LOWORD(wparam);
   const DWORD height = HIWORD(wparam);
-  VESSEL* vessel = reinterpret_cast<VESSEL*>(lparam);
-  // The host owns the instance from here on. No exceptions in the module: a
-  // failed allocation opens no display.
+  // The host owns the instance from here on. No exceptions in the module.
   ArvexMFD* instance = new (std::nothrow) ArvexMFD(width, height, vessel);
   return reinterpret_cast<OAPI_MSGTYPE>(instance);
 }
@@ -125,33 +158,24 @@ DLLCLBK int GetModuleVersion() {
 DLLCLBK void opcFocusChanged(OBJHANDLE hGainsFocus, OBJHANDLE hLosesFocus) {
   // 1. Every vessel query goes to the new focus vessel from now on.
   moduleState.focusVessel = oapiGetVesselInterface(hGainsFocus);
-  // 2.-3. Nothing more at the first focus of a session, or while no display
-  // in the mode is being served. A focus on no vessel at all leaves the open
-  // display as it is rather than querying nothing.
-  if (hLosesFocus == nullptr) return;
-  ArvexMFD* instance = moduleState.activeInstance;
-  if (instance == nullptr || moduleState.focusVessel == nullptr) return;
-  VESSEL* vessel = moduleState.focusVessel;
-  // 4. The in-flight solver starts over on the new vessel.
-  instance->solverStarted = false;
-  instance->searchDir = +1;
-  // 5.-6. The engines of the new vessel; the main engine is chosen whenever
-  // there is one.
-  instance->hasMain = vessel->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
-  instance->useMainEngine = instance->hasMain;
-  instance->hasHover = vessel->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
-  // 7. The pre-burn pitch proposal is made again for the new vessel.
-  instance->launchPitchSet = false;
-  // 8.-10. The target, the altitudes and the solution belong to the old
-  // vessel: start from defaults on the new one, on page 1/2.
-  instance->ResetFromVessel();
-  instance->ResetSolution();
-  instance->flightPage = 0;
+  // 2.-3. Nothing more at the first focus of a session. A focus on no
+  // vessel at all leaves the open displays as they are rather than querying
+  // nothing.
+  if (hLosesFocus == nullptr || moduleState.focusVessel == nullptr) return;
+  // Every open display showed the old vessel's plan.
+  for (ArvexMFD* instance = moduleState.firstInstance; instance != nullptr;
+       instance = instance->nextInstance) {
+    ResetForNewFocus(instance);
+  }
 }
 
-// Called by the host after every time step. The gate: work only on a
-// completely built instance.
+// Called by the host after every time step. The gate: work only on
+// completely built instances, every open display with its own count and
+// solution.
 DLLCLBK void opcPostStep(double /*simt*/, double simdt, double /*mjd*/) {
-  if (!moduleState.hooksEnabled || moduleState.activeInstance == nullptr) return;
-  moduleState.activeInstance->PostStep(simdt);
+  if (!moduleState.hooksEnabled) return;
+  for (ArvexMFD* instance = moduleState.firstInstance; instance != nullptr;
+       instance = instance->nextInstance) {
+    instance->PostStep(simdt);
+  }
 }

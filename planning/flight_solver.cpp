@@ -33,6 +33,13 @@ constexpr double kUpperBoundHeight = 400000.0;
 // parameter at most this often. 2^-30 of a fixed-gain step is still above
 // the rounding noise of g, so an improvement found within it is real.
 constexpr int kMaxHalvings = 30;
+// Warm passes that a cold solve may add to settle its answer, and how many
+// in a row must end on their stopping rule: a warm pass's first difference
+// interval is so small that its slope can be rounding noise, small enough to
+// stop a pass far from the best member; the next pass starts a hair away
+// and measures afresh. On random lunar hops at most 10 passes were needed.
+constexpr int kMaxSettlingPasses = 16;
+constexpr int kSettledPasses = 2;
 
 struct Bounds {
   double bMin;  // near side lowest crossing parameter
@@ -54,6 +61,12 @@ struct PassResult {
   VECTOR3 best;    // [m/s] the better candidate of the last iteration
   double bEnd;     // crossing parameter the pass ends on
   int iterations;  // iterations run
+  // Ended on its stopping rule (a step of at most kStopStep) or held on a
+  // bound, rather than on the iteration cap, a rest after two steps in a
+  // row that found nothing better, or a slope that is not a number: those
+  // come from rounding noise of a difference interval far below the
+  // parameter's size, as a warm pass's first one is.
+  bool settled;
 };
 
 // A far-side answer is taken only if its conic reaches the aim point to
@@ -79,7 +92,7 @@ bool ReachesAimPoint(const FlightGeometry& geo, const VECTOR3& v) {
 // One pass of the search, as numbered steps 1-8 per iteration.
 PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
                    const PassSetup& setup, int& evaluations) {
-  PassResult result{false, _V(0, 0, 0), setup.b, 0};
+  PassResult result{false, _V(0, 0, 0), setup.b, 0, false};
   const double s = geo.s;
   const int dir = setup.dir;
   double b = setup.b;
@@ -124,7 +137,7 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     VECTOR3 vB;
     ++evaluations;
     if (!Eval(bp, geo, vB)) {
-      result = {true, vA, b0, result.iterations};
+      result = {true, vA, b0, result.iterations, false};
       break;
     }
     const double gA = Distance(vA, V);
@@ -185,7 +198,10 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
         stepLimit = std::numeric_limits<double>::infinity();
         if (missedBefore) break;
         missedBefore = true;
-        if (!(std::fabs(sigma) > kStopStep)) break;
+        if (!(std::fabs(sigma) > kStopStep)) {
+          result.settled = true;
+          break;
+        }
         continue;
       }
       missedBefore = false;
@@ -193,8 +209,10 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
       haveNext = true;
       if (b == b0) {
         // Held on a bound: every further iteration would measure the same
-        // slope at the same point.
+        // slope at the same point. (A step that its limit and the halvings
+        // shrank below the parameter's rounding ends here too, unsettled.)
         result.bEnd = b;
+        result.settled = b == bounds.bMin || b == bounds.bMax;
         break;
       }
       if (halvings > 0 || std::fabs(move) < std::fabs(sigma / s)) {
@@ -207,9 +225,24 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     result.bEnd = b;
 
     // 8.
-    if (!(std::fabs(sigma) > kStopStep)) break;
+    if (!(std::fabs(sigma) > kStopStep)) {
+      result.settled = true;
+      break;
+    }
   }
   return result;
+}
+
+// The first pass of a warm solve: from the parameter kept, with the small
+// start step.
+PassSetup WarmPass(const FlightSearchState& state, double s) {
+  PassSetup setup;
+  setup.dir = state.dir;
+  setup.b = state.param;
+  setup.sigma = kWarmStep / s;
+  setup.clampPerturbFar = false;
+  setup.guardStep = state.dir == 1;
+  return setup;
 }
 
 }  // namespace
@@ -293,13 +326,11 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   bounds.fMax = (-floorHeight - R) / s;
 
   // First pass: warm from the last answer, or cold from the default start.
-  const int dir = state.dir;
-  PassSetup first;
-  first.dir = dir;
-  first.b = state.started ? state.param : (R + kStartHeight) * dir / s;
-  first.sigma = state.started ? kWarmStep / s : kColdStep / s;
-  first.clampPerturbFar = false;
-  first.guardStep = dir == 1;
+  PassSetup first = WarmPass(state, s);
+  if (!state.started) {
+    first.b = (R + kStartHeight) * state.dir / s;
+    first.sigma = kColdStep / s;
+  }
   const PassResult near = RunPass(geo, V, bounds, first, evaluations);
 
   FlightSearchState next = state;
@@ -314,7 +345,7 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   // velocity whose conic in general misses the aim point by tens of
   // kilometres, and it would win merely because the first pass has not yet
   // converged; the warm calls that followed would then stay on the far side.
-  PassResult far{false, _V(0, 0, 0), 0, 0};
+  PassResult far{false, _V(0, 0, 0), 0, 0, false};
   bool farWon = false;
   if (!state.started) {
     PassSetup farSetup;
@@ -332,6 +363,33 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
     }
   }
 
+  // A cold solve's answer is shown at once (the switch to flight mode, a
+  // replan), but its fixed-gain steps seldom settle within one pass of 25
+  // iterations: the answer could be many times the best member's. So a
+  // cold solve goes on with the passes that the next steps' warm solves
+  // would run, on the same state, until kSettledPasses in a row end on their
+  // stopping rule before their cap (see PassResult::settled), or one ends
+  // where it began. At most kMaxSettlingPasses of them: a call never runs
+  // more than (2 + kMaxSettlingPasses) x kMaxIterations iterations.
+  int settlingPasses = 0, settlingIterations = 0;
+  bool settled = true;
+  if (!state.started && (near.found || farWon)) {
+    int settledInARow = (farWon ? far.settled : near.settled) ? 1 : 0;
+    bool repeats = false;
+    while (settledInARow < kSettledPasses && !repeats && settlingPasses < kMaxSettlingPasses) {
+      const PassResult warm = RunPass(geo, V, bounds, WarmPass(next, s), evaluations);
+      ++settlingPasses;
+      settlingIterations += warm.iterations;
+      if (!warm.found) break;
+      // A pass that ends where it began would only be run again as it was.
+      repeats = warm.bEnd == next.param;
+      next.reqVel = warm.best;
+      next.param = warm.bEnd;
+      settledInARow = warm.settled ? settledInARow + 1 : 0;
+    }
+    settled = settledInARow >= kSettledPasses || repeats;
+  }
+
   if (trace != nullptr) {
     trace->nearIterations = near.iterations;
     trace->farIterations = far.iterations;
@@ -341,6 +399,9 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
     trace->nearDistance = near.found ? Distance(near.best, V) : none;
     trace->farDistance = far.found ? Distance(far.best, V) : none;
     trace->evaluations = evaluations;
+    trace->settlingPasses = settlingPasses;
+    trace->settlingIterations = settlingIterations;
+    trace->settled = settled;
   }
   if (!near.found && !far.found) return false;
   next.started = true;

@@ -52,11 +52,18 @@ struct FlightSearchTrace {
   double nearDistance;  // [m/s] |first pass's answer - V|, infinite if none
   double farDistance;   // [m/s] |far-side pass's answer - V|, infinite if none or not run
   int evaluations;      // calls of Eval
+
+  // Warm passes that a cold solve added to settle its answer, their
+  // iterations, and whether it settled (rather than stopping on the bound).
+  int settlingPasses;
+  int settlingIterations;
+  bool settled;
 };
 
 // One solve: the first pass from state.param (warm) or from the default
 // start (cold), then, on a cold solve, the far-side pass, whose answer is
-// taken only when strictly closer to V and leading to the aim point. On the
+// taken only when strictly closer to V and leading to the aim point, and
+// warm passes until they settle (at most 16). On the
 // near side no step is taken to a b with a larger distance to V. V is the current
 // velocity [m/s, global frame], bodyRadius [m], floorHeight [m] the lowest
 // height above the radius allowed to the near-side crossing point. Returns

@@ -2,7 +2,14 @@
 // an operation, and the title the host draws for it.
 #include "host.h"
 
-MFD::MFD(DWORD w, DWORD h, VESSEL* vessel) : W(w), H(h), pV(vessel) {}
+// The font follows the display's height, so its measures are known as soon
+// as the size is.
+MFD::MFD(DWORD w, DWORD h, VESSEL* vessel)
+    : W(w),
+      H(h),
+      cw(static_cast<DWORD>(sim::fontCharWidth(static_cast<int>(h)))),
+      ch(static_cast<DWORD>(sim::fontCharHeight(static_cast<int>(h)))),
+      pV(vessel) {}
 
 MFD::~MFD() = default;
 

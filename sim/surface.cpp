@@ -128,6 +128,54 @@ void selectFont(cairo_t* cr, int height) {
   cairo_set_font_size(cr, fontSize(height));
 }
 
+// Hinted as the PNG's texts are, so that measures are those of its pixels.
+void selectRenderFont(cairo_t* cr, int height) {
+  std::unique_ptr<cairo_font_options_t, decltype(&cairo_font_options_destroy)> options(
+      cairo_font_options_create(), cairo_font_options_destroy);
+  cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
+  cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_FULL);
+  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);
+  cairo_set_font_options(cr, options.get());
+  selectFont(cr, height);
+}
+
+// A text as the PNG draws it: the start of its baseline and its extents.
+struct PlacedText {
+  double x = 0, baseline = 0;
+  cairo_text_extents_t extents{};
+};
+PlacedText placeText(cairo_t* cr, const DrawnText& t, const cairo_font_extents_t& font) {
+  PlacedText placed;
+  cairo_text_extents(cr, visibleUtf8(t.bytes).c_str(), &placed.extents);
+  double x = t.x;
+  switch (horizontal(t.align)) {
+    case HAlign::kCenter:
+      x -= placed.extents.x_advance / 2;
+      break;
+    case HAlign::kRight:
+      x -= placed.extents.x_advance;
+      break;
+    case HAlign::kLeft:
+      break;
+  }
+  placed.x = std::round(x);
+  placed.baseline = std::round(baseline(t.align, t.y, font));
+  return placed;
+}
+
+// A one-pixel scratch context holding the PNG's font for a display height.
+struct Measure {
+  explicit Measure(int height)
+      : scratch(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1), cairo_surface_destroy),
+        cr(cairo_create(scratch.get()), cairo_destroy) {
+    selectRenderFont(cr.get(), height);
+    cairo_font_extents(cr.get(), &font);
+  }
+  CairoSurface scratch;
+  Cairo cr;
+  cairo_font_extents_t font{};
+};
+
 cairo_font_extents_t fontExtents(int height) {
   CairoSurface scratch(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1), cairo_surface_destroy);
   Cairo cr(cairo_create(scratch.get()), cairo_destroy);
@@ -312,6 +360,25 @@ const DrawnText* Surface::findText(const std::string& prefix) const {
   return it == texts_.end() ? nullptr : &*it;
 }
 
+TextBox Surface::textInk(const DrawnText& text) const {
+  Measure measure(height_);
+  const PlacedText placed = placeText(measure.cr.get(), text, measure.font);
+  const cairo_text_extents_t& e = placed.extents;
+  return {placed.x + e.x_bearing, placed.baseline + e.y_bearing, placed.x + e.x_bearing + e.width,
+          placed.baseline + e.y_bearing + e.height};
+}
+
+int fontCharWidth(int height) {
+  Measure measure(std::max(1, height));
+  cairo_text_extents_t extents{};
+  cairo_text_extents(measure.cr.get(), "0", &extents);
+  return static_cast<int>(std::lround(extents.x_advance));
+}
+
+int fontCharHeight(int height) {
+  return static_cast<int>(std::lround(fontSize(std::max(1, height))));
+}
+
 void Surface::renderPng(const std::filesystem::path& file) const {
   CairoSurface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width_, height_),
                      cairo_surface_destroy);
@@ -343,35 +410,16 @@ void Surface::renderPng(const std::filesystem::path& file) const {
 
   // 4 - Texts on top, antialiased so that they read well.
   cairo_set_antialias(c, CAIRO_ANTIALIAS_DEFAULT);
-  std::unique_ptr<cairo_font_options_t, decltype(&cairo_font_options_destroy)> options(
-      cairo_font_options_create(), cairo_font_options_destroy);
-  cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
-  cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_FULL);
-  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);
-  cairo_set_font_options(c, options.get());
-  selectFont(c, height_);
+  selectRenderFont(c, height_);
   cairo_font_extents_t font{};
   cairo_font_extents(c, &font);
   for (const DrawnText& t : texts_) {
     if (!withinReach(t.x) || !withinReach(t.y)) continue;
-    const std::string utf8 = visibleUtf8(t.bytes);
-    cairo_text_extents_t extents{};
-    cairo_text_extents(c, utf8.c_str(), &extents);
-    double x = t.x;
-    switch (horizontal(t.align)) {
-      case HAlign::kCenter:
-        x -= extents.x_advance / 2;
-        break;
-      case HAlign::kRight:
-        x -= extents.x_advance;
-        break;
-      case HAlign::kLeft:
-        break;
-    }
+    const PlacedText placed = placeText(c, t, font);
     const Rgb rgb = toRgb(t.color);
     cairo_set_source_rgb(c, rgb.r, rgb.g, rgb.b);
-    cairo_move_to(c, std::round(x), std::round(baseline(t.align, t.y, font)));
-    cairo_show_text(c, utf8.c_str());
+    cairo_move_to(c, placed.x, placed.baseline);
+    cairo_show_text(c, visibleUtf8(t.bytes).c_str());
   }
 
   cairo_surface_flush(image.get());

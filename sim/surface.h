@@ -35,6 +35,18 @@ struct DrawnEllipse {
   bool filled = false;  // the surface's brush is hollow unless a brush is selected
 };
 
+// Where the ink of a drawn text lies on the rendered display [pixel].
+struct TextBox {
+  double left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// The font every display text is drawn in, as a module sees it through the
+// host (MFD::cw and MFD::ch): the width of one character and the height of a
+// character without the leading above it [pixel], for a display height
+// [pixel] (the font follows the height, as the cockpit's does).
+int fontCharWidth(int height);
+int fontCharHeight(int height);
+
 // Near-black background of a rendered display.
 inline constexpr COLORREF kBackgroundColor = 0x00100C0A;  // RGB(10, 12, 16)
 
@@ -58,6 +70,9 @@ class Surface {
   const std::vector<DrawnEllipse>& ellipses() const { return ellipses_; }
   // First text whose bytes start with prefix, or null.
   const DrawnText* findText(const std::string& prefix) const;
+
+  // Where text lies in the PNG rendering of this surface.
+  TextBox textInk(const DrawnText& text) const;
 
   // Renders the current display list as a cockpit display would look. Throws
   // std::runtime_error naming the file and the reason if it cannot be written

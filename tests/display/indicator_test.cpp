@@ -63,30 +63,39 @@ struct IndicatorScene : Scene {
   sim::Mat3 rotation{};
 };
 
-// The marker's place, or (-1, -1) when no "+" was drawn.
+// The point the "+" is centred on (half a character height below the top
+// of its cell), or (-1, -1) when no "+" was drawn.
 std::pair<int, int> Marker(const sim::Surface& s) {
   for (const sim::DrawnText& t : s.texts()) {
-    if (!t.title && t.bytes == "+") return {t.x, t.y};
+    if (!t.title && t.bytes == "+") return {t.x, t.y + sim::fontCharHeight(s.height()) / 2};
   }
   return {-1, -1};
 }
 
-TEST(Indicator, DrawsTheFrameCrossAndRingsOfA290PixelDisplayWhateverItsHeight) {
-  for (int height : {290, 500}) {
-    IndicatorScene scene(SceneOptions().withHeight(height));
+TEST(Indicator, DrawsTheFrameCrossAndRingsScaledWithTheHeight) {
+  // Margin 8: frame columns 4 and 286, centre column 145. Rows 20, 120, 220
+  // at 290 pixels high, twice that at 580.
+  for (int k : {1, 2}) {
+    IndicatorScene scene(SceneOptions().withHeight(290 * k));
     const int pensBefore = sim::livePenCount();
     const sim::Surface& s = scene.ask(scene.axis(2));
-    // Margin 8: frame columns 4 and 286, centre column 145; rows 20, 120, 220.
+    const int top = 20 * k, centre = 120 * k, bottom = 220 * k;
     const std::vector<sim::DrawnSegment> frame = {
-        {4, 20, 286, 20, kWhite}, {286, 20, 286, 220, kWhite}, {286, 220, 4, 220, kWhite},
-        {4, 220, 4, 20, kWhite},  {145, 20, 145, 220, kWhite}, {4, 120, 286, 120, kWhite}};
-    // 5, 10 and 45 degrees: half-widths 5, 11, 48 and half-heights 8, 17, 70.
+        {4, top, 286, top, kWhite},       {286, top, 286, bottom, kWhite},
+        {286, bottom, 4, bottom, kWhite}, {4, bottom, 4, top, kWhite},
+        {145, top, 145, bottom, kWhite},  {4, centre, 286, centre, kWhite}};
+    // 5, 10 and 45 degrees: half-widths 5, 11, 48 and half-heights 8, 17, 70
+    // at 290 pixels high (17, 34, 141 at 580).
+    const int halfHeights[2][3] = {{8, 17, 70}, {17, 34, 141}};
+    const int* ry = halfHeights[k - 1];
     const std::vector<sim::DrawnEllipse> rings = {
-        {140, 112, 150, 128, kGreen}, {134, 103, 156, 137, kWhite}, {97, 50, 193, 190, kWhite}};
-    EXPECT_EQ(s.segments(), frame) << "height " << height;
-    EXPECT_EQ(s.ellipses(), rings) << "height " << height;
+        {140, centre - ry[0], 150, centre + ry[0], kGreen},
+        {134, centre - ry[1], 156, centre + ry[1], kWhite},
+        {97, centre - ry[2], 193, centre + ry[2], kWhite}};
+    EXPECT_EQ(s.segments(), frame) << "height " << 290 * k;
+    EXPECT_EQ(s.ellipses(), rings) << "height " << 290 * k;
     // The frame pen lives for one redraw only.
-    EXPECT_EQ(sim::livePenCount(), pensBefore) << "height " << height;
+    EXPECT_EQ(sim::livePenCount(), pensBefore) << "height " << 290 * k;
   }
 }
 
@@ -95,7 +104,33 @@ TEST(Indicator, DrawsTheMarkerInLightCyanBeforeThePageTexts) {
   const sim::Surface& s = scene.ask(scene.axis(2));
   const std::vector<Row> rows = PageRows(s);
   ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(rows.front(), (Row{"+", 145, 120, kLightCyan, kLeft}));
+  EXPECT_EQ(rows.front(),
+            (Row{"+", 145, 120 - sim::fontCharHeight(290) / 2, kLightCyan, kCentred}));
+}
+
+// A burn straight along the thrust axis shows the "+" on the cross, at every
+// redraw and whatever alignment the page before left: the middle of its ink
+// on the middle of the cross's pixel, within a pixel across and within a
+// quarter of the character height up or down (fonts set their "+" at
+// heights that differ by a fifth of that height).
+TEST(Indicator, CentresTheMarkerOnTheCrossAtEveryRedraw) {
+  const double upOrDown = 0.25 * sim::fontCharHeight(290);
+  for (int language : {0, 1}) {
+    IndicatorScene scene(SceneOptions().withLanguage(language));
+    scene.mfd().flightPage = 0;  // left-aligned rows first
+    scene.redraw();
+    scene.mfd().flightPage = 1;
+    for (int redraw = 1; redraw <= 3; ++redraw) {
+      const sim::Surface& s = scene.ask(scene.axis(2));
+      const sim::DrawnText* plus = s.findText("+");
+      ASSERT_NE(plus, nullptr);
+      const sim::TextBox ink = s.textInk(*plus);
+      EXPECT_NEAR(0.5 * (ink.left + ink.right), 145.5, 1.0)
+          << "language " << language << ", redraw " << redraw;
+      EXPECT_NEAR(0.5 * (ink.top + ink.bottom), 120.5, upOrDown)
+          << "language " << language << ", redraw " << redraw;
+    }
+  }
 }
 
 struct MarkerCase {
@@ -155,7 +190,7 @@ TEST(Indicator, PutsADirectionAtARingsAngleOnThatRing) {
   std::uniform_real_distribution<double> uniform(-1.0, 1.0);
   const double ringDeg[3] = {5, 10, 45};
   for (bool mainEngine : {true, false}) {
-    IndicatorScene scene;
+    IndicatorScene scene(SceneOptions().withHeight(mainEngine ? 290 : 580));
     scene.mfd().useMainEngine = mainEngine;
     for (int trial = 0; trial < 40; ++trial) {
       scene.attitude(RandomRotation(rng));

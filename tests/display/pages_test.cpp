@@ -234,6 +234,31 @@ TEST_P(SecondPage, DrawsTheDeltaVAndTheClosingWordsBelowTheIndicator) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, SecondPage, ::testing::Values(0, 1));
 
+// On a display narrower than the closing words they take two lines, broken
+// at the space nearest their middle, and the block moves up so that the
+// second line keeps a half step above the page number.
+TEST(SecondPage, BreaksClosingWordsTooWideForTheDisplay) {
+  SceneOptions options = SceneOptions().withLanguage(1).flying().withHeight(150);
+  options.width = 150;
+  Scene scene(options);
+  ArvexMFD& mfd = scene.mfd();
+  mfd.flightPage = 1;
+  mfd.flightSolValid = true;
+  mfd.dvToGo = 123.4;
+  mfd.reqVel = scene.relativeVelocity();
+  std::vector<Row> rows = PageRows(scene.redraw());
+  ASSERT_EQ(rows.size(), 5u);
+  rows.erase(rows.begin());  // the marker
+  // Rows 225, 240, 255 and 270 of the 290-pixel layout.
+  const std::vector<Row> expected = {
+      {" Dv : 123.4 m/s", 75, 116, kWhite, kCentred},
+      {"RududadOzede. vous", 75, 124, kWhite, kCentred},
+      {"souhaite un bon vol", 75, 131, kWhite, kCentred},
+      {"2/2", 75, 139, kWhite, kCentred},
+  };
+  EXPECT_EQ(rows, expected);
+}
+
 TEST(SecondPage, ShowsMecoAtTheEndOfTheCorrection) {
   Scene scene(SceneOptions().flying());
   ArvexMFD& mfd = scene.mfd();

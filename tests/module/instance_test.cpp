@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr DWORD kKeyR = 19, kKeyT = 20, kKeyP = 25, kKeyS = 31, kKeyL = 38, kKeyZ = 44, kKeyN = 49;
+constexpr DWORD kKeyE = 18, kKeyR = 19, kKeyT = 20, kKeyP = 25, kKeyS = 31, kKeyL = 38, kKeyZ = 44,
+                kKeyN = 49;
 
 std::string Text(double value) {
   char text[64];
@@ -44,6 +45,12 @@ class Instance : public ::testing::Test {
   }
   void TypeTargetAtBase(int d, const char* name) {
     TypeTarget(d, base(name).lat_rad * kDegPerRad, base(name).lng_rad * kDegPerRad);
+  }
+  // A second vessel, landed at Apollo17.
+  std::size_t AddVessel(const sim::VesselSpec& spec) {
+    sim::Vessel& v = hop.host.world().addVessel(hop.body, spec);
+    v.landAt(base("Apollo17").lat_rad, base("Apollo17").lng_rad);
+    return hop.host.world().vesselCount() - 1;
   }
 
   testsupport::MoonHop hop;
@@ -124,28 +131,33 @@ TEST_F(Instance, InFlightPageAndDvToGoComeBack) {
   EXPECT_EQ(m.dvToGo, dvToGo);
 }
 
-// The mode and the launch point come from the saved parameters, not from
-// the vessel: only the reset key reads the position again.
-TEST_F(Instance, LandingBetweenDisplaysKeepsFlightModeAndOldPosition) {
+// The mode comes from the saved parameters; the launch point is where the
+// vessel stands now, once it has landed elsewhere.
+TEST_F(Instance, LandingBetweenDisplaysKeepsFlightModeButNotTheOldPosition) {
   Lift();
   const int first = hop.openLaunchDisplay();
-  const double oldLat = mfd(first).ownLatDeg, oldLng = mfd(first).ownLngDeg;
   hop.host.closeDisplay(first);
   const sim::Base& other = base("Apollo17");
   hop.lander().landAt(other.lat_rad, other.lng_rad);
 
   const int d = hop.openLaunchDisplay();
   EXPECT_EQ(mfd(d).flightMode, 1);
-  EXPECT_EQ(mfd(d).ownLatDeg, oldLat);
-  EXPECT_EQ(mfd(d).ownLngDeg, oldLng);
-
-  ASSERT_TRUE(hop.host.pressKey(d, kKeyS));  // follows the ground contact
-  EXPECT_EQ(mfd(d).flightMode, 0);
-  EXPECT_EQ(mfd(d).ownLatDeg, oldLat);
-
-  ASSERT_TRUE(hop.host.pressKey(d, kKeyR));
   EXPECT_NEAR(mfd(d).ownLatDeg, other.lat_rad * kDegPerRad, 1e-9);
   EXPECT_NEAR(mfd(d).ownLngDeg, other.lng_rad * kDegPerRad, 1e-9);
+  ASSERT_TRUE(hop.host.pressKey(d, kKeyS));  // follows the ground contact
+  EXPECT_EQ(mfd(d).flightMode, 0);
+}
+
+// A display rebuilt in flight (a panel change during the launch burn) goes
+// on with the launch point of the plan being flown.
+TEST_F(Instance, RebuildInFlightKeepsTheLaunchPoint) {
+  const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
+  const double lat = mfd(d).ownLatDeg, lng = mfd(d).ownLngDeg;
+  hop.lander().placeInFlight(hop.base->lat_rad + 0.01, hop.base->lng_rad, 3000, 0, 0, 50);
+  hop.host.rebuildDisplay(d);
+  EXPECT_EQ(mfd(d).ownLatDeg, lat);
+  EXPECT_EQ(mfd(d).ownLngDeg, lng);
 }
 
 TEST_F(Instance, ResetValuesSurviveARebuild) {
@@ -178,25 +190,28 @@ TEST_F(Instance, RestoredTargetOnTheVesselClearsThePlanAndTheSavedParameters) {
 
 // --- the gate of the per-step hook -------------------------------------------
 
-// In flight with a target the hook refreshes dvToGo after every step; a
-// display it does not serve keeps the value it was given.
-TEST_F(Instance, ClosingOneOfTwoDisplaysLeavesTheOtherUnserved) {
+// In flight with a target the hook refreshes dvToGo after every step, on
+// every open display (a cockpit's left and right), each with its own
+// target; closing one leaves the others served.
+TEST_F(Instance, EveryOpenDisplayIsServedUntilItCloses) {
   Lift();
   const int first = hop.openLaunchDisplay();
   const int second = hop.openLaunchDisplay();
-  TypeTargetAtBase(second, "Apollo16");
+  const int third = hop.openLaunchDisplay();
+  TypeTargetAtBase(first, "Apollo16");
+  TypeTargetAtBase(second, "Apollo17");
+  TypeTargetAtBase(third, "Apollo16");
+  hop.host.closeDisplay(third);
+  mfd(first).dvToGo = mfd(second).dvToGo = -1;
+  hop.host.step(0.1);
+  EXPECT_GT(mfd(first).dvToGo, 0);
+  EXPECT_GT(mfd(second).dvToGo, 0);
+  EXPECT_NE(mfd(first).dvToGo, mfd(second).dvToGo);
+
   hop.host.closeDisplay(first);
   mfd(second).dvToGo = -1;
   hop.host.step(0.1);
-  EXPECT_EQ(mfd(second).dvToGo, -1);
-
-  // A display built now is served again; the other one still is not.
-  const int third = hop.openLaunchDisplay();
-  TypeTargetAtBase(third, "Apollo16");
-  mfd(third).dvToGo = -1;
-  hop.host.step(0.1);
-  EXPECT_GE(mfd(third).dvToGo, 0);
-  EXPECT_EQ(mfd(second).dvToGo, -1);
+  EXPECT_GT(mfd(second).dvToGo, 0);
 }
 
 TEST_F(Instance, PostStepAfterTheLastDisplayClosedDoesNothing) {
@@ -218,15 +233,7 @@ struct VesselCase {
 };
 void PrintTo(const VesselCase& c, std::ostream* os) { *os << c.name; }
 
-class FocusChange : public Instance, public ::testing::WithParamInterface<VesselCase> {
- protected:
-  // A second vessel, landed at Apollo17.
-  std::size_t AddVessel(const sim::VesselSpec& spec) {
-    sim::Vessel& v = hop.host.world().addVessel(hop.body, spec);
-    v.landAt(base("Apollo17").lat_rad, base("Apollo17").lng_rad);
-    return hop.host.world().vesselCount() - 1;
-  }
-};
+class FocusChange : public Instance, public ::testing::WithParamInterface<VesselCase> {};
 
 TEST_P(FocusChange, TakesTheNewVesselsEnginesAndStartsFromDefaults) {
   const int d = hop.openLaunchDisplay();
@@ -278,16 +285,65 @@ TEST_F(FocusChange, WithoutAPreviousVesselLeavesTheDisplayAlone) {
 }
 
 // With no display in the mode the change is only recorded: the next display
-// restores the parameters and asks the new vessel.
-TEST_F(FocusChange, WithoutADisplayOnlyRecordsTheVessel) {
+// restores the target and altitudes, and plans from where the new vessel
+// stands.
+TEST_F(FocusChange, WithoutADisplayRestoresThePlanFromTheNewVessel) {
   const int d = hop.openLaunchDisplay();
   ASSERT_TRUE(hop.typeInto(d, kKeyZ, "70"));
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
   hop.host.closeDisplay(d);
   hop.host.setFocus(AddVessel(sim::VesselSpec{"Tug", 8000, 30000, 0, 0}));
   const int next = hop.openLaunchDisplay();
   EXPECT_EQ(mfd(next).securityAlt, 70000);
+  EXPECT_TRUE(mfd(next).groundSolValid);
   EXPECT_FALSE(mfd(next).hasHover);
-  EXPECT_NEAR(mfd(next).ownLatDeg, hop.base->lat_rad * kDegPerRad, 1e-9);  // the saved one
+  EXPECT_NEAR(mfd(next).ownLatDeg, base("Apollo17").lat_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(mfd(next).ownLngDeg, base("Apollo17").lng_rad * kDegPerRad, 1e-9);
+}
+
+// An engine choice comes back only to a vessel that has that engine;
+// otherwise the display takes the one the vessel has.
+struct EngineCase {
+  const char* name;
+  bool chooseHover;  // ENG pressed on the lander (main and hover)
+  sim::VesselSpec next;
+  bool useMainEngine;
+};
+void PrintTo(const EngineCase& c, std::ostream* os) { *os << c.name; }
+
+class RestoredEngine : public Instance, public ::testing::WithParamInterface<EngineCase> {};
+
+TEST_P(RestoredEngine, FollowsTheEnginesOfTheVessel) {
+  const int d = hop.openLaunchDisplay();
+  if (GetParam().chooseHover) {
+    ASSERT_TRUE(hop.host.pressKey(d, kKeyE));
+  }
+  hop.host.closeDisplay(d);
+  hop.host.setFocus(AddVessel(GetParam().next));
+  EXPECT_EQ(mfd(hop.openLaunchDisplay()).useMainEngine, GetParam().useMainEngine);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Vessels, RestoredEngine,
+    ::testing::Values(
+        EngineCase{"hover_to_main_only", true, sim::VesselSpec{"Tug", 8000, 30000, 0, 0}, true},
+        EngineCase{"main_to_hover_only", false, sim::VesselSpec{"Hopper", 5000, 0, 0, 12000},
+                   false},
+        EngineCase{"hover_to_both", true, sim::VesselSpec{"Twin", 8000, 30000, 0, 9000}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The host may focus an object without a vessel interface (or nothing): the
+// displays stay as they are, and the reset key, which would read the vessel,
+// does nothing.
+TEST_F(FocusChange, ToAnObjectWithoutAVesselLeavesTheDisplayAndItsReset) {
+  const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
+  const auto focusChanged = hop.host.moduleEntries(hop.host.loadedModules().front()).focusChanged;
+  for (OBJHANDLE object : {hop.bodyHandle(), OBJHANDLE{nullptr}}) {
+    focusChanged(object, hop.vesselHandle());
+    EXPECT_TRUE(hop.host.pressKey(d, kKeyR));
+    EXPECT_TRUE(mfd(d).groundSolValid);
+    hop.host.step(0.1);
+  }
 }
 
 }  // namespace

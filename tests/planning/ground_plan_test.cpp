@@ -337,6 +337,13 @@ class PlanPhysics : public GroundPlan {
     const double speed = std::sqrt(mu * (2 / R - 1 / a));
     EXPECT_LT(length(Touchdown(launch, dir * speed, mu, R) - target),
               5.0 + R * courseError * std::sin(2 * alpha));
+
+    // 4. The launch speed, its 2 % margin aside, is the energy balance of a
+    //    climb to apoAltitude against the surface gravity that still leaves
+    //    vTan at the top.
+    const double g0 = kGravConst * b.mass() / (R * R);
+    const double v0 = m.launchSpeed / 1.02;
+    EXPECT_NEAR(0.5 * v0 * v0, 0.5 * m.vTan * m.vTan + g0 * m.apoAltitude, 1e-9 * v0 * v0);
   }
 
   // Where a coast from (r, v) first comes back down to radius R [m, global].
@@ -594,21 +601,51 @@ TEST_F(Entry, LatitudeAfterABaseKeepsTheBaseLongitudeAndPlans) {
   EXPECT_TRUE(mfd().groundSolValid);
 }
 
+// The module's turn of body-fixed vectors into the global frame against the
+// host's own, on the tilted Earth hours into the day, where neither the
+// rotation angle nor the obliquity is zero.
+TEST_F(GroundPlan, PlanetToGlobalIsTheHostsBodyFixedToGlobalTurn) {
+  for (int i = 0; i < 10; ++i) hop.host.step(1000);
+  const double t = hop.host.world().time();
+  ASSERT_GT(std::fabs(std::sin(body().rotationAngle(t))), 0.1);
+  const double points[][2] = {{0, 0}, {0.5, 1.0}, {-1.2, -2.5}, {1.5, 3.0}, {-0.3, 2.2}};
+  double worst = 0;  // [m]
+  for (const auto& p : points) {
+    const double r = body().radius();
+    const VECTOR3 bodyFixed = _V(r * std::cos(p[0]) * std::cos(p[1]), r * std::sin(p[0]),
+                                 r * std::cos(p[0]) * std::sin(p[1]));
+    const VECTOR3 host = ToV(body().surfacePoint(p[0], p[1], r, t));
+    worst = std::max(worst, length(mfd().PlanetToGlobal(bodyFixed) - host));
+  }
+  EXPECT_LT(worst, 1e-6);
+}
+
 // --- entry points that only linked code can reach ----------------------------
 
 TEST_F(GroundPlan, MessagesOtherThanOpenBuildNothing) {
-  ArvexMFD* active = moduleState.activeInstance;
+  ArvexMFD* first = moduleState.firstInstance;
   for (UINT msg : {0u, 2u, 3u, 0xFFFFFFFFu}) {
     EXPECT_EQ(MsgProc(msg, 0, MAKELONG(600, 300), 0), 0) << "message " << msg;
   }
-  EXPECT_EQ(moduleState.activeInstance, active);
+  EXPECT_EQ(moduleState.firstInstance, first);
+  EXPECT_EQ(first->nextInstance, nullptr);
 }
 
-// Every query of an instance goes to the focus vessel; with none there is
-// no instance.
-TEST(MsgProcWithoutFocus, BuildsNothing) {
+// Without a focus vessel the display is built on the vessel that the open
+// message names; with no vessel at all there is nothing to build on.
+TEST(MsgProcWithoutFocus, BuildsOnTheVesselOfTheMessage) {
   sim::Host host;
   EXPECT_EQ(MsgProc(OAPI_MSG_MFD_OPENED, 0, MAKELONG(600, 300), 0), 0);
+  const int moon = host.world().addBody(*sim::builtinBody("Moon"));
+  host.world().addVessel(moon, sim::VesselSpec{"Lander", 15000, 45000, 0, 30000}).landAt(0.1, 0.2);
+  VESSEL* named = host.vesselInterface(host.vesselHandle(0));
+  const OAPI_MSGTYPE result =
+      MsgProc(OAPI_MSG_MFD_OPENED, 0, MAKELONG(600, 300), reinterpret_cast<LPARAM>(named));
+  ASSERT_NE(result, 0);
+  auto* instance = reinterpret_cast<ArvexMFD*>(result);
+  EXPECT_EQ(moduleState.focusVessel, named);
+  EXPECT_NEAR(instance->ownLat, 0.1, 1e-12);
+  delete instance;
 }
 
 TEST_F(GroundPlan, OpenMessageUnpacksTheSize) {
@@ -617,9 +654,9 @@ TEST_F(GroundPlan, OpenMessageUnpacksTheSize) {
   auto* instance = reinterpret_cast<ArvexMFD*>(result);
   EXPECT_EQ(instance->width, 600u);
   EXPECT_EQ(instance->height, 300u);
-  EXPECT_EQ(moduleState.activeInstance, instance);
+  EXPECT_EQ(moduleState.firstInstance->nextInstance, instance);
   delete instance;  // this test plays the host, which owns what MsgProc returns
-  EXPECT_EQ(moduleState.activeInstance, nullptr);
+  EXPECT_EQ(moduleState.firstInstance->nextInstance, nullptr);
 }
 
 // ExitModule runs from the host and again from the library detach; the
