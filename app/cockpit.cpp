@@ -117,6 +117,15 @@ std::optional<std::pair<int, int>> Cockpit::positionOf(const std::string& text) 
   return std::nullopt;
 }
 
+std::optional<std::pair<double, double>> Cockpit::inkCentreOf(const std::string& text) const {
+  for (auto& t : lastLook().texts()) {
+    if (t.title || t.bytes != text) continue;
+    const sim::TextBox ink = lastLook().textInk(t);
+    return std::make_pair(0.5 * (ink.left + ink.right), 0.5 * (ink.top + ink.bottom));
+  }
+  return std::nullopt;
+}
+
 int Cockpit::displayWidth() const { return host_.surface(display_).width(); }
 int Cockpit::displayHeight() const { return host_.surface(display_).height(); }
 

@@ -47,6 +47,8 @@ class Cockpit {
   bool shows(const std::string& prefix) const;
   // Where the last look drew a text exactly equal to text, if anywhere.
   std::optional<std::pair<int, int>> positionOf(const std::string& text) const;
+  // The middle of that text's ink on the display, as the eye finds it [pixel].
+  std::optional<std::pair<double, double>> inkCentreOf(const std::string& text) const;
   int displayWidth() const;
   int displayHeight() const;
 

@@ -283,11 +283,12 @@ void Pilot::burnCorrection(const Engine& e) {
 }
 
 std::optional<sim::Vec3> Pilot::burnDirection(bool mainEngine) {
-  // The "+" is read against the indicator as drawn: the centre of its cross,
-  // and the 45 degree ring (the largest), whose half-axes are the marker's
-  // travel for a direction 45 degrees off the thrust axis.
+  // The "+" (the middle of its ink) is read against the indicator as drawn:
+  // the centre of its rings, and the 45 degree ring (the largest), whose
+  // half-axes are the marker's travel for a direction 45 degrees off the
+  // thrust axis.
   const sim::Surface& s = c_.lastLook();
-  auto pos = c_.positionOf("+");
+  auto pos = c_.inkCentreOf("+");
   if (!pos || s.ellipses().empty()) return std::nullopt;
   const sim::DrawnEllipse& ring = *std::max_element(
       s.ellipses().begin(), s.ellipses().end(),

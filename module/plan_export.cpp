@@ -53,9 +53,13 @@ DLLCLBK int ArvexGetPlan(const void* display, ArvexPlan* plan) {
   if (plan == nullptr || plan->size < sizeof(ArvexPlan)) return 0;
   // Only an instance of this module's own class is read; any other display
   // the host holds is refused, not misread.
-  ArvexMFD* m = display == nullptr
-                    ? moduleState.activeInstance
-                    : dynamic_cast<ArvexMFD*>(static_cast<MFD*>(const_cast<void*>(display)));
+  ArvexMFD* m = nullptr;
+  if (display == nullptr) {
+    // The display built last: the end of the list of live instances.
+    for (ArvexMFD* i = moduleState.firstInstance; i != nullptr; i = i->nextInstance) m = i;
+  } else {
+    m = dynamic_cast<ArvexMFD*>(static_cast<MFD*>(const_cast<void*>(display)));
+  }
   if (m == nullptr) return 0;
   const unsigned int size = plan->size;
   std::memset(plan, 0, sizeof(ArvexPlan));
