@@ -49,11 +49,10 @@ int Cockpit::displayWidth() const { return host_.surface(display_).width(); }
 int Cockpit::displayHeight() const { return host_.surface(display_).height(); }
 
 double Cockpit::altitude() const { return host_.world().vessel(vessel_).altitude(); }
-double Cockpit::verticalSpeed() const { return host_.world().vessel(vessel_).horizonAirspeed().y; }
-double Cockpit::airspeed() const {
-  sim::Vec3 v = host_.world().vessel(vessel_).horizonAirspeed();
-  return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+double Cockpit::verticalSpeed() const {
+  return host_.world().vessel(vessel_).horizonAirspeed().y();
 }
+double Cockpit::airspeed() const { return host_.world().vessel(vessel_).horizonAirspeed().norm(); }
 double Cockpit::pitch() const { return host_.world().vessel(vessel_).pitch(); }
 double Cockpit::heading() const { return host_.world().vessel(vessel_).heading(); }
 bool Cockpit::groundContact() const { return host_.world().vessel(vessel_).groundContact(); }
@@ -67,35 +66,19 @@ void Cockpit::holdAttitude(double heading, double pitch, double bank) {
 }
 
 double Cockpit::turnAxisToward(const sim::Vec3& axis, const sim::Vec3& toward, double maxAngle) {
-  auto norm = [](sim::Vec3 v) {
-    double l = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    return l > 0 ? sim::Vec3{v.x / l, v.y / l, v.z / l} : v;
-  };
-  sim::Vec3 a = norm(axis), u = norm(toward);
-  double c = std::clamp(a.x * u.x + a.y * u.y + a.z * u.z, -1.0, 1.0);
-  double angle = std::acos(c);
+  const sim::Vec3 a = axis.normalized(), u = toward.normalized();
+  const double angle = std::acos(std::clamp(a.dot(u), -1.0, 1.0));  // [rad]
   // Rotation axis a x u; for u opposite a any axis at right angles will do.
-  sim::Vec3 k{a.y * u.z - a.z * u.y, a.z * u.x - a.x * u.z, a.x * u.y - a.y * u.x};
-  double kl = std::sqrt(k.x * k.x + k.y * k.y + k.z * k.z);
-  if (kl < 1e-12) {
-    if (c > 0) return 0;
-    k = std::fabs(a.x) < 0.9 ? sim::Vec3{0, -a.z, a.y} : sim::Vec3{a.z, 0, -a.x};
-    kl = std::sqrt(k.x * k.x + k.y * k.y + k.z * k.z);
+  sim::Vec3 k = a.cross(u);
+  if (k.norm() < 1e-12) {
+    if (a.dot(u) > 0) return 0;
+    k = a.unitOrthogonal();
   }
-  k = {k.x / kl, k.y / kl, k.z / kl};
-  double th = std::min(angle, maxAngle);
-  // Rodrigues: Rot v = v cos th + (k x v) sin th + k (k.v)(1 - cos th), as a
-  // matrix in the vessel frame; the new vessel-to-global matrix is R * Rot.
-  double ct = std::cos(th), st = std::sin(th), vt = 1 - ct;
-  sim::Mat3 rot{ct + k.x * k.x * vt,       k.x * k.y * vt - k.z * st, k.x * k.z * vt + k.y * st,
-                k.y * k.x * vt + k.z * st, ct + k.y * k.y * vt,       k.y * k.z * vt - k.x * st,
-                k.z * k.x * vt - k.y * st, k.z * k.y * vt + k.x * st, ct + k.z * k.z * vt};
+  const double th = std::min(angle, maxAngle);  // [rad] turned this time
+  // The turn is about an axis of the vessel frame, so it comes after the
+  // vessel-to-global rotation: the new one is R * Rot.
   sim::Vessel& v = host_.world().vessel(vessel_);
-  sim::Mat3 r = v.rotation(), out{};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j)
-      for (int n = 0; n < 3; ++n) out[i * 3 + j] += r[i * 3 + n] * rot[n * 3 + j];
-  v.setRotation(out);
+  v.setRotation(v.rotation() * Eigen::AngleAxisd(th, k.normalized()).toRotationMatrix());
   return angle - th;
 }
 

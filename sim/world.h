@@ -7,6 +7,7 @@
 // Vessel frame: +x right, +y up, +z forward.
 #pragma once
 
+#include <Eigen/Dense>
 #include <array>
 #include <memory>
 #include <optional>
@@ -17,10 +18,10 @@
 
 namespace sim {
 
-struct Vec3 {
-  double x = 0, y = 0, z = 0;
-};
-using Mat3 = std::array<double, 9>;  // row major
+// Vectors [m, m/s, N: as each name says] and matrices of the simulated
+// world. Eigen's types do not start at zero: give every one a value.
+using Vec3 = Eigen::Vector3d;
+using Mat3 = Eigen::Matrix3d;
 
 struct Base {
   std::string name;
@@ -121,12 +122,13 @@ class Vessel {
   World& world_;
   int body_;
   VesselSpec spec_;
-  Vec3 pos_, vel_;
+  Vec3 pos_ = Vec3::Zero();  // [m] global frame, relative to the body's centre
+  Vec3 vel_ = Vec3::Zero();  // [m/s]
   bool landed_ = false;
   double landLat_ = 0, landLng_ = 0;
   bool holdHorizon_ = true;
   double hdg_ = 0, pit_ = 0, bnk_ = 0;
-  Mat3 rot_{1, 0, 0, 0, 1, 0, 0, 0, 1};
+  Mat3 rot_ = Mat3::Identity();
   std::array<double, 3> levels_{0, 0, 0};
   double touchdownSpeed_ = 0;
   double stepHint_ = 1;  // integrator step carried from one advance to the next [s]

@@ -111,7 +111,7 @@ TEST(RenderPages, PageTwoShowsRingsAndMarkerInTheirColoursWhereTheyBelong) {
   Scene scene(SceneOptions().flying());
   const double radius = scene.hop.host.world().body(scene.hop.body).radius();
   scene.hop.lander().setState({0, radius + 10e3, 0}, {0, 0, 0});
-  scene.hop.lander().setRotation({1, 0, 0, 0, 1, 0, 0, 0, 1});
+  scene.hop.lander().setRotation(sim::Mat3::Identity());
   ArvexMFD& mfd = scene.mfd();
   mfd.flightMode = 1;
   mfd.flightPage = 1;
