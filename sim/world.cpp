@@ -234,16 +234,16 @@ Mat3 Vessel::rotationAt(const Vec3& pos, double t) const {
   if (!holdHorizon_) return rot_;
   Vec3 up, north, east;
   body().localFrame(pos, t, up, north, east);
-  // 1 - heading and pitch give the nose; the level right wing points to
+  // 1 - The nose from heading and pitch; the level right wing points to
   //     heading + 90 deg.
   const double ch = std::cos(hdg_), sh = std::sin(hdg_);
   const double cp = std::cos(pit_), sp = std::sin(pit_);
   const Vec3 level = north * ch + east * sh;
   const Vec3 forward = level * cp + up * sp;
   const Vec3 right0 = east * ch - north * sh;
-  // 2 - the unbanked up axis completes the proper frame: up = forward x right.
+  // 2 - The unbanked up axis completes a proper frame: up = forward x right.
   const Vec3 up0 = forward.cross(right0);
-  // 3 - bank turns right and up about the nose, right wing down for bank > 0.
+  // 3 - Bank turns right and up about the nose, right wing down for bank > 0.
   const double cb = std::cos(bnk_), sb = std::sin(bnk_);
   const Vec3 right = right0 * cb - up0 * sb;
   const Vec3 upAxis = right0 * sb + up0 * cb;
@@ -436,7 +436,7 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
   stepHint_ = std::clamp(stepHint_, kMinSubstep_s, kMaxSubstep_s);
 
   while (tau < span) {
-    // 1 - one accepted sub-step, never past t1.
+    // 1 - One accepted sub-step, never past t1.
     const double remaining = span - tau;
     const bool last = stepHint_ >= remaining;
     const double h = last ? remaining : stepHint_;
@@ -456,7 +456,7 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
         last ? std::max(stepHint_, std::min(hTry, kMaxSubstep_s)) : std::min(hTry, kMaxSubstep_s);
     if (last) tau = span;
 
-    // 2 - touchdown: the surface met while descending.
+    // 2 - Touchdown: the surface met while descending.
     const Vec3 pBefore = positionOf(before), vBefore = velocityOf(before);
     const Vec3 pAfter = positionOf(x), vAfter = velocityOf(x);
     // Right after lift-off the vessel stands on the surface with no
@@ -472,8 +472,9 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
           return;
         }
       } else {
-        // 3 - bisect the crossing time inside the sub-step, re-integrating
-        //     from its start with one step of the same method.
+        // 3 - Bisect the crossing time inside the sub-step, re-integrating
+        //     from its start with one step of the same method, so that the
+        //     vessel lands where the surface is, not a sub-step below it.
         State dxdtBefore;
         rhs(before, dxdtBefore, tauBefore);
         State probe = x, dxdtProbe;

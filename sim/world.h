@@ -122,15 +122,15 @@ class Vessel {
   World& world_;
   int body_;
   VesselSpec spec_;
-  Vec3 pos_ = Vec3::Zero();  // [m] global frame, relative to the body's centre
-  Vec3 vel_ = Vec3::Zero();  // [m/s]
-  bool landed_ = false;
-  double landLat_ = 0, landLng_ = 0;
-  bool holdHorizon_ = true;
-  double hdg_ = 0, pit_ = 0, bnk_ = 0;
-  Mat3 rot_ = Mat3::Identity();
-  std::array<double, 3> levels_{0, 0, 0};
-  double touchdownSpeed_ = 0;
+  Vec3 pos_ = Vec3::Zero();                // [m] global frame, relative to the body's centre
+  Vec3 vel_ = Vec3::Zero();                // [m/s]
+  bool landed_ = false;                    // stands on the surface
+  double landLat_ = 0, landLng_ = 0;       // [rad] where it stands, while landed_
+  bool holdHorizon_ = true;                // attitude held to the horizon, else rot_
+  double hdg_ = 0, pit_ = 0, bnk_ = 0;     // [rad] the held horizon attitude
+  Mat3 rot_ = Mat3::Identity();            // vessel -> global, while not holdHorizon_
+  std::array<double, 3> levels_{0, 0, 0};  // throttles of main, retro, hover, 0..1
+  double touchdownSpeed_ = 0;              // [m/s]
   double stepHint_ = 1;  // integrator step carried from one advance to the next [s]
 
   // Vessel -> global rotation for a vessel at pos (global) at time t.

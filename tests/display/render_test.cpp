@@ -22,10 +22,10 @@ namespace {
 
 using namespace displaytest;
 
-// 1. Grounded on Apollo11 with a plan to Apollo12 (English).
-// 2.-3. Flying 10 km over Apollo11 towards a point 4 degrees east, with the
-// in-flight solution after a few steps: page 1/2 in English, page 2/2 in
-// French.
+// The grounded page: on Apollo11 with a plan to Apollo12 (English).
+// The two in-flight pages: flying 10 km over Apollo11 towards a point 4
+// degrees east, with the in-flight solution after a few steps: page 1/2 in
+// English, page 2/2 in French.
 void RenderPages(const std::filesystem::path& folder) {
   {
     Scene scene;

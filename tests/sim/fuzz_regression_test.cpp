@@ -4,9 +4,10 @@
 //    as the vessel crosses the axis, and the thrust pushed it back and forth
 //    faster than any integrator step could follow: Host::step threw (the
 //    integrator gave up) or never returned.
-//  - A vessel a hair from the body's centre, where the first mend of the
-//    above took the vertical as the position over its length (infinite for a
-//    subnormal length) and the whole state turned NaN.
+//  - A vessel a hair from the body's centre. The first way of fading out the
+//    horizontal thrust near the pole took the vertical as the position over
+//    its length (infinite for a subnormal length), and the whole state
+//    turned NaN; the vertical now comes from latitude and longitude.
 #include <gtest/gtest.h>
 
 #include <cmath>
