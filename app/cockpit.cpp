@@ -1,5 +1,6 @@
 #include "cockpit.h"
 
+#include <Eigen/Geometry>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -10,58 +11,11 @@ namespace {
 using sim::Mat3;
 using sim::Vec3;
 
-Vec3 add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 scale(const Vec3& a, double f) { return {a.x * f, a.y * f, a.z * f}; }
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
-Vec3 cross(const Vec3& a, const Vec3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-Vec3 mul(const Mat3& m, const Vec3& v) {
-  return {m[0] * v.x + m[1] * v.y + m[2] * v.z, m[3] * v.x + m[4] * v.y + m[5] * v.z,
-          m[6] * v.x + m[7] * v.y + m[8] * v.z};
-}
-Mat3 mul(const Mat3& a, const Mat3& b) {
-  Mat3 out{};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j)
-      for (int n = 0; n < 3; ++n) out[i * 3 + j] += a[i * 3 + n] * b[n * 3 + j];
-  return out;
-}
-Mat3 transposed(const Mat3& m) { return {m[0], m[3], m[6], m[1], m[4], m[7], m[2], m[5], m[8]}; }
-Mat3 fromColumns(const Vec3& c0, const Vec3& c1, const Vec3& c2) {
-  return {c0.x, c1.x, c2.x, c0.y, c1.y, c2.y, c0.z, c1.z, c2.z};
-}
-
-// Rotation by angle th about the unit axis k (Rodrigues).
-Mat3 rotation(const Vec3& k, double th) {
-  const double c = std::cos(th), s = std::sin(th), v = 1 - c;
-  return {c + k.x * k.x * v,       k.x * k.y * v - k.z * s, k.x * k.z * v + k.y * s,
-          k.y * k.x * v + k.z * s, c + k.y * k.y * v,       k.y * k.z * v - k.x * s,
-          k.z * k.x * v - k.y * s, k.z * k.y * v + k.x * s, c + k.z * k.z * v};
-}
-
 // Axis and angle of a proper rotation matrix.
 double axisAngle(const Mat3& e, Vec3& axis) {
-  const double c = std::clamp((e[0] + e[4] + e[8] - 1) / 2, -1.0, 1.0);
-  const double angle = std::acos(c);
-  Vec3 k{e[7] - e[5], e[2] - e[6], e[3] - e[1]};
-  double l = norm(k);
-  if (l < 1e-9) {
-    // No turn, or half a turn: the axis is the column of e + I that stands out.
-    const Vec3 cols[3] = {{e[0] + 1, e[3], e[6]}, {e[1], e[4] + 1, e[7]}, {e[2], e[5], e[8] + 1}};
-    k = *std::max_element(std::begin(cols), std::end(cols),
-                          [](const Vec3& a, const Vec3& b) { return norm(a) < norm(b); });
-    l = norm(k);
-    if (l < 1e-12) k = {1, 0, 0}, l = 1;
-  }
-  axis = scale(k, 1 / l);
-  return angle;
-}
-
-Vec3 unit(const Vec3& v) {
-  const double l = norm(v);
-  return l > 0 ? scale(v, 1 / l) : v;
+  const Eigen::AngleAxisd aa(e);
+  axis = aa.axis();
+  return aa.angle();
 }
 
 }  // namespace
@@ -130,8 +84,10 @@ int Cockpit::displayWidth() const { return host_.surface(display_).width(); }
 int Cockpit::displayHeight() const { return host_.surface(display_).height(); }
 
 double Cockpit::altitude() const { return host_.world().vessel(vessel_).altitude(); }
-double Cockpit::verticalSpeed() const { return host_.world().vessel(vessel_).horizonAirspeed().y; }
-double Cockpit::airspeed() const { return norm(host_.world().vessel(vessel_).horizonAirspeed()); }
+double Cockpit::verticalSpeed() const {
+  return host_.world().vessel(vessel_).horizonAirspeed().y();
+}
+double Cockpit::airspeed() const { return host_.world().vessel(vessel_).horizonAirspeed().norm(); }
 double Cockpit::pitch() const { return host_.world().vessel(vessel_).pitch(); }
 double Cockpit::heading() const { return host_.world().vessel(vessel_).heading(); }
 bool Cockpit::groundContact() const { return host_.world().vessel(vessel_).groundContact(); }
@@ -153,18 +109,14 @@ void Cockpit::holdAttitude(double heading, double pitch, double bank) {
 void Cockpit::pointAxis(const Vec3& axis, const Vec3& toward) {
   // The turn that carries the axis onto the direction, both as they stood
   // at the last redraw, applied to the attitude of that moment.
-  const Vec3 a = unit(mul(atRedraw_, axis)), u = unit(mul(atRedraw_, toward));
-  Vec3 k = cross(a, u);
-  const double s = norm(k), c = dot(a, u);
-  if (s < 1e-12) {
-    if (c > 0) {
-      fixed_ = atRedraw_;
-    } else {  // straight behind: any axis at right angles will do
-      k = unit(cross(a, std::fabs(a.x) < 0.9 ? Vec3{1, 0, 0} : Vec3{0, 1, 0}));
-      fixed_ = mul(rotation(k, std::acos(-1.0)), atRedraw_);
-    }
+  const Vec3 a = (atRedraw_ * axis).normalized(), u = (atRedraw_ * toward).normalized();
+  const Vec3 k = a.cross(u);
+  if (k.norm() < 1e-12) {
+    // Straight ahead: no turn; straight behind: about any axis at right angles.
+    fixed_ = a.dot(u) > 0 ? atRedraw_
+                          : Mat3(Eigen::AngleAxisd(EIGEN_PI, a.unitOrthogonal()) * atRedraw_);
   } else {
-    fixed_ = mul(rotation(scale(k, 1 / s), std::atan2(s, c)), atRedraw_);
+    fixed_ = Eigen::AngleAxisd(std::atan2(k.norm(), a.dot(u)), k.normalized()) * atRedraw_;
   }
   horizonHold_ = false;
   commanding_ = true;
@@ -179,20 +131,21 @@ Mat3 Cockpit::commanded() const {
   v.body().localFrame(v.position(), host_.simTime(), up, north, east);
   const double ch = std::cos(hdg_), sh = std::sin(hdg_);
   const double cp = std::cos(pit_), sp = std::sin(pit_);
-  const Vec3 levelDir = add(scale(north, ch), scale(east, sh));
-  const Vec3 forward = add(scale(levelDir, cp), scale(up, sp));
-  const Vec3 right0 = add(scale(east, ch), scale(north, -sh));
-  const Vec3 up0 = cross(forward, right0);
+  const Vec3 forward = (north * ch + east * sh) * cp + up * sp;
+  const Vec3 right0 = east * ch - north * sh;
+  const Vec3 up0 = forward.cross(right0);
   const double cb = std::cos(bnk_), sb = std::sin(bnk_);
-  const Vec3 right = add(scale(right0, cb), scale(up0, -sb));
-  const Vec3 upAxis = add(scale(right0, sb), scale(up0, cb));
-  return fromColumns(right, upAxis, forward);
+  Mat3 m;
+  m.col(0) = right0 * cb - up0 * sb;
+  m.col(1) = right0 * sb + up0 * cb;
+  m.col(2) = forward;
+  return m;
 }
 
 double Cockpit::attitudeError() const {
   if (!commanding_) return 0;
   Vec3 k;
-  return axisAngle(mul(commanded(), transposed(host_.world().vessel(vessel_).rotation())), k);
+  return axisAngle(commanded() * host_.world().vessel(vessel_).rotation().transpose(), k);
 }
 
 void Cockpit::control(double dt) {
@@ -200,7 +153,7 @@ void Cockpit::control(double dt) {
   sim::Vessel& v = host_.world().vessel(vessel_);
   const Mat3 now = v.rotation();
   Vec3 k;
-  const double angle = axisAngle(mul(commanded(), transposed(now)), k);
+  const double angle = axisAngle(commanded() * now.transpose(), k);
   // The fastest rate at the end of this step from which the vessel can
   // still stop on the attitude, braking at the limited acceleration; the
   // rate changes by at most that acceleration, and the step turns by the
@@ -221,7 +174,7 @@ void Cockpit::control(double dt) {
     }
     return;
   }
-  v.setRotation(mul(rotation(k, turn), now));
+  v.setRotation(Eigen::AngleAxisd(turn, k) * now);
 }
 
 void Cockpit::throttle(THGROUP_TYPE group, double level) {

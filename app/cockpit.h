@@ -87,13 +87,13 @@ class Cockpit {
   AttitudeLimits limits_;
   const sim::Surface* last_ = nullptr;
   int redraws_ = 0;
-  double nextRedraw_s_ = 0;             // [s] simulated time of the next due redraw
-  sim::Mat3 atRedraw_{};                // the vessel's attitude at the last redraw
-  bool horizonHold_ = false;            // the command is a horizon attitude, else a fixed one
-  double hdg_ = 0, pit_ = 0, bnk_ = 0;  // [rad] commanded horizon attitude
-  sim::Mat3 fixed_{};                   // commanded fixed attitude
-  bool commanding_ = false;             // an attitude has been commanded
-  double rate_ = 0;                     // [rad/s] turning rate now
+  double nextRedraw_s_ = 0;                     // [s] simulated time of the next due redraw
+  sim::Mat3 atRedraw_ = sim::Mat3::Identity();  // the vessel's attitude at the last redraw
+  bool horizonHold_ = false;                 // the command is a horizon attitude, else a fixed one
+  double hdg_ = 0, pit_ = 0, bnk_ = 0;       // [rad] commanded horizon attitude
+  sim::Mat3 fixed_ = sim::Mat3::Identity();  // commanded fixed attitude
+  bool commanding_ = false;                  // an attitude has been commanded
+  double rate_ = 0;                          // [rad/s] turning rate now
 };
 
 }  // namespace lobarc

@@ -30,8 +30,6 @@ constexpr double kBetweenBurns_s = 10;        // [s] at least, from the end of t
 constexpr double kAimed_rad = 3 * kDeg;
 constexpr double kDone_mps = 0.2;
 
-double norm(const sim::Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
-
 }  // namespace
 
 Pilot::Pilot(Cockpit& c, const Scenario& sc, bool french, Wait wait, PersonLimits limits)
@@ -266,8 +264,7 @@ void Pilot::burnCorrection(const Engine& e) {
     if (c_.level(e.group) > 0) stale = dv < minDv - 0.05 ? 0 : stale + 1;
     minDv = std::min(minDv, dv);
     const sim::Vec3 u = *shown->toward;
-    const double off = std::acos(std::clamp(
-        (u.x * e.axis.x + u.y * e.axis.y + u.z * e.axis.z) / norm(u), -1.0, 1.0));  // [rad]
+    const double off = std::acos(std::clamp(u.normalized().dot(e.axis), -1.0, 1.0));  // [rad]
     double cutAfter = -1;
     const double level = off < kAimed_rad ? burnLevel(dv, e, cutAfter) : 0.0;
     pause(limits_.reaction_s);

@@ -33,8 +33,8 @@ struct PlanShown {
 struct Engine {
   bool main = true;  // main engine, else hover
   THGROUP_TYPE group = THGROUP_MAIN;
-  sim::Vec3 axis{0, 0, 1};  // thrust axis, vessel frame
-  double thrust_n = 0;      // [N] from the vessel's data sheet
+  sim::Vec3 axis = sim::Vec3::UnitZ();  // thrust axis, vessel frame
+  double thrust_n = 0;                  // [N] from the vessel's data sheet
 };
 
 // What a person brings to the cockpit.

@@ -13,7 +13,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 nlohmann::json vec(const double (&v)[3]) { return nlohmann::json::array({v[0], v[1], v[2]}); }
-nlohmann::json vec(const sim::Vec3& v) { return nlohmann::json::array({v.x, v.y, v.z}); }
+nlohmann::json vec(const sim::Vec3& v) { return nlohmann::json::array({v.x(), v.y(), v.z()}); }
 
 }  // namespace
 
@@ -89,10 +89,7 @@ nlohmann::json planScenario(const Scenario& sc, const std::filesystem::path& mod
     cockpit.pressButton(kBtnSwitch);
     m = session.plan();
     sim::Vessel& v = session.host().world().vessel(session.vessel());
-    sim::Vec3 vel = v.velocity();
-    double dv = std::sqrt((vel.x - m.reqVel[0]) * (vel.x - m.reqVel[0]) +
-                          (vel.y - m.reqVel[1]) * (vel.y - m.reqVel[1]) +
-                          (vel.z - m.reqVel[2]) * (vel.z - m.reqVel[2]));
+    const double dv = (v.velocity() - sim::Vec3(m.reqVel[0], m.reqVel[1], m.reqVel[2])).norm();
     j["reqVel"] = vec(m.reqVel);
     j["dvToGo"] = dv;
     j["flightSolValid"] = m.flightSolValid != 0;

@@ -8,9 +8,6 @@ namespace {
 
 constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
 
-double norm(const sim::Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
-sim::Vec3 sub(const sim::Vec3& a, const sim::Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-
 }  // namespace
 
 Referee::Referee(Session& session, double aimAltitude_m)
@@ -18,16 +15,14 @@ Referee::Referee(Session& session, double aimAltitude_m)
 
 double Referee::observe() {
   sim::Vessel& v = session_.host().world().vessel(session_.vessel());
-  const sim::Vec3 rel = sub(v.position(), session_.aimPoint(aimAltitude_m_));
-  const double d = norm(rel);
+  const sim::Vec3 rel = v.position() - session_.aimPoint(aimAltitude_m_);
+  const double d = rel.norm();
   if (havePrev_) {
     // Closest point of the segment from the last observation to this one.
-    const sim::Vec3 dr = sub(rel, prevRel_);
-    const double dd = dr.x * dr.x + dr.y * dr.y + dr.z * dr.z;
-    double s = dd > 0 ? -(prevRel_.x * dr.x + prevRel_.y * dr.y + prevRel_.z * dr.z) / dd : 0;
-    s = std::clamp(s, 0.0, 1.0);
-    keepIfCloser(
-        norm(sim::Vec3{prevRel_.x + s * dr.x, prevRel_.y + s * dr.y, prevRel_.z + s * dr.z}));
+    const sim::Vec3 dr = rel - prevRel_;
+    const double dd = dr.squaredNorm();
+    const double s = dd > 0 ? std::clamp(-prevRel_.dot(dr) / dd, 0.0, 1.0) : 0;
+    keepIfCloser((prevRel_ + s * dr).norm());
   }
   keepIfCloser(d);
   receding_ = d > lastDistance_ ? receding_ + 1 : 0;

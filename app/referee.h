@@ -39,11 +39,11 @@ class Referee {
 
   Session& session_;
   double aimAltitude_m_;
-  double best_ = 1e300;          // [m]
-  double bestTime_ = 0;          // [s]
-  double bestAlt_ = 0;           // [m]
-  double lastDistance_ = 1e300;  // [m]
-  sim::Vec3 prevRel_{};          // [m] vessel minus aim point at the last observation
+  double best_ = 1e300;                    // [m]
+  double bestTime_ = 0;                    // [s]
+  double bestAlt_ = 0;                     // [m]
+  double lastDistance_ = 1e300;            // [m]
+  sim::Vec3 prevRel_ = sim::Vec3::Zero();  // [m] vessel minus aim point at the last observation
   bool havePrev_ = false;
   int receding_ = 0;  // observations in a row that moved away from the aim point
 };

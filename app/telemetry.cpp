@@ -8,8 +8,6 @@ namespace {
 
 constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
 
-double norm(const sim::Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
-
 }  // namespace
 
 double totalLevel(const sim::Vessel& v) {
@@ -29,10 +27,10 @@ void Telemetry::sample(double aimDistance_m, double displayDv_mps, const std::st
   const sim::Vec3 a = v.horizonAirspeed();
   const sim::Vec3 p = v.position();
   // Range: the angle between the start and now, along the body's radius.
-  const double c = (p.x * start_.x + p.y * start_.y + p.z * start_.z) / (norm(p) * norm(start_));
+  const double c = p.dot(start_) / (p.norm() * start_.norm());
   const double range =
       std::acos(std::clamp(c, -1.0, 1.0)) * host.world().body(session_.bodyIndex()).radius();
-  rows_.push_back({host.simTime(), lat / kDeg, lng / kDeg, v.altitude(), norm(a), a.y,
+  rows_.push_back({host.simTime(), lat / kDeg, lng / kDeg, v.altitude(), a.norm(), a.y(),
                    displayDv_mps, totalLevel(v), aimDistance_m, range, phase});
 }
 

@@ -350,8 +350,7 @@ class Harness {
       // thrust into infinity: garbage in, not the world's fault.
       if (wildState_.count(&w.vessel(i)) != 0) continue;
       const sim::Vec3 p = w.vessel(i).position(), v = w.vessel(i).velocity();
-      if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::isfinite(v.x) &&
-            std::isfinite(v.y) && std::isfinite(v.z))) {
+      if (!(p.allFinite() && v.allFinite())) {
         violated("the world's state of %s is not finite", w.vessel(i).spec().name.c_str());
       }
     }
@@ -949,7 +948,8 @@ class Harness {
   bool setState() {
     sim::Vessel& v = pickVessel();
     const double span = 20 * v.body().radius();  // [m]
-    sim::Vec3 pos, vel;
+    sim::Vec3 pos = sim::Vec3::Zero();           // [m] the body's centre unless drawn
+    sim::Vec3 vel;                               // [m/s]
     if (fdp_.ConsumeBool()) {
       pos = {fdp_.ConsumeFloatingPointInRange(-span, span),
              fdp_.ConsumeFloatingPointInRange(-span, span),
@@ -957,8 +957,8 @@ class Harness {
     }  // else the body's centre
     vel = {fdp_.ConsumeFloatingPointInRange(-1e5, 1e5), fdp_.ConsumeFloatingPointInRange(-1e5, 1e5),
            fdp_.ConsumeFloatingPointInRange(-1e5, 1e5)};
-    trace("state of %s: %g %g %g, %g %g %g", v.spec().name.c_str(), pos.x, pos.y, pos.z, vel.x,
-          vel.y, vel.z);
+    trace("state of %s: %g %g %g, %g %g %g", v.spec().name.c_str(), pos.x(), pos.y(), pos.z(),
+          vel.x(), vel.y(), vel.z());
     v.setState(pos, vel);
     if (wildAttitude_.count(&v) == 0) wildState_.erase(&v);  // a new, finite state
     return true;
@@ -980,12 +980,12 @@ class Harness {
       // Wild entries make the host's own attitude angles NaN, which the
       // finite-value search aid would take for the module's.
       const bool wild = fdp_.ConsumeBool() && !g_finite;
-      for (double& e : m) {
-        e = wild ? fdp_.ConsumeFloatingPoint<double>()
-                 : fdp_.ConsumeFloatingPointInRange(-1.0, 1.0);
+      for (int e = 0; e < 9; ++e) {  // row by row
+        m(e / 3, e % 3) = wild ? fdp_.ConsumeFloatingPoint<double>()
+                               : fdp_.ConsumeFloatingPointInRange(-1.0, 1.0);
       }
-      trace("rotation of %s: %g %g %g / %g %g %g / %g %g %g", v.spec().name.c_str(), m[0], m[1],
-            m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
+      trace("rotation of %s: %g %g %g / %g %g %g / %g %g %g", v.spec().name.c_str(), m(0, 0),
+            m(0, 1), m(0, 2), m(1, 0), m(1, 1), m(1, 2), m(2, 0), m(2, 1), m(2, 2));
       v.setRotation(m);
       if (wild) {
         wildAttitude_.insert(&v);

@@ -39,7 +39,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kTrueDegPerRad = 180.0 / kPi;
 constexpr double kToTrue = kTrueDegPerRad / kDegPerRad;
 
-VECTOR3 ToV(const sim::Vec3& v) { return _V(v.x, v.y, v.z); }
+VECTOR3 ToV(const sim::Vec3& v) { return _V(v.x(), v.y(), v.z()); }
 
 // The Earth of the simulated host (mean radius 6371 km), a vessel standing
 // on the equator at longitude 0, the module attached and a display open.
