@@ -22,7 +22,9 @@ double axisAngle(const Mat3& e, Vec3& axis) {
 
 Cockpit::Cockpit(sim::Host& host, std::size_t vessel, int displayId, double refresh_s,
                  AttitudeLimits limits)
-    : host_(host), vessel_(vessel), display_(displayId), refresh_s_(refresh_s), limits_(limits) {}
+    : host_(host), vessel_(vessel), display_(displayId), limits_(limits) {
+  host_.setRefreshInterval(refresh_s);
+}
 
 bool Cockpit::pressButton(int button) { return host_.pressButton(display_, button); }
 bool Cockpit::pressKey(DWORD key) { return host_.pressKey(display_, key); }
@@ -31,20 +33,19 @@ bool Cockpit::type(const std::string& text) { return host_.typeInput(text); }
 void Cockpit::cancelDialog() { host_.cancelInputBox(); }
 
 const sim::Surface& Cockpit::look() {
-  if (last_ == nullptr) afterStep();
+  if (redraws() == 0) host_.redraw(display_);  // a display is drawn once it opens
+  last_ = &host_.surface(display_);
   return *last_;
 }
 
 void Cockpit::afterStep() {
-  const double t = host_.simTime();
-  if (last_ != nullptr && t < nextRedraw_s_) return;
-  last_ = &host_.redraw(display_);
-  ++redraws_;
+  if (redraws() == seenRedraws_) return;
+  seenRedraws_ = redraws();
   atRedraw_ = host_.world().vessel(vessel_).rotation();
-  // Due again one interval on; within a hair of it counts as due, so that
-  // steps adding up to the interval are not a step late by rounding.
-  nextRedraw_s_ = t + refresh_s_ - 1e-9;
 }
+
+std::uint64_t Cockpit::redraws() const { return host_.redrawCount(display_); }
+double Cockpit::refreshInterval() const { return host_.refreshInterval(); }
 
 const sim::Surface& Cockpit::lastLook() const {
   if (last_ == nullptr) throw std::logic_error("the pilot has not looked at the display yet");

@@ -4,6 +4,7 @@
 // reachable from here.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -33,15 +34,15 @@ class Cockpit {
   bool dialogOpen() const;
   bool type(const std::string& text);  // into the open dialog; true when accepted
   void cancelDialog();
-  // What the display shows: the picture of its last redraw. A display that
-  // was never drawn is drawn now, as the host does when it opens one.
+  // What the display shows: its last redraw (the host redraws it on its own
+  // schedule, as time passes).
   const sim::Surface& look();
   const sim::Surface& lastLook() const;
-  // The host's refresh, after every time step: redraws the display when the
-  // interval has passed since the last redraw.
+  // After every time step: notes the attitude indicator's reading when the
+  // host has just redrawn the display.
   void afterStep();
-  int redraws() const { return redraws_; }  // how many times the display was drawn
-  double refreshInterval() const { return refresh_s_; }
+  std::uint64_t redraws() const;   // how many times the display was drawn
+  double refreshInterval() const;  // [s] simulated
   // The number that follows a text starting with prefix, on the last look.
   std::optional<double> readNumber(const std::string& prefix) const;
   bool shows(const std::string& prefix) const;
@@ -83,11 +84,9 @@ class Cockpit {
   sim::Host& host_;
   std::size_t vessel_;
   int display_;
-  double refresh_s_;
   AttitudeLimits limits_;
   const sim::Surface* last_ = nullptr;
-  int redraws_ = 0;
-  double nextRedraw_s_ = 0;                     // [s] simulated time of the next due redraw
+  std::uint64_t seenRedraws_ = 0;               // redraws noted by afterStep
   sim::Mat3 atRedraw_ = sim::Mat3::Identity();  // the vessel's attitude at the last redraw
   bool horizonHold_ = false;                 // the command is a horizon attitude, else a fixed one
   double hdg_ = 0, pit_ = 0, bnk_ = 0;       // [rad] commanded horizon attitude

@@ -46,7 +46,7 @@ void Pilot::pause(double seconds) {
 }
 
 void Pilot::nextRedraw() {
-  const int seen = c_.redraws();
+  const std::uint64_t seen = c_.redraws();
   for (int i = 0; i < 100000 && c_.redraws() == seen; ++i) pause(kFrame_s);
   c_.look();
 }

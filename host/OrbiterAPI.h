@@ -74,6 +74,7 @@ enum PathRoot { ROOT = 0, CONFIG = 1, SCENARIOS = 2, TEXTURES = 3, TEXTURES2 = 4
 // Messages that the host sends to a display mode's message procedure.
 #define OAPI_MSG_MFD_OPENED 1
 #define OAPI_MSG_MFD_CLOSED 2
+#define OAPI_MSG_MFD_OPENEDEX 4
 
 // The result of a mode's message procedure carries an instance address, so it
 // is pointer sized.
@@ -85,6 +86,13 @@ typedef struct {
   DWORD key;           // selection key (PC keyboard scan code)
   MFD_MSGPROC msgproc;  // called with OAPI_MSG_MFD_OPENED to build an instance
 } MFDMODESPEC;
+
+// First parameter of OAPI_MSG_MFD_OPENEDEX: the display size [pixel] and the
+// host's copy of the mode's registration.
+typedef struct {
+  DWORD w, h;
+  MFDMODESPEC* spec;
+} MFDMODEOPENSPEC;
 
 typedef struct {
   const char* line1;

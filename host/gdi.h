@@ -76,6 +76,16 @@ constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF
 #define PS_DOT 2
 #define PS_NULL 5
 
+// Stock objects (GetStockObject) and background modes (SetBkMode).
+#define WHITE_BRUSH 0
+#define BLACK_BRUSH 4
+#define NULL_BRUSH 5
+#define WHITE_PEN 6
+#define BLACK_PEN 7
+#define NULL_PEN 8
+#define TRANSPARENT 1
+#define OPAQUE 2
+
 // Text alignment flags (SetTextAlign). TA_CENTER | TA_TOP is 6.
 #define TA_NOUPDATECP 0
 #define TA_UPDATECP 1
@@ -100,6 +110,11 @@ HOSTAPI COLORREF SetTextColor(HDC hdc, COLORREF color);
 HOSTAPI COLORREF GetTextColor(HDC hdc);
 HOSTAPI UINT SetTextAlign(HDC hdc, UINT align);
 HOSTAPI UINT GetTextAlign(HDC hdc);
+HOSTAPI HGDIOBJ GetStockObject(int index);
+HOSTAPI HBRUSH CreateSolidBrush(COLORREF color);
+HOSTAPI BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom);
+HOSTAPI int SetBkMode(HDC hdc, int mode);
+HOSTAPI int GetBkMode(HDC hdc);
 // Looks up a function that a loaded module exports, by its plain name.
 HOSTAPI FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 }

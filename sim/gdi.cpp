@@ -17,79 +17,144 @@ struct PenInfo {
   int width = 1;  // [pixel] kept for completeness; every line is drawn 1 pixel wide
   COLORREF color = 0;
 };
+struct BrushInfo {
+  bool hollow = false;
+  COLORREF color = 0;
+};
 
-// Pen handles carry tag 2 in their low bits (surfaces use 1), so a pen
-// handle never equals an HDC, and a serial number that is never reused.
-constexpr std::uintptr_t kPenTag = 2;
-constexpr std::uintptr_t kStockPenValue = (std::uintptr_t{1} << 4) | kPenTag;
-constexpr COLORREF kStockPenColor = 0x00FFFFFF;
+// Object handles carry a tag in their low bits (surfaces use 1, pens 2,
+// brushes 3), so no handle of one kind ever equals one of another, and a
+// serial number that is never reused. Serials below kFirstSerial are the
+// stock objects, which are never counted and never deleted.
+constexpr std::uintptr_t kPenTag = 2, kBrushTag = 3;
+constexpr std::uintptr_t kFirstSerial = 16;
+constexpr std::uintptr_t stockValue(int index, std::uintptr_t tag) {
+  return (static_cast<std::uintptr_t>(index + 1) << 4) | tag;
+}
+// The host's own display pen is permanent too: one past the GDI stock set.
+constexpr int kDisplayPenIndex = 9;
+constexpr COLORREF kDisplayPenColor = 0x0000FF00;
 
-class PenRegistry {
+bool stockPenInfo(std::uintptr_t value, PenInfo& out) {
+  switch (value) {
+    case stockValue(WHITE_PEN, kPenTag):
+      out = {PS_SOLID, 1, 0x00FFFFFF};
+      return true;
+    case stockValue(BLACK_PEN, kPenTag):
+      out = {PS_SOLID, 1, 0};
+      return true;
+    case stockValue(NULL_PEN, kPenTag):
+      out = {PS_NULL, 1, 0};
+      return true;
+    case stockValue(kDisplayPenIndex, kPenTag):
+      out = {PS_SOLID, 1, kDisplayPenColor};
+      return true;
+    default:
+      return false;
+  }
+}
+bool stockBrushInfo(std::uintptr_t value, BrushInfo& out) {
+  static constexpr BYTE kGreys[5] = {255, 192, 128, 64, 0};  // WHITE .. BLACK_BRUSH
+  for (int i = WHITE_BRUSH; i <= BLACK_BRUSH; ++i) {
+    if (value == stockValue(i, kBrushTag)) {
+      out = {false, RGB(kGreys[i], kGreys[i], kGreys[i])};
+      return true;
+    }
+  }
+  if (value != stockValue(NULL_BRUSH, kBrushTag)) return false;
+  out = {true, 0};
+  return true;
+}
+
+class ObjectRegistry {
  public:
   HGDIOBJ create(const PenInfo& info) {
     std::lock_guard lock(mutex_);
-    const std::uintptr_t value = (++serial_ << 4) | kPenTag;
+    const std::uintptr_t value = (serial_++ << 4) | kPenTag;
     pens_.emplace(value, info);
     return reinterpret_cast<HGDIOBJ>(value);
   }
-  bool find(HGDIOBJ pen, PenInfo& out) const {
-    if (reinterpret_cast<std::uintptr_t>(pen) == kStockPenValue) {
-      out = PenInfo{PS_SOLID, 1, kStockPenColor};
-      return true;
-    }
+  HGDIOBJ create(const BrushInfo& info) {
     std::lock_guard lock(mutex_);
-    const auto it = pens_.find(reinterpret_cast<std::uintptr_t>(pen));
+    const std::uintptr_t value = (serial_++ << 4) | kBrushTag;
+    brushes_.emplace(value, info);
+    return reinterpret_cast<HGDIOBJ>(value);
+  }
+  bool find(HGDIOBJ pen, PenInfo& out) const {
+    const auto value = reinterpret_cast<std::uintptr_t>(pen);
+    if (stockPenInfo(value, out)) return true;
+    std::lock_guard lock(mutex_);
+    const auto it = pens_.find(value);
     if (it == pens_.end()) return false;
     out = it->second;
     return true;
   }
-  // GDI's answer for DeleteObject on a pen handle.
-  BOOL erase(HGDIOBJ pen) {
-    if (reinterpret_cast<std::uintptr_t>(pen) == kStockPenValue) return TRUE;
+  bool find(HGDIOBJ brush, BrushInfo& out) const {
+    const auto value = reinterpret_cast<std::uintptr_t>(brush);
+    if (stockBrushInfo(value, out)) return true;
     std::lock_guard lock(mutex_);
-    const auto it = pens_.find(reinterpret_cast<std::uintptr_t>(pen));
-    if (it == pens_.end()) return FALSE;
-    if (penInUse(pen)) return FALSE;  // lock order: pens, then surfaces
-    pens_.erase(it);
-    return TRUE;
+    const auto it = brushes_.find(value);
+    if (it == brushes_.end()) return false;
+    out = it->second;
+    return true;
   }
-  int count() const {
+  // GDI's answer for DeleteObject.
+  BOOL erase(HGDIOBJ obj) {
+    const auto value = reinterpret_cast<std::uintptr_t>(obj);
+    if ((value >> 4) < kFirstSerial) {
+      PenInfo pen;
+      BrushInfo brush;
+      return (stockPenInfo(value, pen) || stockBrushInfo(value, brush)) ? TRUE : FALSE;
+    }
+    std::lock_guard lock(mutex_);
+    if (penInUse(obj)) return FALSE;  // lock order: objects, then surfaces
+    return (pens_.erase(value) + brushes_.erase(value)) > 0 ? TRUE : FALSE;
+  }
+  int countPens() const {
     std::lock_guard lock(mutex_);
     return static_cast<int>(pens_.size());
   }
 
  private:
   mutable std::mutex mutex_;
-  std::uintptr_t serial_ = 1;  // 1 is the stock pen
+  std::uintptr_t serial_ = kFirstSerial;
   std::unordered_map<std::uintptr_t, PenInfo> pens_;
+  std::unordered_map<std::uintptr_t, BrushInfo> brushes_;
 };
 
-PenRegistry& pens() {
+ObjectRegistry& pens() {
   // Never destroyed, so that surfaces and pens that outlive static
   // destruction order (globals in tests or programs) still find it.
-  static PenRegistry* registry = new PenRegistry;
+  static ObjectRegistry* registry = new ObjectRegistry;
   return *registry;
 }
 
-// The pen a surface draws with; the stock pen when none is valid.
+// The pen a surface draws with; the null pen when none is valid.
 PenInfo selectedPen(const Surface& surface) {
   PenInfo info;
-  if (!pens().find(surface.pen == nullptr ? stockPen() : surface.pen, info)) {
-    pens().find(stockPen(), info);
-  }
+  if (!pens().find(surface.pen, info)) info = PenInfo{PS_NULL, 1, 0};
+  return info;
+}
+
+// The brush a surface fills with; hollow when none is valid.
+BrushInfo selectedBrush(const Surface& surface) {
+  BrushInfo info;
+  if (!pens().find(surface.brush, info)) info = BrushInfo{true, 0};
   return info;
 }
 
 }  // namespace
 
-int livePenCount() { return pens().count(); }
+int livePenCount() { return pens().countPens(); }
 
 COLORREF penColor(HGDIOBJ pen) {
   PenInfo info;
   return pens().find(pen, info) ? info.color : CLR_INVALID;
 }
 
-HGDIOBJ stockPen() { return reinterpret_cast<HGDIOBJ>(kStockPenValue); }
+HGDIOBJ stockPen() { return reinterpret_cast<HGDIOBJ>(stockValue(WHITE_PEN, kPenTag)); }
+
+HGDIOBJ displayPen() { return reinterpret_cast<HGDIOBJ>(stockValue(kDisplayPenIndex, kPenTag)); }
 
 }  // namespace sim
 
@@ -107,10 +172,19 @@ HPEN CreatePen(int style, int width, COLORREF color) {
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
   Surface* surface = surfaceFromHdc(hdc);
-  sim::PenInfo info;
-  if (surface == nullptr || obj == nullptr || !sim::pens().find(obj, info)) return nullptr;
-  HGDIOBJ previous = surface->pen == nullptr ? sim::stockPen() : surface->pen;
-  surface->pen = obj;
+  if (surface == nullptr || obj == nullptr) return nullptr;
+  sim::PenInfo pen;
+  sim::BrushInfo brush;
+  HGDIOBJ* slot = nullptr;
+  if (sim::pens().find(obj, pen)) {
+    slot = &surface->pen;
+  } else if (sim::pens().find(obj, brush)) {
+    slot = &surface->brush;
+  } else {
+    return nullptr;
+  }
+  HGDIOBJ previous = *slot;
+  *slot = obj;
   return previous;
 }
 
@@ -143,15 +217,55 @@ BOOL LineTo(HDC hdc, int x, int y) {
   return TRUE;
 }
 
+// Both figures fill their inside with the selected brush and outline it with
+// the selected pen, as GDI does; either may be null.
 BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
   Surface* surface = surfaceFromHdc(hdc);
   if (surface == nullptr) return FALSE;
   const sim::PenInfo pen = sim::selectedPen(*surface);
-  // A null pen and the surface's hollow brush leave nothing to see.
-  if (pen.style != PS_NULL) {
-    surface->addEllipse(sim::DrawnEllipse{left, top, right, bottom, pen.color, false});
+  const sim::BrushInfo brush = sim::selectedBrush(*surface);
+  if (pen.style != PS_NULL || !brush.hollow) {
+    surface->addEllipse(sim::DrawnEllipse{left, top, right, bottom, pen.color, !brush.hollow,
+                                          brush.color, pen.style != PS_NULL});
   }
   return TRUE;
+}
+
+BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+  Surface* surface = surfaceFromHdc(hdc);
+  if (surface == nullptr) return FALSE;
+  const sim::PenInfo pen = sim::selectedPen(*surface);
+  const sim::BrushInfo brush = sim::selectedBrush(*surface);
+  if (pen.style != PS_NULL || !brush.hollow) {
+    surface->addRectangle(sim::DrawnRectangle{
+        {left, top, right, bottom, pen.color, !brush.hollow, brush.color, pen.style != PS_NULL}});
+  }
+  return TRUE;
+}
+
+// The brushes WHITE_BRUSH .. NULL_BRUSH and the pens WHITE_PEN .. NULL_PEN;
+// fonts and palettes are not offered.
+HGDIOBJ GetStockObject(int index) {
+  if (index < WHITE_BRUSH || index > NULL_PEN) return nullptr;
+  const std::uintptr_t tag = index >= WHITE_PEN ? sim::kPenTag : sim::kBrushTag;
+  return reinterpret_cast<HGDIOBJ>(sim::stockValue(index, tag));
+}
+
+HBRUSH CreateSolidBrush(COLORREF color) {
+  return static_cast<HBRUSH>(sim::pens().create(sim::BrushInfo{false, color & 0x00FFFFFF}));
+}
+
+int SetBkMode(HDC hdc, int mode) {
+  Surface* surface = surfaceFromHdc(hdc);
+  if (surface == nullptr || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+  const int previous = surface->bkMode;
+  surface->bkMode = mode;
+  return previous;
+}
+
+int GetBkMode(HDC hdc) {
+  const Surface* surface = surfaceFromHdc(hdc);
+  return surface == nullptr ? 0 : surface->bkMode;
 }
 
 BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int length) {
@@ -167,6 +281,8 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int length) {
   drawn.bytes.assign(text, bytes);
   drawn.color = surface->textColor;
   drawn.align = surface->textAlign;
+  drawn.opaque = surface->bkMode == OPAQUE;
+  drawn.background = surface->bkColor;
   surface->addText(std::move(drawn));
   return TRUE;
 }

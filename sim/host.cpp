@@ -403,14 +403,27 @@ int Host::openDisplayWithId(int displayId, int modeId, int width, int height,
   display->height = height;
   display->ownerModule = modeOwner(modeId);
 
+  // As Orbiter: the extended message first, the plain one only if that
+  // built nothing.
+  MFDMODEOPENSPEC openSpec{static_cast<DWORD>(width), static_cast<DWORD>(height),
+                           &modes_.at(modeId)};
   LRESULT result = 0;
   {
     CallScope scope(*this, display->ownerModule);
-    result = spec.msgproc(OAPI_MSG_MFD_OPENED, static_cast<UINT>(displayId),
-                          static_cast<WPARAM>(MAKELONG(width, height)),
-                          reinterpret_cast<LPARAM>(vessel));
+    result = spec.msgproc(OAPI_MSG_MFD_OPENEDEX, static_cast<UINT>(displayId),
+                          reinterpret_cast<WPARAM>(&openSpec), reinterpret_cast<LPARAM>(vessel));
+    if (result == 0) {
+      result = spec.msgproc(OAPI_MSG_MFD_OPENED, static_cast<UINT>(displayId),
+                            static_cast<WPARAM>(MAKELONG(width, height)),
+                            reinterpret_cast<LPARAM>(vessel));
+    }
   }
-  if (result == 0) return -1;
+  if (result == 0) {
+    throw HostError("module fault: the message procedure of mode '" + std::string(spec.name) +
+                    "' answered 0 to both OAPI_MSG_MFD_OPENEDEX and OAPI_MSG_MFD_OPENED, so "
+                    "there is no display instance (Orbiter would use the null pointer and "
+                    "crash); the mode must return its new MFD for one of the two messages");
+  }
   display->instance.reset(reinterpret_cast<MFD*>(result));
   display->surface = std::move(surface);
   displays_[displayId] = std::move(display);
@@ -461,15 +474,75 @@ std::vector<int> Host::openDisplays() const {
   return ids;
 }
 
+void Host::drawDisplay(Display& display) {
+  Surface& surface = *display.surface;
+  const HDC hdc = surface.hdc();
+  surface.beginFrame();
+  // The settings Orbiter makes on the fresh context before every Update;
+  // font 0 is the surface's only font and is in place already.
+  SetTextColor(hdc, kDisplayGreen);
+  SetBkMode(hdc, TRANSPARENT);
+  SelectObject(hdc, GetStockObject(NULL_BRUSH));
+  SelectObject(hdc, displayPen());
+  {
+    CallScope scope(*this, display.ownerModule);
+    display.instance->Update(hdc);
+  }
+  surface.endFrame();
+  ++display.redraws;
+  // Set after drawing, so an invalidation from within Update has no effect.
+  display.nextDue = simTime() + refreshInterval_;
+  display.lastRealRedraw = realTime_;
+}
+
 Surface& Host::redraw(int displayId) {
   Display& display = displayRef(displayId);
-  display.surface->beginFrame();
-  CallScope scope(*this, display.ownerModule);
-  display.instance->Update(display.surface->hdc());
+  drawDisplay(display);
   return *display.surface;
 }
 
 Surface& Host::surface(int displayId) { return *displayRef(displayId).surface; }
+
+std::uint64_t Host::redrawCount(int displayId) const { return displayRef(displayId).redraws; }
+
+void Host::setRefreshInterval(double seconds) {
+  if (!std::isfinite(seconds) || seconds <= 0) {
+    throw HostError(
+        "setRefreshInterval: the interval must be a finite number of seconds > 0 "
+        "(Orbiter 2016 uses 1.0, 2024 uses 0.5), not " +
+        std::to_string(seconds));
+  }
+  refreshInterval_ = seconds;
+}
+
+void Host::setTimeAcceleration(double factor) {
+  if (!std::isfinite(factor) || factor <= 0) {
+    throw HostError("setTimeAcceleration: the factor must be a finite number > 0, not " +
+                    std::to_string(factor));
+  }
+  timeAcceleration_ = factor;
+}
+
+void Host::invalidateDisplay(const MFD* instance) {
+  for (auto& [id, display] : displays_) {
+    if (display->instance.get() != instance) continue;
+    display->nextDue = -std::numeric_limits<double>::infinity();
+    display->lastRealRedraw = -std::numeric_limits<double>::infinity();
+  }
+}
+
+void Host::refreshDisplays() {
+  for (int id : openDisplays()) {
+    if (!isOpen(id)) continue;  // closed by an earlier display's code
+    Display& display = displayRef(id);
+    if (display.heldButton >= 0) buttonEvent(id, display.heldButton, kButtonHeld);
+    if (!isOpen(id)) continue;
+    Display& still = displayRef(id);
+    if (simTime() >= still.nextDue && realTime_ >= still.lastRealRedraw + kMinRealRefreshTime) {
+      drawDisplay(still);
+    }
+  }
+}
 
 bool Host::buttonEvent(int displayId, int button, int event) {
   Display& display = displayRef(displayId);
@@ -478,10 +551,27 @@ bool Host::buttonEvent(int displayId, int button, int event) {
   return display.instance->ConsumeButton(button, event);
 }
 
+bool Host::holdButton(int displayId, int button) {
+  releaseButton(displayId);
+  // The glass cockpit reports the press with the held bit already set.
+  const int press =
+      buttonStyle_ == ButtonStyle::GlassCockpit ? (kButtonDown | kButtonHeld) : kButtonDown;
+  const bool consumed = buttonEvent(displayId, button, press);
+  if (isOpen(displayId)) displayRef(displayId).heldButton = button;
+  return consumed;
+}
+
+void Host::releaseButton(int displayId) {
+  Display& display = displayRef(displayId);
+  const int button = display.heldButton;
+  if (button < 0) return;
+  display.heldButton = -1;
+  if (buttonStyle_ == ButtonStyle::ExternalWindow) buttonEvent(displayId, button, kButtonUp);
+}
+
 bool Host::pressButton(int displayId, int button) {
-  constexpr int kMouseDown = 1, kMouseUp = 2;  // Orbiter's PANEL_MOUSE_LBDOWN, LBUP
-  const bool consumed = buttonEvent(displayId, button, kMouseDown);
-  if (isOpen(displayId)) buttonEvent(displayId, button, kMouseUp);
+  const bool consumed = holdButton(displayId, button);
+  if (isOpen(displayId)) releaseButton(displayId);
   return consumed;
 }
 
@@ -554,6 +644,7 @@ void Host::step(double dt) {
                     std::to_string(dt));
   }
   world_.advance(dt);
+  realTime_ += dt / timeAcceleration_;
   const double simt = simTime();
   const double date = mjd();
   for (int id : loadedModules()) {
@@ -562,6 +653,7 @@ void Host::step(double dt) {
     CallScope scope(*this, id);
     m->entries.postStep(simt, dt, date);
   }
+  refreshDisplays();
 }
 
 // The simulation starts at J2000 (MJD 51544.5).

@@ -7,6 +7,7 @@
 // cleanly (null handles, zeros, false).
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -50,10 +51,25 @@ struct InputBoxState {
 
 // Colour of the page titles that MFD::Title draws (light grey).
 constexpr COLORREF kTitleColor = RGB(224, 224, 224);
+// Text colour and pen colour a display starts every redraw with.
+constexpr COLORREF kDisplayGreen = RGB(0, 255, 0);
 // Largest display width or height [pixel]: what a drawing surface takes.
 constexpr int kMaxDisplaySize = 32767;
-// Where MFD::Title puts the title's top-left corner [pixel].
-constexpr int kTitleX = 4, kTitleY = 2;
+
+// Orbiter's default refresh interval of its displays, by release [s of
+// simulated time], and the least real time between two scheduled redraws [s].
+constexpr double kRefreshInterval2016 = 1.0, kRefreshInterval2024 = 0.5;
+constexpr double kMinRealRefreshTime = 0.1;
+
+// Mouse events of a display button (Orbiter's PANEL_MOUSE_LBDOWN, LBUP and
+// LBPRESSED).
+constexpr int kButtonDown = 0x01, kButtonUp = 0x04, kButtonHeld = 0x10;
+// How display buttons reach a mode, as the two kinds of Orbiter display send
+// them.
+enum class ButtonStyle {
+  GlassCockpit,    // 0x11 on the first frame, 0x10 every frame held, no release
+  ExternalWindow,  // 0x01 on the press, 0x10 every frame held, 0x04 on the release
+};
 
 class Host {
  public:
@@ -119,9 +135,12 @@ class Host {
   int modeOwner(int modeId) const;  // module that registered it, 0 if none or unknown
   int displayMode(int displayId) const;
 
-  // Displays. openDisplay sends message 1 with the size packed into the
-  // first parameter (width low 16 bits) and the focus vessel's interface as
-  // the second; a null result opens nothing (returns -1).
+  // Displays. openDisplay sends OAPI_MSG_MFD_OPENEDEX (the size and the
+  // mode's registration), and only if that answers 0 OAPI_MSG_MFD_OPENED
+  // (the size packed into the first parameter, width low 16 bits), each with
+  // the focus vessel's interface as the second. A mode that answers 0 to
+  // both is at fault (Orbiter would use the null instance and crash): that
+  // throws HostError and opens nothing.
   int openDisplay(int modeId, int width, int height);
   int openDisplay(const std::string& modeName, int width, int height);
   // Destroys the instance through its virtual destructor; input boxes that
@@ -132,11 +151,36 @@ class Host {
   bool isOpen(int displayId) const;
   MFD* display(int displayId) const;
   std::vector<int> openDisplays() const;
-  // Calls Update on the display's own surface (kept between redraws).
+  // Redraws the display now, as Orbiter does at a refresh: the surface
+  // cleared to black, a fresh device context set up with green text, font
+  // 0, transparent background, the null brush and a one-pixel green pen,
+  // then the instance's Update. step() redraws on its own schedule; this
+  // is for callers that want a picture at once.
   Surface& redraw(int displayId);
+  // What the display showed at its last redraw (empty before the first).
   Surface& surface(int displayId);
-  // A press (event 1) followed by a release (event 2); returns the press result.
+  std::uint64_t redrawCount(int displayId) const;
+  // Refresh schedule: a display is redrawn in a step when the simulated time
+  // has reached its next due time (last redraw + interval) and at least
+  // kMinRealRefreshTime of real time has passed since its last redraw;
+  // real time runs at simulated time / time acceleration. Orbiter's 2024
+  // interval is the default. HostError for a value that is not > 0.
+  void setRefreshInterval(double seconds);
+  double refreshInterval() const { return refreshInterval_; }
+  void setTimeAcceleration(double factor);
+  // MFD::InvalidateDisplay: the display is redrawn at the next refresh check
+  // (at the end of the running step, or of the next one).
+  void invalidateDisplay(const MFD* instance);
+
+  // Buttons. pressButton is a click: the press, then (external window) the
+  // release; holdButton presses and keeps the button held, so every step
+  // sends 0x10, until releaseButton. Both return whether the mode consumed
+  // the press. buttonEvent hands one raw event to the mode.
+  void setButtonStyle(ButtonStyle style) { buttonStyle_ = style; }
+  ButtonStyle buttonStyle() const { return buttonStyle_; }
   bool pressButton(int displayId, int button);
+  bool holdButton(int displayId, int button);
+  void releaseButton(int displayId);
   bool buttonEvent(int displayId, int button, int event);
   bool pressKey(int displayId, DWORD key);
   std::string buttonLabel(int displayId, int button);  // "" when null
@@ -150,8 +194,9 @@ class Host {
   bool typeInput(const std::string& text);  // HostError if no box is open
   void cancelInputBox();
 
-  // Simulation. step advances the world by dt, then calls every loaded
-  // module's opcPostStep(simt, dt, mjd).
+  // Simulation. step is one frame: it advances the world by dt, calls every
+  // loaded module's opcPostStep(simt, dt, mjd), sends held buttons their
+  // event and redraws the displays that are due.
   void step(double dt);
   double simTime() const { return world_.time(); }
   double mjd() const;
@@ -166,6 +211,8 @@ class Host {
   int openDisplayWithId(int displayId, int modeId, int width, int height,
                         std::unique_ptr<Surface> surface);
   void closeBoxesWhere(const std::function<bool(const InputBoxState&)>& pred);
+  void drawDisplay(Display& display);
+  void refreshDisplays();
   int registerModule(std::unique_ptr<Module> module);
   void dropModule(int moduleId);
   World world_;
@@ -183,6 +230,10 @@ class Host {
   int activeModule_ = 0;          // module whose code the host is running, 0 if none
   std::unique_ptr<Registry> registry_;
   Host* previous_ = nullptr;  // the host that was current before this one
+  double refreshInterval_ = kRefreshInterval2024;  // [s] simulated
+  double timeAcceleration_ = 1;
+  double realTime_ = 0;  // [s] since the host was made
+  ButtonStyle buttonStyle_ = ButtonStyle::GlassCockpit;
 };
 
 }  // namespace sim

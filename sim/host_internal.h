@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -69,6 +70,11 @@ struct Host::Display {
   int ownerModule = 0;        // module whose code the instance runs, 0 if none
   std::unique_ptr<Surface> surface;
   std::unique_ptr<MFD> instance;  // declared after surface: destroyed first
+  // Refresh schedule: a new instance is drawn at the first check.
+  double nextDue = -std::numeric_limits<double>::infinity();         // [s] simulated
+  double lastRealRedraw = -std::numeric_limits<double>::infinity();  // [s] real
+  std::uint64_t redraws = 0;
+  int heldButton = -1;  // button held down, -1 if none
 };
 
 // A configuration file read whole at opening: item name (lower case) ->

@@ -1,5 +1,7 @@
 // The display base class MFD: what a mode inherits when it does not override
 // an operation, and the title the host draws for it.
+#include <cstring>
+
 #include "host.h"
 
 // The font follows the display's height, so its measures are known as soon
@@ -28,22 +30,20 @@ void MFD::WriteStatus(FILEHANDLE) const {}
 void MFD::StoreStatus() const {}
 void MFD::RecallStatus() {}
 
+// As Orbiter's: the title in light grey at (cw/2, 0), with whatever font and
+// alignment the mode has selected; the grey stays the text colour.
 void MFD::Title(HDC hDC, const char* title) const {
   sim::Surface* surface = sim::surfaceFromHdc(hDC);
   if (surface == nullptr || title == nullptr) return;
-  // Drawn straight into the display list in the host's own colour, so the
-  // mode's text colour and alignment are left exactly as they were.
-  sim::DrawnText text;
-  text.x = sim::kTitleX;
-  text.y = sim::kTitleY;
-  text.bytes = title;
-  text.color = sim::kTitleColor;
-  text.align = TA_LEFT | TA_TOP;
-  text.title = true;
-  surface->addText(std::move(text));
+  SetTextColor(hDC, sim::kTitleColor);
+  const std::size_t before = surface->texts().size();
+  TextOutA(hDC, surface->charWidth() / 2, 0, title, static_cast<int>(std::strlen(title)));
+  if (surface->texts().size() > before) surface->markLastTextAsTitle();
 }
 
-// This host redraws a display and asks for its labels whenever a caller
-// wants them, so there is nothing to mark.
-void MFD::InvalidateDisplay() {}
+// The next refresh check of this display redraws it.
+void MFD::InvalidateDisplay() {
+  if (sim::Host* host = sim::Host::current()) host->invalidateDisplay(this);
+}
+// Labels are asked for whenever a caller wants them, so there is nothing to mark.
 void MFD::InvalidateButtons() {}

@@ -2,6 +2,7 @@
 // of that list as a cockpit display (PNG through Cairo, SVG as text).
 #include "sim/surface.h"
 
+#include <cairo-ft.h>
 #include <cairo.h>
 
 #include <algorithm>
@@ -46,8 +47,9 @@ class SurfaceRegistry {
   }
   bool anySelects(HGDIOBJ pen) const {
     std::lock_guard lock(mutex_);
-    return std::any_of(surfaces_.begin(), surfaces_.end(),
-                       [pen](const auto& entry) { return entry.second->pen == pen; });
+    return std::any_of(surfaces_.begin(), surfaces_.end(), [pen](const auto& entry) {
+      return entry.second->pen == pen || entry.second->brush == pen;
+    });
   }
 
  private:
@@ -75,16 +77,12 @@ int checkedSide(int pixels, const char* what) {
 // ---------------------------------------------------------------------------
 // Layout shared by both renderings.
 
-const char* const kFontFamily = "DejaVu Sans Mono";
-// Font size [pixel] per line height of the module (height / 28): large enough
-// to read at 290 x 290, small enough that rows one and a half lines apart
-// do not touch.
-constexpr double kFontPerLine = 1.2;
+const char* const kFontFamily = kFixedFontFace;
+// Em height [pixel] GDI gives a font asked for with height 0.
+constexpr int kDefaultFontHeight = 12;
 // Coordinates beyond this [pixel] cannot show anything on a surface and would
 // overflow Cairo's fixed-point numbers; such items are skipped.
 constexpr double kFarAway = 1 << 20;
-
-double fontSize(int height) { return std::max(1, height / 28) * kFontPerLine; }
 
 bool withinReach(double v) { return std::fabs(v) <= kFarAway; }
 
@@ -123,20 +121,45 @@ std::string visibleUtf8(const std::string& bytes) {
 using CairoSurface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 using Cairo = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
 
-void selectFont(cairo_t* cr, int height) {
+// Font 0 at em height fontHeight [pixel], with metrics hinted to whole
+// pixels as GDI's are.
+void selectFont(cairo_t* cr, int fontHeight) {
   cairo_select_font_face(cr, kFontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-  cairo_set_font_size(cr, fontSize(height));
-}
-
-// Hinted as the PNG's texts are, so that measures are those of its pixels.
-void selectRenderFont(cairo_t* cr, int height) {
+  cairo_set_font_size(cr, fontHeight);
   std::unique_ptr<cairo_font_options_t, decltype(&cairo_font_options_destroy)> options(
       cairo_font_options_create(), cairo_font_options_destroy);
   cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
   cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_FULL);
   cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);
   cairo_set_font_options(cr, options.get());
-  selectFont(cr, height);
+}
+
+struct FontMetrics {
+  cairo_font_extents_t font{};
+  double advance = 0;  // of one character (the face is fixed-pitch) [pixel]
+  std::string family;  // of the face fontconfig found for the request
+};
+
+std::string resolvedFamily(cairo_t* cr) {
+  cairo_scaled_font_t* scaled = cairo_get_scaled_font(cr);
+  if (cairo_scaled_font_get_type(scaled) != CAIRO_FONT_TYPE_FT) return "";
+  FT_Face face = cairo_ft_scaled_font_lock_face(scaled);
+  std::string family = face != nullptr && face->family_name != nullptr ? face->family_name : "";
+  cairo_ft_scaled_font_unlock_face(scaled);
+  return family;
+}
+
+FontMetrics measureFont(int fontHeight) {
+  CairoSurface scratch(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1), cairo_surface_destroy);
+  Cairo cr(cairo_create(scratch.get()), cairo_destroy);
+  selectFont(cr.get(), fontHeight);
+  FontMetrics m;
+  cairo_font_extents(cr.get(), &m.font);
+  cairo_text_extents_t x{};
+  cairo_text_extents(cr.get(), "x", &x);
+  m.advance = x.x_advance;
+  m.family = resolvedFamily(cr.get());
+  return m;
 }
 
 // A text as the PNG draws it: the start of its baseline and its extents.
@@ -161,28 +184,6 @@ PlacedText placeText(cairo_t* cr, const DrawnText& t, const cairo_font_extents_t
   placed.x = std::round(x);
   placed.baseline = std::round(baseline(t.align, t.y, font));
   return placed;
-}
-
-// A one-pixel scratch context holding the PNG's font for a display height.
-struct Measure {
-  explicit Measure(int height)
-      : scratch(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1), cairo_surface_destroy),
-        cr(cairo_create(scratch.get()), cairo_destroy) {
-    selectRenderFont(cr.get(), height);
-    cairo_font_extents(cr.get(), &font);
-  }
-  CairoSurface scratch;
-  Cairo cr;
-  cairo_font_extents_t font{};
-};
-
-cairo_font_extents_t fontExtents(int height) {
-  CairoSurface scratch(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1), cairo_surface_destroy);
-  Cairo cr(cairo_create(scratch.get()), cairo_destroy);
-  selectFont(cr.get(), height);
-  cairo_font_extents_t extents{};
-  cairo_font_extents(cr.get(), &extents);
-  return extents;
 }
 
 // Pixels of a GDI line from (x0, y0) to (x1, y1), the end point excluded as
@@ -258,6 +259,22 @@ void drawSegmentPixels(cairo_surface_t* image, const DrawnSegment& s) {
   }
 }
 
+// Fills the current path with the figure's brush, then outlines it with its pen.
+void paintFigure(cairo_t* cr, const DrawnEllipse& e) {
+  if (e.filled) {
+    const Rgb fill = toRgb(e.fill);
+    cairo_set_source_rgb(cr, fill.r, fill.g, fill.b);
+    cairo_fill_preserve(cr);
+  }
+  const Rgb pen = toRgb(e.color);
+  cairo_set_source_rgb(cr, pen.r, pen.g, pen.b);
+  if (e.outlined) {
+    cairo_stroke(cr);
+  } else {
+    cairo_new_path(cr);
+  }
+}
+
 // An ellipse outlined inside its bounding box, right and bottom edges
 // excluded as GDI excludes them; a box one pixel thin is drawn as a bar.
 void traceEllipse(cairo_t* cr, const DrawnEllipse& e) {
@@ -274,7 +291,20 @@ void traceEllipse(cairo_t* cr, const DrawnEllipse& e) {
   cairo_scale(cr, rx, ry);
   cairo_arc(cr, 0, 0, 1, 0, 2 * std::numbers::pi);
   cairo_restore(cr);
-  cairo_stroke(cr);
+  paintFigure(cr, e);
+}
+
+// A rectangle inside its box, right and bottom edges excluded as in GDI.
+void traceRectangle(cairo_t* cr, const DrawnRectangle& e) {
+  const double l = std::min(e.left, e.right), r = std::max(e.left, e.right);
+  const double t = std::min(e.top, e.bottom), b = std::max(e.top, e.bottom);
+  if (r - l < 2 || b - t < 2) {
+    cairo_rectangle(cr, l, t, std::max(1.0, r - l), std::max(1.0, b - t));
+    cairo_fill(cr);
+    return;
+  }
+  cairo_rectangle(cr, l + 0.5, t + 0.5, r - l - 1, b - t - 1);
+  paintFigure(cr, e);
 }
 
 // ---------------------------------------------------------------------------
@@ -340,17 +370,40 @@ Surface* surfaceFromHdc(HDC hdc) { return hdc == nullptr ? nullptr : registry().
 bool penInUse(HGDIOBJ pen) { return pen != nullptr && registry().anySelects(pen); }
 
 Surface::Surface(int width, int height)
-    : pen(stockPen()),
-      width_(checkedSide(width, "width")),
+    : width_(checkedSide(width, "width")),
       height_(checkedSide(height, "height")),
-      hdc_(registry().add(this)) {}
+      hdc_(registry().add(this)) {
+  resetDeviceContext();
+  fontHeight_ = fontHeightFor(height_);
+  const FontMetrics m = measureFont(fontHeight_);
+  charHeight_ = fontCharHeight(height_);
+  charWidth_ = static_cast<int>(std::lround(m.advance));
+  fontFace_ = m.family;
+}
 
 Surface::~Surface() { registry().remove(hdc_); }
+
+void Surface::resetDeviceContext() {
+  textColor = 0;
+  bkColor = 0x00FFFFFF;
+  bkMode = OPAQUE;
+  textAlign = TA_LEFT | TA_TOP | TA_NOUPDATECP;
+  pen = GetStockObject(BLACK_PEN);
+  brush = GetStockObject(WHITE_BRUSH);
+  curX = curY = 0;
+}
 
 void Surface::beginFrame() {
   texts_.clear();
   segments_.clear();
   ellipses_.clear();
+  rectangles_.clear();
+  resetDeviceContext();
+}
+
+void Surface::endFrame() {
+  pen = GetStockObject(NULL_PEN);
+  brush = GetStockObject(NULL_BRUSH);
 }
 
 const DrawnText* Surface::findText(const std::string& prefix) const {
@@ -361,23 +414,29 @@ const DrawnText* Surface::findText(const std::string& prefix) const {
 }
 
 TextBox Surface::textInk(const DrawnText& text) const {
-  Measure measure(height_);
-  const PlacedText placed = placeText(measure.cr.get(), text, measure.font);
+  CairoSurface scratch(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1), cairo_surface_destroy);
+  Cairo cr(cairo_create(scratch.get()), cairo_destroy);
+  selectFont(cr.get(), fontHeight_);
+  cairo_font_extents_t font{};
+  cairo_font_extents(cr.get(), &font);
+  const PlacedText placed = placeText(cr.get(), text, font);
   const cairo_text_extents_t& e = placed.extents;
   return {placed.x + e.x_bearing, placed.baseline + e.y_bearing, placed.x + e.x_bearing + e.width,
           placed.baseline + e.y_bearing + e.height};
 }
 
-int fontCharWidth(int height) {
-  Measure measure(std::max(1, height));
-  cairo_text_extents_t extents{};
-  cairo_text_extents(measure.cr.get(), "0", &extents);
-  return static_cast<int>(std::lround(extents.x_advance));
+int fontHeightFor(int height) {
+  const int h = height * 9 / 200;
+  return h > 0 ? h : kDefaultFontHeight;
 }
 
-int fontCharHeight(int height) {
-  return static_cast<int>(std::lround(fontSize(std::max(1, height))));
+int fontCharWidth(int height) {
+  return static_cast<int>(std::lround(measureFont(fontHeightFor(height)).advance));
 }
+
+// Asked for by em height, GDI's internal leading is the cell height less the
+// em, so tmHeight - tmInternalLeading is the em itself.
+int fontCharHeight(int height) { return fontHeightFor(height); }
 
 void Surface::renderPng(const std::filesystem::path& file) const {
   CairoSurface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width_, height_),
@@ -398,9 +457,13 @@ void Surface::renderPng(const std::filesystem::path& file) const {
     if (!withinReach(e.left) || !withinReach(e.right) || !withinReach(e.top) ||
         !withinReach(e.bottom))
       continue;
-    const Rgb rgb = toRgb(e.color);
-    cairo_set_source_rgb(c, rgb.r, rgb.g, rgb.b);
     traceEllipse(c, e);
+  }
+  for (const DrawnRectangle& r : rectangles_) {
+    if (!withinReach(r.left) || !withinReach(r.right) || !withinReach(r.top) ||
+        !withinReach(r.bottom))
+      continue;
+    traceRectangle(c, r);
   }
 
   // 3 - Lines, pixel by pixel as GDI sets them.
@@ -410,12 +473,19 @@ void Surface::renderPng(const std::filesystem::path& file) const {
 
   // 4 - Texts on top, antialiased so that they read well.
   cairo_set_antialias(c, CAIRO_ANTIALIAS_DEFAULT);
-  selectRenderFont(c, height_);
+  selectFont(c, fontHeight_);
   cairo_font_extents_t font{};
   cairo_font_extents(c, &font);
   for (const DrawnText& t : texts_) {
     if (!withinReach(t.x) || !withinReach(t.y)) continue;
     const PlacedText placed = placeText(c, t, font);
+    if (t.opaque) {
+      const Rgb back = toRgb(t.background);
+      cairo_set_source_rgb(c, back.r, back.g, back.b);
+      cairo_rectangle(c, placed.x, placed.baseline - font.ascent, placed.extents.x_advance,
+                      font.ascent + font.descent);
+      cairo_fill(c);
+    }
     const Rgb rgb = toRgb(t.color);
     cairo_set_source_rgb(c, rgb.r, rgb.g, rgb.b);
     cairo_move_to(c, placed.x, placed.baseline);
@@ -439,7 +509,7 @@ void Surface::renderPng(const std::filesystem::path& file) const {
 void Surface::renderSvg(const std::filesystem::path& file) const {
   // Texts are real <text> elements (searchable, selectable), placed with the
   // same font metrics as the PNG; lines and ellipses sit on pixel centres.
-  const cairo_font_extents_t font = fontExtents(height_);
+  const cairo_font_extents_t font = measureFont(fontHeight_).font;
   std::ostringstream svg;
   svg.imbue(std::locale::classic());
   svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -447,19 +517,31 @@ void Surface::renderSvg(const std::filesystem::path& file) const {
       << "\" viewBox=\"0 0 " << width_ << ' ' << height_ << "\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"" << svgColor(kBackgroundColor) << "\"/>\n"
       << "<g fill=\"none\" stroke-width=\"1\" shape-rendering=\"crispEdges\">\n";
+  // Fill and stroke of a figure: its brush (or none) and its pen (or none).
+  auto paint = [](const DrawnEllipse& e) {
+    return std::string(" fill=\"") + (e.filled ? svgColor(e.fill) : "none") + "\" stroke=\"" +
+           (e.outlined ? svgColor(e.color) : "none") + "\"/>\n";
+  };
   for (const DrawnEllipse& e : ellipses_) {
     const double l = std::min(e.left, e.right), r = std::max(e.left, e.right);
     const double t = std::min(e.top, e.bottom), b = std::max(e.top, e.bottom);
     svg << "<ellipse cx=\"" << (l + r) / 2 << "\" cy=\"" << (t + b) / 2 << "\" rx=\""
-        << std::max(0.0, (r - l - 1) / 2) << "\" ry=\"" << std::max(0.0, (b - t - 1) / 2)
-        << "\" stroke=\"" << svgColor(e.color) << "\"/>\n";
+        << std::max(0.0, (r - l - 1) / 2) << "\" ry=\"" << std::max(0.0, (b - t - 1) / 2) << '"'
+        << paint(e);
+  }
+  for (const DrawnRectangle& e : rectangles_) {
+    const double l = std::min(e.left, e.right), r = std::max(e.left, e.right);
+    const double t = std::min(e.top, e.bottom), b = std::max(e.top, e.bottom);
+    svg << "<rect x=\"" << l + 0.5 << "\" y=\"" << t + 0.5 << "\" width=\""
+        << std::max(0.0, r - l - 1) << "\" height=\"" << std::max(0.0, b - t - 1) << '"'
+        << paint(e);
   }
   for (const DrawnSegment& s : segments_) {
     svg << "<line x1=\"" << s.x0 + 0.5 << "\" y1=\"" << s.y0 + 0.5 << "\" x2=\"" << s.x1 + 0.5
         << "\" y2=\"" << s.y1 + 0.5 << "\" stroke=\"" << svgColor(s.color) << "\"/>\n";
   }
-  svg << "</g>\n<g font-family=\"" << kFontFamily << ", monospace\" font-size=\""
-      << fontSize(height_) << "\" xml:space=\"preserve\">\n";
+  svg << "</g>\n<g font-family=\"" << kFontFamily << ", monospace\" font-size=\"" << fontHeight_
+      << "\" xml:space=\"preserve\">\n";
   for (const DrawnText& t : texts_) {
     const char* anchor = "start";
     switch (horizontal(t.align)) {

@@ -30,7 +30,10 @@ TEST(Cockpit, DisplaySeenOnlyAtItsRefreshInterval) {
   s.cockpit.look();
   const int first = s.cockpit.redraws();
   for (int i = 0; i < 100; ++i) s.frame();  // 10 s
-  EXPECT_EQ(s.cockpit.redraws() - first, 20);
+  // Never more often than the interval; a redraw may fall a frame late.
+  const auto n = s.cockpit.redraws() - first;
+  EXPECT_LE(n, 20u);
+  EXPECT_GE(n, 16u);
 }
 
 TEST(Cockpit, TurnsWithinTheAttitudeThrustersLimits) {

@@ -24,13 +24,33 @@ using testsupport::TempDir;
 
 // --- a display mode defined here ------------------------------------------
 
-constexpr DWORD kOpenBoxKey = 20;  // T
+constexpr DWORD kOpenBoxKey = 20;     // T
+constexpr DWORD kInvalidateKey = 23;  // I
+
+// The device context as a redraw finds it.
+struct DcState {
+  COLORREF text = 0;
+  UINT align = 0;
+  int bkMode = 0;
+  HGDIOBJ brush = nullptr, pen = nullptr;
+  bool operator==(const DcState&) const = default;
+};
+DcState StateOf(HDC hDC) {
+  DcState s{GetTextColor(hDC), GetTextAlign(hDC), GetBkMode(hDC)};
+  s.brush = SelectObject(hDC, GetStockObject(NULL_BRUSH));
+  SelectObject(hDC, s.brush);
+  s.pen = SelectObject(hDC, GetStockObject(NULL_PEN));
+  SelectObject(hDC, s.pen);
+  return s;
+}
 
 // What the test mode's instances and callbacks saw.
 struct ModeLog {
   int built = 0, destroyed = 0;
   UINT lastDisplayIndex = 0;
-  bool refuse = false;  // the message procedure builds nothing
+  UINT buildOn = OAPI_MSG_MFD_OPENED;  // the message that builds an instance (0: none)
+  std::vector<UINT> messages;          // received by the message procedure
+  std::vector<DcState> entryStates;    // at the start of every Update
   bool accept = false;  // the input box callback accepts
   std::vector<std::pair<int, int>> buttonEvents;
   std::vector<std::string> received;  // texts that reached a callback
@@ -46,12 +66,17 @@ class TestMfd : public MFD {
   VESSEL* vessel() const { return pV; }
 
   void Update(HDC hDC) override {
-    SetTextColor(hDC, RGB(0, 255, 0));
+    modeLog.entryStates.push_back(StateOf(hDC));
     SetTextAlign(hDC, TA_CENTER);
     Title(hDC, "Test page");
     TextOutA(hDC, 50, 40, "after", 5);
+    // Left behind: the next redraw must not find any of it.
+    SetBkMode(hDC, OPAQUE);
+    SelectObject(hDC, GetStockObject(WHITE_BRUSH));
+    SelectObject(hDC, GetStockObject(WHITE_PEN));
   }
   bool ConsumeKeyBuffered(DWORD key) override {
+    if (key == kInvalidateKey) InvalidateDisplay();
     if (key != kOpenBoxKey) return false;
     oapiOpenInputBox("Value:", &TestMfd::OnInput, nullptr, 20, this);
     return true;
@@ -74,9 +99,15 @@ class TestMfd : public MFD {
 
 OAPI_MSGTYPE TestMsgProc(UINT msg, UINT mfd, WPARAM wparam, LPARAM lparam) {
   modeLog.lastDisplayIndex = mfd;
-  if (msg != OAPI_MSG_MFD_OPENED || modeLog.refuse) return 0;
-  return reinterpret_cast<OAPI_MSGTYPE>(
-      new TestMfd(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<VESSEL*>(lparam)));
+  modeLog.messages.push_back(msg);
+  if (msg != modeLog.buildOn) return 0;
+  DWORD w = LOWORD(wparam), h = HIWORD(wparam);
+  if (msg == OAPI_MSG_MFD_OPENEDEX) {
+    const auto* open = reinterpret_cast<const MFDMODEOPENSPEC*>(wparam);
+    w = open->w;
+    h = open->h;
+  }
+  return reinterpret_cast<OAPI_MSGTYPE>(new TestMfd(w, h, reinterpret_cast<VESSEL*>(lparam)));
 }
 
 // A mode that overrides nothing but Update.
@@ -434,10 +465,31 @@ TEST_F(HostTest, OpeningSendsTheSizeAndTheFocusVessel) {
   EXPECT_EQ(hop.host.surface(extreme).width(), sim::kMaxDisplaySize);
 }
 
-TEST_F(HostTest, ARefusedInstanceOpensNothing) {
-  modeLog.refuse = true;
-  EXPECT_EQ(hop.host.openDisplay(mode, 300, 300), -1);
-  EXPECT_TRUE(hop.host.openDisplays().empty());
+TEST_F(HostTest, OpeningTriesTheExtendedMessageFirstAndANullInstanceIsAModuleFault) {
+  struct Case {
+    UINT buildOn;
+    std::vector<UINT> messages;
+    bool opens;
+  };
+  const Case cases[] = {
+      {OAPI_MSG_MFD_OPENEDEX, {OAPI_MSG_MFD_OPENEDEX}, true},
+      {OAPI_MSG_MFD_OPENED, {OAPI_MSG_MFD_OPENEDEX, OAPI_MSG_MFD_OPENED}, true},
+      {0, {OAPI_MSG_MFD_OPENEDEX, OAPI_MSG_MFD_OPENED}, false},
+  };
+  for (const Case& c : cases) {
+    modeLog = ModeLog{};
+    modeLog.buildOn = c.buildOn;
+    if (c.opens) {
+      const int d = hop.host.openDisplay(mode, 320, 200);
+      EXPECT_EQ(instance(d)->width(), 320u);
+      EXPECT_EQ(instance(d)->height(), 200u);
+      hop.host.closeDisplay(d);
+    } else {
+      EXPECT_THROW(hop.host.openDisplay(mode, 320, 200), HostError);
+      EXPECT_TRUE(hop.host.openDisplays().empty());
+    }
+    EXPECT_EQ(modeLog.messages, c.messages);
+  }
 }
 
 TEST_F(HostTest, MisuseIsReportedWithAnError) {
@@ -472,37 +524,93 @@ TEST_F(HostTest, ClosingAndRebuildingDestroyTheInstanceThroughItsDestructor) {
   EXPECT_EQ(hop.host.display(d), nullptr);
 }
 
-TEST_F(HostTest, AButtonIsAPressThenARelease) {
+TEST_F(HostTest, ButtonsArriveAsTheGlassCockpitOrAnExternalWindowSendsThem) {
+  using Events = std::vector<std::pair<int, int>>;
+  struct Case {
+    sim::ButtonStyle style;
+    Events click, held;  // a click on 0; button 1 held over two steps
+  };
+  const Case cases[] = {
+      {sim::ButtonStyle::GlassCockpit, {{0, 0x11}}, {{1, 0x11}, {1, 0x10}, {1, 0x10}}},
+      {sim::ButtonStyle::ExternalWindow,
+       {{0, 0x01}, {0, 0x04}},
+       {{1, 0x01}, {1, 0x10}, {1, 0x10}, {1, 0x04}}},
+  };
   const int d = hop.host.openDisplay(mode, 300, 300);
-  EXPECT_TRUE(hop.host.pressButton(d, 0));
-  EXPECT_FALSE(hop.host.pressButton(d, 5));
-  const std::vector<std::pair<int, int>> expected = {{0, 1}, {0, 2}, {5, 1}, {5, 2}};
-  EXPECT_EQ(modeLog.buttonEvents, expected);
+  for (const Case& c : cases) {
+    hop.host.setButtonStyle(c.style);
+    modeLog.buttonEvents.clear();
+    EXPECT_TRUE(hop.host.pressButton(d, 0));
+    EXPECT_EQ(modeLog.buttonEvents, c.click);
+    modeLog.buttonEvents.clear();
+    EXPECT_FALSE(hop.host.holdButton(d, 1));
+    hop.host.step(0.1);
+    hop.host.step(0.1);
+    hop.host.releaseButton(d);
+    hop.host.step(0.1);
+    EXPECT_EQ(modeLog.buttonEvents, c.held);
+  }
   EXPECT_EQ(hop.host.buttonLabel(d, 0), "VAL");
   EXPECT_EQ(hop.host.buttonLabel(d, 1), "");
 }
 
-TEST_F(HostTest, TheTitleIsDrawnInTheHostsColourAndLeavesTheModesTextSettings) {
+TEST_F(HostTest, EveryRedrawStartsFromAFreshContextWithOrbitersSettings) {
   const int d = hop.host.openDisplay(mode, 300, 300);
-  for (int frame = 0; frame < 2; ++frame) {  // the list starts afresh each redraw
+  const DcState expected{RGB(0, 255, 0), TA_LEFT | TA_TOP, TRANSPARENT, GetStockObject(NULL_BRUSH),
+                         sim::displayPen()};
+  for (int frame = 0; frame < 2; ++frame) {
     Surface& s = hop.host.redraw(d);
-    ASSERT_EQ(s.texts().size(), 2u);
+    EXPECT_EQ(modeLog.entryStates.back(), expected) << "redraw " << frame;
+    ASSERT_EQ(s.texts().size(), 2u) << "the surface starts empty";
+    // The title: at (cw/2, 0) in grey, with the mode's alignment, and the
+    // grey stays for the text after it.
     const sim::DrawnText& title = s.texts()[0];
     EXPECT_TRUE(title.title);
     EXPECT_EQ(title.bytes, "Test page");
-    EXPECT_EQ(title.color, sim::kTitleColor);
-    EXPECT_EQ(title.x, sim::kTitleX);
-    EXPECT_EQ(title.y, sim::kTitleY);
-    const sim::DrawnText& after = s.texts()[1];
-    EXPECT_FALSE(after.title);
-    EXPECT_EQ(after.color, RGB(0, 255, 0));
-    EXPECT_EQ(after.align, static_cast<UINT>(TA_CENTER));
+    EXPECT_EQ(title.x, s.charWidth() / 2);
+    EXPECT_EQ(title.y, 0);
+    EXPECT_EQ(title.align, static_cast<UINT>(TA_CENTER));
+    EXPECT_EQ(s.texts()[1].color, sim::kTitleColor);
+    EXPECT_FALSE(s.texts()[1].title);
   }
   // Nothing to draw on, or nothing to draw: nothing happens.
   const std::size_t drawn = hop.host.surface(d).texts().size();
   instance(d)->Title(nullptr, "ignored");
   instance(d)->Title(hop.host.surface(d).hdc(), nullptr);
   EXPECT_EQ(hop.host.surface(d).texts().size(), drawn);
+}
+
+// Redraws in a run of steps: due by the interval in simulated time, at most
+// ten a second in real time, and not after input unless the mode asks.
+TEST_F(HostTest, DisplaysAreRedrawnAtTheRefreshInterval) {
+  struct Case {
+    double interval, timeAcceleration, dt;
+    int steps;
+    std::uint64_t redraws;
+  };
+  const Case cases[] = {
+      {sim::kRefreshInterval2024, 1, 0.125, 16, 4},   // at 0.125, 0.625, 1.125, 1.625 s
+      {sim::kRefreshInterval2016, 1, 0.125, 16, 2},   // at 0.125, 1.125 s
+      {sim::kRefreshInterval2024, 128, 1.0, 100, 8},  // 0.1 s real: every 13th step
+  };
+  for (const Case& c : cases) {
+    hop.host.setRefreshInterval(c.interval);
+    hop.host.setTimeAcceleration(c.timeAcceleration);
+    const int d = hop.host.openDisplay(mode, 300, 300);
+    for (int i = 0; i < c.steps; ++i) hop.host.step(c.dt);
+    EXPECT_EQ(hop.host.redrawCount(d), c.redraws) << "interval " << c.interval;
+    hop.host.closeDisplay(d);
+  }
+  hop.host.setTimeAcceleration(1);
+  const int d = hop.host.openDisplay(mode, 300, 300);
+  hop.host.step(0.125);
+  hop.host.pressButton(d, 0);
+  hop.host.step(0.125);
+  EXPECT_EQ(hop.host.redrawCount(d), 1u) << "a consumed button redraws nothing";
+  hop.host.pressKey(d, kInvalidateKey);
+  hop.host.step(0.125);
+  EXPECT_EQ(hop.host.redrawCount(d), 2u) << "an invalidated display is redrawn at the next step";
+  EXPECT_THROW(hop.host.setRefreshInterval(0), HostError);
 }
 
 TEST(HostDisplays, TheBaseClassRefusesEverything) {

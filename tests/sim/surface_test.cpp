@@ -112,12 +112,12 @@ TEST(SurfacePens, UnknownStyleMakesNoPen) {
   EXPECT_EQ(sim::livePenCount(), before);
 }
 
-TEST(SurfacePens, SelectReturnsThePreviousPenStartingWithTheStockPen) {
+TEST(SurfacePens, SelectReturnsThePreviousPenStartingWithTheBlackStockPen) {
   Surface surface(290, 290);
   HPEN green = CreatePen(PS_SOLID, 1, kGreen);
   HPEN white = CreatePen(PS_SOLID, 1, kWhite);
 
-  EXPECT_EQ(SelectObject(surface.hdc(), green), sim::stockPen());
+  EXPECT_EQ(SelectObject(surface.hdc(), green), GetStockObject(BLACK_PEN));
   EXPECT_EQ(SelectObject(surface.hdc(), white), green);
   EXPECT_EQ(SelectObject(surface.hdc(), sim::stockPen()), white);
 
@@ -151,7 +151,7 @@ TEST(SurfacePens, StockPenIsNeverCountedNorDeleted) {
   EXPECT_EQ(sim::livePenCount(), before);
   EXPECT_EQ(DeleteObject(sim::stockPen()), TRUE);
   EXPECT_EQ(sim::penColor(sim::stockPen()), kWhite);
-  EXPECT_EQ(SelectObject(surface.hdc(), sim::stockPen()), sim::stockPen());
+  EXPECT_EQ(SelectObject(surface.hdc(), sim::stockPen()), GetStockObject(BLACK_PEN));
   EXPECT_EQ(sim::livePenCount(), before);
 }
 
@@ -194,6 +194,9 @@ TEST_P(SurfaceBadHdc, EveryCallFailsCleanly) {
   EXPECT_EQ(GetTextColor(hdc), CLR_INVALID);
   EXPECT_EQ(SetTextAlign(hdc, TA_CENTER), GDI_ERROR);
   EXPECT_EQ(GetTextAlign(hdc), GDI_ERROR);
+  EXPECT_EQ(Rectangle(hdc, 0, 0, 5, 5), FALSE);
+  EXPECT_EQ(SetBkMode(hdc, TRANSPARENT), 0);
+  EXPECT_EQ(GetBkMode(hdc), 0);
   EXPECT_EQ(sim::surfaceFromHdc(hdc), nullptr);
   EXPECT_EQ(DeleteObject(pen), TRUE) << "a failed select did not hold the pen";
 }
@@ -247,7 +250,7 @@ TEST(SurfaceDrawing, LinesFollowTheCurrentPositionInThePenColour) {
   EXPECT_EQ((std::vector<int>{a.x0, a.y0, a.x1, a.y1}), (std::vector<int>{4, 20, 286, 20}));
   EXPECT_EQ(a.color, kGreen);
   EXPECT_EQ((std::vector<int>{b.x0, b.y0, b.x1, b.y1}), (std::vector<int>{286, 20, 286, 220}));
-  EXPECT_EQ(b.color, kWhite) << "drawn with the stock pen again";
+  EXPECT_EQ(b.color, 0u) << "drawn with the black stock pen again";
 
   MoveToEx(surface.hdc(), 0, 0, &before);
   EXPECT_EQ(before.x, 286);
@@ -255,30 +258,50 @@ TEST(SurfaceDrawing, LinesFollowTheCurrentPositionInThePenColour) {
   EXPECT_EQ(DeleteObject(green), TRUE);
 }
 
-TEST(SurfaceDrawing, EllipsesAreHollowOutlinesAndLeaveThePositionAlone) {
-  Surface surface(290, 290);
-  HPEN green = CreatePen(PS_SOLID, 1, kGreen);
-  HGDIOBJ previous = SelectObject(surface.hdc(), green);
-  MoveToEx(surface.hdc(), 9, 9, nullptr);
-  EXPECT_EQ(Ellipse(surface.hdc(), 140, 112, 150, 128), TRUE);
-  SelectObject(surface.hdc(), previous);
-
-  ASSERT_EQ(surface.ellipses().size(), 1u);
-  const sim::DrawnEllipse& e = surface.ellipses()[0];
-  EXPECT_EQ((std::vector<int>{e.left, e.top, e.right, e.bottom}),
-            (std::vector<int>{140, 112, 150, 128}));
-  EXPECT_EQ(e.color, kGreen);
-  EXPECT_FALSE(e.filled);
-  POINT p{};
-  MoveToEx(surface.hdc(), 0, 0, &p);
-  EXPECT_EQ(p.x, 9);
-  EXPECT_EQ(DeleteObject(green), TRUE);
+// Ellipse and Rectangle fill with the selected brush and outline with the
+// selected pen, and leave the current position alone.
+TEST(SurfaceDrawing, FiguresFillWithTheBrushAndOutlineWithThePen) {
+  struct Case {
+    int brush, pen;  // stock objects; -1: a solid teal brush
+    bool drawn, filled, outlined;
+    COLORREF fill;
+  };
+  const Case cases[] = {
+      {WHITE_BRUSH, BLACK_PEN, true, true, true, kWhite},  // a fresh context
+      {NULL_BRUSH, WHITE_PEN, true, false, true, 0},
+      {-1, NULL_PEN, true, true, false, kTeal},
+      {NULL_BRUSH, NULL_PEN, false, false, false, 0},
+  };
+  for (const Case& c : cases) {
+    Surface surface(290, 290);
+    HBRUSH teal = CreateSolidBrush(kTeal);
+    SelectObject(surface.hdc(), c.brush < 0 ? teal : GetStockObject(c.brush));
+    SelectObject(surface.hdc(), GetStockObject(c.pen));
+    MoveToEx(surface.hdc(), 9, 9, nullptr);
+    EXPECT_EQ(Ellipse(surface.hdc(), 140, 112, 150, 128), TRUE);
+    EXPECT_EQ(Rectangle(surface.hdc(), 10, 20, 30, 40), TRUE);
+    ASSERT_EQ(surface.ellipses().size(), c.drawn ? 1u : 0u) << "brush " << c.brush;
+    ASSERT_EQ(surface.rectangles().size(), c.drawn ? 1u : 0u);
+    POINT p{};
+    MoveToEx(surface.hdc(), 0, 0, &p);
+    EXPECT_EQ(p.x, 9);
+    SelectObject(surface.hdc(), GetStockObject(NULL_BRUSH));
+    EXPECT_EQ(DeleteObject(teal), TRUE);
+    if (!c.drawn) continue;
+    const sim::DrawnEllipse rectangle = surface.rectangles()[0];
+    for (const sim::DrawnEllipse& e : {surface.ellipses()[0], rectangle}) {
+      EXPECT_EQ(e.filled, c.filled) << "brush " << c.brush;
+      EXPECT_EQ(e.outlined, c.outlined);
+      EXPECT_EQ(e.fill, c.fill);
+    }
+  }
 }
 
 TEST(SurfaceDrawing, NullPenDrawsNothingButStillMoves) {
   Surface surface(100, 100);
   HPEN none = CreatePen(PS_NULL, 1, kGreen);
   HGDIOBJ previous = SelectObject(surface.hdc(), none);
+  SelectObject(surface.hdc(), GetStockObject(NULL_BRUSH));
   EXPECT_EQ(LineTo(surface.hdc(), 50, 50), TRUE);
   EXPECT_EQ(Ellipse(surface.hdc(), 0, 0, 10, 10), TRUE);
   EXPECT_TRUE(surface.segments().empty());
@@ -338,9 +361,9 @@ TEST(SurfaceDrawing, EmptyNullAndNegativeTextsRecordNothing) {
 
 TEST(SurfaceDrawing, TextSettingsReturnThePreviousValue) {
   Surface surface(290, 290);
-  EXPECT_EQ(GetTextColor(surface.hdc()), kWhite);
+  EXPECT_EQ(GetTextColor(surface.hdc()), 0u);
   EXPECT_EQ(GetTextAlign(surface.hdc()), static_cast<UINT>(TA_LEFT | TA_TOP));
-  EXPECT_EQ(SetTextColor(surface.hdc(), kGreen), kWhite);
+  EXPECT_EQ(SetTextColor(surface.hdc(), kGreen), 0u);
   EXPECT_EQ(SetTextColor(surface.hdc(), kYellow), kGreen);
   EXPECT_EQ(GetTextColor(surface.hdc()), kYellow);
   EXPECT_EQ(SetTextAlign(surface.hdc(), TA_CENTER), static_cast<UINT>(TA_LEFT));
@@ -348,12 +371,14 @@ TEST(SurfaceDrawing, TextSettingsReturnThePreviousValue) {
   EXPECT_EQ(GetTextAlign(surface.hdc()), static_cast<UINT>(TA_LEFT));
 }
 
-TEST(SurfaceDrawing, BeginFrameEmptiesTheListButKeepsTheSettings) {
+TEST(SurfaceDrawing, BeginFrameClearsTheSurfaceAndStartsAFreshContext) {
   Surface surface(290, 290);
   HPEN green = CreatePen(PS_SOLID, 1, kGreen);
   SelectObject(surface.hdc(), green);
+  SelectObject(surface.hdc(), GetStockObject(NULL_BRUSH));
   SetTextColor(surface.hdc(), kYellow);
   SetTextAlign(surface.hdc(), TA_CENTER);
+  SetBkMode(surface.hdc(), TRANSPARENT);
   MoveToEx(surface.hdc(), 10, 10, nullptr);
   LineTo(surface.hdc(), 20, 30);
   Ellipse(surface.hdc(), 0, 0, 4, 4);
@@ -363,16 +388,33 @@ TEST(SurfaceDrawing, BeginFrameEmptiesTheListButKeepsTheSettings) {
   EXPECT_TRUE(surface.texts().empty());
   EXPECT_TRUE(surface.segments().empty());
   EXPECT_TRUE(surface.ellipses().empty());
-  EXPECT_EQ(GetTextColor(surface.hdc()), kYellow);
-  EXPECT_EQ(GetTextAlign(surface.hdc()), static_cast<UINT>(TA_CENTER));
+  // GDI's defaults: black text on an opaque white background, left/top.
+  EXPECT_EQ(GetTextColor(surface.hdc()), 0u);
+  EXPECT_EQ(GetTextAlign(surface.hdc()), static_cast<UINT>(TA_LEFT | TA_TOP));
+  EXPECT_EQ(GetBkMode(surface.hdc()), OPAQUE);
+  EXPECT_EQ(SelectObject(surface.hdc(), GetStockObject(NULL_BRUSH)), GetStockObject(WHITE_BRUSH));
 
   LineTo(surface.hdc(), 40, 30);
   ASSERT_EQ(surface.segments().size(), 1u);
-  EXPECT_EQ(surface.segments()[0].x0, 20) << "starts from the kept position";
-  EXPECT_EQ(surface.segments()[0].color, kGreen) << "the kept pen";
+  EXPECT_EQ(surface.segments()[0].x0, 0) << "starts from the origin";
+  EXPECT_EQ(surface.segments()[0].color, 0u) << "the black stock pen";
+  EXPECT_EQ(DeleteObject(green), TRUE) << "no longer selected";
+}
 
-  SelectObject(surface.hdc(), sim::stockPen());
-  EXPECT_EQ(DeleteObject(green), TRUE);
+// Font 0 at H*9/200 pixels, and the character cell measured from it: the
+// fixed face is 0.6 em wide.
+TEST(SurfaceFont, FontZeroAndItsCellFollowTheDisplayHeight) {
+  struct Case {
+    int height, font, cw;
+  };
+  for (const Case& c : {Case{256, 11, 7}, Case{290, 13, 8}, Case{385, 17, 10}, Case{512, 23, 14}}) {
+    const Surface surface(c.height, c.height);
+    EXPECT_EQ(surface.fontHeight(), c.font) << c.height;
+    EXPECT_EQ(surface.charWidth(), c.cw) << c.height;
+    EXPECT_EQ(surface.charHeight(), c.font) << c.height;
+  }
+  EXPECT_EQ(Surface(100, 100).fontFace(), sim::kFixedFontFace)
+      << "install the package fonts-liberation2 (scripts/packages.txt)";
 }
 
 // --- Windows-1252 ----------------------------------------------------------
@@ -418,6 +460,8 @@ class SurfaceRender : public ::testing::Test {
  protected:
   void SetUp() override {
     green_ = CreatePen(PS_SOLID, 1, kGreen);
+    SelectObject(surface_.hdc(), GetStockObject(NULL_BRUSH));  // as the host selects it
+    SetBkMode(surface_.hdc(), TRANSPARENT);
     HGDIOBJ previous = SelectObject(surface_.hdc(), green_);
     MoveToEx(surface_.hdc(), 4, 20, nullptr);
     LineTo(surface_.hdc(), 286, 20);
@@ -497,6 +541,8 @@ TEST(SurfaceRenderFarAway, ExtremeCoordinatesRenderWhatIsOnTheSurface) {
   constexpr int kMax = std::numeric_limits<int>::max();
   constexpr int kMin = std::numeric_limits<int>::min();
   Surface surface(100, 100);
+  SelectObject(surface.hdc(), sim::stockPen());
+  SelectObject(surface.hdc(), GetStockObject(NULL_BRUSH));
   MoveToEx(surface.hdc(), 10, 50, nullptr);
   LineTo(surface.hdc(), kMax, 50);
   LineTo(surface.hdc(), kMin, kMin);
