@@ -1,13 +1,30 @@
 #include "cockpit.h"
 
+#include <Eigen/Geometry>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 namespace lobarc {
+namespace {
 
-Cockpit::Cockpit(sim::Host& host, std::size_t vessel, int displayId)
-    : host_(host), vessel_(vessel), display_(displayId) {}
+using sim::Mat3;
+using sim::Vec3;
+
+// Axis and angle of a proper rotation matrix.
+double axisAngle(const Mat3& e, Vec3& axis) {
+  const Eigen::AngleAxisd aa(e);
+  axis = aa.axis();
+  return aa.angle();
+}
+
+}  // namespace
+
+Cockpit::Cockpit(sim::Host& host, std::size_t vessel, int displayId, double refresh_s,
+                 AttitudeLimits limits)
+    : host_(host), vessel_(vessel), display_(displayId), limits_(limits) {
+  host_.setRefreshInterval(refresh_s);
+}
 
 bool Cockpit::pressButton(int button) { return host_.pressButton(display_, button); }
 bool Cockpit::pressKey(DWORD key) { return host_.pressKey(display_, key); }
@@ -16,11 +33,19 @@ bool Cockpit::type(const std::string& text) { return host_.typeInput(text); }
 void Cockpit::cancelDialog() { host_.cancelInputBox(); }
 
 const sim::Surface& Cockpit::look() {
+  if (redraws() == 0) host_.redraw(display_);  // a display is drawn once it opens
   last_ = &host_.surface(display_);
   return *last_;
 }
 
+void Cockpit::afterStep() {
+  if (redraws() == seenRedraws_) return;
+  seenRedraws_ = redraws();
+  atRedraw_ = host_.world().vessel(vessel_).rotation();
+}
+
 std::uint64_t Cockpit::redraws() const { return host_.redrawCount(display_); }
+double Cockpit::refreshInterval() const { return host_.refreshInterval(); }
 
 const sim::Surface& Cockpit::lastLook() const {
   if (last_ == nullptr) throw std::logic_error("the pilot has not looked at the display yet");
@@ -47,15 +72,23 @@ std::optional<std::pair<int, int>> Cockpit::positionOf(const std::string& text) 
   return std::nullopt;
 }
 
+std::optional<std::pair<double, double>> Cockpit::inkCentreOf(const std::string& text) const {
+  for (auto& t : lastLook().texts()) {
+    if (t.title || t.bytes != text) continue;
+    const sim::TextBox ink = lastLook().textInk(t);
+    return std::make_pair(0.5 * (ink.left + ink.right), 0.5 * (ink.top + ink.bottom));
+  }
+  return std::nullopt;
+}
+
 int Cockpit::displayWidth() const { return host_.surface(display_).width(); }
 int Cockpit::displayHeight() const { return host_.surface(display_).height(); }
 
 double Cockpit::altitude() const { return host_.world().vessel(vessel_).altitude(); }
-double Cockpit::verticalSpeed() const { return host_.world().vessel(vessel_).horizonAirspeed().y; }
-double Cockpit::airspeed() const {
-  sim::Vec3 v = host_.world().vessel(vessel_).horizonAirspeed();
-  return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+double Cockpit::verticalSpeed() const {
+  return host_.world().vessel(vessel_).horizonAirspeed().y();
 }
+double Cockpit::airspeed() const { return host_.world().vessel(vessel_).horizonAirspeed().norm(); }
 double Cockpit::pitch() const { return host_.world().vessel(vessel_).pitch(); }
 double Cockpit::heading() const { return host_.world().vessel(vessel_).heading(); }
 bool Cockpit::groundContact() const { return host_.world().vessel(vessel_).groundContact(); }
@@ -63,42 +96,86 @@ double Cockpit::mass() const { return host_.world().vessel(vessel_).mass(); }
 double Cockpit::maxThrust(THGROUP_TYPE group) const {
   return host_.world().vessel(vessel_).maxThrust(group);
 }
-
-void Cockpit::holdAttitude(double heading, double pitch, double bank) {
-  host_.world().vessel(vessel_).setHorizonAttitude(heading, pitch, bank);
+double Cockpit::level(THGROUP_TYPE group) const {
+  return host_.world().vessel(vessel_).level(group);
 }
 
-double Cockpit::turnAxisToward(const sim::Vec3& axis, const sim::Vec3& toward, double maxAngle) {
-  auto norm = [](sim::Vec3 v) {
-    double l = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    return l > 0 ? sim::Vec3{v.x / l, v.y / l, v.z / l} : v;
-  };
-  sim::Vec3 a = norm(axis), u = norm(toward);
-  double c = std::clamp(a.x * u.x + a.y * u.y + a.z * u.z, -1.0, 1.0);
-  double angle = std::acos(c);
-  // Rotation axis a x u; for u opposite a any axis at right angles will do.
-  sim::Vec3 k{a.y * u.z - a.z * u.y, a.z * u.x - a.x * u.z, a.x * u.y - a.y * u.x};
-  double kl = std::sqrt(k.x * k.x + k.y * k.y + k.z * k.z);
-  if (kl < 1e-12) {
-    if (c > 0) return 0;
-    k = std::fabs(a.x) < 0.9 ? sim::Vec3{0, -a.z, a.y} : sim::Vec3{a.z, 0, -a.x};
-    kl = std::sqrt(k.x * k.x + k.y * k.y + k.z * k.z);
+void Cockpit::holdAttitude(double heading, double pitch, double bank) {
+  horizonHold_ = commanding_ = true;
+  hdg_ = heading;
+  pit_ = pitch;
+  bnk_ = bank;
+}
+
+void Cockpit::pointAxis(const Vec3& axis, const Vec3& toward) {
+  // The turn that carries the axis onto the direction, both as they stood
+  // at the last redraw, applied to the attitude of that moment.
+  const Vec3 a = (atRedraw_ * axis).normalized(), u = (atRedraw_ * toward).normalized();
+  const Vec3 k = a.cross(u);
+  if (k.norm() < 1e-12) {
+    // Straight ahead: no turn; straight behind: about any axis at right angles.
+    fixed_ = a.dot(u) > 0 ? atRedraw_
+                          : Mat3(Eigen::AngleAxisd(EIGEN_PI, a.unitOrthogonal()) * atRedraw_);
+  } else {
+    fixed_ = Eigen::AngleAxisd(std::atan2(k.norm(), a.dot(u)), k.normalized()) * atRedraw_;
   }
-  k = {k.x / kl, k.y / kl, k.z / kl};
-  double th = std::min(angle, maxAngle);
-  // Rodrigues: Rot v = v cos th + (k x v) sin th + k (k.v)(1 - cos th), as a
-  // matrix in the vessel frame; the new vessel-to-global matrix is R * Rot.
-  double ct = std::cos(th), st = std::sin(th), vt = 1 - ct;
-  sim::Mat3 rot{ct + k.x * k.x * vt,       k.x * k.y * vt - k.z * st, k.x * k.z * vt + k.y * st,
-                k.y * k.x * vt + k.z * st, ct + k.y * k.y * vt,       k.y * k.z * vt - k.x * st,
-                k.z * k.x * vt - k.y * st, k.z * k.y * vt + k.x * st, ct + k.z * k.z * vt};
+  horizonHold_ = false;
+  commanding_ = true;
+}
+
+Mat3 Cockpit::commanded() const {
+  const sim::Vessel& v = host_.world().vessel(vessel_);
+  if (!horizonHold_) return fixed_;
+  // The attitude that the vessel holds relative to the horizon here and now,
+  // built as the vessel builds it (right = up x forward).
+  Vec3 up, north, east;
+  v.body().localFrame(v.position(), host_.simTime(), up, north, east);
+  const double ch = std::cos(hdg_), sh = std::sin(hdg_);
+  const double cp = std::cos(pit_), sp = std::sin(pit_);
+  const Vec3 forward = (north * ch + east * sh) * cp + up * sp;
+  const Vec3 right0 = east * ch - north * sh;
+  const Vec3 up0 = forward.cross(right0);
+  const double cb = std::cos(bnk_), sb = std::sin(bnk_);
+  Mat3 m;
+  m.col(0) = right0 * cb - up0 * sb;
+  m.col(1) = right0 * sb + up0 * cb;
+  m.col(2) = forward;
+  return m;
+}
+
+double Cockpit::attitudeError() const {
+  if (!commanding_) return 0;
+  Vec3 k;
+  return axisAngle(commanded() * host_.world().vessel(vessel_).rotation().transpose(), k);
+}
+
+void Cockpit::control(double dt) {
+  if (!commanding_ || dt <= 0) return;
   sim::Vessel& v = host_.world().vessel(vessel_);
-  sim::Mat3 r = v.rotation(), out{};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j)
-      for (int n = 0; n < 3; ++n) out[i * 3 + j] += r[i * 3 + n] * rot[n * 3 + j];
-  v.setRotation(out);
-  return angle - th;
+  const Mat3 now = v.rotation();
+  Vec3 k;
+  const double angle = axisAngle(commanded() * now.transpose(), k);
+  // The fastest rate at the end of this step from which the vessel can
+  // still stop on the attitude, braking at the limited acceleration; the
+  // rate changes by at most that acceleration, and the step turns by the
+  // mean of the rates at its ends.
+  const double a = limits_.maxAccel_rad_s2, halfStep = 0.5 * a * dt;
+  const double room = angle - 0.5 * rate_ * dt;  // [rad] left after this step at the rate now
+  const double stoppable = room > 0 ? std::sqrt(halfStep * halfStep + 2 * a * room) - halfStep : 0;
+  const double next =
+      std::max({0.0, rate_ - a * dt, std::min({stoppable, limits_.maxRate_rad_s, rate_ + a * dt})});
+  const double turn = 0.5 * (rate_ + next) * dt;
+  rate_ = next;
+  if (turn >= angle) {
+    rate_ = 0;
+    if (horizonHold_) {
+      v.setHorizonAttitude(hdg_, pit_, bnk_);
+    } else {
+      v.setRotation(fixed_);
+    }
+    return;
+  }
+  v.setRotation(Eigen::AngleAxisd(turn, k) * now);
 }
 
 void Cockpit::throttle(THGROUP_TYPE group, double level) {

@@ -33,6 +33,152 @@ std::pair<double, double> parseLatLng(const std::string& text, const std::string
   return {lat, lng};
 }
 
+lobarc::Scenario scenarioOf(const std::string& s) {
+  return lobarc::loadScenario(s.empty() ? lobarc::defaultScenarioName() : s);
+}
+
+// --- the commands: their options, then what each does ------------------------
+
+using ModulePath = std::optional<std::filesystem::path>;  // --module, if given
+
+struct FlyCommand {
+  std::string scenario;
+  std::optional<std::string> out;
+  bool json = false;
+  std::string lang;
+  std::optional<double> refresh;  // [s]
+};
+
+struct PlanCommand {
+  std::string scenario;
+  bool json = false;
+  std::optional<std::string> body, from, to, target;
+  std::optional<double> securityAlt, altAbove;  // [km]
+};
+
+struct RenderCommand {
+  std::string scenario;
+  std::string out = "lobarc-pages";
+  std::string format = "png";
+  std::string lang;
+};
+
+int runFly(const FlyCommand& c, const ModulePath& module) {
+  lobarc::Scenario sc = scenarioOf(c.scenario);
+  lobarc::FlightOptions opt;
+  opt.module = lobarc::findModuleLibrary(module);
+  opt.language = c.lang;
+  opt.refresh_s = c.refresh;
+  if (c.out) opt.pictures = lobarc::Pictures::everyMoment(*c.out, "png");
+  opt.progress = c.json ? &std::cerr : &std::cout;
+  if (!c.json) std::cout << "Flying " << sc.name << " (" << sc.description << ")\n";
+  lobarc::FlightResult r = lobarc::fly(sc, std::move(opt));
+  if (c.out) {
+    lobarc::writeTelemetryCsv(r, std::filesystem::path(*c.out) / "telemetry.csv");
+    for (auto& p : lobarc::plotTrajectory(r, sc, *c.out)) r.pictures.push_back(p);
+  }
+  if (c.json)
+    std::cout << lobarc::flightReport(r).dump(2) << std::endl;
+  else
+    std::cout << lobarc::summary(r);
+  return r.success ? kExitOk : kExitFailed;
+}
+
+int runPlan(const PlanCommand& c, const ModulePath& module) {
+  lobarc::Scenario sc = scenarioOf(c.scenario);
+  lobarc::PlanOverrides ov;
+  ov.body = c.body;
+  if (c.from) ov.from = parseLatLng(*c.from, "--from");
+  if (c.to) ov.to = parseLatLng(*c.to, "--to");
+  ov.target = c.target;
+  ov.securityAlt_km = c.securityAlt;
+  ov.altAbove_km = c.altAbove;
+  lobarc::applyOverrides(sc, ov);
+  auto p = lobarc::planScenario(sc, lobarc::findModuleLibrary(module));
+  if (c.json)
+    std::cout << p.dump(2) << std::endl;
+  else
+    std::cout << lobarc::planText(p);
+  return kExitOk;
+}
+
+int runRender(const RenderCommand& c, const ModulePath& module) {
+  lobarc::Scenario sc = scenarioOf(c.scenario);
+  lobarc::FlightOptions opt;
+  opt.module = lobarc::findModuleLibrary(module);
+  opt.language = c.lang;
+  const auto files = lobarc::renderPages(sc, std::move(opt), c.out, c.format);
+  for (auto& f : files) std::cout << f.string() << "\n";
+  return files.size() == 3 ? kExitOk : kExitFailed;
+}
+
+struct ServeCommand {
+  int port = 8080;
+  std::optional<std::string> dir;  // the built page, default build-web/site
+};
+
+int runServe(const ServeCommand& c) {
+  try {
+    std::optional<std::filesystem::path> dir;
+    if (c.dir) dir = *c.dir;
+    lobarc::serveFolder(lobarc::findWebFolder(dir), c.port, std::cout);
+  } catch (const std::runtime_error& e) {
+    std::cerr << "lobarc serve: " << e.what() << "\n";
+    return kExitBadInput;
+  }
+  return kExitOk;
+}
+
+int runScenarios() {
+  for (auto& b : lobarc::builtinScenarios())
+    std::cout << (b.name == lobarc::defaultScenarioName() ? "* " : "  ") << b.name << "  "
+              << b.description << "\n";
+  std::cout << "(* the default)\n";
+  return kExitOk;
+}
+
+CLI::App* addFly(CLI::App& app, FlyCommand& c) {
+  auto* fly = app.add_subcommand("fly", "fly a whole hop with a pilot who uses only the display");
+  fly->add_option("SCENARIO", c.scenario, "TOML file or built-in scenario name");
+  fly->add_option("--out", c.out, "folder for display pictures, trajectory plots and telemetry");
+  fly->add_flag("--json", c.json, "print one JSON report on standard output");
+  fly->add_option("--lang", c.lang, "display language")->check(CLI::IsMember({"en", "fr"}));
+  fly->add_option("--refresh", c.refresh, "display redraw interval in simulated seconds")
+      ->check(CLI::Range(0.01, 10.0));
+  return fly;
+}
+
+CLI::App* addPlan(CLI::App& app, PlanCommand& c) {
+  auto* plan = app.add_subcommand("plan", "the module's plan for a scenario, without flying");
+  plan->add_option("SCENARIO", c.scenario, "TOML file or built-in scenario name");
+  plan->add_option("--body", c.body, "built-in body: Moon, Earth or Mars");
+  plan->add_option("--from", c.from, "vessel position LAT,LNG [deg] (on the ground)");
+  auto* toOpt = plan->add_option("--to", c.to, "target position LAT,LNG [deg]");
+  plan->add_option("--target", c.target, "target base by name")->excludes(toOpt);
+  plan->add_option("--security-alt", c.securityAlt, "security altitude [km, whole]");
+  plan->add_option("--alt-above", c.altAbove, "altitude above the target [km, whole]");
+  plan->add_flag("--json", c.json, "print the plan as JSON");
+  return plan;
+}
+
+CLI::App* addRender(CLI::App& app, RenderCommand& c) {
+  auto* render = app.add_subcommand("render", "draw the three display pages as pictures");
+  render->add_option("SCENARIO", c.scenario, "TOML file or built-in scenario name");
+  render->add_option("--out", c.out, "folder for the pictures")->capture_default_str();
+  render->add_option("--format", c.format, "picture format")->check(CLI::IsMember({"png", "svg"}));
+  render->add_option("--lang", c.lang, "display language")->check(CLI::IsMember({"en", "fr"}));
+  return render;
+}
+
+CLI::App* addServe(CLI::App& app, ServeCommand& c) {
+  auto* serve = app.add_subcommand("serve", "serve the browser playground on 127.0.0.1 only");
+  serve->add_option("--port", c.port, "TCP port, 0 for any free one")
+      ->check(CLI::Range(0, 65535))
+      ->capture_default_str();
+  serve->add_option("--dir", c.dir, "folder of the built page (default: build-web/site)");
+  return serve;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -43,156 +189,29 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   std::optional<std::string> modulePath;
   app.add_option("--module", modulePath, "path of the module library ArvexMFD.so");
-
-  // fly
-  auto* fly = app.add_subcommand("fly", "fly a whole hop with a pilot who uses only the display");
-  std::string flyScenario;
-  std::optional<std::string> flyOut;
-  bool flyJson = false;
-  std::string flyLang;
-  fly->add_option("SCENARIO", flyScenario, "TOML file or built-in scenario name");
-  fly->add_option("--out", flyOut, "folder for display pictures, trajectory plots and telemetry");
-  fly->add_flag("--json", flyJson, "print one JSON report on standard output");
-  fly->add_option("--lang", flyLang, "display language")->check(CLI::IsMember({"en", "fr"}));
-
-  // plan
-  auto* plan = app.add_subcommand("plan", "the module's plan for a scenario, without flying");
-  std::string planScenario;
-  bool planJson = false;
-  std::optional<std::string> body, from, to, target;
-  std::optional<double> securityAlt, altAbove;
-  plan->add_option("SCENARIO", planScenario, "TOML file or built-in scenario name");
-  plan->add_option("--body", body, "built-in body: Moon, Earth or Mars");
-  plan->add_option("--from", from, "vessel position LAT,LNG [deg] (on the ground)");
-  auto* toOpt = plan->add_option("--to", to, "target position LAT,LNG [deg]");
-  plan->add_option("--target", target, "target base by name")->excludes(toOpt);
-  plan->add_option("--security-alt", securityAlt, "security altitude [km, whole]");
-  plan->add_option("--alt-above", altAbove, "altitude above the target [km, whole]");
-  plan->add_flag("--json", planJson, "print the plan as JSON");
-
-  // render
-  auto* render = app.add_subcommand("render", "draw the three display pages as pictures");
-  std::string renderScenario, renderOut = "lobarc-pages", renderFormat = "png", renderLang;
-  render->add_option("SCENARIO", renderScenario, "TOML file or built-in scenario name");
-  render->add_option("--out", renderOut, "folder for the pictures")->capture_default_str();
-  render->add_option("--format", renderFormat, "picture format")
-      ->check(CLI::IsMember({"png", "svg"}));
-  render->add_option("--lang", renderLang, "display language")->check(CLI::IsMember({"en", "fr"}));
-
-  auto* scenarios = app.add_subcommand("scenarios", "list the built-in scenarios");
-
-  // serve
-  auto* serve = app.add_subcommand("serve", "serve the browser playground on 127.0.0.1 only");
-  int servePort = 8080;
-  std::optional<std::string> serveDir;
-  serve->add_option("--port", servePort, "TCP port, 0 for any free one")
-      ->check(CLI::Range(0, 65535))
-      ->capture_default_str();
-  serve->add_option("--dir", serveDir, "folder of the built page (default: build-web/site)");
-
+  FlyCommand flyCmd;
+  PlanCommand planCmd;
+  RenderCommand renderCmd;
+  CLI::App* fly = addFly(app, flyCmd);
+  CLI::App* plan = addPlan(app, planCmd);
+  CLI::App* render = addRender(app, renderCmd);
+  CLI::App* scenarios = app.add_subcommand("scenarios", "list the built-in scenarios");
+  ServeCommand serveCmd;
+  CLI::App* serve = addServe(app, serveCmd);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    int code = app.exit(e);
-    return code == 0 ? kExitOk : kExitBadInput;
+    return app.exit(e) == 0 ? kExitOk : kExitBadInput;
   }
 
   try {
-    auto scenarioOf = [](const std::string& s) {
-      return lobarc::loadScenario(s.empty() ? lobarc::defaultScenarioName() : s);
-    };
-    std::optional<std::filesystem::path> explicitModule;
-    if (modulePath) explicitModule = *modulePath;
-
-    if (*scenarios) {
-      for (auto& b : lobarc::builtinScenarios())
-        std::cout << (b.name == lobarc::defaultScenarioName() ? "* " : "  ") << b.name << "  "
-                  << b.description << "\n";
-      std::cout << "(* the default)\n";
-      return kExitOk;
-    }
-
-    if (*serve) {
-      try {
-        std::optional<std::filesystem::path> dir;
-        if (serveDir) dir = *serveDir;
-        lobarc::serveFolder(lobarc::findWebFolder(dir), servePort, std::cout);
-      } catch (const std::runtime_error& e) {
-        std::cerr << "lobarc serve: " << e.what() << "\n";
-        return kExitBadInput;
-      }
-      return kExitOk;
-    }
-
-    if (*fly) {
-      lobarc::Scenario sc = scenarioOf(flyScenario);
-      lobarc::FlightOptions opt;
-      opt.module = lobarc::findModuleLibrary(explicitModule);
-      opt.language = flyLang;
-      if (flyOut) opt.outDir = *flyOut;
-      opt.progress = flyJson ? &std::cerr : &std::cout;
-      if (!flyJson) std::cout << "Flying " << sc.name << " (" << sc.description << ")\n";
-      lobarc::FlightResult r = lobarc::fly(sc, opt);
-      if (flyOut) {
-        lobarc::writeTelemetryCsv(r, std::filesystem::path(*flyOut) / "telemetry.csv");
-        for (auto& p : lobarc::plotTrajectory(r, sc, *flyOut)) r.pictures.push_back(p);
-      }
-      if (flyJson)
-        std::cout << lobarc::flightReport(r).dump(2) << std::endl;
-      else
-        std::cout << lobarc::summary(r);
-      return r.success ? kExitOk : kExitFailed;
-    }
-
-    if (*plan) {
-      lobarc::Scenario sc = scenarioOf(planScenario);
-      lobarc::PlanOverrides ov;
-      ov.body = body;
-      if (from) ov.from = parseLatLng(*from, "--from");
-      if (to) ov.to = parseLatLng(*to, "--to");
-      ov.target = target;
-      ov.securityAlt_km = securityAlt;
-      ov.altAbove_km = altAbove;
-      lobarc::applyOverrides(sc, ov);
-      auto p = lobarc::planScenario(sc, lobarc::findModuleLibrary(explicitModule));
-      if (planJson)
-        std::cout << p.dump(2) << std::endl;
-      else
-        std::cout << lobarc::planText(p);
-      return kExitOk;
-    }
-
-    if (*render) {
-      lobarc::Scenario sc = scenarioOf(renderScenario);
-      lobarc::FlightOptions opt;
-      opt.module = lobarc::findModuleLibrary(explicitModule);
-      opt.language = renderLang;
-      opt.outDir = renderOut;
-      opt.pictureFormat = renderFormat;
-      opt.stopAfterPictures = true;
-      lobarc::FlightResult r = lobarc::fly(sc, opt);
-      // Keep the three pages under their own names; drop the other phases.
-      const std::pair<const char*, const char*> pages[] = {
-          {"display-pad", "page-grounded"},
-          {"display-page1", "page-flight-1"},
-          {"display-page2-before", "page-flight-2"}};
-      int written = 0;
-      for (auto& p : r.pictures) {
-        std::string stem = p.stem().string();
-        bool kept = false;
-        for (auto& [from, to] : pages) {
-          if (stem == from) {
-            auto dest = p.parent_path() / (std::string(to) + p.extension().string());
-            std::filesystem::rename(p, dest);
-            std::cout << dest.string() << "\n";
-            ++written;
-            kept = true;
-          }
-        }
-        if (!kept) std::filesystem::remove(p);
-      }
-      return written == 3 ? kExitOk : kExitFailed;
-    }
+    if (*scenarios) return runScenarios();
+    if (*serve) return runServe(serveCmd);
+    ModulePath module;
+    if (modulePath) module = *modulePath;
+    if (*fly) return runFly(flyCmd, module);
+    if (*plan) return runPlan(planCmd, module);
+    if (*render) return runRender(renderCmd, module);
   } catch (const lobarc::ScenarioError& e) {
     std::cerr << "lobarc: " << e.what() << "\n";
     return kExitBadInput;

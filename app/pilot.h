@@ -1,18 +1,16 @@
 // The pilot model: acts only as a person in the cockpit can, through the
 // Cockpit (display buttons and dialogs, what the display shows, the vessel's
-// instruments and controls).
+// instruments and controls), with a person's limits: it sees the display
+// only as the display is redrawn, acts a reaction time after it has read
+// it, and sets the throttle in steps. It reads the display and decides; the
+// flight only lets time pass for it.
 #pragma once
 
-#include <algorithm>
-#include <cmath>
-#include <iomanip>
+#include <functional>
 #include <optional>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 
 #include "cockpit.h"
-#include "flight.h"
 #include "scenario.h"
 
 namespace lobarc {
@@ -21,115 +19,119 @@ namespace lobarc {
 constexpr int kBtnTarget = 0, kBtnLat = 1, kBtnLng = 2, kBtnSecurity = 3, kBtnAbove = 4,
               kBtnSwitch = 6, kBtnPage = 11;
 
-// The pilot: flies with the display, the instruments and the controls only.
+// The launch plan as the grounded page shows it.
+struct PlanShown {
+  bool valid = false;
+  double heading_deg = 0;      // [deg] launch heading
+  double launchAngle_deg = 0;  // [deg] elevation of the launch velocity
+  double apoAltitude_km = 0;   // [km] hMax
+  double vTan_mps = 0;         // [m/s] horizontal speed at apoapsis
+  double launchSpeed_mps = 0;  // [m/s] the delta-v to burn
+};
+
+// The engine the display guides, as the pilot flies it.
+struct Engine {
+  bool main = true;  // main engine, else hover
+  THGROUP_TYPE group = THGROUP_MAIN;
+  sim::Vec3 axis = sim::Vec3::UnitZ();  // thrust axis, vessel frame
+  double thrust_n = 0;                  // [N] from the vessel's data sheet
+};
+
+// What a person brings to the cockpit.
+struct PersonLimits {
+  double reaction_s = 0.7;     // [s] from reading the display to moving a control
+  double throttleStep = 0.05;  // throttle settings are whole multiples of this
+};
+
+// What the pilot reads on page 2/2 at one redraw.
+struct CorrectionShown {
+  double dv_mps = 0;                // [m/s] the correction asked for, 0 for "MECO"
+  std::optional<sim::Vec3> toward;  // where the "+" says to burn, vessel frame
+};
+
 class Pilot {
  public:
-  Pilot(Cockpit& c, const Scenario& sc, bool french) : c_(c), sc_(sc), fr_(french) {}
+  // Lets time pass while the pilot acts: steps the host by dt [s].
+  using Wait = std::function<void(double dt_s)>;
+  Pilot(Cockpit& c, const Scenario& sc, bool french, Wait wait = {}, PersonLimits limits = {});
 
+  // --- entering the hop --------------------------------------------------
   // Chooses the target and the altitudes through the display's dialogs.
-  void enterTarget() {
-    c_.look();
-    if (sc_.target.base) {
-      dialog(kBtnTarget, *sc_.target.base);
-    } else {
-      dialog(kBtnLat, number(sc_.target.lat_deg));
-      dialog(kBtnLng, number(sc_.target.lng_deg));
-    }
-    dialog(kBtnSecurity, std::to_string(static_cast<long>(sc_.target.security_alt_km)));
-    // The altitude above the target can only be entered in flight mode.
-    if (!c_.groundContact())
-      dialog(kBtnAbove, std::to_string(static_cast<long>(sc_.target.alt_above_target_km)));
-  }
-
-  void enterAltitudeAbove() {
-    dialog(kBtnAbove, std::to_string(static_cast<long>(sc_.target.alt_above_target_km)));
-  }
-
+  void enterTarget();
+  void enterAltitudeAbove();
   // The engine the display says it guides.
-  bool mainEngine() {
-    c_.look();
-    return c_.shows(fr_ ? "Moteur : Principal" : "Engine : Main");
-  }
+  Engine engine();
 
-  std::string headingPrefix() const { return fr_ ? "Direction : " : "Heading : "; }
-  std::string vvPrefix() const { return fr_ ? "Vecteur vitesse : " : "Velocity Vector : "; }
+  // --- the launch --------------------------------------------------------
+  PlanShown readPlan();
+  std::optional<double> proposedPitch();
+  // Turns to the heading shown and the proposed pitch and waits until the
+  // vessel is there; returns the pitch [deg].
+  double takeLaunchAttitude(const PlanShown& plan);
+  // Full throttle, following the pitch proposal and easing off for the last
+  // metres per second, until the display shows "MECO" or the count says the
+  // burn is done; engines off.
+  void burnToMeco(const PlanShown& plan, const Engine& e);
+  // Waits (at most a minute) until the vessel has left the ground.
+  void climbOut();
 
-  PlanShown readPlan() {
-    c_.look();
-    PlanShown p;
-    auto h = c_.readNumber(headingPrefix());
-    auto a = c_.readNumber(vvPrefix());
-    auto hm = c_.readNumber("hMax : ");
-    auto vt = c_.readNumber("vTan : ");
-    auto dv = c_.readNumber("DeltaV : ");
-    p.valid = h && a && hm && vt && dv;
-    if (p.valid) {
-      p.heading_deg = *h;
-      p.launchAngle_deg = *a;
-      p.apoAltitude_km = *hm;
-      p.vTan_mps = *vt;
-      p.launchSpeed_mps = *dv;
-    }
-    return p;
-  }
-
-  std::optional<double> proposedPitch() {
-    c_.look();
-    return c_.readNumber("Pitch : ");
-  }
-
-  // Page 2/2: the correction still needed, 0 for "MECO", none if not shown.
-  std::optional<double> correction() {
-    c_.look();
-    if (auto v = c_.readNumber(" Dv : ")) return *v;
-    if (auto v = c_.readNumber("Dv : ")) return *v;
-    if (c_.shows("MECO")) return 0.0;
-    return std::nullopt;
-  }
-
+  // --- in flight -----------------------------------------------------------
+  // Switches the display to its in-flight mode, unless it is there already.
+  void switchToFlightMode();
+  // Turns to page 2/2, offered only with a solution.
+  void turnToPage2();
+  // Watches the display's answer until two redraws in a row agree (at most
+  // half a minute).
+  void waitForSettledAnswer();
+  // Page 2/2 at its next redraw.
+  std::optional<CorrectionShown> readCorrection(bool mainEngine);
+  // The correction the pilot decides to fly at this redraw, if any (see the
+  // README for the rules).
+  std::optional<double> correctionToFly(bool first, double aimAltitude_m);
+  // Points the thrust axis at the "+" and burns the correction down, until
+  // the display shows little left or burning on no longer brings it down.
+  void burnCorrection(const Engine& e);
   // Where the "+" says the burn must point, as a unit vector in the vessel
-  // frame, decoded from its place in the indicator's frame.
-  std::optional<sim::Vec3> burnDirection(bool mainEngine) {
-    auto pos = c_.positionOf("+");
-    if (!pos) return std::nullopt;
-    const double W = c_.displayWidth();
-    const double m = std::floor(0.03 * W);
-    // Centre of the marker's pixel, back to the indicator's X and Y.
-    double X = (pos->first + 0.5 - m) / (0.5 * (W - 2 * m)) - 1;
-    double Y = (pos->second + 0.5 - 20) / 100.0 - 1;
-    X = std::clamp(X, -1.0, 1.0);
-    Y = std::clamp(Y, -1.0, 1.0);
-    // |X| > 1/2 only happens for a direction behind the thrust axis, where
-    // the horizontal scale folds back from the edge.
-    bool behind = std::fabs(X) > 0.5;
-    double hx = !behind ? X : (X > 0 ? 1 - X : -1 - X);
-    double side = 2 * hx;  // along the reference-to-x axis
-    double rest = std::max(0.0, 1 - side * side - Y * Y);
-    double along = (behind ? -1 : 1) * std::sqrt(rest);
-    if (mainEngine) return sim::Vec3{side, -Y, along};  // x right, y up, z thrust
-    return sim::Vec3{-side, along, Y};                  // hover: thrust along +y
-  }
+  // frame, decoded from its place in the indicator as drawn.
+  std::optional<sim::Vec3> burnDirection(bool mainEngine);
+  // The pilot's estimate of the time left before the aim altitude, from the
+  // altitude and vertical speed and the body's surface gravity [s].
+  double timeToArrival(double aimAltitude_m) const;
 
-  void dialog(int button, const std::string& text) {
-    c_.pressButton(button);
-    if (!c_.dialogOpen())
-      throw std::runtime_error("the display did not open its dialog for button " +
-                               std::to_string(button));
-    if (!c_.type(text)) {
-      c_.cancelDialog();
-      throw std::runtime_error("the display refused the entry '" + text + "'");
-    }
-  }
+  // Lets time pass in frames of the simulation.
+  void pause(double seconds);
+  // Waits for the display's next redraw and looks at it.
+  void nextRedraw();
+
+  // The delta-v the display showed at the pilot's last reading [m/s].
+  double shownDv() const { return shownDv_; }
+
+  void dialog(int button, const std::string& text);
 
  private:
-  static std::string number(double v) {
-    std::ostringstream s;
-    s << std::setprecision(10) << v;
-    return s.str();
-  }
+  std::string headingPrefix() const { return fr_ ? "Direction : " : "Heading : "; }
+  std::string vvPrefix() const { return fr_ ? "Vecteur vitesse : " : "Velocity Vector : "; }
+  static std::string number(double v);
+  // A throttle setting the pilot can make: a whole number of steps, at least
+  // one unless off.
+  double setting(double level) const;
+  // The throttle for the next interval and, when the count reaches zero
+  // within it, the time after which to cut [s].
+  double burnLevel(double left_mps, const Engine& e, double& cutAfter_s) const;
+  double acceleration(const Engine& e, double level) const;  // [m/s^2]
+
   Cockpit& c_;
   const Scenario& sc_;
   bool fr_;
+  Wait wait_;
+  PersonLimits limits_;
+  double shownDv_ = 0;        // [m/s]
+  double lastCorr_s_ = -1e9;  // [s] when the last correction ended
+  double lastDv_ = 0;         // [m/s] the correction shown at the last reading
+  double dvAt_s_ = 1e300;     // [s] when it was read
+  double growth_ = 0;         // [m/s per s] how fast the answer grew with the engine off
+  bool burned_ = true;        // an engine burnt since the last reading
+  double t_s_ = 0;            // [s] the pilot's clock: time let pass so far
 };
 
 }  // namespace lobarc

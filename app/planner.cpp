@@ -3,20 +3,18 @@
 #include <cmath>
 #include <sstream>
 
-#include "ArvexMFD.h"
 #include "cockpit.h"
-#include "flight.h"
 #include "pilot.h"
+#include "session.h"
 
-using namespace arvex;  // the module's own names
 
 namespace lobarc {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-nlohmann::json vec(const VECTOR3& v) { return nlohmann::json::array({v.x, v.y, v.z}); }
-nlohmann::json vec(const sim::Vec3& v) { return nlohmann::json::array({v.x, v.y, v.z}); }
+nlohmann::json vec(const double (&v)[3]) { return nlohmann::json::array({v[0], v[1], v[2]}); }
+nlohmann::json vec(const sim::Vec3& v) { return nlohmann::json::array({v.x(), v.y(), v.z()}); }
 
 }  // namespace
 
@@ -72,45 +70,38 @@ nlohmann::json planScenario(const Scenario& sc, const std::filesystem::path& mod
   Cockpit cockpit(session.host(), session.vessel(), session.display());
   Pilot pilot(cockpit, sc, sc.display.language == "fr");
   pilot.enterTarget();
-  ArvexMFD* m = session.instance();
+  ArvexPlan m = session.plan();
   nlohmann::json j;
   j["scenario"] = sc.name;
   j["body"] = sc.body.name;
-  j["flightMode"] = m->flightMode;
-  if (m->flightMode == 0) {
-    j["heading"] = m->heading;
-    j["launchAngle"] = m->launchAngle;
-    j["apoAltitude"] = m->apoAltitude;
-    j["vTan"] = m->vTan;
-    j["launchSpeed"] = m->launchSpeed;
-    j["dvRemaining"] = m->dvRemaining;
-    j["groundSolValid"] = m->groundSolValid;
-    j["launchVelocity"] = vec(m->launchVelocity);
+  j["flightMode"] = m.flightMode;
+  if (m.flightMode == 0) {
+    j["heading"] = m.heading;
+    j["launchAngle"] = m.launchAngle;
+    j["apoAltitude"] = m.apoAltitude;
+    j["vTan"] = m.vTan;
+    j["launchSpeed"] = m.launchSpeed;
+    j["dvRemaining"] = m.dvRemaining;
+    j["groundSolValid"] = m.groundSolValid != 0;
+    j["launchVelocity"] = vec(m.launchVelocity);
   } else {
     // The switch key recomputes without changing the mode of a vessel in
     // flight, so the solver answers for the altitude above the target too.
     cockpit.pressButton(kBtnSwitch);
+    m = session.plan();
     sim::Vessel& v = session.host().world().vessel(session.vessel());
-    const sim::Body& b = session.host().world().body(session.bodyIndex());
-    sim::Vec3 vel = v.velocity();
-    double dv = std::sqrt((vel.x - m->reqVel.x) * (vel.x - m->reqVel.x) +
-                          (vel.y - m->reqVel.y) * (vel.y - m->reqVel.y) +
-                          (vel.z - m->reqVel.z) * (vel.z - m->reqVel.z));
-    j["reqVel"] = vec(m->reqVel);
+    const double dv = (v.velocity() - sim::Vec3(m.reqVel[0], m.reqVel[1], m.reqVel[2])).norm();
+    j["reqVel"] = vec(m.reqVel);
     j["dvToGo"] = dv;
-    j["flightSolValid"] = m->flightSolValid;
+    j["flightSolValid"] = m.flightSolValid != 0;
     j["relPos"] = vec(v.position());
     j["relVel"] = vec(v.velocity());
-    // The aim point as the solver turns it: the target at altAboveTarget
-    // above the radius, turned by the body's rotation of this moment.
-    double r = m->altAboveTarget + m->bodyRadius;
-    sim::Vec3 bf{r * std::cos(m->tgtLat) * std::cos(m->tgtLng), r * std::sin(m->tgtLat),
-                 r * std::cos(m->tgtLat) * std::sin(m->tgtLng)};
-    j["aimPoint"] = vec(b.toGlobal(bf, session.host().simTime()));
+    // The aim point as the solver places it, at this moment.
+    j["aimPoint"] = vec(m.aimPoint);
   }
-  j["target"] = {{"lat_deg", m->tgtLatDeg}, {"lng_deg", m->tgtLngDeg}};
-  j["securityAlt"] = m->securityAlt;
-  j["altAboveTarget"] = m->altAboveTarget;
+  j["target"] = {{"lat_deg", m.tgtLatDeg}, {"lng_deg", m.tgtLngDeg}};
+  j["securityAlt"] = m.securityAlt;
+  j["altAboveTarget"] = m.altAboveTarget;
   return j;
 }
 

@@ -22,7 +22,9 @@ nlohmann::json flightReport(const FlightResult& r) {
   j["dv_correction_mps"] = r.dv_correction_mps;
   j["dv_total_mps"] = r.dv_total_mps;
   j["dv_min_energy_mps"] = r.dv_min_energy_mps;
+  j["dv_ratio"] = r.dv_ratio;
   j["corrections"] = r.corrections;
+  j["goals_failed"] = r.goals_failed;
   j["target"] = {{"base", r.target_name.empty() ? nlohmann::json() : nlohmann::json(r.target_name)},
                  {"lat_deg", r.target_lat_deg},
                  {"lng_deg", r.target_lng_deg},
@@ -149,6 +151,7 @@ std::string summary(const FlightResult& r) {
   s << std::fixed << std::setprecision(0);
   s << "Scenario " << r.scenario << ": " << r.outcome;
   if (!r.note.empty()) s << " (" << r.note << ")";
+  for (auto& g : r.goals_failed) s << ", goal " << g << " not met";
   s << "\n  closest approach " << r.miss_m << " m from the aim point (goal " << r.goal_miss_m
     << " m), at " << r.closest_alt_m << " m altitude, t = " << r.time_s << " s\n";
   if (r.plan.valid)
@@ -158,7 +161,8 @@ std::string summary(const FlightResult& r) {
       << r.plan.launchSpeed_mps << " m/s\n";
   s << "  delta-v: launch " << r.dv_launch_mps << " m/s + corrections " << r.dv_correction_mps
     << " m/s (" << r.corrections << ") = " << r.dv_total_mps << " m/s; minimum-energy hop needs "
-    << r.dv_min_energy_mps << " m/s at launch\n";
+    << r.dv_min_energy_mps << " m/s at launch (ratio " << std::setprecision(2) << r.dv_ratio
+    << ")\n";
   s << std::setprecision(0) << "  simulated " << r.sim_seconds_per_wall_second
     << " s per second of wall time\n";
   return s.str();

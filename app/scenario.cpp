@@ -34,6 +34,10 @@ hover_thrust_n = 45000
 base = "Apollo16"
 security_alt_km = 40
 alt_above_target_km = 5
+[goal]
+miss_m = 200
+max_corrections = 8
+max_dv_ratio = 1.6
 )"},
     {"moon-hover", "Moon: Apollo 12 site to Apollo 14 site (about 180 km) on hover engines only",
      R"(body = "Moon"
@@ -46,6 +50,10 @@ hover_thrust_n = 50000
 base = "Apollo14"
 security_alt_km = 20
 alt_above_target_km = 3
+[goal]
+miss_m = 200
+max_corrections = 8
+max_dv_ratio = 1.6
 )"},
     {"moon-dateline", "Moon: a hop eastward across the 180 degree meridian, target by coordinates",
      R"(body = "Moon"
@@ -63,6 +71,10 @@ lat_deg = 2.0
 lng_deg = -176.0
 security_alt_km = 30
 alt_above_target_km = 5
+[goal]
+miss_m = 200
+max_corrections = 8
+max_dv_ratio = 1.6
 )"},
     {"moon-in-flight",
      "Moon: start in flight 15 km over Hadley, correct towards the Apollo 17 site",
@@ -81,6 +93,9 @@ hover_thrust_n = 45000
 base = "Apollo17"
 security_alt_km = 40
 alt_above_target_km = 5
+[goal]
+miss_m = 200
+max_corrections = 8
 )"},
     {"mars-hop", "Mars: Viking 1 site to Pathfinder site (about 870 km), main and hover engines",
      R"(body = "Mars"
@@ -356,7 +371,7 @@ Scenario parseScenario(const std::string& tomlText, const std::string& source,
 
   // 5 - The display.
   if (const toml::table* dt = r.table("display")) {
-    r.onlyKeys(*dt, "display.", {"language", "width", "height"});
+    r.onlyKeys(*dt, "display.", {"language", "width", "height", "refresh_s"});
     sc.display.language = r.text("display.language").value_or("en");
     if (sc.display.language != "en" && sc.display.language != "fr")
       r.fail("display.language", "unknown language '" + sc.display.language + "'",
@@ -365,14 +380,21 @@ Scenario parseScenario(const std::string& tomlText, const std::string& source,
         r.inRange("display.width", r.number("display.width").value_or(290), 120, 4000, "pixels"));
     sc.display.height = static_cast<int>(
         r.inRange("display.height", r.number("display.height").value_or(290), 120, 4000, "pixels"));
+    sc.display.refresh_s =
+        r.inRange("display.refresh_s", r.number("display.refresh_s").value_or(1.0), 0.01, 10, "s");
   }
 
   // 6 - The goal.
   if (const toml::table* gt = r.table("goal")) {
-    r.onlyKeys(*gt, "goal.", {"miss_m", "max_time_s"});
+    r.onlyKeys(*gt, "goal.", {"miss_m", "max_time_s", "max_corrections", "max_dv_ratio"});
     sc.goal_miss_m = r.inRange("goal.miss_m", r.number("goal.miss_m").value_or(2000), 1, 1e7, "m");
     sc.max_time_s =
         r.inRange("goal.max_time_s", r.number("goal.max_time_s").value_or(7200), 10, 1e6, "s");
+    if (auto n = r.number("goal.max_corrections"))
+      sc.goal_max_corrections =
+          static_cast<int>(r.inRange("goal.max_corrections", *n, 0, 1000, ""));
+    if (auto x = r.number("goal.max_dv_ratio"))
+      sc.goal_max_dv_ratio = r.inRange("goal.max_dv_ratio", *x, 1, 100, "");
   }
   return sc;
 }

@@ -39,6 +39,7 @@ struct TargetSetup {
 struct DisplaySetup {
   std::string language = "en";    // "en" or "fr"
   int width = 290, height = 290;  // [pixel]
+  double refresh_s = 1.0;         // [s] redraw interval in simulated time (Orbiter 2016's default)
 };
 
 struct Scenario {
@@ -51,6 +52,8 @@ struct Scenario {
   DisplaySetup display;
   double goal_miss_m = 2000;  // [m] the hop arrives when the closest approach is within this
   double max_time_s = 7200;   // [s] the flight is given up after this
+  std::optional<int> goal_max_corrections;  // at most this many correction burns
+  std::optional<double> goal_max_dv_ratio;  // total delta-v over the minimum-energy hop's
 };
 
 struct BuiltinInfo {

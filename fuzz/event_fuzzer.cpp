@@ -1,5 +1,5 @@
 // libFuzzer target: the fuzzer's bytes become a sequence of host events that
-// drive the real module library through the simulated host (load, unload,
+// drive the module's code through the simulated host (load, unload,
 // displays of any size, buttons, keys, typed text, answers to dialogs whose
 // display is gone, focus changes, also to nothing or to objects that are
 // not vessels, time steps, vessel states anywhere). After
@@ -24,7 +24,6 @@
 //     state finite.
 //
 // Replay a finding: build/fuzz/event_fuzzer <file>.
-#include <dlfcn.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
@@ -51,10 +50,7 @@
 #include "instance_probe.h"
 #include "sim/host.h"
 #include "sim/surface.h"
-
-#ifndef LOBARC_MODULE_PATH
-#error "LOBARC_MODULE_PATH must name the module library"
-#endif
+#include "tests/support/linked_module.h"
 
 namespace {
 
@@ -354,8 +350,7 @@ class Harness {
       // thrust into infinity: garbage in, not the world's fault.
       if (wildState_.count(&w.vessel(i)) != 0) continue;
       const sim::Vec3 p = w.vessel(i).position(), v = w.vessel(i).velocity();
-      if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::isfinite(v.x) &&
-            std::isfinite(v.y) && std::isfinite(v.z))) {
+      if (!(p.allFinite() && v.allFinite())) {
         violated("the world's state of %s is not finite", w.vessel(i).spec().name.c_str());
       }
     }
@@ -625,7 +620,11 @@ class Harness {
   bool load() {
     if (moduleId_ != 0) return false;
     const int pens = sim::livePenCount();
-    moduleId_ = host_.loadModule(LOBARC_MODULE_PATH);
+    // The module's code is linked in, so that the invariants can read every
+    // field through the class; it is attached with its library entry, as a
+    // loaded library is. Its state is not zeroed again at the next load,
+    // which the module must cope with too.
+    moduleId_ = host_.attachModule(testsupport::LinkedModuleEntries(true), "ArvexMFD");
     trace("load");
     ++loadSerial_;
     if (pens != penBaseline_) violated("pens before load %d, baseline %d", pens, penBaseline_);
@@ -949,7 +948,8 @@ class Harness {
   bool setState() {
     sim::Vessel& v = pickVessel();
     const double span = 20 * v.body().radius();  // [m]
-    sim::Vec3 pos, vel;
+    sim::Vec3 pos = sim::Vec3::Zero();           // [m] the body's centre unless drawn
+    sim::Vec3 vel;                               // [m/s]
     if (fdp_.ConsumeBool()) {
       pos = {fdp_.ConsumeFloatingPointInRange(-span, span),
              fdp_.ConsumeFloatingPointInRange(-span, span),
@@ -957,8 +957,8 @@ class Harness {
     }  // else the body's centre
     vel = {fdp_.ConsumeFloatingPointInRange(-1e5, 1e5), fdp_.ConsumeFloatingPointInRange(-1e5, 1e5),
            fdp_.ConsumeFloatingPointInRange(-1e5, 1e5)};
-    trace("state of %s: %g %g %g, %g %g %g", v.spec().name.c_str(), pos.x, pos.y, pos.z, vel.x,
-          vel.y, vel.z);
+    trace("state of %s: %g %g %g, %g %g %g", v.spec().name.c_str(), pos.x(), pos.y(), pos.z(),
+          vel.x(), vel.y(), vel.z());
     v.setState(pos, vel);
     if (wildAttitude_.count(&v) == 0) wildState_.erase(&v);  // a new, finite state
     return true;
@@ -980,12 +980,12 @@ class Harness {
       // Wild entries make the host's own attitude angles NaN, which the
       // finite-value search aid would take for the module's.
       const bool wild = fdp_.ConsumeBool() && !g_finite;
-      for (double& e : m) {
-        e = wild ? fdp_.ConsumeFloatingPoint<double>()
-                 : fdp_.ConsumeFloatingPointInRange(-1.0, 1.0);
+      for (int e = 0; e < 9; ++e) {  // row by row
+        m(e / 3, e % 3) = wild ? fdp_.ConsumeFloatingPoint<double>()
+                               : fdp_.ConsumeFloatingPointInRange(-1.0, 1.0);
       }
-      trace("rotation of %s: %g %g %g / %g %g %g / %g %g %g", v.spec().name.c_str(), m[0], m[1],
-            m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
+      trace("rotation of %s: %g %g %g / %g %g %g / %g %g %g", v.spec().name.c_str(), m(0, 0),
+            m(0, 1), m(0, 2), m(1, 0), m(1, 1), m(1, 2), m(2, 0), m(2, 1), m(2, 2));
       v.setRotation(m);
       if (wild) {
         wildAttitude_.insert(&v);
@@ -1027,15 +1027,6 @@ class Harness {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // Coverage counters of an instrumented library must stay mapped for the
-  // fuzzer's whole life, so the library is pinned here: the host's unload
-  // runs the module's exit and closes it, but the code stays in memory and
-  // its state is not zeroed again at the next load, which the module must
-  // cope with too.
-  if (dlopen(LOBARC_MODULE_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE) == nullptr) {
-    std::fprintf(stderr, "event_fuzzer: cannot load %s: %s\n", LOBARC_MODULE_PATH, dlerror());
-    std::abort();
-  }
   const char* traceEnv = std::getenv("LOBARC_FUZZ_TRACE");
   g_trace = traceEnv != nullptr && *traceEnv != '\0' && *traceEnv != '0';
   const char* finiteEnv = std::getenv("LOBARC_FUZZ_FINITE");

@@ -12,7 +12,13 @@ using sim::Host;
 
 namespace {
 
-VECTOR3 toVector3(const sim::Vec3& v) { return _V(v.x, v.y, v.z); }
+// The host's C-style types at the edge: the world's vectors and matrices are
+// Eigen's, the module's are the SDK's (MATRIX3 row major).
+VECTOR3 toVector3(const sim::Vec3& v) { return _V(v.x(), v.y(), v.z()); }
+void toMatrix3(const sim::Mat3& m, MATRIX3& out) {
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) out.data[3 * i + j] = m(i, j);
+}
 
 const VECTOR3 kZero = {{0, 0, 0}};
 
@@ -49,8 +55,8 @@ bool isWorldGroup(int type) {
 // at the origin of the global frame, a vessel where it is.
 bool referenceState(const Host& host, OBJHANDLE ref, sim::Vec3& pos, sim::Vec3& vel) {
   if (host.bodyOf(ref) != nullptr) {
-    pos = {};
-    vel = {};
+    pos = sim::Vec3::Zero();
+    vel = sim::Vec3::Zero();
     return true;
   }
   if (const sim::Vessel* v = host.vesselOf(ref)) {
@@ -59,10 +65,6 @@ bool referenceState(const Host& host, OBJHANDLE ref, sim::Vec3& pos, sim::Vec3& 
     return true;
   }
   return false;
-}
-
-sim::Vec3 minus(const sim::Vec3& a, const sim::Vec3& b) {
-  return {a.x - b.x, a.y - b.y, a.z - b.z};
 }
 
 }  // namespace
@@ -125,7 +127,7 @@ void VESSEL::GetRelativePos(OBJHANDLE hRef, VECTOR3& pos) const {
     const sim::Vessel* v = host.vesselOf(hObj);
     sim::Vec3 refPos, refVel;
     if (v == nullptr || !referenceState(host, hRef, refPos, refVel)) return kZero;
-    return toVector3(minus(v->position(), refPos));
+    return toVector3(v->position() - refPos);
   });
 }
 
@@ -134,7 +136,7 @@ void VESSEL::GetRelativeVel(OBJHANDLE hRef, VECTOR3& vel) const {
     const sim::Vessel* v = host.vesselOf(hObj);
     sim::Vec3 refPos, refVel;
     if (v == nullptr || !referenceState(host, hRef, refPos, refVel)) return kZero;
-    return toVector3(minus(v->velocity(), refVel));
+    return toVector3(v->velocity() - refVel);
   });
 }
 
@@ -153,8 +155,7 @@ void VESSEL::GetRotationMatrix(MATRIX3& R) const {
   onHost(false, [&](Host& host) {
     const sim::Vessel* v = host.vesselOf(hObj);
     if (v == nullptr) return false;
-    const sim::Mat3 m = v->rotation();  // row major, as MATRIX3
-    std::copy(m.begin(), m.end(), std::begin(R.data));
+    toMatrix3(v->rotation(), R);
     return true;
   });
 }
@@ -322,8 +323,7 @@ void oapiGetPlanetObliquityMatrix(OBJHANDLE hPlanet, MATRIX3* mat) {
   onHost(false, [&](Host& host) {
     const sim::Body* b = host.bodyOf(hPlanet);
     if (b == nullptr) return false;
-    const sim::Mat3 m = b->obliquityMatrix();
-    std::copy(m.begin(), m.end(), std::begin(mat->data));
+    toMatrix3(b->obliquityMatrix(), *mat);
     return true;
   });
 }

@@ -39,30 +39,9 @@ constexpr double kMinSubstep_s = 1e-9;  // [s]
 constexpr double kPolarFade_m = 1.0;
 constexpr double kTouchdownTimeTolerance_s = 1e-10;  // [s]
 
-Vec3 add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 scale(const Vec3& a, double f) { return {a.x * f, a.y * f, a.z * f}; }
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-double norm(const Vec3& a) { return std::hypot(a.x, a.y, a.z); }
-Vec3 cross(const Vec3& a, const Vec3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-Vec3 mul(const Mat3& m, const Vec3& v) {
-  return {m[0] * v.x + m[1] * v.y + m[2] * v.z, m[3] * v.x + m[4] * v.y + m[5] * v.z,
-          m[6] * v.x + m[7] * v.y + m[8] * v.z};
-}
-Vec3 mulTransposed(const Mat3& m, const Vec3& v) {
-  return {m[0] * v.x + m[3] * v.y + m[6] * v.z, m[1] * v.x + m[4] * v.y + m[7] * v.z,
-          m[2] * v.x + m[5] * v.y + m[8] * v.z};
-}
-Mat3 fromColumns(const Vec3& c0, const Vec3& c1, const Vec3& c2) {
-  return {c0.x, c1.x, c2.x, c0.y, c1.y, c2.y, c0.z, c1.z, c2.z};
-}
-Vec3 column(const Mat3& m, int i) { return {m[i], m[3 + i], m[6 + i]}; }
-
-bool finite(const Vec3& v) {
-  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
+// Length by hypot, not the square root of the sum of squares: exact for the
+// tiniest and the largest vectors, where the squares underflow or overflow.
+double norm(const Vec3& a) { return std::hypot(a.x(), a.y(), a.z()); }
 
 void requireFinite(bool ok, const char* what) {
   if (!ok) {
@@ -73,8 +52,8 @@ void requireFinite(bool ok, const char* what) {
 // Latitude and longitude (longitude in (-pi, pi]) of a body-fixed vector.
 // The centre itself reads as latitude 0, longitude 0.
 void latLng(const Vec3& bodyFixed, double& lat, double& lng) {
-  lat = std::atan2(bodyFixed.y, std::hypot(bodyFixed.x, bodyFixed.z));
-  lng = std::atan2(bodyFixed.z, bodyFixed.x);
+  lat = std::atan2(bodyFixed.y(), std::hypot(bodyFixed.x(), bodyFixed.z()));
+  lng = std::atan2(bodyFixed.z(), bodyFixed.x());
   if (lng <= -std::numbers::pi) lng = std::numbers::pi;
 }
 
@@ -96,6 +75,10 @@ using State = std::array<double, 6>;
 
 Vec3 positionOf(const State& x) { return {x[0], x[1], x[2]}; }
 Vec3 velocityOf(const State& x) { return {x[3], x[4], x[5]}; }
+
+// The body's turn about its axis (y) by the rotation angle r, body-fixed to
+// the frame of the axis: u = (x cos r - z sin r, y, x sin r + z cos r).
+Eigen::AngleAxisd spin(double r) { return Eigen::AngleAxisd(-r, Vec3::UnitY()); }
 
 }  // namespace
 
@@ -131,26 +114,17 @@ double Body::rotationAngle(double t) const {
   return angle;
 }
 
+// The tilt of the rotation axis: a turn about x by the obliquity.
 Mat3 Body::obliquityMatrix() const {
-  const double c = std::cos(spec_.obliquity_rad);
-  const double s = std::sin(spec_.obliquity_rad);
-  return {1, 0, 0, 0, c, -s, 0, s, c};
+  return Eigen::AngleAxisd(spec_.obliquity_rad, Vec3::UnitX()).toRotationMatrix();
 }
 
 Vec3 Body::toGlobal(const Vec3& v, double t) const {
-  const double r = rotationAngle(t);
-  const double c = std::cos(r);
-  const double s = std::sin(r);
-  const Vec3 u{v.x * c - v.z * s, v.y, v.x * s + v.z * c};
-  return mul(obliquityMatrix(), u);
+  return obliquityMatrix() * (spin(rotationAngle(t)) * v);
 }
 
 Vec3 Body::toBodyFixed(const Vec3& g, double t) const {
-  const double r = rotationAngle(t);
-  const double c = std::cos(r);
-  const double s = std::sin(r);
-  const Vec3 u = mulTransposed(obliquityMatrix(), g);
-  return {u.x * c + u.z * s, u.y, -u.x * s + u.z * c};
+  return spin(rotationAngle(t)).inverse() * (obliquityMatrix().transpose() * g);
 }
 
 Vec3 Body::surfacePoint(double lat, double lng, double radius, double t) const {
@@ -160,12 +134,13 @@ Vec3 Body::surfacePoint(double lat, double lng, double radius, double t) const {
 }
 
 Vec3 Body::surfaceVelocity(const Vec3& globalPos, double /*t*/) const {
-  if (spec_.rotation_period_s == 0) return {};
+  if (spec_.rotation_period_s == 0) return Vec3::Zero();
   // d/dt of u = (x cos r - z sin r, y, x sin r + z cos r) is
-  // r' (-u.z, 0, u.x); the obliquity matrix does not change with time.
+  // r' (-u.z, 0, u.x) = omega x u with omega = -r' along y; the obliquity
+  // matrix does not change with time.
   const double rate = kTwoPi / spec_.rotation_period_s;  // [rad/s]
-  const Vec3 u = mulTransposed(obliquityMatrix(), globalPos);
-  return mul(obliquityMatrix(), Vec3{-rate * u.z, 0, rate * u.x});
+  const Vec3 u = obliquityMatrix().transpose() * globalPos;
+  return obliquityMatrix() * Vec3(-rate * u.z(), 0, rate * u.x());
 }
 
 void Body::localFrame(const Vec3& globalPos, double t, Vec3& up, Vec3& north, Vec3& east) const {
@@ -173,9 +148,9 @@ void Body::localFrame(const Vec3& globalPos, double t, Vec3& up, Vec3& north, Ve
   latLng(toBodyFixed(globalPos, t), lat, lng);
   const double sLat = std::sin(lat), cLat = std::cos(lat);
   const double sLng = std::sin(lng), cLng = std::cos(lng);
-  up = toGlobal({cLat * cLng, sLat, cLat * sLng}, t);
-  north = toGlobal({-sLat * cLng, cLat, -sLat * sLng}, t);
-  east = toGlobal({-sLng, 0, cLng}, t);
+  up = toGlobal(Vec3(cLat * cLng, sLat, cLat * sLng), t);
+  north = toGlobal(Vec3(-sLat * cLng, cLat, -sLat * sLng), t);
+  east = toGlobal(Vec3(-sLng, 0, cLng), t);
 }
 
 const Base* Body::findBase(const std::string& name) const {
@@ -230,12 +205,11 @@ void Vessel::placeInFlight(double lat, double lng, double altitude_m, double vEa
   pos_ = b.surfacePoint(lat, lng, b.radius() + altitude_m, t);
   Vec3 up, north, east;
   b.localFrame(pos_, t, up, north, east);
-  vel_ = add(b.surfaceVelocity(pos_, t),
-             add(scale(east, vEast), add(scale(north, vNorth), scale(up, vUp))));
+  vel_ = b.surfaceVelocity(pos_, t) + (east * vEast + (north * vNorth + up * vUp));
 }
 
 void Vessel::setState(const Vec3& pos, const Vec3& vel) {
-  requireFinite(finite(pos) && finite(vel), "Vessel::setState");
+  requireFinite(pos.allFinite() && vel.allFinite(), "Vessel::setState");
   landed_ = false;
   pos_ = pos;
   vel_ = vel;
@@ -251,7 +225,7 @@ void Vessel::setHorizonAttitude(double heading, double pitch, double bank) {
 }
 
 void Vessel::setRotation(const Mat3& vesselToGlobal) {
-  for (double e : vesselToGlobal) requireFinite(std::isfinite(e), "Vessel::setRotation");
+  requireFinite(vesselToGlobal.allFinite(), "Vessel::setRotation");
   holdHorizon_ = false;
   rot_ = vesselToGlobal;
 }
@@ -260,20 +234,22 @@ Mat3 Vessel::rotationAt(const Vec3& pos, double t) const {
   if (!holdHorizon_) return rot_;
   Vec3 up, north, east;
   body().localFrame(pos, t, up, north, east);
-  // 1 - heading and pitch give the nose; the level right wing points to
+  // 1 - The nose from heading and pitch; the level right wing points to
   //     heading + 90 deg.
   const double ch = std::cos(hdg_), sh = std::sin(hdg_);
   const double cp = std::cos(pit_), sp = std::sin(pit_);
-  const Vec3 level = add(scale(north, ch), scale(east, sh));
-  const Vec3 forward = add(scale(level, cp), scale(up, sp));
-  const Vec3 right0 = sub(scale(east, ch), scale(north, sh));
-  // 2 - the unbanked up axis completes the proper frame: up = forward x right.
-  const Vec3 up0 = cross(forward, right0);
-  // 3 - bank turns right and up about the nose, right wing down for bank > 0.
+  const Vec3 level = north * ch + east * sh;
+  const Vec3 forward = level * cp + up * sp;
+  const Vec3 right0 = east * ch - north * sh;
+  // 2 - The unbanked up axis completes a proper frame: up = forward x right.
+  const Vec3 up0 = forward.cross(right0);
+  // 3 - Bank turns right and up about the nose, right wing down for bank > 0.
   const double cb = std::cos(bnk_), sb = std::sin(bnk_);
-  const Vec3 right = sub(scale(right0, cb), scale(up0, sb));
-  const Vec3 upAxis = add(scale(right0, sb), scale(up0, cb));
-  return fromColumns(right, upAxis, forward);
+  const Vec3 right = right0 * cb - up0 * sb;
+  const Vec3 upAxis = right0 * sb + up0 * cb;
+  Mat3 axes;
+  axes << right, upAxis, forward;  // the columns
+  return axes;
 }
 
 Mat3 Vessel::rotation() const { return rotationAt(pos_, world_.time()); }
@@ -310,7 +286,7 @@ Vec3 Vessel::thrustVesselFrame() const {
 }
 
 Vec3 Vessel::thrustAt(const Vec3& pos, double t) const {
-  Vec3 thrust = mul(rotationAt(pos, t), thrustVesselFrame());
+  Vec3 thrust = rotationAt(pos, t) * thrustVesselFrame();
   if (!holdHorizon_) return thrust;
   // At a pole the horizon has no north: a held heading turns half round as
   // the vessel passes over the pole, so a horizontal thrust towards the pole
@@ -319,14 +295,14 @@ Vec3 Vessel::thrustAt(const Vec3& pos, double t) const {
   // the horizontal part fades out with the distance, which makes the force
   // continuous there: the vessel settles on the pole instead.
   const Vec3 b = body().toBodyFixed(pos, t);
-  const double axisDistance = std::hypot(b.x, b.z);  // [m]
+  const double axisDistance = std::hypot(b.x(), b.z());  // [m]
   if (axisDistance >= kPolarFade_m) return thrust;
   // The local vertical from latitude and longitude, defined also at the
   // centre and for the tiniest positions, where pos / |pos| is not.
   Vec3 up, north, east;
   body().localFrame(pos, t, up, north, east);
-  const Vec3 vertical = scale(up, dot(thrust, up));
-  return add(vertical, scale(sub(thrust, vertical), axisDistance / kPolarFade_m));
+  const Vec3 vertical = up * thrust.dot(up);
+  return vertical + (thrust - vertical) * (axisDistance / kPolarFade_m);
 }
 
 bool Vessel::thrustBeatsWeight(double t) const {
@@ -334,7 +310,7 @@ bool Vessel::thrustBeatsWeight(double t) const {
   Vec3 up, north, east;
   b.localFrame(pos_, t, up, north, east);
   const double weight = spec_.mass_kg * b.mu() / (b.radius() * b.radius());  // [N]
-  return dot(thrustAt(pos_, t), up) > weight;
+  return thrustAt(pos_, t).dot(up) > weight;
 }
 
 void Vessel::equPos(double& lng, double& lat, double& radius) const {
@@ -350,21 +326,21 @@ Vec3 Vessel::horizonAirspeed() const {
   const double t = world_.time();
   Vec3 up, north, east;
   b.localFrame(pos_, t, up, north, east);
-  const Vec3 air = sub(vel_, b.surfaceVelocity(pos_, t));
-  return {dot(air, east), dot(air, up), dot(air, north)};
+  const Vec3 air = vel_ - b.surfaceVelocity(pos_, t);
+  return {air.dot(east), air.dot(up), air.dot(north)};
 }
 
 double Vessel::pitch() const {
   Vec3 up, north, east;
   body().localFrame(pos_, world_.time(), up, north, east);
-  return std::asin(std::clamp(dot(column(rotation(), 2), up), -1.0, 1.0));
+  return std::asin(std::clamp(rotation().col(2).dot(up), -1.0, 1.0));
 }
 
 double Vessel::heading() const {
   Vec3 up, north, east;
   body().localFrame(pos_, world_.time(), up, north, east);
-  const Vec3 forward = column(rotation(), 2);
-  double h = std::atan2(dot(forward, east), dot(forward, north));
+  const Vec3 forward = rotation().col(2);
+  double h = std::atan2(forward.dot(east), forward.dot(north));
   if (h < 0) h += kTwoPi;
   if (h >= kTwoPi) h = 0;
   return h;
@@ -374,14 +350,14 @@ double Vessel::bank() const {
   Vec3 up, north, east;
   body().localFrame(pos_, world_.time(), up, north, east);
   const Mat3 r = rotation();
-  return std::atan2(-dot(column(r, 0), up), dot(column(r, 1), up));
+  return std::atan2(-r.col(0).dot(up), r.col(1).dot(up));
 }
 
 double Vessel::aoa() const {
-  const Vec3 air = sub(vel_, body().surfaceVelocity(pos_, world_.time()));
-  const Vec3 v = mulTransposed(rotation(), air);  // vessel frame
-  if (v.y == 0 && v.z == 0) return 0;
-  return std::atan2(-v.y, v.z);
+  const Vec3 air = vel_ - body().surfaceVelocity(pos_, world_.time());
+  const Vec3 v = rotation().transpose() * air;  // vessel frame
+  if (v.y() == 0 && v.z() == 0) return 0;
+  return std::atan2(-v.y(), v.z());
 }
 
 void Vessel::followSurface(double t) {
@@ -392,7 +368,7 @@ void Vessel::followSurface(double t) {
 
 void Vessel::touchDown(const Vec3& pos, const Vec3& vel, double t) {
   const Body& b = body();
-  touchdownSpeed_ = norm(sub(vel, b.surfaceVelocity(pos, t)));
+  touchdownSpeed_ = norm(vel - b.surfaceVelocity(pos, t));
   latLng(b.toBodyFixed(pos, t), landLat_, landLng_);
   landed_ = true;
 }
@@ -439,28 +415,28 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
     const double t = t0 + tau;
     const Vec3 p = positionOf(x);
     const double r = norm(p);
-    Vec3 a{};
+    Vec3 a;  // [m/s^2]
     if (r >= radius) {
-      a = scale(p, -mu / (r * r) / r);
-      if (thrust_N.y != 0 || thrust_N.z != 0) a = add(a, scale(thrustAt(p, t), 1.0 / mass));
+      a = p * (-mu / (r * r) / r);
+      if (thrust_N.y() != 0 || thrust_N.z() != 0) a += thrustAt(p, t) * (1.0 / mass);
     } else {
-      a = scale(p, -mu / (radius * radius) / radius);
-      a = add(a, scale(thrustAtStart_N, 1.0 / mass));
+      a = p * (-mu / (radius * radius) / radius);
+      a += thrustAtStart_N * (1.0 / mass);
     }
-    dxdt = {x[3], x[4], x[5], a.x, a.y, a.z};
+    dxdt = {x[3], x[4], x[5], a.x(), a.y(), a.z()};
   };
 
   auto controlled =
       odeint::make_controlled(kAbsTolerance, kRelTolerance, odeint::runge_kutta_dopri5<State>());
   odeint::runge_kutta_dopri5<State> single;
 
-  State x{pos_.x, pos_.y, pos_.z, vel_.x, vel_.y, vel_.z};
+  State x{pos_.x(), pos_.y(), pos_.z(), vel_.x(), vel_.y(), vel_.z()};
   const double span = t1 - t0;
   double tau = 0;
   stepHint_ = std::clamp(stepHint_, kMinSubstep_s, kMaxSubstep_s);
 
   while (tau < span) {
-    // 1 - one accepted sub-step, never past t1.
+    // 1 - One accepted sub-step, never past t1.
     const double remaining = span - tau;
     const bool last = stepHint_ >= remaining;
     const double h = last ? remaining : stepHint_;
@@ -480,7 +456,7 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
         last ? std::max(stepHint_, std::min(hTry, kMaxSubstep_s)) : std::min(hTry, kMaxSubstep_s);
     if (last) tau = span;
 
-    // 2 - touchdown: the surface met while descending.
+    // 2 - Touchdown: the surface met while descending.
     const Vec3 pBefore = positionOf(before), vBefore = velocityOf(before);
     const Vec3 pAfter = positionOf(x), vAfter = velocityOf(x);
     // Right after lift-off the vessel stands on the surface with no
@@ -491,13 +467,14 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
       if (rBefore < radius) {
         // Already below the surface (placed there): land at once unless it
         // is climbing out.
-        if (dot(pBefore, vBefore) < 0 || dot(pAfter, vAfter) < 0) {
+        if (pBefore.dot(vBefore) < 0 || pAfter.dot(vAfter) < 0) {
           touchDown(pBefore, vBefore, t0 + tauBefore);
           return;
         }
       } else {
-        // 3 - bisect the crossing time inside the sub-step, re-integrating
-        //     from its start with one step of the same method.
+        // 3 - Bisect the crossing time inside the sub-step, re-integrating
+        //     from its start with one step of the same method, so that the
+        //     vessel lands where the surface is, not a sub-step below it.
         State dxdtBefore;
         rhs(before, dxdtBefore, tauBefore);
         State probe = x, dxdtProbe;

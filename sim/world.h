@@ -7,6 +7,7 @@
 // Vessel frame: +x right, +y up, +z forward.
 #pragma once
 
+#include <Eigen/Dense>
 #include <array>
 #include <memory>
 #include <optional>
@@ -17,10 +18,10 @@
 
 namespace sim {
 
-struct Vec3 {
-  double x = 0, y = 0, z = 0;
-};
-using Mat3 = std::array<double, 9>;  // row major
+// Vectors [m, m/s, N: as each name says] and matrices of the simulated
+// world. Eigen's types do not start at zero: give every one a value.
+using Vec3 = Eigen::Vector3d;
+using Mat3 = Eigen::Matrix3d;
 
 struct Base {
   std::string name;
@@ -121,14 +122,15 @@ class Vessel {
   World& world_;
   int body_;
   VesselSpec spec_;
-  Vec3 pos_, vel_;
-  bool landed_ = false;
-  double landLat_ = 0, landLng_ = 0;
-  bool holdHorizon_ = true;
-  double hdg_ = 0, pit_ = 0, bnk_ = 0;
-  Mat3 rot_{1, 0, 0, 0, 1, 0, 0, 0, 1};
-  std::array<double, 3> levels_{0, 0, 0};
-  double touchdownSpeed_ = 0;
+  Vec3 pos_ = Vec3::Zero();                // [m] global frame, relative to the body's centre
+  Vec3 vel_ = Vec3::Zero();                // [m/s]
+  bool landed_ = false;                    // stands on the surface
+  double landLat_ = 0, landLng_ = 0;       // [rad] where it stands, while landed_
+  bool holdHorizon_ = true;                // attitude held to the horizon, else rot_
+  double hdg_ = 0, pit_ = 0, bnk_ = 0;     // [rad] the held horizon attitude
+  Mat3 rot_ = Mat3::Identity();            // vessel -> global, while not holdHorizon_
+  std::array<double, 3> levels_{0, 0, 0};  // throttles of main, retro, hover, 0..1
+  double touchdownSpeed_ = 0;              // [m/s]
   double stepHint_ = 1;  // integrator step carried from one advance to the next [s]
 
   // Vessel -> global rotation for a vessel at pos (global) at time t.

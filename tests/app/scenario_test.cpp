@@ -1,11 +1,11 @@
 // Scenario files: the built-ins load, and every wrong scenario is refused
 // with a message that names the key at fault.
+#include "scenario.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
-
-#include "scenario.h"
 
 namespace {
 
@@ -45,6 +45,8 @@ TEST(Scenario, GoodFileGivesItsValues) {
   EXPECT_DOUBLE_EQ(sc.target.security_alt_km, 30);
   EXPECT_DOUBLE_EQ(sc.target.alt_above_target_km, 2);
   EXPECT_EQ(sc.display.language, "en");
+  EXPECT_DOUBLE_EQ(sc.display.refresh_s, 1.0);
+  EXPECT_FALSE(sc.goal_max_corrections || sc.goal_max_dv_ratio);
 }
 
 TEST(Scenario, CustomBodyAndExtraBase) {
@@ -109,20 +111,24 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"mass not a number", "mass_kg = 15000", "mass_kg = \"heavy\"", "vessel.mass_kg"},
         BadCase{"negative thrust", "main_thrust_n = 60000", "main_thrust_n = -1",
                 "vessel.main_thrust_n"},
-        BadCase{"no engines", "main_thrust_n = 60000", "main_thrust_n = 0",
-                "vessel.main_thrust_n"},
+        BadCase{"no engines", "main_thrust_n = 60000", "main_thrust_n = 0", "vessel.main_thrust_n"},
         BadCase{"latitude out of range", "lat_deg = -8.97", "lat_deg = -91", "target.lat_deg"},
         BadCase{"longitude missing", "lng_deg = 15.5\n", "", "target.lng_deg"},
         BadCase{"security altitude zero", "security_alt_km = 30", "security_alt_km = 0",
                 "target.security_alt_km"},
         BadCase{"security altitude not whole", "security_alt_km = 30", "security_alt_km = 2.5",
                 "target.security_alt_km"},
-        BadCase{"typo in a key", "alt_above_target_km", "alt_above_target", "target.alt_above_target"},
+        BadCase{"typo in a key", "alt_above_target_km", "alt_above_target",
+                "target.alt_above_target"},
         BadCase{"unknown language", "[target]", "[display]\nlanguage = \"de\"\n[target]",
                 "display.language"},
         BadCase{"velocity on the ground", "mass_kg = 15000", "mass_kg = 15000\nvel_up_mps = 3",
                 "vessel.vel_up_mps"},
-        BadCase{"no target", "[target]", "[targets]", "targets"}));
+        BadCase{"no target", "[target]", "[targets]", "targets"},
+        BadCase{"display never redrawn", "[target]", "[display]\nrefresh_s = 0\n[target]",
+                "display.refresh_s"},
+        BadCase{"negative correction budget", "[target]", "[goal]\nmax_corrections = -1\n[target]",
+                "goal.max_corrections"}));
 
 TEST(Scenario, MalformedTomlNamesFileAndLine) {
   try {

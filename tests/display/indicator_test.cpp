@@ -49,20 +49,20 @@ struct IndicatorScene : Scene {
     m.flightPage = 1;
     m.flightSolValid = true;
     m.dvToGo = 50;
-    attitude({1, 0, 0, 0, 1, 0, 0, 0, 1});
+    attitude(sim::Mat3::Identity());
   }
   void attitude(const sim::Mat3& R) {
     hop.lander().setRotation(R);
     rotation = R;
   }
   // The vessel axis i (0 = x, 1 = y, 2 = z) in the global frame.
-  VECTOR3 axis(int i) const { return _V(rotation[i], rotation[3 + i], rotation[6 + i]); }
+  VECTOR3 axis(int i) const { return _V(rotation(0, i), rotation(1, i), rotation(2, i)); }
   // Asks for a change of 50 m/s along u (global frame) and redraws.
   const sim::Surface& ask(const VECTOR3& u) {
     mfd().reqVel = relativeVelocity() + u * 50.0;
     return redraw();
   }
-  sim::Mat3 rotation{};
+  sim::Mat3 rotation = sim::Mat3::Identity();
 };
 
 // The point the "+" is centred on (half a character height below the top
@@ -180,9 +180,11 @@ sim::Mat3 RandomRotation(std::mt19937& rng) {
   double w = n(rng), x = n(rng), y = n(rng), z = n(rng);
   const double l = std::sqrt(w * w + x * x + y * y + z * z);
   w /= l, x /= l, y /= l, z /= l;
-  return {1 - 2 * (y * y + z * z), 2 * (x * y - w * z),     2 * (x * z + w * y),
-          2 * (x * y + w * z),     1 - 2 * (x * x + z * z), 2 * (y * z - w * x),
-          2 * (x * z - w * y),     2 * (y * z + w * x),     1 - 2 * (x * x + y * y)};
+  sim::Mat3 m;
+  m << 1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y),  //
+      2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x),   //
+      2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y);
+  return m;
 }
 
 // For any attitude and any direction at a ring's angle from the thrust axis,

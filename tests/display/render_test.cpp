@@ -24,10 +24,10 @@ namespace {
 
 using namespace displaytest;
 
-// 1. Grounded on Apollo11 with a plan to Apollo12 (English).
-// 2.-3. Flying 10 km over Apollo11 towards a point 4 degrees east, with the
-// in-flight solution after a few steps: page 1/2 in English, page 2/2 in
-// French.
+// The grounded page: on Apollo11 with a plan to Apollo12 (English).
+// The two in-flight pages: flying 10 km over Apollo11 towards a point 4
+// degrees east, with the in-flight solution after a few steps: page 1/2 in
+// English, page 2/2 in French.
 void RenderPages(const std::filesystem::path& folder) {
   {
     Scene scene;
@@ -113,7 +113,7 @@ TEST(RenderPages, PageTwoShowsRingsAndMarkerInTheirColoursWhereTheyBelong) {
   Scene scene(SceneOptions().flying());
   const double radius = scene.hop.host.world().body(scene.hop.body).radius();
   scene.hop.lander().setState({0, radius + 10e3, 0}, {0, 0, 0});
-  scene.hop.lander().setRotation({1, 0, 0, 0, 1, 0, 0, 0, 1});
+  scene.hop.lander().setRotation(sim::Mat3::Identity());
   ArvexMFD& mfd = scene.mfd();
   mfd.flightMode = 1;
   mfd.flightPage = 1;

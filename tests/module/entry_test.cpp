@@ -1,7 +1,7 @@
 // The module as the host loads it: the real ArvexMFD shared library, opened
-// by path, its entry points found by name. Everything here goes through the
-// host; an instance's fields are only read (through the class layout) to see
-// what construction made of the host's values.
+// by path, its entry points found by name, seen only through the host. What
+// construction makes of the host's values (size, language, first readings)
+// is read from an instance's fields, on the same code linked into the test.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -11,6 +11,7 @@
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "support/host_fixture.h"
+#include "support/linked_module.h"
 
 using namespace arvex;  // the module's own names
 
@@ -20,8 +21,17 @@ constexpr DWORD kKeyF = 0x21;
 
 class Entry : public ::testing::Test {
  protected:
-  ArvexMFD& mfd(int displayId) { return *static_cast<ArvexMFD*>(hop.host.display(displayId)); }
   testsupport::MoonHop hop;
+};
+
+// The module's code linked in and attached with its library entry, so that
+// an instance's fields can be read through its class.
+class Linked : public Entry {
+ protected:
+  void Attach() {
+    hop.host.attachModule(testsupport::LinkedModuleEntries(true), "ArvexMFD (linked)");
+  }
+  ArvexMFD& mfd(int displayId) { return *static_cast<ArvexMFD*>(hop.host.display(displayId)); }
 };
 
 TEST_F(Entry, LoadRegistersTheModeOnKeyF) {
@@ -70,8 +80,8 @@ TEST_F(Entry, VersionIsTheBuildDateAndStaysTheSame) {
 }
 
 // The host packs the size into the open message, width in the low half.
-TEST_F(Entry, OpenMessageUnpacksWidthAndHeight) {
-  hop.loadModule();
+TEST_F(Linked, OpenMessageUnpacksWidthAndHeight) {
+  Attach();
   const int d = hop.openLaunchDisplay(600, 300);
   EXPECT_EQ(mfd(d).width, 600u);
   EXPECT_EQ(mfd(d).height, 300u);
@@ -79,8 +89,8 @@ TEST_F(Entry, OpenMessageUnpacksWidthAndHeight) {
 
 // The hook with no instance to work on must reach none; the first display
 // then starts with the burn readings at zero.
-TEST_F(Entry, PostStepBeforeAnyDisplayDoesNothing) {
-  hop.loadModule();
+TEST_F(Linked, PostStepBeforeAnyDisplayDoesNothing) {
+  Attach();
   hop.lander().setLevel(THGROUP_MAIN, 1.0);
   hop.host.step(0.1);
   const int d = hop.openLaunchDisplay();
@@ -97,10 +107,10 @@ struct LayoutCase {
 };
 void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.width << " x " << c.height; }
 
-class Layout : public Entry, public ::testing::WithParamInterface<LayoutCase> {};
+class Layout : public Linked, public ::testing::WithParamInterface<LayoutCase> {};
 
 TEST_P(Layout, FollowsTheSurfaceSize) {
-  hop.loadModule();
+  Attach();
   const int d = hop.openLaunchDisplay(GetParam().width, GetParam().height);
   EXPECT_EQ(mfd(d).lineHeight, GetParam().lineHeight);
   EXPECT_EQ(mfd(d).column2X, GetParam().column2X);
@@ -121,11 +131,11 @@ struct LanguageCase {
 };
 void PrintTo(const LanguageCase& c, std::ostream* os) { *os << c.name; }
 
-class Language : public Entry, public ::testing::WithParamInterface<LanguageCase> {};
+class Language : public Linked, public ::testing::WithParamInterface<LanguageCase> {};
 
 TEST_P(Language, ComesFromTheConfigurationFile) {
   if (GetParam().file != nullptr) hop.config.write("ArvexMFD.cfg", GetParam().file);
-  hop.loadModule();
+  Attach();
   const int d = hop.openLaunchDisplay();
   EXPECT_EQ(mfd(d).english, GetParam().english);
   EXPECT_EQ(hop.host.openFileCount(), 0u);  // the file was closed again
@@ -144,8 +154,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The file is read at every construction, so a change shows at the next
 // display.
-TEST_F(Entry, LanguageIsReadAgainForEachDisplay) {
-  hop.loadModule();
+TEST_F(Linked, LanguageIsReadAgainForEachDisplay) {
+  Attach();
   const int d = hop.openLaunchDisplay();
   EXPECT_TRUE(mfd(d).english);
   hop.writeLanguage(1);

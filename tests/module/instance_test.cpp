@@ -1,8 +1,8 @@
-// Display instances of the real ArvexMFD library over their life: built and
-// destroyed by the host, rebuilt with the pilot's parameters, reset, served
-// by the per-step hook or not, and reset again when the focus vessel
-// changes. The pilot acts through keys and dialogs; the instance's fields are
-// read through the class layout.
+// Display instances of the module's code, linked into the test, over their
+// life: built and destroyed by the host, rebuilt with the pilot's
+// parameters, reset, served by the per-step hook or not, and reset again
+// when the focus vessel changes. The pilot acts through keys and dialogs;
+// the instance's fields are read through its class.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,6 +13,7 @@
 #include "sim/host.h"
 #include "sim/world.h"
 #include "support/host_fixture.h"
+#include "support/linked_module.h"
 
 using namespace arvex;  // the module's own names
 
@@ -28,10 +29,10 @@ std::string Text(double value) {
 }
 
 // The lander stands at the Moon's first base (Apollo11) with the module
-// loaded.
+// attached as a library would be (library entry included).
 class Instance : public ::testing::Test {
  protected:
-  Instance() { hop.loadModule(); }
+  Instance() { hop.host.attachModule(testsupport::LinkedModuleEntries(true), "ArvexMFD (linked)"); }
 
   ArvexMFD& mfd(int displayId) { return *static_cast<ArvexMFD*>(hop.host.display(displayId)); }
   const sim::Body& moon() { return hop.host.world().body(hop.body); }

@@ -185,7 +185,9 @@ sim::Mat3 FacingAlong(const VECTOR3& u) {
   const VECTOR3 helper = std::fabs(f.y) < 0.9 ? _V(0, 1, 0) : _V(1, 0, 0);
   const VECTOR3 right = crossp(helper, f) / length(crossp(helper, f));
   const VECTOR3 up = crossp(f, right);
-  return {right.x, up.x, f.x, right.y, up.y, f.y, right.z, up.z, f.z};
+  sim::Mat3 m;
+  m << right.x, up.x, f.x, right.y, up.y, f.y, right.z, up.z, f.z;
+  return m;
 }
 
 struct CountCase {
@@ -317,9 +319,9 @@ TEST(BurnCountTest, LiftOffAlongThePlanReachesMecoAtTheEndOfTheBurn) {
   double delivered = 0;  // [m/s] thrust delta-v along the plan
   int steps = 0;
   while (delivered < m.launchSpeed && steps < 10000) {
-    const VECTOR3 before = ToV({v.rotation()[2], v.rotation()[5], v.rotation()[8]});
+    const VECTOR3 before = ToV(v.rotation().col(2));
     scene.hop.host.step(kDt);
-    const VECTOR3 after = ToV({v.rotation()[2], v.rotation()[5], v.rotation()[8]});
+    const VECTOR3 after = ToV(v.rotation().col(2));
     delivered += accel * kDt * dotp((before + after) * 0.5, plan);
     ++steps;
   }

@@ -446,7 +446,7 @@ TEST(InFlightHostTest, DvToGoFollowsTheVesselStepAfterStep) {
     const VECTOR3 P = guidance::ToV(vessel.position()), V = guidance::ToV(vessel.velocity());
     FlightGeometry geo;
     ASSERT_TRUE(MakeFlightGeometry(P, scene.AimPoint(), mu, geo));
-    const double floorHeight = vessel.horizonAirspeed().y > 0 ? m.securityAlt : 0;
+    const double floorHeight = vessel.horizonAirspeed().y() > 0 ? m.securityAlt : 0;
     const ScanResult best =
         ScanNearSide(geo, V, std::max((m.bodyRadius + floorHeight) / geo.s, kNearSideMinParam));
     ASSERT_TRUE(std::isfinite(m.dvToGo));

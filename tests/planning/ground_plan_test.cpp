@@ -29,11 +29,9 @@
 #include "support/linked_module.h"
 #include "vector_ops.h"
 
-#if defined(LOBARC_HAVE_GEOGRAPHICLIB)
 #include <GeographicLib/Geodesic.hpp>
 
 using namespace arvex;  // the module's own names
-#endif
 
 namespace {
 
@@ -43,7 +41,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kTrueDegPerRad = 180.0 / kPi;
 constexpr double kToTrue = kTrueDegPerRad / kDegPerRad;
 
-VECTOR3 ToV(const sim::Vec3& v) { return _V(v.x, v.y, v.z); }
+VECTOR3 ToV(const sim::Vec3& v) { return _V(v.x(), v.y(), v.z()); }
 
 // The Earth of the simulated host (mean radius 6371 km), a vessel standing
 // on the equator at longitude 0, the module attached and a display open.
@@ -414,7 +412,6 @@ TEST_F(PlanPhysics, RandomHopsAgreeWithTwoBodyMotion) {
   }
 }
 
-#if defined(LOBARC_HAVE_GEOGRAPHICLIB)
 // The heading against GeographicLib's initial azimuth on a sphere. The
 // module's heading is acos(q) * 57.2964 east of north, or 360 minus that
 // west of it, so the azimuth is scaled the same way before comparing.
@@ -448,7 +445,6 @@ TEST_F(GroundPlan, HeadingAgreesWithGeodesicAzimuthOnASphere) {
     ++compared;
   }
 }
-#endif
 
 // --- the input handlers ----------------------------------------------------
 

@@ -18,7 +18,7 @@ using namespace arvex;  // the module's own names
 
 namespace guidance {
 
-inline VECTOR3 ToV(const sim::Vec3& v) { return _V(v.x, v.y, v.z); }
+inline VECTOR3 ToV(const sim::Vec3& v) { return _V(v.x(), v.y(), v.z()); }
 
 // The lander of the standard scene, with retro thrusters as well.
 inline testsupport::HopOptions LanderOptions(const std::string& body = "Moon",

@@ -1,5 +1,6 @@
 // Soak: a million host steps of an in-flight display and a million of a
-// grounded one, through the real module library. The module must neither
+// grounded one, through the module's code linked in (so that every number
+// the instance keeps can be watched through its class). The module must neither
 // grow the heap nor let a value turn into NaN or infinity however long the
 // session lasts. The in-flight vessel circles the Moon, so the solver also
 // passes over the target and its antipode again and again; the grounded
@@ -19,6 +20,7 @@
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "support/host_fixture.h"
+#include "support/linked_module.h"
 
 using namespace arvex;  // the module's own names
 
@@ -84,7 +86,7 @@ bool showsNanOrInf(const sim::Surface& surface) {
 
 class Soak : public ::testing::Test {
  protected:
-  Soak() { hop.loadModule(); }
+  Soak() { hop.host.attachModule(testsupport::LinkedModuleEntries(true), "ArvexMFD (linked)"); }
   ArvexMFD& mfd(int displayId) { return *static_cast<ArvexMFD*>(hop.host.display(displayId)); }
 
   // Steps the host `steps` times; every step the instance's numbers stay

@@ -1,0 +1,325 @@
+#include "pilot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iomanip>
+#include <sstream>
+#include <stdexcept>
+
+namespace lobarc {
+namespace {
+
+constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
+constexpr double kFrame_s = 0.1;                       // [s] one frame of the simulation
+
+// The correction rules (README, "The pilot"): the display's answer must
+// have settled before the first burn; later ones only when the answer has
+// grown past a threshold that shrinks as arrival nears, never in the last
+// seconds, and never while climbing for a rise the climb itself explains.
+constexpr double kSettled_mps = 0.5;          // [m/s] two readings this close agree
+constexpr double kSettledShare = 0.02;        // ... or within this share of each other
+constexpr double kFirstMin_mps = 0.5;         // [m/s] smaller first corrections are skipped
+constexpr double kThresholdPerS = 0.02;       // [m/s per s of flight left]
+constexpr double kThresholdMin_mps = 0.5;     // [m/s]
+constexpr double kThresholdMax_mps = 5.0;     // [m/s]
+constexpr double kClimbThreshold_mps = 20.0;  // [m/s] while climbing
+constexpr double kTooLate_s = 15;             // [s] before arrival: no more burns
+constexpr double kBetweenBurns_s = 10;        // [s] at least, from the end of the last
+// A correction burn: on target when the "+" is within this angle of the
+// centre; done when the display shows less than this.
+constexpr double kAimed_rad = 3 * kDeg;
+constexpr double kDone_mps = 0.2;
+
+}  // namespace
+
+Pilot::Pilot(Cockpit& c, const Scenario& sc, bool french, Wait wait, PersonLimits limits)
+    : c_(c), sc_(sc), fr_(french), wait_(std::move(wait)), limits_(limits) {}
+
+void Pilot::pause(double seconds) {
+  while (seconds > 1e-9) {
+    const double dt = std::min(kFrame_s, seconds);
+    burned_ = burned_ || c_.level(THGROUP_MAIN) > 0 || c_.level(THGROUP_HOVER) > 0;
+    if (wait_) wait_(dt);
+    t_s_ += dt;
+    seconds -= dt;
+  }
+}
+
+void Pilot::nextRedraw() {
+  const std::uint64_t seen = c_.redraws();
+  for (int i = 0; i < 100000 && c_.redraws() == seen; ++i) pause(kFrame_s);
+  c_.look();
+}
+
+double Pilot::setting(double level) const {
+  if (level <= 0) return 0;
+  const double steps = std::max(1.0, std::round(level / limits_.throttleStep));
+  return std::min(1.0, steps * limits_.throttleStep);
+}
+
+double Pilot::acceleration(const Engine& e, double level) const {
+  return e.thrust_n * level / c_.mass();
+}
+
+double Pilot::burnLevel(double left_mps, const Engine& e, double& cutAfter_s) const {
+  // While the pilot reacts the engine keeps its setting; what is left then
+  // is burnt at a level that takes about two of the display's intervals,
+  // and cut on the pilot's count when it ends within the next one. An
+  // answer that grows by itself (the target turning with its body) is
+  // burnt against at the rate it grows.
+  cutAfter_s = -1;
+  const double growth = std::max(0.0, growth_);  // [m/s per s]
+  const double now = acceleration(e, c_.level(e.group));
+  const double afterReaction = left_mps + (growth - now) * limits_.reaction_s;
+  if (afterReaction <= 0) {
+    cutAfter_s = 0;
+    return 0;
+  }
+  const double cycle = c_.refreshInterval() + limits_.reaction_s;  // [s]
+  const double level = setting((afterReaction / (2 * cycle) + growth) / acceleration(e, 1.0));
+  const double closing = acceleration(e, level) - growth;  // [m/s^2]
+  if (closing > 0 && afterReaction < closing * cycle) cutAfter_s = afterReaction / closing;
+  return level;
+}
+
+void Pilot::enterTarget() {
+  c_.look();
+  if (sc_.target.base) {
+    dialog(kBtnTarget, *sc_.target.base);
+  } else {
+    dialog(kBtnLat, number(sc_.target.lat_deg));
+    dialog(kBtnLng, number(sc_.target.lng_deg));
+  }
+  dialog(kBtnSecurity, std::to_string(static_cast<long>(sc_.target.security_alt_km)));
+  // The altitude above the target can only be entered in flight mode.
+  if (!c_.groundContact()) enterAltitudeAbove();
+}
+
+void Pilot::enterAltitudeAbove() {
+  dialog(kBtnAbove, std::to_string(static_cast<long>(sc_.target.alt_above_target_km)));
+}
+
+Engine Pilot::engine() {
+  c_.look();
+  Engine e;
+  e.main = c_.shows(fr_ ? "Moteur : Principal" : "Engine : Main");
+  e.group = e.main ? THGROUP_MAIN : THGROUP_HOVER;
+  e.axis = e.main ? sim::Vec3{0, 0, 1} : sim::Vec3{0, 1, 0};
+  e.thrust_n = c_.maxThrust(e.group);
+  return e;
+}
+
+PlanShown Pilot::readPlan() {
+  nextRedraw();
+  PlanShown p;
+  auto h = c_.readNumber(headingPrefix());
+  auto a = c_.readNumber(vvPrefix());
+  auto hm = c_.readNumber("hMax : ");
+  auto vt = c_.readNumber("vTan : ");
+  auto dv = c_.readNumber("DeltaV : ");
+  p.valid = h && a && hm && vt && dv;
+  if (p.valid) {
+    p.heading_deg = *h;
+    p.launchAngle_deg = *a;
+    p.apoAltitude_km = *hm;
+    p.vTan_mps = *vt;
+    p.launchSpeed_mps = *dv;
+  }
+  return p;
+}
+
+std::optional<double> Pilot::proposedPitch() {
+  nextRedraw();
+  return c_.readNumber("Pitch : ");
+}
+
+double Pilot::takeLaunchAttitude(const PlanShown& plan) {
+  const double pitchDeg = proposedPitch().value_or(plan.launchAngle_deg);
+  c_.holdAttitude(plan.heading_deg * kDeg, pitchDeg * kDeg, 0);
+  for (int i = 0; i < 1200 && c_.attitudeError() > 0.5 * kDeg; ++i) pause(kFrame_s);
+  return pitchDeg;
+}
+
+void Pilot::burnToMeco(const PlanShown& plan, const Engine& e) {
+  const double hdg = plan.heading_deg * kDeg;
+  pause(limits_.reaction_s);
+  c_.throttle(e.group, 1);
+  for (int i = 0; i < 20000; ++i) {
+    nextRedraw();
+    if (c_.shows("MECO")) {
+      pause(limits_.reaction_s);
+      break;
+    }
+    const auto pitch = c_.readNumber("Pitch : ");
+    const auto dv = c_.readNumber("DeltaV : ");
+    if (dv) shownDv_ = *dv;
+    double cutAfter = -1;
+    const double level = dv ? burnLevel(*dv, e, cutAfter) : 1.0;
+    pause(limits_.reaction_s);
+    if (pitch) c_.holdAttitude(hdg, *pitch * kDeg, 0);
+    c_.throttle(e.group, level);
+    if (cutAfter >= 0) {
+      pause(cutAfter);
+      break;
+    }
+  }
+  c_.throttle(e.group, 0);
+  shownDv_ = 0;
+}
+
+void Pilot::climbOut() {
+  for (int i = 0; i < 600 && c_.groundContact(); ++i) pause(kFrame_s);
+  pause(1.0);
+}
+
+void Pilot::switchToFlightMode() {
+  c_.look();
+  const bool inFlightMode = c_.shows("1/2") || c_.shows("2/2") ||
+                            c_.lastLook().findText("Lobarc Launch MFD/Not") != nullptr ||
+                            c_.lastLook().findText("Lobarc Launch MFD/En vol") != nullptr;
+  if (inFlightMode) return;
+  c_.pressButton(kBtnSwitch);
+  if (!sc_.vessel.in_flight) enterAltitudeAbove();
+}
+
+void Pilot::turnToPage2() {
+  // The page button does nothing until there is a solution; what it did is
+  // seen at the next redraw.
+  for (int i = 0; i < 50; ++i) {
+    nextRedraw();
+    if (c_.shows("2/2")) return;
+    c_.pressButton(kBtnPage);
+  }
+}
+
+void Pilot::waitForSettledAnswer() {
+  std::optional<double> previous;
+  const double until = t_s_ + 30;  // [s]
+  while (t_s_ < until) {
+    auto now = readCorrection(true);
+    if (!now) continue;
+    shownDv_ = now->dv_mps;
+    if (previous &&
+        std::fabs(now->dv_mps - *previous) <= std::max(kSettled_mps, kSettledShare * now->dv_mps))
+      return;
+    previous = now->dv_mps;
+  }
+}
+
+std::optional<CorrectionShown> Pilot::readCorrection(bool mainEngine) {
+  nextRedraw();
+  CorrectionShown s;
+  if (auto v = c_.readNumber(" Dv : ")) {
+    s.dv_mps = *v;
+  } else if (auto v2 = c_.readNumber("Dv : ")) {
+    s.dv_mps = *v2;
+  } else if (!c_.shows("MECO")) {
+    return std::nullopt;
+  }
+  s.toward = burnDirection(mainEngine);
+  // How fast the answer grows by itself, from two readings with the
+  // engine off all the while between them.
+  if (!burned_ && t_s_ > dvAt_s_) growth_ = (s.dv_mps - lastDv_) / (t_s_ - dvAt_s_);
+  lastDv_ = s.dv_mps;
+  dvAt_s_ = t_s_;
+  burned_ = false;
+  return s;
+}
+
+double Pilot::timeToArrival(double aimAltitude_m) const {
+  const double g = sim::Body(sc_.body).mu() / (sc_.body.radius_m * sc_.body.radius_m);
+  const double vz = c_.verticalSpeed();
+  const double h = std::max(0.0, c_.altitude() - aimAltitude_m);  // [m] above the aim
+  // Up to the top and down again, or down from here, under surface gravity.
+  return (vz + std::sqrt(vz * vz + 2 * g * h)) / g;
+}
+
+std::optional<double> Pilot::correctionToFly(bool first, double aimAltitude_m) {
+  const auto shown = readCorrection(true);
+  if (!shown) return std::nullopt;
+  const double dv = shown->dv_mps;
+  shownDv_ = dv;
+  const double tGo = timeToArrival(aimAltitude_m);
+  if (tGo < kTooLate_s) return std::nullopt;
+  if (first) return dv > kFirstMin_mps ? std::optional<double>(dv) : std::nullopt;
+  if (t_s_ - lastCorr_s_ < kBetweenBurns_s) return std::nullopt;
+  const double threshold =
+      c_.verticalSpeed() > 0
+          ? kClimbThreshold_mps
+          : std::clamp(kThresholdPerS * tGo, kThresholdMin_mps, kThresholdMax_mps);
+  return dv > threshold ? std::optional<double>(dv) : std::nullopt;
+}
+
+void Pilot::burnCorrection(const Engine& e) {
+  double minDv = 1e300;
+  int stale = 0;  // readings without a better Dv
+  for (int i = 0; i < 600; ++i) {
+    const auto shown = readCorrection(e.main);
+    if (!shown || !shown->toward) break;
+    const double dv = shown->dv_mps;
+    shownDv_ = dv;
+    // Done when the display shows little left, or when burning on no longer
+    // brings it down (the solution moves under the burn).
+    if (dv < kDone_mps || stale > 5) break;
+    if (c_.level(e.group) > 0) stale = dv < minDv - 0.05 ? 0 : stale + 1;
+    minDv = std::min(minDv, dv);
+    const sim::Vec3 u = *shown->toward;
+    const double off = std::acos(std::clamp(u.normalized().dot(e.axis), -1.0, 1.0));  // [rad]
+    double cutAfter = -1;
+    const double level = off < kAimed_rad ? burnLevel(dv, e, cutAfter) : 0.0;
+    pause(limits_.reaction_s);
+    c_.pointAxis(e.axis, u);
+    c_.throttle(e.group, level);
+    if (cutAfter >= 0) {
+      pause(cutAfter);
+      c_.throttle(e.group, 0);
+    }
+  }
+  c_.throttle(e.group, 0);
+  lastCorr_s_ = t_s_;
+}
+
+std::optional<sim::Vec3> Pilot::burnDirection(bool mainEngine) {
+  // The "+" (the middle of its ink) is read against the indicator as drawn:
+  // the centre of its rings, and the 45 degree ring (the largest), whose
+  // half-axes are the marker's travel for a direction 45 degrees off the
+  // thrust axis.
+  const sim::Surface& s = c_.lastLook();
+  auto pos = c_.inkCentreOf("+");
+  if (!pos || s.ellipses().empty()) return std::nullopt;
+  const sim::DrawnEllipse& ring = *std::max_element(
+      s.ellipses().begin(), s.ellipses().end(),
+      [](const auto& a, const auto& b) { return a.right - a.left < b.right - b.left; });
+  const double cx = 0.5 * (ring.left + ring.right), cy = 0.5 * (ring.top + ring.bottom);
+  const double unitX = 0.5 * (ring.right - ring.left) / std::sin(45 * kDeg);  // [pixel]
+  const double unitY = 0.5 * (ring.bottom - ring.top) / std::sin(45 * kDeg);  // [pixel]
+  if (!(unitX > 0 && unitY > 0)) return std::nullopt;
+  const double d = (pos->first - cx) / unitX;
+  const double Y = std::clamp((pos->second - cy) / unitY, -1.0, 1.0);
+  // Further out than the 90 degree circle the horizontal scale folds back
+  // from the edge: the direction lies behind the thrust axis.
+  const bool behind = std::fabs(d) > 1;
+  const double side = std::clamp(behind ? (d > 0 ? 2 - d : -2 - d) : d, -1.0, 1.0);
+  const double along = (behind ? -1 : 1) * std::sqrt(std::max(0.0, 1 - side * side - Y * Y));
+  if (mainEngine) return sim::Vec3{side, -Y, along};  // x right, y up, z thrust
+  return sim::Vec3{-side, along, Y};                  // hover: thrust along +y
+}
+
+void Pilot::dialog(int button, const std::string& text) {
+  c_.pressButton(button);
+  if (!c_.dialogOpen())
+    throw std::runtime_error("the display did not open its dialog for button " +
+                             std::to_string(button));
+  if (!c_.type(text)) {
+    c_.cancelDialog();
+    throw std::runtime_error("the display refused the entry '" + text + "'");
+  }
+}
+
+std::string Pilot::number(double v) {
+  std::ostringstream s;
+  s << std::setprecision(10) << v;
+  return s.str();
+}
+
+}  // namespace lobarc

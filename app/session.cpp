@@ -1,0 +1,91 @@
+#include "session.h"
+
+#include <cstdlib>
+#include <fstream>
+
+namespace lobarc {
+namespace {
+
+constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
+
+}  // namespace
+
+std::filesystem::path findModuleLibrary(const std::optional<std::filesystem::path>& explicitPath) {
+  namespace fs = std::filesystem;
+  if (explicitPath) {
+    if (!fs::exists(*explicitPath))
+      throw sim::HostError("module library " + explicitPath->string() +
+                           " does not exist; build it (cmake --build build) or fix --module");
+    return *explicitPath;
+  }
+  if (const char* env = std::getenv("LOBARC_MODULE"); env && *env) {
+    if (fs::exists(env)) return env;
+    throw sim::HostError(std::string("LOBARC_MODULE names ") + env +
+                         ", which does not exist; unset it or point it at ArvexMFD.so");
+  }
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    fs::path p = self.parent_path().parent_path() / "modules" / "ArvexMFD.so";
+    if (fs::exists(p)) return p;
+  }
+#ifdef LOBARC_MODULE_PATH
+  if (fs::exists(LOBARC_MODULE_PATH)) return LOBARC_MODULE_PATH;
+#endif
+  throw sim::HostError(
+      "cannot find the module library ArvexMFD.so; build it (cmake --build build) or give "
+      "--module PATH");
+}
+
+Session::Session(const Scenario& sc, const std::string& language,
+                 const std::filesystem::path& module) {
+  {
+    std::ofstream cfg(config_.path() / "ArvexMFD.cfg");
+    cfg << "; written by lobarc for this flight\nLANGUAGE = " << (language == "fr" ? 1 : 0) << "\n";
+  }
+  host_ = std::make_unique<sim::Host>();
+  host_->setConfigDir(config_.path());
+  body_ = host_->world().addBody(sc.body);
+  sim::VesselSpec vs;
+  vs.name = "Lander";
+  vs.mass_kg = sc.vessel.mass_kg;
+  vs.main_thrust_n = sc.vessel.main_thrust_n;
+  vs.hover_thrust_n = sc.vessel.hover_thrust_n;
+  sim::Vessel& v = host_->world().addVessel(body_, vs);
+  vessel_ = host_->world().vesselCount() - 1;
+  if (sc.vessel.in_flight) {
+    v.placeInFlight(sc.vessel.lat_deg * kDeg, sc.vessel.lng_deg * kDeg, sc.vessel.altitude_m,
+                    sc.vessel.vel_east_mps, sc.vessel.vel_north_mps, sc.vessel.vel_up_mps);
+  } else {
+    v.landAt(sc.vessel.lat_deg * kDeg, sc.vessel.lng_deg * kDeg);
+  }
+  tgtLat_ = sc.target.lat_deg * kDeg;
+  tgtLng_ = sc.target.lng_deg * kDeg;
+  host_->setFocus(vessel_);
+  module_ = host_->loadModule(module);
+  display_ = host_->openDisplay("Lobarc Launch", sc.display.width, sc.display.height);
+  if (display_ < 0)
+    throw sim::HostError("the module did not open its display; check the module library");
+}
+
+Session::~Session() = default;
+
+ArvexPlan Session::plan() const {
+  const auto get = reinterpret_cast<ArvexGetPlanFunc>(
+      GetProcAddress(host_->moduleInstance(module_), ARVEX_GET_PLAN_NAME));
+  if (get == nullptr)
+    throw sim::HostError(std::string("the module library exports no ") + ARVEX_GET_PLAN_NAME +
+                         "; rebuild it (cmake --build build) or give --module PATH");
+  ArvexPlan p{};
+  p.size = sizeof p;
+  if (get(host_->display(display_), &p) == 0)
+    throw sim::HostError("the module did not report the plan of its display");
+  return p;
+}
+
+sim::Vec3 Session::aimPoint(double altAbove_m) const {
+  const sim::Body& b = host_->world().body(body_);
+  return b.surfacePoint(tgtLat_, tgtLng_, b.radius() + altAbove_m, host_->simTime());
+}
+
+}  // namespace lobarc

@@ -1,0 +1,47 @@
+// The host a hop runs in: the scenario's world, the module loaded by path as
+// Orbiter loads it, and one display open in the module's mode on the focus
+// vessel.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ArvexPlan.h"
+#include "scenario.h"
+#include "sim/host.h"
+#include "sim/temp_dir.h"
+
+namespace lobarc {
+
+// Where the module library is: an explicit path, $LOBARC_MODULE, next to the
+// program (../modules/ArvexMFD.so), or where the build put it.
+std::filesystem::path findModuleLibrary(const std::optional<std::filesystem::path>& explicitPath);
+
+class Session {
+ public:
+  Session(const Scenario& sc, const std::string& language, const std::filesystem::path& module);
+  ~Session();
+  sim::Host& host() { return *host_; }
+  std::size_t vessel() const { return vessel_; }
+  int display() const { return display_; }
+  int bodyIndex() const { return body_; }
+  // The display's plan and solution, through the module's exported door
+  // (never given to the pilot).
+  ArvexPlan plan() const;
+  // The point altAbove_m over the scenario's target, global frame, now [m].
+  sim::Vec3 aimPoint(double altAbove_m) const;
+
+ private:
+  sim::TempDir config_;  // holds ArvexMFD.cfg for this session only
+  std::unique_ptr<sim::Host> host_;
+  int body_ = 0;            // index of the scenario's body in the world
+  std::size_t vessel_ = 0;  // index of the pilot's vessel, also the focus
+  int module_ = 0;          // the host's id of the loaded module
+  int display_ = -1;        // the host's id of the open display
+  double tgtLat_ = 0;       // [rad] the scenario's target
+  double tgtLng_ = 0;       // [rad]
+};
+
+}  // namespace lobarc

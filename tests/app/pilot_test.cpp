@@ -1,0 +1,56 @@
+// The pilot's limits as the vessel and the display impose them: the display
+// is seen only as it is redrawn, and the attitude thrusters turn the vessel
+// no faster than their stated rate and acceleration.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "cockpit.h"
+#include "scenario.h"
+#include "session.h"
+
+namespace {
+
+constexpr double kDeg = 3.14159265358979323846 / 180;
+
+struct Scene {
+  lobarc::Scenario sc = lobarc::loadScenario("moon-hop");
+  lobarc::Session session{sc, "en", LOBARC_MODULE_PATH};
+  lobarc::Cockpit cockpit{session.host(), session.vessel(), session.display(), 0.5};
+  // One frame of the simulation as the flight runs it [s].
+  void frame(double dt = 0.1) {
+    cockpit.control(dt);
+    session.host().step(dt);
+    cockpit.afterStep();
+  }
+};
+
+TEST(Cockpit, DisplaySeenOnlyAtItsRefreshInterval) {
+  Scene s;
+  s.cockpit.look();
+  const int first = s.cockpit.redraws();
+  for (int i = 0; i < 100; ++i) s.frame();  // 10 s
+  // Never more often than the interval; a redraw may fall a frame late.
+  const auto n = s.cockpit.redraws() - first;
+  EXPECT_LE(n, 20u);
+  EXPECT_GE(n, 16u);
+}
+
+TEST(Cockpit, TurnsWithinTheAttitudeThrustersLimits) {
+  Scene s;
+  s.cockpit.look();
+  // From level, nose north, to the nose straight up: a quarter turn.
+  s.cockpit.holdAttitude(0, 90 * kDeg, 0);
+  const double rate = 10 * kDeg, accel = 3 * kDeg;         // the stated limits
+  const double fastest = 90 * kDeg / rate + rate / accel;  // [s] speed up, cruise, stop
+  double t = 0;
+  while (s.cockpit.attitudeError() > 1e-6 && t < 60) {
+    s.frame();
+    t += 0.1;
+  }
+  EXPECT_GE(t, fastest - 0.1);
+  EXPECT_LT(t, fastest + 1.0);
+  EXPECT_NEAR(s.cockpit.pitch(), 90 * kDeg, 1e-6);
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+// The module's exported door for other add-ons, on the real library as the
+// host loads it: found by name, given a display the host holds, it fills the
+// plain record with what the display plans and shows.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "ArvexPlan.h"
+#include "sim/host.h"
+#include "sim/surface.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+constexpr DWORD kKeyT = 20;
+
+class PlanExport : public ::testing::Test {
+ protected:
+  PlanExport() {
+    const int id = hop.loadModule();
+    get = reinterpret_cast<ArvexGetPlanFunc>(
+        GetProcAddress(hop.host.moduleInstance(id), ARVEX_GET_PLAN_NAME));
+  }
+  const sim::Body& moon() { return hop.host.world().body(hop.body); }
+
+  testsupport::MoonHop hop;
+  ArvexGetPlanFunc get = nullptr;
+  ArvexPlan plan{};
+};
+
+double Length(const double (&v)[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+
+// On the pad with a base as target: the record holds the plan the page shows.
+TEST_F(PlanExport, GroundedPlanIsWhatThePageShows) {
+  ASSERT_NE(get, nullptr);
+  const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
+  plan.size = sizeof plan;
+  ASSERT_EQ(get(hop.host.display(d), &plan), 1);
+  EXPECT_EQ(plan.version, static_cast<unsigned>(ARVEX_PLAN_VERSION));
+  EXPECT_EQ(plan.flightMode, 0);
+  EXPECT_EQ(plan.targetComplete, 1);
+  EXPECT_EQ(plan.groundSolValid, 1);
+  EXPECT_EQ(plan.dvRemaining, plan.launchSpeed);  // nothing burnt yet
+  EXPECT_NEAR(Length(plan.launchVelocity), plan.launchSpeed, 1e-6 * plan.launchSpeed);
+  // The aim point lies altAboveTarget over the surface.
+  EXPECT_NEAR(Length(plan.aimPoint), moon().radius() + plan.altAboveTarget, 1e-3);
+  const sim::DrawnText* shown = hop.host.redraw(d).findText("Heading : ");
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(std::strtod(shown->bytes.c_str() + 10, nullptr), std::round(plan.heading));
+}
+
+// In flight, with no display named: the one built last answers.
+TEST_F(PlanExport, NoDisplayNamedMeansTheOneBuiltLast) {
+  ASSERT_NE(get, nullptr);
+  hop.lander().placeInFlight(hop.base->lat_rad, hop.base->lng_rad, 15000, 0, 0, 50);
+  hop.openLaunchDisplay();
+  const int last = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(last, kKeyT, "Apollo16"));
+  hop.host.step(0.1);
+  plan.size = sizeof plan;
+  ASSERT_EQ(get(nullptr, &plan), 1);
+  EXPECT_EQ(plan.flightMode, 1);
+  EXPECT_EQ(plan.flightSolValid, 1);
+  EXPECT_GT(Length(plan.reqVel), 0);
+}
+
+// What the door refuses, leaving the record as it was.
+TEST_F(PlanExport, RefusesWhatItCannotAnswer) {
+  ASSERT_NE(get, nullptr);
+  plan.size = sizeof plan;
+  EXPECT_EQ(get(nullptr, &plan), 0);  // no display open
+  const int d = hop.openLaunchDisplay();
+  EXPECT_EQ(get(hop.host.display(d), nullptr), 0);
+  plan.size = sizeof plan - 1;  // a record older than version 1
+  EXPECT_EQ(get(hop.host.display(d), &plan), 0);
+  EXPECT_EQ(plan.version, 0u);
+}
+
+}  // namespace
