@@ -84,8 +84,19 @@ bool Autopilot::hasTarget() {
 }
 
 void Autopilot::chooseEngine() {
-  main_ = pilot_.mainEngine();
-  engine_ = main_ ? THGROUP_MAIN : THGROUP_HOVER;
+  const lobarc::Engine e = pilot_.engine();
+  main_ = e.main;
+  engine_ = e.group;
+}
+
+// Page 2/2 as last drawn: the correction still needed, 0 for "MECO", none
+// if the page shows neither.
+std::optional<double> Autopilot::shownCorrection() {
+  c_.look();
+  if (auto v = c_.readNumber(" Dv : ")) return v;
+  if (auto v = c_.readNumber("Dv : ")) return v;
+  if (c_.shows("MECO")) return 0.0;
+  return std::nullopt;
 }
 
 // Where does the hop stand? A visitor may have done any part of it by hand.
@@ -199,7 +210,7 @@ double Autopilot::coast(double simTime, double aimDistance_m, bool pastAim) {
     phase_ = Phase::kDone;
     return kFarStep;
   }
-  const auto dv = pilot_.correction();
+  const auto dv = shownCorrection();
   // Late in the descent a correction can no longer be flown soundly: no
   // correction starts in the last 20 s before the aim altitude.
   const double vz = c_.verticalSpeed();
@@ -219,7 +230,7 @@ double Autopilot::coast(double simTime, double aimDistance_m, bool pastAim) {
 // Points the thrust axis at the "+" and burns the correction down.
 double Autopilot::correct(double simTime) {
   const auto u = pilot_.burnDirection(main_);
-  const auto now = pilot_.correction();
+  const auto now = shownCorrection();
   // Done when the display shows little left, or when burning on no longer
   // brings it down (the solution moves under the burn).
   const bool finished =
@@ -238,7 +249,8 @@ double Autopilot::correct(double simTime) {
     ++stale_;
   }
   const sim::Vec3 axis = main_ ? sim::Vec3{0, 0, 1} : sim::Vec3{0, 1, 0};
-  const double left = c_.turnAxisToward(axis, *u, 20 * kDeg * kStep);
+  c_.pointAxis(axis, *u);
+  const double left = c_.attitudeError();
   double level = 0;
   if (left < 2 * kDeg)
     level = std::clamp(*now * c_.mass() / (c_.maxThrust(engine_) * 2.0), 0.01, 1.0);

@@ -6,6 +6,7 @@
 // stands from the display and the instruments.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "cockpit.h"
@@ -44,6 +45,7 @@ class Autopilot {
   void chooseEngine();
   bool displayInFlight();
   bool hasTarget();
+  std::optional<double> shownCorrection();
 
   lobarc::Cockpit& c_;
   const lobarc::Scenario& sc_;

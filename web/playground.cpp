@@ -251,7 +251,11 @@ double Playground::advance(double simSeconds, double wallBudgetMs) {
 }
 
 void Playground::step(double dt) {
+  // The attitude thrusters turn the vessel toward what the controls ask for,
+  // at their own rate, whoever sets the controls (visitor or autopilot).
+  cockpit_->control(dt);
   host_->step(dt);
+  cockpit_->afterStep();
   referee();
   record();
 }
