@@ -63,8 +63,12 @@ TEST(ButtonMenu, HoldsTwelveLinesInTheChosenLanguage) {
       SCOPED_TRACE("language " + std::to_string(language) + ", button " + std::to_string(i));
       EXPECT_EQ(std::string(menu[i].line1),
                 language == 0 ? expected[i].english : expected[i].french);
-      EXPECT_EQ(menu[i].line2, nullptr);
-      EXPECT_EQ(menu[i].selchar, expected[i].selection);
+      // The entries are packed as the host reads them: copied out, never
+      // bound by reference.
+      const char* line2 = menu[i].line2;
+      const char selection = menu[i].selchar;
+      EXPECT_EQ(line2, nullptr);
+      EXPECT_EQ(selection, expected[i].selection);
     }
   }
 }
