@@ -465,9 +465,13 @@ void Vessel::flyStretch(double t0, double t1, bool fromSurface) {
   // the surface feels the field of a uniform sphere, which falls to zero at
   // the centre instead of growing without bound, and its thrust keeps the
   // direction it had at the start: at the centre the horizon has none.
-  // Should rounding take the tank below empty at the stretch's very end, the
-  // burning groups fall silent there and the flow stops: never a negative
-  // propellant mass.
+  // The flow is clipped at an empty tank: the burning groups fall silent and
+  // the mass stays at the dry mass. A stretch never runs on past empty (fly
+  // splits it there), so the rounding residue of a tank drained to the very
+  // end of a stretch (a few 1e-13 of its content, either sign) still counts
+  // as burning: otherwise the thrust would switch off in the last stage of
+  // every attempt at the final sub-step, which the step control would reject
+  // again and again.
   const Vec3 thrustLit_N = thrustVesselFrame();
   Vec3 thrustDry_N = thrustLit_N;
   {
@@ -478,11 +482,12 @@ void Vessel::flyStretch(double t0, double t1, bool fromSurface) {
   }
   // The integrator counts time from t0 (tau), so that sub-steps keep their
   // precision however long the simulation has run.
+  const double emptyBelow = -1e-9 * std::max(propellant_, 1.0);  // [kg]
   auto rhs = [&](const State& x, State& dxdt, double tau) {
     const double t = t0 + tau;
     const Vec3 p = positionOf(x);
     const double r = norm(p);
-    const bool burning = x[6] > 0;
+    const bool burning = x[6] > emptyBelow;
     const Vec3& thrust_N = burning ? thrustLit_N : thrustDry_N;
     const double mass = dryMass + std::max(x[6], 0.0);  // [kg]
     Vec3 a;                                             // [m/s^2]
