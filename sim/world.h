@@ -114,6 +114,9 @@ class Vessel {
   bool groundContact() const { return landed_; }
   double mass() const { return spec_.mass_kg + propellant_; }  // dry + propellant [kg]
   double propellant() const { return propellant_; }            // left in the tank [kg]
+  // Net thrust of the groups at their throttles, none from groups whose tank
+  // is empty [N].
+  double netThrust() const { return thrustVesselFrame().norm(); }
   void equPos(double& lng, double& lat, double& radius) const;
   double altitude() const;
   Vec3 horizonAirspeed() const;  // (east, up, north) relative to the surface
