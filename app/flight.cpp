@@ -18,13 +18,9 @@ std::string fmtKm(double v) {
   return s.str();
 }
 
-// Thrust acceleration of the vessel's groups at their levels [m/s^2].
-double thrustAcceleration(const sim::Vessel& v) {
-  double f = 0;
-  for (THGROUP_TYPE g : {THGROUP_MAIN, THGROUP_RETRO, THGROUP_HOVER})
-    f += v.maxThrust(g) * v.level(g);
-  return f / v.mass();
-}
+// Thrust acceleration of the vessel's groups at their levels [m/s^2]; a
+// group whose tank is empty gives none.
+double thrustAcceleration(const sim::Vessel& v) { return v.netThrust() / v.mass(); }
 
 // One hop, phase by phase. The pilot decides; the flight lets time pass for
 // it (every step watched by the referee and the recorder) and says what
@@ -60,6 +56,8 @@ class Flight {
   double lastLog_s_ = -1e9;  // [s] simulation time of the last progress line
   double dvLaunch_ = 0;      // [m/s] thrust delta-v before the switch to flight mode
   double dvCorr_ = 0;        // [m/s] after it
+  double propLaunch_ = 0;    // [kg] propellant burnt before the switch to flight mode
+  double propCorr_ = 0;      // [kg] after it
   bool switched_ = false;    // the display is in flight mode
 };
 
@@ -90,8 +88,10 @@ Flight::Flight(const Scenario& sc, FlightOptions opt)
 // referee and the recorder watch, and a progress line every 20 s.
 void Flight::advance(double dt) {
   (switched_ ? dvCorr_ : dvLaunch_) += thrustAcceleration(vessel()) * dt;
+  const double tank = vessel().propellant();  // [kg]
   cockpit_.control(dt);
   session_.host().step(dt);
+  (switched_ ? propCorr_ : propLaunch_) += tank - vessel().propellant();
   cockpit_.afterStep();
   const double d = referee_.observe();
   telemetry_.sample(d, pilot_.shownDv(), phase_);
@@ -217,6 +217,10 @@ void Flight::judge() {
   res_.dv_launch_mps = dvLaunch_;
   res_.dv_correction_mps = dvCorr_;
   res_.dv_total_mps = dvLaunch_ + dvCorr_;
+  res_.propellant_counted = sc_.vessel.isp_main_mps > 0 || sc_.vessel.isp_hover_mps > 0;
+  res_.propellant_launch_kg = propLaunch_;
+  res_.propellant_correction_kg = propCorr_;
+  res_.propellant_left_kg = vessel().propellant();
   res_.dv_ratio = res_.dv_min_energy_mps > 0 ? res_.dv_total_mps / res_.dv_min_energy_mps : 0;
   const bool arrived = res_.miss_m <= sc_.goal_miss_m;
   res_.outcome = Referee::outcome(arrived, session_.host().simTime(), sc_.max_time_s);

@@ -21,15 +21,19 @@ struct FlightResult {
   std::string scenario;
   std::string outcome;  // "arrived", "missed", "timeout", "aborted"
   bool success = false;
-  double goal_miss_m = 0;        // [m] the scenario's goal
-  double miss_m = 0;             // [m] closest distance to the aim point
-  double closest_alt_m = 0;      // [m] altitude at closest approach
-  double time_s = 0;             // [s] until the closest approach
-  double dv_launch_mps = 0;      // [m/s] thrust delta-v until the switch to flight mode
-  double dv_correction_mps = 0;  // [m/s] thrust delta-v after it
-  double dv_total_mps = 0;       // [m/s]
-  double dv_min_energy_mps = 0;  // [m/s] launch speed of the minimum-energy ballistic hop
-  double dv_ratio = 0;           // total over the minimum-energy figure
+  double goal_miss_m = 0;               // [m] the scenario's goal
+  double miss_m = 0;                    // [m] closest distance to the aim point
+  double closest_alt_m = 0;             // [m] altitude at closest approach
+  double time_s = 0;                    // [s] until the closest approach
+  double dv_launch_mps = 0;             // [m/s] thrust delta-v until the switch to flight mode
+  double dv_correction_mps = 0;         // [m/s] thrust delta-v after it
+  double dv_total_mps = 0;              // [m/s]
+  double dv_min_energy_mps = 0;         // [m/s] launch speed of the minimum-energy ballistic hop
+  double dv_ratio = 0;                  // total over the minimum-energy figure
+  bool propellant_counted = false;      // the vessel burns propellant (else a constant mass)
+  double propellant_launch_kg = 0;      // [kg] burnt until the switch to flight mode
+  double propellant_correction_kg = 0;  // [kg] after it
+  double propellant_left_kg = 0;        // [kg] in the tank at the end
   int corrections = 0;
   std::vector<std::string> goals_failed;  // the scenario's goals the hop did not meet
   std::string target_name;                // the target base, "" for coordinates

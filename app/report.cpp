@@ -23,6 +23,13 @@ nlohmann::json flightReport(const FlightResult& r) {
   j["dv_total_mps"] = r.dv_total_mps;
   j["dv_min_energy_mps"] = r.dv_min_energy_mps;
   j["dv_ratio"] = r.dv_ratio;
+  if (r.propellant_counted) {
+    j["propellant"] = {{"launch_kg", r.propellant_launch_kg},
+                       {"correction_kg", r.propellant_correction_kg},
+                       {"left_kg", r.propellant_left_kg}};
+  } else {
+    j["propellant"] = nullptr;
+  }
   j["corrections"] = r.corrections;
   j["goals_failed"] = r.goals_failed;
   j["target"] = {{"base", r.target_name.empty() ? nlohmann::json() : nlohmann::json(r.target_name)},
@@ -163,6 +170,10 @@ std::string summary(const FlightResult& r) {
     << " m/s (" << r.corrections << ") = " << r.dv_total_mps << " m/s; minimum-energy hop needs "
     << r.dv_min_energy_mps << " m/s at launch (ratio " << std::setprecision(2) << r.dv_ratio
     << ")\n";
+  if (r.propellant_counted)
+    s << std::setprecision(0) << "  propellant: launch " << r.propellant_launch_kg
+      << " kg + corrections " << r.propellant_correction_kg << " kg, " << r.propellant_left_kg
+      << " kg left\n";
   s << std::setprecision(0) << "  simulated " << r.sim_seconds_per_wall_second
     << " s per second of wall time\n";
   return s.str();

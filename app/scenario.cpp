@@ -21,15 +21,23 @@ struct Builtin {
 };
 
 // The default first. Thrusts give a lift-off acceleration of about 2.5 g on
-// each body; masses are those of a small lander.
+// each body; masses are those of a small lander. Propellant: the commonly
+// published figures of the Apollo lunar module's engines (descent and ascent
+// engines alike about 311 s of specific impulse, 311 s x 9.80665 m/s^2 =
+// 3050 m/s of exhaust velocity; storable hypergolic propellants), with a
+// tank about half the take-off mass, as the module's descent stage carried
+// (8.2 t of its 15 t), which leaves each hop more than twice its need.
 const Builtin kBuiltins[] = {
     {"moon-hop", "Moon: Apollo 11 site to Apollo 16 site (about 380 km), main and hover engines",
      R"(body = "Moon"
 [vessel]
 base = "Apollo11"
-mass_kg = 15000
+dry_mass_kg = 7000
+propellant_kg = 8000
 main_thrust_n = 60000
 hover_thrust_n = 45000
+isp_main_mps = 3050
+isp_hover_mps = 3050
 [target]
 base = "Apollo16"
 security_alt_km = 40
@@ -43,9 +51,11 @@ max_dv_ratio = 1.6
      R"(body = "Moon"
 [vessel]
 base = "Apollo12"
-mass_kg = 12000
+dry_mass_kg = 6000
+propellant_kg = 6000
 main_thrust_n = 0
 hover_thrust_n = 50000
+isp_hover_mps = 3050
 [target]
 base = "Apollo14"
 security_alt_km = 20
@@ -63,9 +73,12 @@ lat_deg = -1.0
 lng_deg = 174.0
 [vessel]
 base = "FarWest"
-mass_kg = 15000
+dry_mass_kg = 7000
+propellant_kg = 8000
 main_thrust_n = 60000
 hover_thrust_n = 45000
+isp_main_mps = 3050
+isp_hover_mps = 3050
 [target]
 lat_deg = 2.0
 lng_deg = -176.0
@@ -86,9 +99,12 @@ altitude_m = 15000
 vel_east_mps = 650
 vel_north_mps = -40
 vel_up_mps = 120
-mass_kg = 15000
+dry_mass_kg = 7000
+propellant_kg = 8000
 main_thrust_n = 60000
 hover_thrust_n = 45000
+isp_main_mps = 3050
+isp_hover_mps = 3050
 [target]
 base = "Apollo17"
 security_alt_km = 40
@@ -101,9 +117,12 @@ max_corrections = 8
      R"(body = "Mars"
 [vessel]
 base = "Viking1"
-mass_kg = 20000
+dry_mass_kg = 7000
+propellant_kg = 13000
 main_thrust_n = 200000
 hover_thrust_n = 120000
+isp_main_mps = 3050
+isp_hover_mps = 3050
 [target]
 base = "Pathfinder"
 security_alt_km = 40
@@ -189,6 +208,25 @@ class Reader {
   const toml::table& root_;
   std::string source_;
 };
+
+// The vessel's mass: either mass_kg alone, a mass that never changes (no
+// propellant is counted), or dry_mass_kg with propellant_kg and the exhaust
+// velocity of each engine group the vessel has.
+void readVesselMass(const Reader& r, VesselSetup& v) {
+  if (!r.has("vessel.dry_mass_kg")) {
+    for (const char* k : {"vessel.propellant_kg", "vessel.isp_main_mps", "vessel.isp_hover_mps"})
+      if (r.has(k)) r.fail(k, "needs vessel.dry_mass_kg", "add the dry mass, or remove it");
+    v.mass_kg = r.number("vessel.mass_kg", 1, 1e9, "kg");
+    return;
+  }
+  if (r.has("vessel.mass_kg"))
+    r.fail("vessel.mass_kg", "cannot be combined with vessel.dry_mass_kg",
+           "give mass_kg alone (constant mass) or dry_mass_kg with propellant_kg");
+  v.mass_kg = r.number("vessel.dry_mass_kg", 1, 1e9, "kg");
+  v.propellant_kg = r.number("vessel.propellant_kg", 0, 1e9, "kg");
+  if (v.main_thrust_n > 0) v.isp_main_mps = r.number("vessel.isp_main_mps", 1, 1e6, "m/s");
+  if (v.hover_thrust_n > 0) v.isp_hover_mps = r.number("vessel.isp_hover_mps", 1, 1e6, "m/s");
+}
 
 // The base's place in degrees; refuses an unknown name at key.
 std::pair<double, double> baseDegrees(const Reader& r, const std::string& key,
@@ -308,7 +346,8 @@ Scenario parseScenario(const std::string& tomlText, const std::string& source,
   if (vt == nullptr) r.fail("vessel", "is missing", "add a [vessel] table");
   r.onlyKeys(*vt, "vessel.",
              {"base", "lat_deg", "lng_deg", "altitude_m", "vel_east_mps", "vel_north_mps",
-              "vel_up_mps", "mass_kg", "main_thrust_n", "hover_thrust_n"});
+              "vel_up_mps", "mass_kg", "dry_mass_kg", "propellant_kg", "main_thrust_n",
+              "hover_thrust_n", "isp_main_mps", "isp_hover_mps"});
   VesselSetup& v = sc.vessel;
   v.base = r.text("vessel.base");
   v.in_flight = r.has("vessel.altitude_m");
@@ -334,12 +373,12 @@ Scenario parseScenario(const std::string& tomlText, const std::string& source,
       if (r.has(k))
         r.fail(k, "is only for a start in flight", "add vessel.altitude_m or remove it");
   }
-  v.mass_kg = r.number("vessel.mass_kg", 1, 1e9, "kg");
   v.main_thrust_n = r.number("vessel.main_thrust_n", 0, 1e10, "N");
   v.hover_thrust_n = r.number("vessel.hover_thrust_n", 0, 1e10, "N");
   if (v.main_thrust_n == 0 && v.hover_thrust_n == 0)
     r.fail("vessel.main_thrust_n", "and vessel.hover_thrust_n are both 0",
            "give the vessel main or hover engines");
+  readVesselMass(r, v);
 
   // 4 - The target.
   const toml::table* tt = r.table("target");

@@ -24,9 +24,12 @@ struct VesselSetup {
   bool in_flight = false;
   double altitude_m = 0;                                       // [m] in flight only
   double vel_east_mps = 0, vel_north_mps = 0, vel_up_mps = 0;  // [m/s] relative to the surface
-  double mass_kg = 0;                                          // [kg]
-  double main_thrust_n = 0;                                    // [N], 0: no main engines
-  double hover_thrust_n = 0;                                   // [N], 0: no hover engines
+  double mass_kg = 0;        // [kg] dry with propellant_kg, else the constant mass
+  double propellant_kg = 0;  // [kg] at the start
+  double isp_main_mps = 0;   // exhaust velocities [m/s]; 0: the group burns no propellant
+  double isp_hover_mps = 0;
+  double main_thrust_n = 0;   // [N], 0: no main engines
+  double hover_thrust_n = 0;  // [N], 0: no hover engines
 };
 
 struct TargetSetup {

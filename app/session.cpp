@@ -51,6 +51,9 @@ Session::Session(const Scenario& sc, const std::string& language,
   vs.mass_kg = sc.vessel.mass_kg;
   vs.main_thrust_n = sc.vessel.main_thrust_n;
   vs.hover_thrust_n = sc.vessel.hover_thrust_n;
+  vs.propellant_kg = sc.vessel.propellant_kg;
+  vs.isp_main_mps = sc.vessel.isp_main_mps;
+  vs.isp_hover_mps = sc.vessel.isp_hover_mps;
   sim::Vessel& v = host_->world().addVessel(body_, vs);
   vessel_ = host_->world().vesselCount() - 1;
   if (sc.vessel.in_flight) {

@@ -70,8 +70,10 @@ int groupIndex(THGROUP_TYPE group) {
   }
 }
 
-// The integrated state: global position [m] then global velocity [m/s].
-using State = std::array<double, 6>;
+// The integrated state: global position [m], global velocity [m/s], then
+// the propellant left [kg], so that thrust over mass follows the falling
+// mass exactly within a step.
+using State = std::array<double, 7>;
 
 Vec3 positionOf(const State& x) { return {x[0], x[1], x[2]}; }
 Vec3 velocityOf(const State& x) { return {x[3], x[4], x[5]}; }
@@ -179,6 +181,15 @@ Vessel::Vessel(World& world, int bodyIndex, VesselSpec spec)
                                   "\": a maximum thrust must be zero or a positive number of N");
     }
   }
+  for (double v :
+       {spec_.propellant_kg, spec_.isp_main_mps, spec_.isp_retro_mps, spec_.isp_hover_mps}) {
+    if (!(std::isfinite(v) && v >= 0)) {
+      throw std::invalid_argument(
+          "Vessel \"" + spec_.name +
+          "\": the propellant mass and the exhaust velocities must be zero or positive numbers");
+    }
+  }
+  propellant_ = spec_.propellant_kg;
   landAt(0, 0);
 }
 
@@ -280,13 +291,36 @@ double Vessel::maxThrust(THGROUP_TYPE group) const {
   }
 }
 
+double Vessel::exhaustVelocity(int index) const {
+  const std::array<double, 3> ve{spec_.isp_main_mps, spec_.isp_retro_mps, spec_.isp_hover_mps};
+  return ve[index];
+}
+
+bool Vessel::groupLit(int index) const { return exhaustVelocity(index) == 0 || propellant_ > 0; }
+
 Vec3 Vessel::thrustVesselFrame() const {
-  return {0, spec_.hover_thrust_n * levels_[2],
-          spec_.main_thrust_n * levels_[0] - spec_.retro_thrust_n * levels_[1]};
+  const auto f = [&](int i, double maxThrust) {
+    return groupLit(i) ? maxThrust * levels_[i] : 0.0;
+  };
+  return {0, f(2, spec_.hover_thrust_n), f(0, spec_.main_thrust_n) - f(1, spec_.retro_thrust_n)};
+}
+
+double Vessel::propellantFlow() const {
+  const std::array<double, 3> thrust{spec_.main_thrust_n, spec_.retro_thrust_n,
+                                     spec_.hover_thrust_n};
+  double flow = 0;  // [kg/s]
+  for (int i = 0; i < 3; ++i) {
+    if (exhaustVelocity(i) > 0 && groupLit(i)) flow += thrust[i] * levels_[i] / exhaustVelocity(i);
+  }
+  return flow;
 }
 
 Vec3 Vessel::thrustAt(const Vec3& pos, double t) const {
-  Vec3 thrust = rotationAt(pos, t) * thrustVesselFrame();
+  return thrustAt(pos, t, thrustVesselFrame());
+}
+
+Vec3 Vessel::thrustAt(const Vec3& pos, double t, const Vec3& vesselFrameThrust) const {
+  Vec3 thrust = rotationAt(pos, t) * vesselFrameThrust;
   if (!holdHorizon_) return thrust;
   // At a pole the horizon has no north: a held heading turns half round as
   // the vessel passes over the pole, so a horizontal thrust towards the pole
@@ -309,7 +343,7 @@ bool Vessel::thrustBeatsWeight(double t) const {
   const Body& b = body();
   Vec3 up, north, east;
   b.localFrame(pos_, t, up, north, east);
-  const double weight = spec_.mass_kg * b.mu() / (b.radius() * b.radius());  // [N]
+  const double weight = mass() * b.mu() / (b.radius() * b.radius());  // [N]
   return thrustAt(pos_, t).dot(up) > weight;
 }
 
@@ -383,6 +417,8 @@ void Vessel::advance(double t0, double dt) {
   if (landed_) {
     followSurface(t0);
     if (!thrustBeatsWeight(t0)) {
+      // Engines that do not lift it still burn.
+      propellant_ = std::max(0.0, propellant_ - propellantFlow() * dt);
       followSurface(t1);
       return;
     }
@@ -394,43 +430,82 @@ void Vessel::advance(double t0, double dt) {
   if (landed_) followSurface(t1);
 }
 
-// Flies from t0 to t1 under gravity and thrust, or until the surface is met.
+// Flies from t0 to t1, or until the surface is met. The tank's flow is
+// constant while the throttles are, so the moment it runs dry is known: the
+// flight stops there and goes on with the burning groups silent, and no
+// sub-step straddles the jump in thrust.
 void Vessel::fly(double t0, double t1, bool fromSurface) {
+  const double flow = propellantFlow();  // [kg/s]
+  if (flow > 0) {
+    const double tEmpty = t0 + propellant_ / flow;
+    if (tEmpty < t1) {
+      if (tEmpty > t0) {
+        flyStretch(t0, tEmpty, fromSurface);
+        if (landed_) return;
+        fromSurface = false;
+        t0 = tEmpty;
+      }
+      propellant_ = 0;
+    }
+  }
+  flyStretch(t0, t1, fromSurface);
+}
+
+// Flies from t0 to t1 under gravity and thrust, or until the surface is met.
+void Vessel::flyStretch(double t0, double t1, bool fromSurface) {
   namespace odeint = boost::numeric::odeint;
   const Body& b = body();
   const double mu = b.mu();
   const double radius = b.radius();
-  const double mass = spec_.mass_kg;
+  const double dryMass = spec_.mass_kg;
+  const double flow = propellantFlow();  // [kg/s]
 
   // Point-mass gravity plus thrust; the thrust direction follows the
   // position when the attitude is held to the horizon. A vessel placed below
   // the surface feels the field of a uniform sphere, which falls to zero at
   // the centre instead of growing without bound, and its thrust keeps the
   // direction it had at the start: at the centre the horizon has none.
-  const Vec3 thrust_N = thrustVesselFrame();
-  const Vec3 thrustAtStart_N = thrustAt(pos_, t0);
+  // The flow is clipped at an empty tank: the burning groups fall silent and
+  // the mass stays at the dry mass. A stretch never runs on past empty (fly
+  // splits it there), so the rounding residue of a tank drained to the very
+  // end of a stretch (a few 1e-13 of its content, either sign) still counts
+  // as burning: otherwise the thrust would switch off in the last stage of
+  // every attempt at the final sub-step, which the step control would reject
+  // again and again.
+  const Vec3 thrustLit_N = thrustVesselFrame();
+  Vec3 thrustDry_N = thrustLit_N;
+  {
+    const double saved = propellant_;
+    propellant_ = 0;
+    thrustDry_N = thrustVesselFrame();
+    propellant_ = saved;
+  }
   // The integrator counts time from t0 (tau), so that sub-steps keep their
   // precision however long the simulation has run.
+  const double emptyBelow = -1e-9 * std::max(propellant_, 1.0);  // [kg]
   auto rhs = [&](const State& x, State& dxdt, double tau) {
     const double t = t0 + tau;
     const Vec3 p = positionOf(x);
     const double r = norm(p);
-    Vec3 a;  // [m/s^2]
+    const bool burning = x[6] > emptyBelow;
+    const Vec3& thrust_N = burning ? thrustLit_N : thrustDry_N;
+    const double mass = dryMass + std::max(x[6], 0.0);  // [kg]
+    Vec3 a;                                             // [m/s^2]
     if (r >= radius) {
       a = p * (-mu / (r * r) / r);
-      if (thrust_N.y() != 0 || thrust_N.z() != 0) a += thrustAt(p, t) * (1.0 / mass);
+      if (thrust_N.y() != 0 || thrust_N.z() != 0) a += thrustAt(p, t, thrust_N) * (1.0 / mass);
     } else {
       a = p * (-mu / (radius * radius) / radius);
-      a += thrustAtStart_N * (1.0 / mass);
+      a += thrustAt(pos_, t0, thrust_N) * (1.0 / mass);
     }
-    dxdt = {x[3], x[4], x[5], a.x(), a.y(), a.z()};
+    dxdt = {x[3], x[4], x[5], a.x(), a.y(), a.z(), burning ? -flow : 0.0};
   };
 
   auto controlled =
       odeint::make_controlled(kAbsTolerance, kRelTolerance, odeint::runge_kutta_dopri5<State>());
   odeint::runge_kutta_dopri5<State> single;
 
-  State x{pos_.x(), pos_.y(), pos_.z(), vel_.x(), vel_.y(), vel_.z()};
+  State x{pos_.x(), pos_.y(), pos_.z(), vel_.x(), vel_.y(), vel_.z(), propellant_};
   const double span = t1 - t0;
   double tau = 0;
   stepHint_ = std::clamp(stepHint_, kMinSubstep_s, kMaxSubstep_s);
@@ -468,6 +543,7 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
         // Already below the surface (placed there): land at once unless it
         // is climbing out.
         if (pBefore.dot(vBefore) < 0 || pAfter.dot(vAfter) < 0) {
+          propellant_ = std::max(before[6], 0.0);
           touchDown(pBefore, vBefore, t0 + tauBefore);
           return;
         }
@@ -491,6 +567,7 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
             lo = mid;
           }
         }
+        propellant_ = std::max(atHi[6], 0.0);
         touchDown(positionOf(atHi), velocityOf(atHi), t0 + tauBefore + hi);
         return;
       }
@@ -498,6 +575,7 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
   }
   pos_ = positionOf(x);
   vel_ = velocityOf(x);
+  propellant_ = std::max(x[6], 0.0);
 }
 
 // ---------------------------------------------------------------------------

@@ -63,12 +63,19 @@ class Body {
   BodySpec spec_;
 };
 
+// A group with an exhaust velocity burns propellant from the one tank, and
+// falls silent when the tank is empty; a group without one (0) burns none,
+// so a vessel with no exhaust velocities keeps its mass for ever.
 struct VesselSpec {
   std::string name = "Vessel";
-  double mass_kg = 10000;
+  double mass_kg = 10000;     // dry: without propellant [kg]
   double main_thrust_n = 0;   // 0: no main group
   double retro_thrust_n = 0;  // 0: no retro group
   double hover_thrust_n = 0;  // 0: no hover group
+  double propellant_kg = 0;   // in the tank at the start [kg]
+  double isp_main_mps = 0;    // exhaust velocities [m/s]; 0: burns no propellant
+  double isp_retro_mps = 0;
+  double isp_hover_mps = 0;
 };
 
 class World;
@@ -105,7 +112,11 @@ class Vessel {
   Vec3 position() const { return pos_; }
   Vec3 velocity() const { return vel_; }
   bool groundContact() const { return landed_; }
-  double mass() const { return spec_.mass_kg; }
+  double mass() const { return spec_.mass_kg + propellant_; }  // dry + propellant [kg]
+  double propellant() const { return propellant_; }            // left in the tank [kg]
+  // Net thrust of the groups at their throttles, none from groups whose tank
+  // is empty [N].
+  double netThrust() const { return thrustVesselFrame().norm(); }
   void equPos(double& lng, double& lat, double& radius) const;
   double altitude() const;
   Vec3 horizonAirspeed() const;  // (east, up, north) relative to the surface
@@ -131,19 +142,28 @@ class Vessel {
   Mat3 rot_ = Mat3::Identity();            // vessel -> global, while not holdHorizon_
   std::array<double, 3> levels_{0, 0, 0};  // throttles of main, retro, hover, 0..1
   double touchdownSpeed_ = 0;              // [m/s]
+  double propellant_ = 0;                  // [kg] left in the tank
   double stepHint_ = 1;  // integrator step carried from one advance to the next [s]
 
   // Vessel -> global rotation for a vessel at pos (global) at time t.
   Mat3 rotationAt(const Vec3& pos, double t) const;
   // Sum of the groups' thrust, global frame, for a vessel at pos [N].
   Vec3 thrustAt(const Vec3& pos, double t) const;
-  Vec3 thrustVesselFrame() const;  // sum of the groups [N]
+  Vec3 thrustAt(const Vec3& pos, double t, const Vec3& vesselFrameThrust) const;
+  // Sum of the groups [N]; groups that burn propellant are silent when the
+  // tank is empty.
+  Vec3 thrustVesselFrame() const;
+  double propellantFlow() const;  // [kg/s] at the present throttles
+  bool groupLit(int index) const;
+  double exhaustVelocity(int index) const;  // of main, retro, hover [m/s]; 0: burns none
   bool thrustBeatsWeight(double t) const;
   // Puts the vessel down where (pos, vel) meet the surface at time t.
   void touchDown(const Vec3& pos, const Vec3& vel, double t);
   void followSurface(double t);  // landed: position and velocity at t
   // Flies from t0 to t1 or to a touchdown; fromSurface: lifting off now.
   void fly(double t0, double t1, bool fromSurface);
+  // One stretch of fly with the tank's flow unchanged throughout.
+  void flyStretch(double t0, double t1, bool fromSurface);
 };
 
 class World {

@@ -107,6 +107,9 @@ Playground::Playground(const std::string& scenario, const std::string& language)
   vs.mass_kg = sc_.vessel.mass_kg;
   vs.main_thrust_n = sc_.vessel.main_thrust_n;
   vs.hover_thrust_n = sc_.vessel.hover_thrust_n;
+  vs.propellant_kg = sc_.vessel.propellant_kg;
+  vs.isp_main_mps = sc_.vessel.isp_main_mps;
+  vs.isp_hover_mps = sc_.vessel.isp_hover_mps;
   sim::Vessel& v = host_->world().addVessel(body_, vs);
   vessel_ = host_->world().vesselCount() - 1;
   if (sc_.vessel.in_flight) {

@@ -357,6 +357,34 @@ INSTANTIATE_TEST_SUITE_P(World, ThrustGroups,
                                          GroupCase{THGROUP_RETRO, {0, 0, -1}},
                                          GroupCase{THGROUP_HOVER, {0, 1, 0}}));
 
+// Far from any mass, a burn's delta-v is the rocket equation's, and a tank
+// run dry leaves the dry mass coasting.
+TEST(Propellant, BurnDeliversTheRocketEquationsDeltaVAndStopsWhenEmpty) {
+  sim::BodySpec empty = tiltedMoon();
+  empty.mass_kg = 0;
+  sim::VesselSpec lander{"Test", 2000, 45000, 0, 16000, 8000, 3050, 0, 2900};
+  Scene s(empty, lander);
+  s.vessel->placeInFlight(0.3, 0.4, 1e6, 0, 0, 0);
+  s.vessel->setRotation(s.vessel->rotation());
+  s.vessel->setState(s.vessel->position(), {0, 0, 0});
+  s.vessel->setLevel(THGROUP_MAIN, 1.0);
+  s.world.advance(100.0);  // burns 45000 / 3050 * 100 = 1475 kg
+  const double m1 = s.vessel->mass();
+  EXPECT_NEAR(m1, 10000 - 45000.0 / 3050 * 100, 1e-6);
+  const double dv = 3050 * std::log(10000 / m1);
+  EXPECT_NEAR(norm(s.vessel->velocity()) / dv, 1.0, 1e-6);
+
+  // On to empty and past it, in steps that straddle the moment it runs dry.
+  for (int i = 0; i < 10; ++i) s.world.advance(97.0);
+  EXPECT_EQ(s.vessel->propellant(), 0.0);
+  EXPECT_EQ(s.vessel->mass(), 2000.0);
+  const double full = 3050 * std::log(10000 / 2000.0);
+  EXPECT_NEAR(norm(s.vessel->velocity()) / full, 1.0, 1e-6);
+  const Vec3 coasting = s.vessel->velocity();
+  s.world.advance(50.0);
+  EXPECT_NEAR(norm(s.vessel->velocity() - coasting), 0.0, 1e-9);
+}
+
 TEST(Thrust, LevelsAreClampedAndAbsentGroupsStayOff) {
   Scene s(tiltedMoon(), {"Test", 2000, 4000, 0, 1000});
   s.vessel->setLevel(THGROUP_MAIN, 1.7);
