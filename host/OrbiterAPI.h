@@ -1,8 +1,8 @@
 // The part of Orbiter's OrbiterAPI.h that a cockpit display module compiles
 // against. Every name, type and argument list is the SDK's own (including its
 // non-const char* parameters), so code written against this header compiles
-// unchanged against Orbiter's headers. VesselAPI.h and MFDAPI.h hold the two
-// classes, as in the SDK.
+// unchanged against Orbiter's headers. vessel_api.h and mfd_api.h (the SDK's VesselAPI.h and
+// MFDAPI.h) hold the two classes, as in the SDK.
 //
 // The functions are implemented by a host: the simulated host library on
 // Linux, the test host executable on Windows (built with OAPI_IMPLEMENTATION,

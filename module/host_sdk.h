@@ -16,8 +16,13 @@
 // In the SDK's order: the API, then the two classes.
 #include "OrbiterAPI.h"
 
+#if __has_include("VesselAPI.h")  // an Orbitersdk include folder
 #include "MFDAPI.h"
 #include "VesselAPI.h"
+#else  // host/, which keeps the same declarations under its own names
+#include "mfd_api.h"
+#include "vessel_api.h"
+#endif
 
 // Library glue that the host exports but the SDK's headers do not declare
 // (Orbiter's own glue declares it in its static library's source).

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "MFDAPI.h"
+#include "mfd_api.h"
 #include "OrbiterAPI.h"
-#include "VesselAPI.h"
+#include "vessel_api.h"
 #include "surface.h"
 #include "world.h"
 

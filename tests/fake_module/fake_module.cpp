@@ -5,8 +5,8 @@
 // extra functions through which the tests read that record.
 #include <string>
 
-#include "MFDAPI.h"
-#include "VesselAPI.h"
+#include "mfd_api.h"
+#include "vessel_api.h"
 
 // Library glue that the SDK's headers leave undeclared.
 OAPIFUNC int Date2Int(char* date);

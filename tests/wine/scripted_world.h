@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "MFDAPI.h"
+#include "mfd_api.h"
 #include "OrbiterAPI.h"
-#include "VesselAPI.h"
+#include "vessel_api.h"
 
 namespace testhost {
 
