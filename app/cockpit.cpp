@@ -91,6 +91,15 @@ double Cockpit::verticalSpeed() const {
 double Cockpit::airspeed() const { return host_.world().vessel(vessel_).horizonAirspeed().norm(); }
 double Cockpit::pitch() const { return host_.world().vessel(vessel_).pitch(); }
 double Cockpit::heading() const { return host_.world().vessel(vessel_).heading(); }
+double Cockpit::bank() const { return host_.world().vessel(vessel_).bank(); }
+void Cockpit::equPos(double& lng, double& lat) const {
+  double rad = 0;
+  host_.world().vessel(vessel_).equPos(lng, lat, rad);
+}
+sim::Vec3 Cockpit::groundVelocity() const {
+  const sim::Vec3 a = host_.world().vessel(vessel_).horizonAirspeed();  // east, up, north
+  return {a.x(), a.z(), a.y()};
+}
 bool Cockpit::groundContact() const { return host_.world().vessel(vessel_).groundContact(); }
 double Cockpit::mass() const { return host_.world().vessel(vessel_).mass(); }
 double Cockpit::maxThrust(THGROUP_TYPE group) const {

@@ -54,12 +54,17 @@ class Cockpit {
   int displayHeight() const;
 
   // --- the vessel's instruments ---------------------------------------------
-  double altitude() const;       // [m] above the body radius
-  double verticalSpeed() const;  // [m/s]
-  double airspeed() const;       // [m/s] relative to the surface
-  double pitch() const;          // [rad]
-  double heading() const;        // [rad]
+  double altitude() const;                      // [m] above the body radius
+  double verticalSpeed() const;                 // [m/s]
+  double airspeed() const;                      // [m/s] relative to the surface
+  double pitch() const;                         // [rad]
+  double heading() const;                       // [rad]
+  double bank() const;                          // [rad] right wing down positive
+  void equPos(double& lng, double& lat) const;  // longitude and latitude [rad]
+  // Velocity relative to the surface in the local horizon: east, north, up [m/s].
+  sim::Vec3 groundVelocity() const;
   bool groundContact() const;
+  double propellant() const;                   // [kg] the fuel gauge
   double mass() const;                         // [kg]
   double maxThrust(THGROUP_TYPE group) const;  // [N], from the vessel's data sheet
   double level(THGROUP_TYPE group) const;      // throttle setting, 0..1

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cockpit.h"
+#include "lander.h"
 #include "referee.h"
 
 namespace lobarc {
@@ -18,9 +19,34 @@ std::string fmtKm(double v) {
   return s.str();
 }
 
-// Thrust acceleration of the vessel's groups at their levels [m/s^2]; a
-// group whose tank is empty gives none.
-double thrustAcceleration(const sim::Vessel& v) { return v.netThrust() / v.mass(); }
+// What the hop spends, phase by phase.
+enum Spend { kLaunch, kCorrections, kBraking, kLanding, kPhases };
+
+// The delta-v of a step whose throttles stay put: thrust over mass
+// integrated as the mass falls from m0 to m1 at the flow (the rocket
+// equation, exact also when the tank runs dry within the step), or at a
+// constant mass for groups that burn no propellant.
+double burnDeltaV(double thrust_n, double flow_kgps, double m0, double m1, double dt) {
+  if (thrust_n <= 0) return 0;
+  if (flow_kgps <= 0 || m1 >= m0) return thrust_n / m0 * dt;
+  return thrust_n / flow_kgps * std::log(m0 / m1);
+}
+
+// The tank ran dry: the flight ends there.
+struct OutOfPropellant {};
+
+// The flow of propellant at the groups' throttles [kg/s], from the data
+// sheet; none from groups that burn none or while the tank is empty.
+double nominalFlow(const sim::Vessel& v) {
+  if (v.propellant() <= 0) return 0;
+  const sim::VesselSpec& s = v.spec();
+  double flow = 0;
+  for (auto [g, isp] :
+       {std::pair{THGROUP_MAIN, s.isp_main_mps}, std::pair{THGROUP_RETRO, s.isp_retro_mps},
+        std::pair{THGROUP_HOVER, s.isp_hover_mps}})
+    if (isp > 0) flow += v.maxThrust(g) * v.level(g) / isp;
+  return flow;
+}
 
 // One hop, phase by phase. The pilot decides; the flight lets time pass for
 // it (every step watched by the referee and the recorder) and says what
@@ -39,7 +65,10 @@ class Flight {
   void enterFlightMode();
   void coastAndCorrect();
   void correct(double dv, bool first);
+  void land();
   void judge();
+  void judgeCosts();
+  void judgeLanding();
   sim::Vessel& vessel() { return session_.host().world().vessel(session_.vessel()); }
 
   const Scenario& sc_;
@@ -49,16 +78,15 @@ class Flight {
   Cockpit cockpit_;
   Pilot pilot_;
   Referee referee_;
+  Lander lander_;
   Telemetry telemetry_;
   Engine engine_;
   FlightResult res_;
   std::string phase_ = "pad";
-  double lastLog_s_ = -1e9;  // [s] simulation time of the last progress line
-  double dvLaunch_ = 0;      // [m/s] thrust delta-v before the switch to flight mode
-  double dvCorr_ = 0;        // [m/s] after it
-  double propLaunch_ = 0;    // [kg] propellant burnt before the switch to flight mode
-  double propCorr_ = 0;      // [kg] after it
-  bool switched_ = false;    // the display is in flight mode
+  double lastLog_s_ = -1e9;    // [s] simulation time of the last progress line
+  Spend spend_ = kLaunch;      // the phase that pays for the thrust now
+  double dv_[kPhases] = {};    // [m/s] thrust delta-v by phase
+  double prop_[kPhases] = {};  // [kg] propellant by phase
 };
 
 std::string languageOf(const Scenario& sc, const FlightOptions& opt) {
@@ -73,6 +101,7 @@ Flight::Flight(const Scenario& sc, FlightOptions opt)
                opt_.refresh_s.value_or(sc.display.refresh_s)),
       pilot_(cockpit_, sc, languageOf(sc, opt_) == "fr", [this](double dt) { advance(dt); }),
       referee_(session_, sc.target.alt_above_target_km * 1000),
+      lander_(cockpit_, sc, [this](double dt) { advance(dt); }),
       telemetry_(session_) {
   res_.scenario = sc.name;
   res_.goal_miss_m = sc.goal_miss_m;
@@ -82,16 +111,22 @@ Flight::Flight(const Scenario& sc, FlightOptions opt)
   res_.alt_above_target_m = sc.target.alt_above_target_km * 1000;
   const sim::Body& b = session_.host().world().body(session_.bodyIndex());
   res_.dv_min_energy_mps = Referee::minimumEnergySpeed(sc, b.mu(), b.radius());
+  res_.propellant_counted = sc.vessel.isp_main_mps > 0 || sc.vessel.isp_hover_mps > 0;
+  res_.land = opt_.land;
+  res_.goal_landing_m = sc.goal_landing_m;
+  res_.goal_touchdown_mps = sc.goal_touchdown_mps;
 }
 
 // Time passes: the engines burn (their delta-v counted), the host steps, the
 // referee and the recorder watch, and a progress line every 20 s.
 void Flight::advance(double dt) {
-  (switched_ ? dvCorr_ : dvLaunch_) += thrustAcceleration(vessel()) * dt;
-  const double tank = vessel().propellant();  // [kg]
+  const double thrust = vessel().netThrust(), flow = nominalFlow(vessel());  // [N], [kg/s]
+  const double m0 = vessel().mass();                                         // [kg]
   cockpit_.control(dt);
   session_.host().step(dt);
-  (switched_ ? propCorr_ : propLaunch_) += tank - vessel().propellant();
+  dv_[spend_] += burnDeltaV(thrust, flow, m0, vessel().mass(), dt);
+  prop_[spend_] += m0 - vessel().mass();
+  if (res_.propellant_counted && vessel().propellant() <= 0) throw OutOfPropellant{};
   cockpit_.afterStep();
   const double d = referee_.observe();
   telemetry_.sample(d, pilot_.shownDv(), phase_);
@@ -118,7 +153,16 @@ void Flight::say(const std::string& phase, const std::string& what) {
 }
 
 FlightResult Flight::run() {
-  flyPhases();
+  try {
+    flyPhases();
+  } catch (const OutOfPropellant&) {
+    cockpit_.throttle(THGROUP_MAIN, 0);
+    cockpit_.throttle(THGROUP_HOVER, 0);
+    opt_.land ? judgeLanding() : judge();
+    res_.outcome = "out of propellant";
+    res_.success = false;
+    say("end", "out of propellant: the tank ran dry");
+  }
   res_.telemetry = telemetry_.take();
   res_.pictures = opt_.pictures.files();
   return res_;
@@ -138,7 +182,12 @@ void Flight::flyPhases() {
   }
   enterFlightMode();
   coastAndCorrect();
-  judge();
+  if (opt_.land) {
+    land();
+    judgeLanding();
+  } else {
+    judge();
+  }
 }
 
 // On the pad: read the plan and the pre-burn pitch (the proposal appears
@@ -170,7 +219,7 @@ bool Flight::launch() {
 // Airborne: the display to flight mode, then page 2/2.
 void Flight::enterFlightMode() {
   pilot_.switchToFlightMode();
-  switched_ = true;
+  spend_ = kCorrections;
   phase_ = "coast";
   say("switch", "display in flight mode");
   pilot_.nextRedraw();
@@ -191,6 +240,7 @@ void Flight::coastAndCorrect() {
     const auto dv = pilot_.correctionToFly(first, res_.alt_above_target_m);
     if (first) opt_.pictures.take("page2-before", cockpit_);
     if (opt_.pictures.complete()) return;
+    if (opt_.land && lander_.timeToBrake()) return;
     if (dv) correct(*dv, first);
     first = false;
     if (vessel().groundContact()) break;
@@ -210,16 +260,33 @@ void Flight::correct(double dv, bool first) {
   phase_ = "coast";
 }
 
-void Flight::judge() {
+// The landing pilot takes over from the coast: braking, then the descent.
+void Flight::land() {
+  spend_ = kBraking;
+  phase_ = "braking";
+  say(phase_, "the landing pilot takes over");
+  lander_.brake();
+  spend_ = kLanding;
+  phase_ = "landing";
+  say(phase_,
+      "over the target at " + std::to_string(std::lround(vessel().altitude())) + " m, descending");
+  lander_.descend();
+}
+
+// What the hop cost, phase by phase, and the referee's closest approach.
+void Flight::judgeCosts() {
   res_.miss_m = referee_.closest();
   res_.time_s = referee_.closestTime();
   res_.closest_alt_m = referee_.closestAltitude();
-  res_.dv_launch_mps = dvLaunch_;
-  res_.dv_correction_mps = dvCorr_;
-  res_.dv_total_mps = dvLaunch_ + dvCorr_;
-  res_.propellant_counted = sc_.vessel.isp_main_mps > 0 || sc_.vessel.isp_hover_mps > 0;
-  res_.propellant_launch_kg = propLaunch_;
-  res_.propellant_correction_kg = propCorr_;
+  res_.dv_launch_mps = dv_[kLaunch];
+  res_.dv_correction_mps = dv_[kCorrections];
+  res_.dv_braking_mps = dv_[kBraking];
+  res_.dv_landing_mps = dv_[kLanding];
+  res_.dv_total_mps = dv_[kLaunch] + dv_[kCorrections];
+  res_.propellant_launch_kg = prop_[kLaunch];
+  res_.propellant_correction_kg = prop_[kCorrections];
+  res_.propellant_braking_kg = prop_[kBraking];
+  res_.propellant_landing_kg = prop_[kLanding];
   res_.propellant_left_kg = vessel().propellant();
   res_.dv_ratio = res_.dv_min_energy_mps > 0 ? res_.dv_total_mps / res_.dv_min_energy_mps : 0;
   const bool arrived = res_.miss_m <= sc_.goal_miss_m;
@@ -233,9 +300,35 @@ void Flight::judge() {
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart_).count();
   res_.sim_seconds_per_wall_second = wall > 0 ? session_.host().simTime() / wall : 0;
+}
+
+void Flight::judge() {
+  judgeCosts();
   std::ostringstream s;
   s << res_.outcome << ": closest approach " << std::fixed << std::setprecision(0) << res_.miss_m
     << " m from the aim point at t = " << res_.time_s << " s";
+  say("end", s.str());
+}
+
+// With a landing the goals are where and how fast it touched down; the
+// closest approach to the aim point is not one (the landing pilot leaves
+// the ballistic path before it), the hop's own costs still are.
+void Flight::judgeLanding() {
+  judgeCosts();
+  std::erase(res_.goals_failed, std::string("miss_m"));
+  res_.touched_down = vessel().groundContact();
+  res_.landing_distance_m = referee_.groundDistanceToTarget();
+  res_.touchdown_speed_mps = vessel().touchdownSpeed();
+  res_.outcome = res_.touched_down ? "landed" : "missed";
+  if (!res_.touched_down || res_.landing_distance_m > sc_.goal_landing_m)
+    res_.goals_failed.push_back("landing_m");
+  if (!res_.touched_down || res_.touchdown_speed_mps > sc_.goal_touchdown_mps)
+    res_.goals_failed.push_back("touchdown_mps");
+  if (session_.host().simTime() >= sc_.max_time_s) res_.outcome = "timeout";
+  res_.success = res_.goals_failed.empty() && res_.outcome == "landed";
+  std::ostringstream s;
+  s << std::fixed << std::setprecision(1) << res_.outcome << ": " << res_.landing_distance_m
+    << " m from the target at " << res_.touchdown_speed_mps << " m/s";
   say("end", s.str());
 }
 

@@ -19,7 +19,9 @@ namespace lobarc {
 
 struct FlightResult {
   std::string scenario;
-  std::string outcome;  // "arrived", "missed", "timeout", "aborted"
+  // "arrived", "missed", "timeout", "aborted", "out of propellant"; with a
+  // landing "landed" instead of "arrived"
+  std::string outcome;
   bool success = false;
   double goal_miss_m = 0;               // [m] the scenario's goal
   double miss_m = 0;                    // [m] closest distance to the aim point
@@ -27,13 +29,25 @@ struct FlightResult {
   double time_s = 0;                    // [s] until the closest approach
   double dv_launch_mps = 0;             // [m/s] thrust delta-v until the switch to flight mode
   double dv_correction_mps = 0;         // [m/s] thrust delta-v after it
-  double dv_total_mps = 0;              // [m/s]
+  double dv_total_mps = 0;              // [m/s] launch and corrections
   double dv_min_energy_mps = 0;         // [m/s] launch speed of the minimum-energy ballistic hop
   double dv_ratio = 0;                  // total over the minimum-energy figure
   bool propellant_counted = false;      // the vessel burns propellant (else a constant mass)
   double propellant_launch_kg = 0;      // [kg] burnt until the switch to flight mode
   double propellant_correction_kg = 0;  // [kg] after it
   double propellant_left_kg = 0;        // [kg] in the tank at the end
+  // With a landing: braking from the coast down to the gate over the
+  // target, then the descent to touchdown.
+  bool land = false;
+  double dv_braking_mps = 0;         // [m/s]
+  double dv_landing_mps = 0;         // [m/s]
+  double propellant_braking_kg = 0;  // [kg]
+  double propellant_landing_kg = 0;  // [kg]
+  bool touched_down = false;         // the vessel stands on the ground at the end
+  double landing_distance_m = 0;     // [m] over the ground from the target
+  double touchdown_speed_mps = 0;    // [m/s] relative to the ground
+  double goal_landing_m = 0;         // [m] the scenario's goals
+  double goal_touchdown_mps = 0;     // [m/s]
   int corrections = 0;
   std::vector<std::string> goals_failed;  // the scenario's goals the hop did not meet
   std::string target_name;                // the target base, "" for coordinates
@@ -53,6 +67,7 @@ struct FlightOptions {
   std::filesystem::path module;
   std::ostream* progress = nullptr;  // phase lines while flying
   Pictures pictures;                 // none unless set; the flight stops once `complete`
+  bool land = false;                 // on to a touchdown at the target (the program's own pilot)
 };
 
 FlightResult fly(const Scenario& sc, FlightOptions opt);

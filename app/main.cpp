@@ -1,7 +1,8 @@
 // lobarc: flies, plans and draws hops with the Lobarc Launch display in the
 // simulated host.
 //
-// Exit codes: 0 success, 1 the flight failed its goal, 2 bad input.
+// Exit codes: 0 success, 1 the flight failed its goal (or ran out of
+// propellant), 2 bad input.
 #include <CLI/CLI.hpp>
 #include <cmath>
 #include <filesystem>
@@ -47,6 +48,7 @@ struct FlyCommand {
   bool json = false;
   std::string lang;
   std::optional<double> refresh;  // [s]
+  bool land = false;
 };
 
 struct PlanCommand {
@@ -69,6 +71,7 @@ int runFly(const FlyCommand& c, const ModulePath& module) {
   opt.module = lobarc::findModuleLibrary(module);
   opt.language = c.lang;
   opt.refresh_s = c.refresh;
+  opt.land = c.land;
   if (c.out) opt.pictures = lobarc::Pictures::everyMoment(*c.out, "png");
   opt.progress = c.json ? &std::cerr : &std::cout;
   if (!c.json) std::cout << "Flying " << sc.name << " (" << sc.description << ")\n";
@@ -145,6 +148,10 @@ CLI::App* addFly(CLI::App& app, FlyCommand& c) {
   fly->add_option("--lang", c.lang, "display language")->check(CLI::IsMember({"en", "fr"}));
   fly->add_option("--refresh", c.refresh, "display redraw interval in simulated seconds")
       ->check(CLI::Range(0.01, 10.0));
+  fly->add_flag("--land", c.land,
+                "go on to a touchdown at the target with the program's own braking-and-descent "
+                "pilot (landing is not the display's job); the report gives the landing distance, "
+                "the touchdown speed and what braking and landing cost");
   return fly;
 }
 

@@ -39,6 +39,11 @@ void Referee::keepIfCloser(double d) {
   bestAlt_ = session_.host().world().vessel(session_.vessel()).altitude();
 }
 
+double Referee::groundDistanceToTarget() const {
+  const sim::Vessel& v = session_.host().world().vessel(session_.vessel());
+  return (v.position() - session_.aimPoint(0)).norm();
+}
+
 bool Referee::pastClosestApproach(double verticalSpeed_mps, double altitude_m) const {
   return receding_ > 20 && verticalSpeed_mps < 0 && best_ < 1e299 &&
          altitude_m < aimAltitude_m_ + 20000;

@@ -24,6 +24,9 @@ class Referee {
   double closest() const { return best_; }             // [m] closest approach so far
   double closestTime() const { return bestTime_; }     // [s] simulation time of it
   double closestAltitude() const { return bestAlt_; }  // [m] altitude there
+  // [m] from the vessel to the target's ground point now (over the ground
+  // once the vessel stands there)
+  double groundDistanceToTarget() const;
   // Past the closest approach: moving away for a while, falling, below the
   // aim altitude plus a margin.
   bool pastClosestApproach(double verticalSpeed_mps, double altitude_m) const;

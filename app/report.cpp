@@ -9,6 +9,10 @@
 
 namespace lobarc {
 
+double landedTotal(const FlightResult& r) {
+  return r.dv_total_mps + r.dv_braking_mps + r.dv_landing_mps;
+}
+
 nlohmann::json flightReport(const FlightResult& r) {
   nlohmann::json j;
   j["scenario"] = r.scenario;
@@ -23,12 +27,27 @@ nlohmann::json flightReport(const FlightResult& r) {
   j["dv_total_mps"] = r.dv_total_mps;
   j["dv_min_energy_mps"] = r.dv_min_energy_mps;
   j["dv_ratio"] = r.dv_ratio;
+  j["dv_braking_mps"] = r.dv_braking_mps;
+  j["dv_landing_mps"] = r.dv_landing_mps;
   if (r.propellant_counted) {
     j["propellant"] = {{"launch_kg", r.propellant_launch_kg},
                        {"correction_kg", r.propellant_correction_kg},
+                       {"braking_kg", r.propellant_braking_kg},
+                       {"landing_kg", r.propellant_landing_kg},
                        {"left_kg", r.propellant_left_kg}};
   } else {
     j["propellant"] = nullptr;
+  }
+  if (r.land) {
+    j["landing"] = {{"touched_down", r.touched_down},
+                    {"distance_m", r.landing_distance_m},
+                    {"touchdown_speed_mps", r.touchdown_speed_mps},
+                    {"goal_distance_m", r.goal_landing_m},
+                    {"goal_touchdown_speed_mps", r.goal_touchdown_mps},
+                    {"dv_total_mps", landedTotal(r)},
+                    {"dv_min_energy_mps", 2 * r.dv_min_energy_mps}};
+  } else {
+    j["landing"] = nullptr;
   }
   j["corrections"] = r.corrections;
   j["goals_failed"] = r.goals_failed;
@@ -160,7 +179,14 @@ std::string summary(const FlightResult& r) {
   if (!r.note.empty()) s << " (" << r.note << ")";
   for (auto& g : r.goals_failed) s << ", goal " << g << " not met";
   s << "\n  closest approach " << r.miss_m << " m from the aim point (goal " << r.goal_miss_m
-    << " m), at " << r.closest_alt_m << " m altitude, t = " << r.time_s << " s\n";
+    << (r.land ? " m without --land" : " m") << "), at " << r.closest_alt_m
+    << " m altitude, t = " << r.time_s << " s\n";
+  if (r.land)
+    s << std::setprecision(1)
+      << "  landing: " << (r.touched_down ? "touched down " : "still flying ")
+      << r.landing_distance_m << " m from the target (goal " << r.goal_landing_m << " m) at "
+      << r.touchdown_speed_mps << " m/s (goal " << r.goal_touchdown_mps << " m/s)\n"
+      << std::setprecision(0);
   if (r.plan.valid)
     s << "  plan shown: heading " << r.plan.heading_deg << " deg, velocity vector "
       << r.plan.launchAngle_deg << " deg, hMax " << std::setprecision(1) << r.plan.apoAltitude_km
@@ -170,10 +196,19 @@ std::string summary(const FlightResult& r) {
     << " m/s (" << r.corrections << ") = " << r.dv_total_mps << " m/s; minimum-energy hop needs "
     << r.dv_min_energy_mps << " m/s at launch (ratio " << std::setprecision(2) << r.dv_ratio
     << ")\n";
-  if (r.propellant_counted)
+  if (r.land)
+    s << std::setprecision(0) << "  with the landing: + braking " << r.dv_braking_mps
+      << " m/s + landing " << r.dv_landing_mps << " m/s = " << landedTotal(r)
+      << " m/s; the minimum-energy hop launched and stopped needs " << 2 * r.dv_min_energy_mps
+      << " m/s\n";
+  if (r.propellant_counted) {
     s << std::setprecision(0) << "  propellant: launch " << r.propellant_launch_kg
-      << " kg + corrections " << r.propellant_correction_kg << " kg, " << r.propellant_left_kg
-      << " kg left\n";
+      << " kg + corrections " << r.propellant_correction_kg << " kg";
+    if (r.land)
+      s << " + braking " << r.propellant_braking_kg << " kg + landing " << r.propellant_landing_kg
+        << " kg";
+    s << ", " << r.propellant_left_kg << " kg left\n";
+  }
   s << std::setprecision(0) << "  simulated " << r.sim_seconds_per_wall_second
     << " s per second of wall time\n";
   return s.str();

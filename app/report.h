@@ -10,6 +10,9 @@
 
 namespace lobarc {
 
+// Delta-v of the whole hop with its landing: launch, corrections, braking
+// and landing [m/s].
+double landedTotal(const FlightResult& r);
 nlohmann::json flightReport(const FlightResult& r);
 void writeTelemetryCsv(const FlightResult& r, const std::filesystem::path& file);
 // Altitude over distance flown, and the ground track with both ends marked,

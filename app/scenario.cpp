@@ -425,7 +425,9 @@ Scenario parseScenario(const std::string& tomlText, const std::string& source,
 
   // 6 - The goal.
   if (const toml::table* gt = r.table("goal")) {
-    r.onlyKeys(*gt, "goal.", {"miss_m", "max_time_s", "max_corrections", "max_dv_ratio"});
+    r.onlyKeys(
+        *gt, "goal.",
+        {"miss_m", "max_time_s", "max_corrections", "max_dv_ratio", "landing_m", "touchdown_mps"});
     sc.goal_miss_m = r.inRange("goal.miss_m", r.number("goal.miss_m").value_or(2000), 1, 1e7, "m");
     sc.max_time_s =
         r.inRange("goal.max_time_s", r.number("goal.max_time_s").value_or(7200), 10, 1e6, "s");
@@ -434,6 +436,10 @@ Scenario parseScenario(const std::string& tomlText, const std::string& source,
           static_cast<int>(r.inRange("goal.max_corrections", *n, 0, 1000, ""));
     if (auto x = r.number("goal.max_dv_ratio"))
       sc.goal_max_dv_ratio = r.inRange("goal.max_dv_ratio", *x, 1, 100, "");
+    sc.goal_landing_m =
+        r.inRange("goal.landing_m", r.number("goal.landing_m").value_or(100), 1, 1e7, "m");
+    sc.goal_touchdown_mps = r.inRange("goal.touchdown_mps",
+                                      r.number("goal.touchdown_mps").value_or(2), 0.1, 1000, "m/s");
   }
   return sc;
 }

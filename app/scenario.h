@@ -57,6 +57,10 @@ struct Scenario {
   double max_time_s = 7200;   // [s] the flight is given up after this
   std::optional<int> goal_max_corrections;  // at most this many correction burns
   std::optional<double> goal_max_dv_ratio;  // total delta-v over the minimum-energy hop's
+  // With a landing (fly --land): touchdown within this distance of the
+  // target and no faster than this.
+  double goal_landing_m = 100;    // [m]
+  double goal_touchdown_mps = 2;  // [m/s]
 };
 
 struct BuiltinInfo {
