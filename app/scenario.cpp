@@ -45,6 +45,8 @@ alt_above_target_km = 5
 [goal]
 miss_m = 200
 max_corrections = 8
+landing_m = 20
+touchdown_mps = 1.5
 max_dv_ratio = 1.6
 )"},
     {"moon-hover", "Moon: Apollo 12 site to Apollo 14 site (about 180 km) on hover engines only",
@@ -63,6 +65,8 @@ alt_above_target_km = 3
 [goal]
 miss_m = 200
 max_corrections = 8
+landing_m = 20
+touchdown_mps = 1.5
 max_dv_ratio = 1.6
 )"},
     {"moon-dateline", "Moon: a hop eastward across the 180 degree meridian, target by coordinates",
@@ -87,6 +91,8 @@ alt_above_target_km = 5
 [goal]
 miss_m = 200
 max_corrections = 8
+landing_m = 20
+touchdown_mps = 1.5
 max_dv_ratio = 1.6
 )"},
     {"moon-in-flight",
@@ -112,6 +118,8 @@ alt_above_target_km = 5
 [goal]
 miss_m = 200
 max_corrections = 8
+landing_m = 20
+touchdown_mps = 1.5
 )"},
     {"mars-hop", "Mars: Viking 1 site to Pathfinder site (about 870 km), main and hover engines",
      R"(body = "Mars"
