@@ -1,6 +1,7 @@
 // The lobarc program as a user runs it: exit codes, the JSON report's
 // fields, the plan of a hop, the pictures it writes.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <array>
 #include <cmath>
@@ -10,7 +11,6 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
@@ -92,6 +92,45 @@ TEST(LobarcCli, FlyReportHasItsFieldsAndPictures) {
                         "trajectory-profile.png", "trajectory-groundtrack.png", "telemetry.csv"})
     EXPECT_TRUE(std::filesystem::exists(out / f)) << f;
   std::filesystem::remove_all(out);
+}
+
+}  // namespace
+
+namespace {
+
+// A lander that carries enough for the hop but not for the landing: the
+// tank runs dry while braking, its own outcome, exit 1.
+TEST(LobarcCli, FlyLandReportsThePhasesAndRunsOutOfPropellant) {
+  CliRun r = run("fly moon-hover --land --json");
+  ASSERT_EQ(r.code, 0) << r.out;
+  auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["outcome"], "landed");
+  for (const char* k : {"distance_m", "touchdown_speed_mps", "dv_total_mps", "dv_min_energy_mps"})
+    EXPECT_TRUE(j["landing"].contains(k)) << k;
+  for (const char* k : {"braking_kg", "landing_kg", "left_kg"})
+    EXPECT_GT(j["propellant"][k].get<double>(), 0) << k;
+
+  std::filesystem::path file = std::filesystem::temp_directory_path() / "lobarc-short-tank.toml";
+  std::ofstream(file) << R"(body = "Moon"
+[vessel]
+base = "Apollo12"
+dry_mass_kg = 6000
+propellant_kg = 3000
+main_thrust_n = 0
+hover_thrust_n = 50000
+isp_hover_mps = 3050
+[target]
+base = "Apollo14"
+security_alt_km = 20
+alt_above_target_km = 3
+)";
+  r = run("fly " + file.string() + " --land --json");
+  std::filesystem::remove(file);
+  EXPECT_EQ(r.code, 1);
+  j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["outcome"], "out of propellant");
+  EXPECT_EQ(j["propellant"]["left_kg"].get<double>(), 0);
+  EXPECT_GT(j["propellant"]["braking_kg"].get<double>(), 0);  // it ran dry braking
 }
 
 }  // namespace

@@ -134,7 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"display never redrawn", "[target]", "[display]\nrefresh_s = 0\n[target]",
                 "display.refresh_s"},
         BadCase{"negative correction budget", "[target]", "[goal]\nmax_corrections = -1\n[target]",
-                "goal.max_corrections"}));
+                "goal.max_corrections"},
+        BadCase{"touchdown goal of no speed", "[target]", "[goal]\ntouchdown_mps = 0\n[target]",
+                "goal.touchdown_mps"}));
 
 TEST(Scenario, MalformedTomlNamesFileAndLine) {
   try {
