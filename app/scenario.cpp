@@ -245,6 +245,181 @@ std::pair<double, double> baseDegrees(const Reader& r, const std::string& key,
   return {b->lat_rad * 180 / kPi, b->lng_rad * 180 / kPi};
 }
 
+// The body: a built-in by name, or a [body] table.
+void readBody(const Reader& r, const toml::table& root, Scenario& sc) {
+  if (!r.has("body")) {
+    r.fail("body", "is missing", "add body = \"Moon\" (or Earth, Mars) or a [body] table");
+  }
+  if (root["body"].is_string()) {
+    std::string bodyName = *r.text("body");
+    auto spec = sim::builtinBody(bodyName);
+    if (!spec) {
+      std::string names;
+      for (auto& n : sim::builtinBodyNames()) names += (names.empty() ? "" : ", ") + n;
+      r.fail("body", "unknown body '" + bodyName + "'",
+             "use one of: " + names + ", or a [body] table");
+    }
+    sc.body = *spec;
+  } else {
+    const toml::table* t = r.table("body");
+    r.onlyKeys(*t, "body.", {"name", "radius_m", "mass_kg", "rotation_period_s", "obliquity_deg"});
+    sc.body.name = r.text("body.name").value_or("");
+    if (sc.body.name.empty()) r.fail("body.name", "is missing or empty", "name the body");
+    sc.body.radius_m = r.number("body.radius_m", 1000, 1e9, "m");
+    sc.body.mass_kg = r.number("body.mass_kg", 1e15, 1e30, "kg");
+    sc.body.rotation_period_s = r.number("body.rotation_period_s").value_or(0);
+    if (sc.body.rotation_period_s != 0 && std::fabs(sc.body.rotation_period_s) < 600)
+      r.fail("body.rotation_period_s", "is shorter than 600 s",
+             "give 0 for no rotation or a period of at least 600 s");
+    sc.body.obliquity_rad =
+        r.inRange("body.obliquity_deg", r.number("body.obliquity_deg").value_or(0), -180, 180,
+                  "deg") *
+        kPi / 180;
+  }
+}
+
+// Extra bases.
+void readBases(const Reader& r, const toml::table& root, Scenario& sc) {
+  if (const toml::node* n = root.get("base")) {
+    const toml::array* arr = n->as_array();
+    if (arr == nullptr) r.fail("base", "is not a list of tables", "write each as [[base]]");
+    for (std::size_t i = 0; i < arr->size(); ++i) {
+      const toml::table* bt = arr->get(i)->as_table();
+      std::string key = "base[" + std::to_string(i) + "]";
+      if (bt == nullptr) r.fail(key, "is not a table", "write it as [[base]]");
+      toml::table wrap;
+      wrap.insert("b", *bt);
+      Reader br(wrap, r.source());
+      br.onlyKeys(*bt, key + ".", {"name", "lat_deg", "lng_deg"});
+      sim::Base b;
+      auto nm = br.text("b.name");
+      if (!nm || nm->empty()) r.fail(key + ".name", "is missing or empty", "name the base");
+      if (nm->size() > 60 || nm->find(' ') != std::string::npos)
+        r.fail(key + ".name", "is not a short one-word name",
+               "use up to 60 characters without spaces (the pilot types it)");
+      b.name = *nm;
+      auto lat = br.number("b.lat_deg");
+      auto lng = br.number("b.lng_deg");
+      if (!lat) r.fail(key + ".lat_deg", "is missing", "add the latitude in degrees");
+      if (!lng) r.fail(key + ".lng_deg", "is missing", "add the longitude in degrees");
+      r.inRange(key + ".lat_deg", *lat, -90, 90, "deg");
+      r.inRange(key + ".lng_deg", *lng, -180, 180, "deg");
+      b.lat_rad = *lat * kPi / 180;
+      b.lng_rad = *lng * kPi / 180;
+      sc.body.bases.push_back(b);
+    }
+  }
+}
+
+// The vessel.
+void readVessel(const Reader& r, Scenario& sc) {
+  const toml::table* vt = r.table("vessel");
+  if (vt == nullptr) r.fail("vessel", "is missing", "add a [vessel] table");
+  r.onlyKeys(*vt, "vessel.",
+             {"base", "lat_deg", "lng_deg", "altitude_m", "vel_east_mps", "vel_north_mps",
+              "vel_up_mps", "mass_kg", "dry_mass_kg", "propellant_kg", "main_thrust_n",
+              "hover_thrust_n", "isp_main_mps", "isp_hover_mps"});
+  VesselSetup& v = sc.vessel;
+  v.base = r.text("vessel.base");
+  v.in_flight = r.has("vessel.altitude_m");
+  if (v.base) {
+    if (v.in_flight)
+      r.fail("vessel.base", "cannot be combined with vessel.altitude_m",
+             "use base for a start on the ground, or lat_deg/lng_deg/altitude_m in flight");
+    std::tie(v.lat_deg, v.lng_deg) = baseDegrees(r, "vessel.base", sc.body, *v.base);
+  } else {
+    v.lat_deg = r.number("vessel.lat_deg", -90, 90, "deg");
+    v.lng_deg = r.number("vessel.lng_deg", -180, 180, "deg");
+  }
+  if (v.in_flight) {
+    v.altitude_m = r.number("vessel.altitude_m", 1, 2e6, "m");
+    v.vel_east_mps = r.inRange("vessel.vel_east_mps", r.number("vessel.vel_east_mps").value_or(0),
+                               -2e4, 2e4, "m/s");
+    v.vel_north_mps = r.inRange("vessel.vel_north_mps",
+                                r.number("vessel.vel_north_mps").value_or(0), -2e4, 2e4, "m/s");
+    v.vel_up_mps =
+        r.inRange("vessel.vel_up_mps", r.number("vessel.vel_up_mps").value_or(0), -2e4, 2e4, "m/s");
+  } else {
+    for (const char* k : {"vessel.vel_east_mps", "vessel.vel_north_mps", "vessel.vel_up_mps"})
+      if (r.has(k))
+        r.fail(k, "is only for a start in flight", "add vessel.altitude_m or remove it");
+  }
+  v.main_thrust_n = r.number("vessel.main_thrust_n", 0, 1e10, "N");
+  v.hover_thrust_n = r.number("vessel.hover_thrust_n", 0, 1e10, "N");
+  if (v.main_thrust_n == 0 && v.hover_thrust_n == 0)
+    r.fail("vessel.main_thrust_n", "and vessel.hover_thrust_n are both 0",
+           "give the vessel main or hover engines");
+  readVesselMass(r, v);
+}
+
+// The target.
+void readTarget(const Reader& r, Scenario& sc) {
+  const toml::table* tt = r.table("target");
+  if (tt == nullptr) r.fail("target", "is missing", "add a [target] table");
+  r.onlyKeys(*tt, "target.",
+             {"base", "lat_deg", "lng_deg", "security_alt_km", "alt_above_target_km"});
+  TargetSetup& t = sc.target;
+  t.base = r.text("target.base");
+  if (t.base) {
+    if (r.has("target.lat_deg") || r.has("target.lng_deg"))
+      r.fail("target.base", "cannot be combined with target.lat_deg/lng_deg",
+             "choose the target by base or by coordinates");
+    std::tie(t.lat_deg, t.lng_deg) = baseDegrees(r, "target.base", sc.body, *t.base);
+  } else {
+    if (!r.has("target.lat_deg") && !r.has("target.lng_deg"))
+      r.fail("target.base", "is missing", "add target.base or target.lat_deg and target.lng_deg");
+    t.lat_deg = r.number("target.lat_deg", -90, 90, "deg");
+    t.lng_deg = r.number("target.lng_deg", -180, 180, "deg");
+  }
+  t.security_alt_km = r.inRange("target.security_alt_km",
+                                r.number("target.security_alt_km").value_or(40), 1, 10000, "km");
+  if (t.security_alt_km != std::floor(t.security_alt_km))
+    r.fail("target.security_alt_km", "is not a whole number", "give whole kilometres");
+  t.alt_above_target_km =
+      r.inRange("target.alt_above_target_km", r.number("target.alt_above_target_km").value_or(5), 0,
+                10000, "km");
+  if (t.alt_above_target_km != std::floor(t.alt_above_target_km))
+    r.fail("target.alt_above_target_km", "is not a whole number", "give whole kilometres");
+}
+
+// The display.
+void readDisplay(const Reader& r, Scenario& sc) {
+  if (const toml::table* dt = r.table("display")) {
+    r.onlyKeys(*dt, "display.", {"language", "width", "height", "refresh_s"});
+    sc.display.language = r.text("display.language").value_or("en");
+    if (sc.display.language != "en" && sc.display.language != "fr")
+      r.fail("display.language", "unknown language '" + sc.display.language + "'",
+             "use \"en\" or \"fr\"");
+    sc.display.width = static_cast<int>(
+        r.inRange("display.width", r.number("display.width").value_or(290), 120, 4000, "pixels"));
+    sc.display.height = static_cast<int>(
+        r.inRange("display.height", r.number("display.height").value_or(290), 120, 4000, "pixels"));
+    sc.display.refresh_s =
+        r.inRange("display.refresh_s", r.number("display.refresh_s").value_or(1.0), 0.01, 10, "s");
+  }
+}
+
+// The goal.
+void readGoal(const Reader& r, Scenario& sc) {
+  if (const toml::table* gt = r.table("goal")) {
+    r.onlyKeys(
+        *gt, "goal.",
+        {"miss_m", "max_time_s", "max_corrections", "max_dv_ratio", "landing_m", "touchdown_mps"});
+    sc.goal_miss_m = r.inRange("goal.miss_m", r.number("goal.miss_m").value_or(2000), 1, 1e7, "m");
+    sc.max_time_s =
+        r.inRange("goal.max_time_s", r.number("goal.max_time_s").value_or(7200), 10, 1e6, "s");
+    if (auto n = r.number("goal.max_corrections"))
+      sc.goal_max_corrections =
+          static_cast<int>(r.inRange("goal.max_corrections", *n, 0, 1000, ""));
+    if (auto x = r.number("goal.max_dv_ratio"))
+      sc.goal_max_dv_ratio = r.inRange("goal.max_dv_ratio", *x, 1, 100, "");
+    sc.goal_landing_m =
+        r.inRange("goal.landing_m", r.number("goal.landing_m").value_or(100), 1, 1e7, "m");
+    sc.goal_touchdown_mps = r.inRange("goal.touchdown_mps",
+                                      r.number("goal.touchdown_mps").value_or(2), 0.1, 1000, "m/s");
+  }
+}
+
 }  // namespace
 
 std::string baseList(const sim::BodySpec& b) {
@@ -287,168 +462,12 @@ Scenario parseScenario(const std::string& tomlText, const std::string& source,
   sc.source = source;
   sc.description = r.text("description").value_or("");
 
-  // 1 - The body: a built-in by name, or a [body] table.
-  if (!r.has("body")) {
-    r.fail("body", "is missing", "add body = \"Moon\" (or Earth, Mars) or a [body] table");
-  }
-  if (root["body"].is_string()) {
-    std::string bodyName = *r.text("body");
-    auto spec = sim::builtinBody(bodyName);
-    if (!spec) {
-      std::string names;
-      for (auto& n : sim::builtinBodyNames()) names += (names.empty() ? "" : ", ") + n;
-      r.fail("body", "unknown body '" + bodyName + "'",
-             "use one of: " + names + ", or a [body] table");
-    }
-    sc.body = *spec;
-  } else {
-    const toml::table* t = r.table("body");
-    r.onlyKeys(*t, "body.", {"name", "radius_m", "mass_kg", "rotation_period_s", "obliquity_deg"});
-    sc.body.name = r.text("body.name").value_or("");
-    if (sc.body.name.empty()) r.fail("body.name", "is missing or empty", "name the body");
-    sc.body.radius_m = r.number("body.radius_m", 1000, 1e9, "m");
-    sc.body.mass_kg = r.number("body.mass_kg", 1e15, 1e30, "kg");
-    sc.body.rotation_period_s = r.number("body.rotation_period_s").value_or(0);
-    if (sc.body.rotation_period_s != 0 && std::fabs(sc.body.rotation_period_s) < 600)
-      r.fail("body.rotation_period_s", "is shorter than 600 s",
-             "give 0 for no rotation or a period of at least 600 s");
-    sc.body.obliquity_rad =
-        r.inRange("body.obliquity_deg", r.number("body.obliquity_deg").value_or(0), -180, 180,
-                  "deg") *
-        kPi / 180;
-  }
-
-  // 2 - Extra bases.
-  if (const toml::node* n = root.get("base")) {
-    const toml::array* arr = n->as_array();
-    if (arr == nullptr) r.fail("base", "is not a list of tables", "write each as [[base]]");
-    for (std::size_t i = 0; i < arr->size(); ++i) {
-      const toml::table* bt = arr->get(i)->as_table();
-      std::string key = "base[" + std::to_string(i) + "]";
-      if (bt == nullptr) r.fail(key, "is not a table", "write it as [[base]]");
-      toml::table wrap;
-      wrap.insert("b", *bt);
-      Reader br(wrap, r.source());
-      br.onlyKeys(*bt, key + ".", {"name", "lat_deg", "lng_deg"});
-      sim::Base b;
-      auto nm = br.text("b.name");
-      if (!nm || nm->empty()) r.fail(key + ".name", "is missing or empty", "name the base");
-      if (nm->size() > 60 || nm->find(' ') != std::string::npos)
-        r.fail(key + ".name", "is not a short one-word name",
-               "use up to 60 characters without spaces (the pilot types it)");
-      b.name = *nm;
-      auto lat = br.number("b.lat_deg");
-      auto lng = br.number("b.lng_deg");
-      if (!lat) r.fail(key + ".lat_deg", "is missing", "add the latitude in degrees");
-      if (!lng) r.fail(key + ".lng_deg", "is missing", "add the longitude in degrees");
-      r.inRange(key + ".lat_deg", *lat, -90, 90, "deg");
-      r.inRange(key + ".lng_deg", *lng, -180, 180, "deg");
-      b.lat_rad = *lat * kPi / 180;
-      b.lng_rad = *lng * kPi / 180;
-      sc.body.bases.push_back(b);
-    }
-  }
-
-  // 3 - The vessel.
-  const toml::table* vt = r.table("vessel");
-  if (vt == nullptr) r.fail("vessel", "is missing", "add a [vessel] table");
-  r.onlyKeys(*vt, "vessel.",
-             {"base", "lat_deg", "lng_deg", "altitude_m", "vel_east_mps", "vel_north_mps",
-              "vel_up_mps", "mass_kg", "dry_mass_kg", "propellant_kg", "main_thrust_n",
-              "hover_thrust_n", "isp_main_mps", "isp_hover_mps"});
-  VesselSetup& v = sc.vessel;
-  v.base = r.text("vessel.base");
-  v.in_flight = r.has("vessel.altitude_m");
-  if (v.base) {
-    if (v.in_flight)
-      r.fail("vessel.base", "cannot be combined with vessel.altitude_m",
-             "use base for a start on the ground, or lat_deg/lng_deg/altitude_m in flight");
-    std::tie(v.lat_deg, v.lng_deg) = baseDegrees(r, "vessel.base", sc.body, *v.base);
-  } else {
-    v.lat_deg = r.number("vessel.lat_deg", -90, 90, "deg");
-    v.lng_deg = r.number("vessel.lng_deg", -180, 180, "deg");
-  }
-  if (v.in_flight) {
-    v.altitude_m = r.number("vessel.altitude_m", 1, 2e6, "m");
-    v.vel_east_mps = r.inRange("vessel.vel_east_mps", r.number("vessel.vel_east_mps").value_or(0),
-                               -2e4, 2e4, "m/s");
-    v.vel_north_mps = r.inRange("vessel.vel_north_mps",
-                                r.number("vessel.vel_north_mps").value_or(0), -2e4, 2e4, "m/s");
-    v.vel_up_mps =
-        r.inRange("vessel.vel_up_mps", r.number("vessel.vel_up_mps").value_or(0), -2e4, 2e4, "m/s");
-  } else {
-    for (const char* k : {"vessel.vel_east_mps", "vessel.vel_north_mps", "vessel.vel_up_mps"})
-      if (r.has(k))
-        r.fail(k, "is only for a start in flight", "add vessel.altitude_m or remove it");
-  }
-  v.main_thrust_n = r.number("vessel.main_thrust_n", 0, 1e10, "N");
-  v.hover_thrust_n = r.number("vessel.hover_thrust_n", 0, 1e10, "N");
-  if (v.main_thrust_n == 0 && v.hover_thrust_n == 0)
-    r.fail("vessel.main_thrust_n", "and vessel.hover_thrust_n are both 0",
-           "give the vessel main or hover engines");
-  readVesselMass(r, v);
-
-  // 4 - The target.
-  const toml::table* tt = r.table("target");
-  if (tt == nullptr) r.fail("target", "is missing", "add a [target] table");
-  r.onlyKeys(*tt, "target.",
-             {"base", "lat_deg", "lng_deg", "security_alt_km", "alt_above_target_km"});
-  TargetSetup& t = sc.target;
-  t.base = r.text("target.base");
-  if (t.base) {
-    if (r.has("target.lat_deg") || r.has("target.lng_deg"))
-      r.fail("target.base", "cannot be combined with target.lat_deg/lng_deg",
-             "choose the target by base or by coordinates");
-    std::tie(t.lat_deg, t.lng_deg) = baseDegrees(r, "target.base", sc.body, *t.base);
-  } else {
-    if (!r.has("target.lat_deg") && !r.has("target.lng_deg"))
-      r.fail("target.base", "is missing", "add target.base or target.lat_deg and target.lng_deg");
-    t.lat_deg = r.number("target.lat_deg", -90, 90, "deg");
-    t.lng_deg = r.number("target.lng_deg", -180, 180, "deg");
-  }
-  t.security_alt_km = r.inRange("target.security_alt_km",
-                                r.number("target.security_alt_km").value_or(40), 1, 10000, "km");
-  if (t.security_alt_km != std::floor(t.security_alt_km))
-    r.fail("target.security_alt_km", "is not a whole number", "give whole kilometres");
-  t.alt_above_target_km =
-      r.inRange("target.alt_above_target_km", r.number("target.alt_above_target_km").value_or(5), 0,
-                10000, "km");
-  if (t.alt_above_target_km != std::floor(t.alt_above_target_km))
-    r.fail("target.alt_above_target_km", "is not a whole number", "give whole kilometres");
-
-  // 5 - The display.
-  if (const toml::table* dt = r.table("display")) {
-    r.onlyKeys(*dt, "display.", {"language", "width", "height", "refresh_s"});
-    sc.display.language = r.text("display.language").value_or("en");
-    if (sc.display.language != "en" && sc.display.language != "fr")
-      r.fail("display.language", "unknown language '" + sc.display.language + "'",
-             "use \"en\" or \"fr\"");
-    sc.display.width = static_cast<int>(
-        r.inRange("display.width", r.number("display.width").value_or(290), 120, 4000, "pixels"));
-    sc.display.height = static_cast<int>(
-        r.inRange("display.height", r.number("display.height").value_or(290), 120, 4000, "pixels"));
-    sc.display.refresh_s =
-        r.inRange("display.refresh_s", r.number("display.refresh_s").value_or(1.0), 0.01, 10, "s");
-  }
-
-  // 6 - The goal.
-  if (const toml::table* gt = r.table("goal")) {
-    r.onlyKeys(
-        *gt, "goal.",
-        {"miss_m", "max_time_s", "max_corrections", "max_dv_ratio", "landing_m", "touchdown_mps"});
-    sc.goal_miss_m = r.inRange("goal.miss_m", r.number("goal.miss_m").value_or(2000), 1, 1e7, "m");
-    sc.max_time_s =
-        r.inRange("goal.max_time_s", r.number("goal.max_time_s").value_or(7200), 10, 1e6, "s");
-    if (auto n = r.number("goal.max_corrections"))
-      sc.goal_max_corrections =
-          static_cast<int>(r.inRange("goal.max_corrections", *n, 0, 1000, ""));
-    if (auto x = r.number("goal.max_dv_ratio"))
-      sc.goal_max_dv_ratio = r.inRange("goal.max_dv_ratio", *x, 1, 100, "");
-    sc.goal_landing_m =
-        r.inRange("goal.landing_m", r.number("goal.landing_m").value_or(100), 1, 1e7, "m");
-    sc.goal_touchdown_mps = r.inRange("goal.touchdown_mps",
-                                      r.number("goal.touchdown_mps").value_or(2), 0.1, 1000, "m/s");
-  }
+  readBody(r, root, sc);
+  readBases(r, root, sc);
+  readVessel(r, sc);
+  readTarget(r, sc);
+  readDisplay(r, sc);
+  readGoal(r, sc);
   return sc;
 }
 
