@@ -319,6 +319,7 @@ void Flight::judgeLanding() {
   res_.touched_down = vessel().groundContact();
   res_.landing_distance_m = referee_.groundDistanceToTarget();
   res_.touchdown_speed_mps = vessel().touchdownSpeed();
+  res_.landing_time_s = session_.host().simTime();
   res_.outcome = res_.touched_down ? "landed" : "missed";
   if (!res_.touched_down || res_.landing_distance_m > sc_.goal_landing_m)
     res_.goals_failed.push_back("landing_m");

@@ -46,6 +46,7 @@ struct FlightResult {
   bool touched_down = false;         // the vessel stands on the ground at the end
   double landing_distance_m = 0;     // [m] over the ground from the target
   double touchdown_speed_mps = 0;    // [m/s] relative to the ground
+  double landing_time_s = 0;         // [s] simulation time at the end of the flight
   double goal_landing_m = 0;         // [m] the scenario's goals
   double goal_touchdown_mps = 0;     // [m/s]
   int corrections = 0;

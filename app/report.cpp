@@ -42,6 +42,7 @@ nlohmann::json flightReport(const FlightResult& r) {
     j["landing"] = {{"touched_down", r.touched_down},
                     {"distance_m", r.landing_distance_m},
                     {"touchdown_speed_mps", r.touchdown_speed_mps},
+                    {"time_s", r.landing_time_s},
                     {"goal_distance_m", r.goal_landing_m},
                     {"goal_touchdown_speed_mps", r.goal_touchdown_mps},
                     {"dv_total_mps", landedTotal(r)},
@@ -185,7 +186,8 @@ std::string summary(const FlightResult& r) {
     s << std::setprecision(1)
       << "  landing: " << (r.touched_down ? "touched down " : "still flying ")
       << r.landing_distance_m << " m from the target (goal " << r.goal_landing_m << " m) at "
-      << r.touchdown_speed_mps << " m/s (goal " << r.goal_touchdown_mps << " m/s)\n"
+      << r.touchdown_speed_mps << " m/s (goal " << r.goal_touchdown_mps
+      << " m/s), t = " << std::setprecision(0) << r.landing_time_s << " s\n"
       << std::setprecision(0);
   if (r.plan.valid)
     s << "  plan shown: heading " << r.plan.heading_deg << " deg, velocity vector "
