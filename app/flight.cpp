@@ -87,6 +87,7 @@ class Flight {
   Spend spend_ = kLaunch;      // the phase that pays for the thrust now
   double dv_[kPhases] = {};    // [m/s] thrust delta-v by phase
   double prop_[kPhases] = {};  // [kg] propellant by phase
+  bool dry_ = false;           // the tank ran dry: the flight ended there
 };
 
 std::string languageOf(const Scenario& sc, const FlightOptions& opt) {
@@ -158,10 +159,8 @@ FlightResult Flight::run() {
   } catch (const OutOfPropellant&) {
     cockpit_.throttle(THGROUP_MAIN, 0);
     cockpit_.throttle(THGROUP_HOVER, 0);
+    dry_ = true;
     opt_.land ? judgeLanding() : judge();
-    res_.outcome = "out of propellant";
-    res_.success = false;
-    say("end", "out of propellant: the tank ran dry");
   }
   res_.telemetry = telemetry_.take();
   res_.pictures = opt_.pictures.files();
@@ -290,7 +289,8 @@ void Flight::judgeCosts() {
   res_.propellant_left_kg = vessel().propellant();
   res_.dv_ratio = res_.dv_min_energy_mps > 0 ? res_.dv_total_mps / res_.dv_min_energy_mps : 0;
   const bool arrived = res_.miss_m <= sc_.goal_miss_m;
-  res_.outcome = Referee::outcome(arrived, session_.host().simTime(), sc_.max_time_s);
+  res_.outcome = dry_ ? "out of propellant"
+                      : Referee::outcome(arrived, session_.host().simTime(), sc_.max_time_s);
   if (!arrived) res_.goals_failed.push_back("miss_m");
   if (sc_.goal_max_corrections && res_.corrections > *sc_.goal_max_corrections)
     res_.goals_failed.push_back("max_corrections");
@@ -326,6 +326,7 @@ void Flight::judgeLanding() {
   if (!res_.touched_down || res_.touchdown_speed_mps > sc_.goal_touchdown_mps)
     res_.goals_failed.push_back("touchdown_mps");
   if (session_.host().simTime() >= sc_.max_time_s) res_.outcome = "timeout";
+  if (dry_) res_.outcome = "out of propellant";
   res_.success = res_.goals_failed.empty() && res_.outcome == "landed";
   std::ostringstream s;
   s << std::fixed << std::setprecision(1) << res_.outcome << ": " << res_.landing_distance_m
