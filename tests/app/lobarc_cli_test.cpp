@@ -111,18 +111,15 @@ TEST(LobarcCli, FlyLandReportsThePhasesAndRunsOutOfPropellant) {
     EXPECT_GT(j["propellant"][k].get<double>(), 0) << k;
 
   std::filesystem::path file = std::filesystem::temp_directory_path() / "lobarc-short-tank.toml";
+  // The hover-only hop with less than half its tank.
   std::ofstream(file) << R"(body = "Moon"
-[vessel]
-base = "Apollo12"
-dry_mass_kg = 6000
-propellant_kg = 3000
-main_thrust_n = 0
-hover_thrust_n = 50000
-isp_hover_mps = 3050
-[target]
-base = "Apollo14"
-security_alt_km = 20
-alt_above_target_km = 3
+vessel.base = "Apollo12"
+vessel.main_thrust_n = 0
+vessel.hover_thrust_n = 50000
+vessel.dry_mass_kg = 6000
+vessel.propellant_kg = 3000
+vessel.isp_hover_mps = 3050
+target = { base = "Apollo14", security_alt_km = 20, alt_above_target_km = 3 }
 )";
   r = run("fly " + file.string() + " --land --json");
   std::filesystem::remove(file);
