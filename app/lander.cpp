@@ -30,7 +30,7 @@ constexpr double kSlow_mps = 1;          // [m/s] closing slowly enough to hold
 
 // Horizontal: the constant-deceleration stop over the target, or a damped
 // hold once there.
-Vec3 horizontal(const Approach& a, double rate, double limit) {
+Vec3 horizontal(const Approach& a, double limit) {
   const Vec3 x{a.toTarget.x(), a.toTarget.y(), 0};
   const Vec3 v{a.velocity.x(), a.velocity.y(), 0};
   const double d = x.norm();
@@ -43,7 +43,7 @@ Vec3 horizontal(const Approach& a, double rate, double limit) {
     const double t = 2 * d / closing;
     acc = 6 * x / (t * t) - 4 * v / t;
   } else {
-    acc = rate * rate * x - 2 * rate * v;
+    acc = kHoldRate_s * kHoldRate_s * x - 2 * kHoldRate_s * v;
   }
   if (acc.norm() > limit) acc *= limit / acc.norm();
   return acc;
@@ -61,7 +61,7 @@ void axes(double h, double p, double b, Vec3& forward, Vec3& up) {
 }  // namespace
 
 Vec3 brakingAcceleration(const Approach& a, double g, double gate_m, double gateSpeed_mps) {
-  Vec3 acc = horizontal(a, kHoldRate_s, 1e9);
+  Vec3 acc = horizontal(a, 1e9);
   const double h = a.height_m - gate_m;  // [m] still to fall to the gate
   const double vz = a.velocity.z();
   double up = g + kVerticalGain_s * (-gateSpeed_mps - vz);
@@ -72,7 +72,7 @@ Vec3 brakingAcceleration(const Approach& a, double g, double gate_m, double gate
 
 Vec3 descentAcceleration(const Approach& a, double g, double gate_m, double gateSpeed_mps,
                          double touchdown_mps) {
-  Vec3 acc = horizontal(a, kHoldRate_s, kHoldMax_mps2);
+  Vec3 acc = horizontal(a, kHoldMax_mps2);
   const double decel =
       (gateSpeed_mps * gateSpeed_mps - touchdown_mps * touchdown_mps) / (2 * gate_m);  // [m/s^2]
   const double h = std::max(0.0, a.height_m);
