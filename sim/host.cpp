@@ -138,7 +138,7 @@ Host::Host() : registry_(std::make_unique<Registry>()) {
 }
 
 Host::~Host() {
-  // 1. Modules, newest first; each closes the displays whose code it holds.
+  // 1 - Modules, newest first; each closes the displays whose code it holds.
   while (!modules_.empty()) {
     try {
       unloadModule(modules_.back()->id);
@@ -146,7 +146,7 @@ Host::~Host() {
       modules_.pop_back();  // closes the library without its exit; nothing better is left
     }
   }
-  // 2. Displays in modes registered from outside any module.
+  // 2 - Displays in modes registered from outside any module.
   for (int id : openDisplays()) {
     try {
       closeDisplay(id);
@@ -155,7 +155,7 @@ Host::~Host() {
     }
   }
   boxes_.clear();
-  // 3. Leave the chain of current hosts, wherever this host sits in it.
+  // 3 - Leave the chain of current hosts, wherever this host sits in it.
   if (g_top == this) {
     g_top = previous_;
   } else {

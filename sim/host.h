@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "mfd_api.h"
 #include "OrbiterAPI.h"
-#include "vessel_api.h"
+#include "mfd_api.h"
 #include "surface.h"
+#include "vessel_api.h"
 #include "world.h"
 
 namespace sim {
@@ -234,10 +234,10 @@ class Host {
   std::map<int, int> modeOwner_;  // mode id -> registering module id (0: none)
   int activeModule_ = 0;          // module whose code the host is running, 0 if none
   std::unique_ptr<Registry> registry_;
-  Host* previous_ = nullptr;  // the host that was current before this one
+  Host* previous_ = nullptr;                       // the host that was current before this one
   double refreshInterval_ = kRefreshInterval2024;  // [s] simulated
-  double timeAcceleration_ = 1;
-  double realTime_ = 0;  // [s] since the host was made
+  double timeAcceleration_ = 1;                    // simulated seconds per real second
+  double realTime_ = 0;                            // [s] since the host was made
   ButtonStyle buttonStyle_ = ButtonStyle::GlassCockpit;
 };
 

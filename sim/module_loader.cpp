@@ -161,15 +161,15 @@ int Host::registerModule(std::unique_ptr<Module> module) {
   const int id = m.id;
 
   CallScope scope(*this, id);
-  // 1. Library entry, attach. A refusal unloads the library again, after a
-  //    detach, as Windows does.
+  // 1 - Library entry, attach. A refusal unloads the library again, after a
+  //     detach, as Windows does.
   if (m.entries.dllMain != nullptr && !m.entries.dllMain(h, DLL_PROCESS_ATTACH, nullptr)) {
     m.entries.dllMain(h, DLL_PROCESS_DETACH, nullptr);
     const std::string name = m.name;
     dropModule(id);
     throw HostError("loadModule: the library entry of '" + name + "' refused to attach");
   }
-  // 2. InitModule: the modes it registers now belong to it.
+  // 2 - InitModule: the modes it registers now belong to it.
   if (m.entries.initModule != nullptr) m.entries.initModule(h);
   return id;
 }
@@ -179,15 +179,15 @@ void Host::unloadModule(int moduleId) {
   if (m == nullptr) {
     throw HostError("unloadModule: no module with id " + std::to_string(moduleId) + " is loaded");
   }
-  // 1. Displays whose instances run this module's code, and its input boxes.
+  // 1 - Displays whose instances run this module's code, and its input boxes.
   for (int id : openDisplays()) {
     if (displays_.at(id)->ownerModule == moduleId) closeDisplay(id);
   }
   closeBoxesWhere([moduleId](const InputBoxState& b) { return b.moduleId == moduleId; });
-  // 2. Its exit runs once. A module with a library entry runs it from the
-  //    detach (the SDK glue calls the exit function it found at attach), so
-  //    the host calling ExitModule as well would run it twice; a module
-  //    without one gets ExitModule from the host.
+  // 2 - Its exit runs once. A module with a library entry runs it from the
+  //     detach (the SDK glue calls the exit function it found at attach), so
+  //     the host calling ExitModule as well would run it twice; a module
+  //     without one gets ExitModule from the host.
   {
     CallScope scope(*this, moduleId);
     const HINSTANCE h = m->instance->get();
@@ -197,7 +197,7 @@ void Host::unloadModule(int moduleId) {
       m->entries.exitModule(h);
     }
   }
-  // 3. What it left behind, then the library itself.
+  // 3 - What it left behind, then the library itself.
   dropModule(moduleId);
 }
 

@@ -19,7 +19,7 @@
 namespace sim {
 
 struct DrawnText {
-  int x = 0, y = 0;
+  int x = 0, y = 0;   // reference point [pixel], as passed to TextOutA
   std::string bytes;  // Windows-1252, exactly as passed to TextOutA
   COLORREF color = 0;
   UINT align = 0;           // alignment in force when drawn
@@ -28,17 +28,17 @@ struct DrawnText {
   COLORREF background = 0;  // with this colour
 };
 struct DrawnSegment {
-  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // end points [pixel], the second excluded
   COLORREF color = 0;
 };
 // Ellipses and rectangles: outlined with the pen and filled with the brush
 // that were selected when drawn.
 struct DrawnEllipse {
-  int left = 0, top = 0, right = 0, bottom = 0;
-  COLORREF color = 0;    // outline
-  bool filled = false;   // false for a hollow (null) brush
-  COLORREF fill = 0;     // brush colour when filled
-  bool outlined = true;  // false for a null pen
+  int left = 0, top = 0, right = 0, bottom = 0;  // bounding box [pixel]
+  COLORREF color = 0;                            // outline
+  bool filled = false;                           // false for a hollow (null) brush
+  COLORREF fill = 0;                             // brush colour when filled
+  bool outlined = true;                          // false for a null pen
 };
 struct DrawnRectangle : DrawnEllipse {};
 
@@ -118,7 +118,7 @@ class Surface {
   UINT textAlign = TA_LEFT | TA_TOP;
   HGDIOBJ pen = nullptr;    // selected pen (BLACK_PEN from construction)
   HGDIOBJ brush = nullptr;  // selected brush (WHITE_BRUSH from construction)
-  int curX = 0, curY = 0;
+  int curX = 0, curY = 0;   // current position for LineTo [pixel]
   void addText(DrawnText t) { texts_.push_back(std::move(t)); }
   void markLastTextAsTitle() { texts_.back().title = true; }
   void addSegment(DrawnSegment s) { segments_.push_back(s); }
@@ -127,8 +127,8 @@ class Surface {
 
  private:
   void resetDeviceContext();
-  int width_, height_;
-  int fontHeight_ = 0, charWidth_ = 0, charHeight_ = 0;
+  int width_, height_;                                   // [pixel]
+  int fontHeight_ = 0, charWidth_ = 0, charHeight_ = 0;  // font 0's em and cell [pixel]
   std::string fontFace_;
   HDC hdc_;
   std::vector<DrawnText> texts_;

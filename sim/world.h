@@ -182,7 +182,7 @@ class World {
  private:
   std::vector<std::unique_ptr<Body>> bodies_;
   std::vector<std::unique_ptr<Vessel>> vessels_;
-  double t_ = 0;
+  double t_ = 0;  // simulated time since the epoch [s]
 };
 
 // Built-in bodies with their bases: "Moon", "Earth", "Mars".
