@@ -495,4 +495,26 @@ Scenario loadScenario(const std::string& nameOrPath) {
   return parseScenario(ss.str(), p.string(), p.stem().string());
 }
 
+std::size_t addScenarioVessel(sim::World& world, int bodyIndex, const Scenario& sc) {
+  constexpr double kRadPerDeg = 3.14159265358979323846 / 180;
+  const VesselSetup& setup = sc.vessel;
+  sim::VesselSpec vs;
+  vs.name = "Lander";
+  vs.mass_kg = setup.mass_kg;
+  vs.main_thrust_n = setup.main_thrust_n;
+  vs.hover_thrust_n = setup.hover_thrust_n;
+  vs.propellant_kg = setup.propellant_kg;
+  vs.isp_main_mps = setup.isp_main_mps;
+  vs.isp_hover_mps = setup.isp_hover_mps;
+  sim::Vessel& v = world.addVessel(bodyIndex, vs);
+  const double lat = setup.lat_deg * kRadPerDeg, lng = setup.lng_deg * kRadPerDeg;  // [rad]
+  if (setup.in_flight) {
+    v.placeInFlight(lat, lng, setup.altitude_m, setup.vel_east_mps, setup.vel_north_mps,
+                    setup.vel_up_mps);
+  } else {
+    v.landAt(lat, lng);
+  }
+  return world.vesselCount() - 1;
+}
+
 }  // namespace lobarc

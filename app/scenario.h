@@ -82,4 +82,8 @@ Scenario loadScenario(const std::string& nameOrPath);
 Scenario parseScenario(const std::string& tomlText, const std::string& source,
                        const std::string& name);
 
+// Adds the scenario's vessel ("Lander") to the world on body bodyIndex,
+// landed or in flight as the scenario places it; returns its index.
+std::size_t addScenarioVessel(sim::World& world, int bodyIndex, const Scenario& sc);
+
 }  // namespace lobarc

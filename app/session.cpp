@@ -46,22 +46,7 @@ Session::Session(const Scenario& sc, const std::string& language,
   host_ = std::make_unique<sim::Host>();
   host_->setConfigDir(config_.path());
   body_ = host_->world().addBody(sc.body);
-  sim::VesselSpec vs;
-  vs.name = "Lander";
-  vs.mass_kg = sc.vessel.mass_kg;
-  vs.main_thrust_n = sc.vessel.main_thrust_n;
-  vs.hover_thrust_n = sc.vessel.hover_thrust_n;
-  vs.propellant_kg = sc.vessel.propellant_kg;
-  vs.isp_main_mps = sc.vessel.isp_main_mps;
-  vs.isp_hover_mps = sc.vessel.isp_hover_mps;
-  sim::Vessel& v = host_->world().addVessel(body_, vs);
-  vessel_ = host_->world().vesselCount() - 1;
-  if (sc.vessel.in_flight) {
-    v.placeInFlight(sc.vessel.lat_deg * kDeg, sc.vessel.lng_deg * kDeg, sc.vessel.altitude_m,
-                    sc.vessel.vel_east_mps, sc.vessel.vel_north_mps, sc.vessel.vel_up_mps);
-  } else {
-    v.landAt(sc.vessel.lat_deg * kDeg, sc.vessel.lng_deg * kDeg);
-  }
+  vessel_ = addScenarioVessel(host_->world(), body_, sc);
   tgtLat_ = sc.target.lat_deg * kDeg;
   tgtLng_ = sc.target.lng_deg * kDeg;
   host_->setFocus(vessel_);

@@ -102,22 +102,7 @@ Playground::Playground(const std::string& scenario, const std::string& language)
   host_ = std::make_unique<sim::Host>();
   host_->setConfigDir(config_.path());
   body_ = host_->world().addBody(sc_.body);
-  sim::VesselSpec vs;
-  vs.name = "Lander";
-  vs.mass_kg = sc_.vessel.mass_kg;
-  vs.main_thrust_n = sc_.vessel.main_thrust_n;
-  vs.hover_thrust_n = sc_.vessel.hover_thrust_n;
-  vs.propellant_kg = sc_.vessel.propellant_kg;
-  vs.isp_main_mps = sc_.vessel.isp_main_mps;
-  vs.isp_hover_mps = sc_.vessel.isp_hover_mps;
-  sim::Vessel& v = host_->world().addVessel(body_, vs);
-  vessel_ = host_->world().vesselCount() - 1;
-  if (sc_.vessel.in_flight) {
-    v.placeInFlight(sc_.vessel.lat_deg * kDeg, sc_.vessel.lng_deg * kDeg, sc_.vessel.altitude_m,
-                    sc_.vessel.vel_east_mps, sc_.vessel.vel_north_mps, sc_.vessel.vel_up_mps);
-  } else {
-    v.landAt(sc_.vessel.lat_deg * kDeg, sc_.vessel.lng_deg * kDeg);
-  }
+  vessel_ = lobarc::addScenarioVessel(host_->world(), body_, sc_);
   startLat_ = sc_.vessel.lat_deg * kDeg;
   startLng_ = sc_.vessel.lng_deg * kDeg;
   host_->setFocus(vessel_);

@@ -154,3 +154,23 @@ TEST(Scenario, MissingFileIsRefused) {
 }
 
 }  // namespace
+
+// The vessel stands where the scenario puts it, or flies there at its
+// altitude, carrying the scenario's tank.
+TEST(Scenario, VesselIsPlacedAsWritten) {
+  constexpr double kDeg = 3.14159265358979323846 / 180;
+  for (const char* name : {"moon-hop", "moon-in-flight"}) {
+    SCOPED_TRACE(name);
+    const lobarc::Scenario sc = lobarc::loadScenario(name);
+    sim::World world;
+    const int body = world.addBody(sc.body);
+    const sim::Vessel& v = world.vessel(lobarc::addScenarioVessel(world, body, sc));
+    double lng = 0, lat = 0, radius = 0;
+    v.equPos(lng, lat, radius);
+    EXPECT_NEAR(lat / kDeg, sc.vessel.lat_deg, 1e-9);
+    EXPECT_NEAR(lng / kDeg, sc.vessel.lng_deg, 1e-9);
+    EXPECT_NEAR(v.altitude(), sc.vessel.in_flight ? sc.vessel.altitude_m : 0, 1e-3);
+    EXPECT_EQ(v.groundContact(), !sc.vessel.in_flight);
+    EXPECT_DOUBLE_EQ(v.propellant(), sc.vessel.propellant_kg);
+  }
+}
