@@ -1,5 +1,6 @@
 #include "telemetry.h"
 
+#include <GeographicLib/Geodesic.hpp>
 #include <algorithm>
 #include <cmath>
 
@@ -14,8 +15,12 @@ double totalLevel(const sim::Vessel& v) {
   return std::max({v.level(THGROUP_MAIN), v.level(THGROUP_RETRO), v.level(THGROUP_HOVER)});
 }
 
-Telemetry::Telemetry(Session& session)
-    : session_(session), start_(session.host().world().vessel(session.vessel()).position()) {}
+Telemetry::Telemetry(Session& session) : session_(session) {
+  double lng, lat, rad;
+  session.host().world().vessel(session.vessel()).equPos(lng, lat, rad);
+  startLat_deg_ = lat / kDeg;
+  startLng_deg_ = lng / kDeg;
+}
 
 void Telemetry::sample(double aimDistance_m, double displayDv_mps, const std::string& phase) {
   sim::Host& host = session_.host();
@@ -25,11 +30,11 @@ void Telemetry::sample(double aimDistance_m, double displayDv_mps, const std::st
   double lng, lat, rad;
   v.equPos(lng, lat, rad);
   const sim::Vec3 a = v.horizonAirspeed();
-  const sim::Vec3 p = v.position();
-  // Range: the angle between the start and now, along the body's radius.
-  const double c = p.dot(start_) / (p.norm() * start_.norm());
-  const double range =
-      std::acos(std::clamp(c, -1.0, 1.0)) * host.world().body(session_.bodyIndex()).radius();
+  // Range over the turning surface, not through space: a vessel standing on
+  // the pad has gone nowhere however far the body has turned it.
+  const GeographicLib::Geodesic sphere(host.world().body(session_.bodyIndex()).radius(), 0);
+  double range = 0;  // [m]
+  sphere.Inverse(startLat_deg_, startLng_deg_, lat / kDeg, lng / kDeg, range);
   rows_.push_back({host.simTime(), lat / kDeg, lng / kDeg, v.altitude(), a.norm(), a.y(),
                    displayDv_mps, totalLevel(v), aimDistance_m, range, phase});
 }

@@ -34,7 +34,8 @@ class Telemetry {
 
  private:
   Session& session_;
-  sim::Vec3 start_;          // [m] the vessel's position at the start, global frame
+  double startLat_deg_ = 0;  // [deg] where the vessel started, on the body
+  double startLng_deg_ = 0;  // [deg]
   double lastRow_s_ = -1e9;  // [s] simulation time of the last row
   std::vector<TelemetryRow> rows_;
 };
