@@ -234,20 +234,24 @@ double Pilot::timeToArrival(double aimAltitude_m) const {
   return (vz + std::sqrt(vz * vz + 2 * g * h)) / g;
 }
 
+bool shouldCorrect(const CorrectionCue& cue) {
+  if (cue.timeToArrival_s < kTooLate_s) return false;
+  if (cue.first) return cue.dv_mps > kFirstMin_mps;
+  if (cue.sinceLastBurn_s < kBetweenBurns_s) return false;
+  const double threshold = cue.climbing
+                               ? kClimbThreshold_mps
+                               : std::clamp(kThresholdPerS * cue.timeToArrival_s, kThresholdMin_mps,
+                                            kThresholdMax_mps);  // [m/s]
+  return cue.dv_mps > threshold;
+}
+
 std::optional<double> Pilot::correctionToFly(bool first, double aimAltitude_m) {
   const auto shown = readCorrection(true);
   if (!shown) return std::nullopt;
-  const double dv = shown->dv_mps;
-  shownDv_ = dv;
-  const double tGo = timeToArrival(aimAltitude_m);
-  if (tGo < kTooLate_s) return std::nullopt;
-  if (first) return dv > kFirstMin_mps ? std::optional<double>(dv) : std::nullopt;
-  if (t_s_ - lastCorr_s_ < kBetweenBurns_s) return std::nullopt;
-  const double threshold =
-      c_.verticalSpeed() > 0
-          ? kClimbThreshold_mps
-          : std::clamp(kThresholdPerS * tGo, kThresholdMin_mps, kThresholdMax_mps);
-  return dv > threshold ? std::optional<double>(dv) : std::nullopt;
+  shownDv_ = shown->dv_mps;
+  const CorrectionCue cue{shown->dv_mps, timeToArrival(aimAltitude_m), t_s_ - lastCorr_s_, first,
+                          c_.verticalSpeed() > 0};
+  return shouldCorrect(cue) ? std::optional<double>(shown->dv_mps) : std::nullopt;
 }
 
 void Pilot::burnCorrection(const Engine& e) {

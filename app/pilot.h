@@ -49,6 +49,20 @@ struct CorrectionShown {
   std::optional<sim::Vec3> toward;  // where the "+" says to burn, vessel frame
 };
 
+// What the pilot weighs when deciding, at one redraw of page 2/2, whether to
+// start a correction burn.
+struct CorrectionCue {
+  double dv_mps = 0;           // [m/s] the correction the display asks for
+  double timeToArrival_s = 0;  // [s] the pilot's estimate, from the instruments
+  double sinceLastBurn_s = 0;  // [s] since the last correction ended
+  bool first = false;          // no correction flown since cut-off
+  bool climbing = false;       // vertical speed upwards
+};
+// The pilot's rule (see the README): a first correction soon after cut-off,
+// then only when the answer has grown past a threshold that shrinks as
+// arrival nears, never in the last seconds, never right after a burn.
+bool shouldCorrect(const CorrectionCue& cue);
+
 class Pilot {
  public:
   // Lets time pass while the pilot acts: steps the host by dt [s].

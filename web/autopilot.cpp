@@ -211,18 +211,18 @@ double Autopilot::coast(double simTime, double aimDistance_m, bool pastAim) {
     return kFarStep;
   }
   const auto dv = shownCorrection();
-  // Late in the descent a correction can no longer be flown soundly: no
-  // correction starts in the last 20 s before the aim altitude.
-  const double vz = c_.verticalSpeed();
-  const double tGo = vz < 0 ? (c_.altitude() - sc_.target.alt_above_target_km * 1000) / -vz : 1e9;
-  const double threshold = firstCorrection_ ? 0.5 : std::max(2.0, 0.005 * c_.airspeed());
-  if (dv && *dv > threshold && tGo >= 20 && simTime >= nextCheck_) {
-    phase_ = Phase::kCorrect;
-    ++corrections_;
-    minDv_ = *dv;
-    stale_ = 0;
-    burnSteps_ = 0;
-    return correct(simTime);
+  if (dv) {
+    const lobarc::CorrectionCue cue{
+        *dv, pilot_.timeToArrival(sc_.target.alt_above_target_km * 1000), simTime - lastBurnEnd_,
+        firstCorrection_, c_.verticalSpeed() > 0};
+    if (lobarc::shouldCorrect(cue)) {
+      phase_ = Phase::kCorrect;
+      ++corrections_;
+      minDv_ = *dv;
+      stale_ = 0;
+      burnSteps_ = 0;
+      return correct(simTime);
+    }
   }
   return aimDistance_m < kNearAim ? kStep : kFarStep;
 }
@@ -238,7 +238,7 @@ double Autopilot::correct(double simTime) {
   if (finished) {
     c_.throttle(engine_, 0);
     firstCorrection_ = false;
-    nextCheck_ = simTime + 5;
+    lastBurnEnd_ = simTime;
     phase_ = Phase::kCoast;
     return kStep;
   }

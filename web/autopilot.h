@@ -58,8 +58,8 @@ class Autopilot {
   double airborneAt_ = -1;  // [s] when the climb left the ground
   int pageTries_ = 0;
   bool firstCorrection_ = true;
-  double nextCheck_ = 0;  // [s] earliest time of the next correction
-  double minDv_ = 0;      // smallest Dv seen in this correction [m/s]
+  double lastBurnEnd_ = -1e9;  // [s] when the last correction ended
+  double minDv_ = 0;           // smallest Dv seen in this correction [m/s]
   int stale_ = 0, burnSteps_ = 0;
   int corrections_ = 0;
 };

@@ -1,6 +1,8 @@
 // The pilot's limits as the vessel and the display impose them: the display
 // is seen only as it is redrawn, and the attitude thrusters turn the vessel
 // no faster than their stated rate and acceleration.
+#include "pilot.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -51,6 +53,30 @@ TEST(Cockpit, TurnsWithinTheAttitudeThrustersLimits) {
   EXPECT_GE(t, fastest - 0.1);
   EXPECT_LT(t, fastest + 1.0);
   EXPECT_NEAR(s.cockpit.pitch(), 90 * kDeg, 1e-6);
+}
+
+// When the pilot starts a correction: the first soon after cut-off; later
+// ones only past a threshold that shrinks as arrival nears, a large one
+// while climbing, none in the last seconds nor right after a burn.
+TEST(Pilot, StartsACorrectionOnlyWhenItIsWorthIt) {
+  struct Case {
+    lobarc::CorrectionCue cue;
+    bool start;
+  };
+  const Case cases[] = {
+      {{1.0, 300, 1e9, true, true}, true},     // first, even while climbing
+      {{0.3, 300, 1e9, true, false}, false},   // first, but too small to bother
+      {{1.0, 10, 1e9, true, false}, false},    // too late for any burn
+      {{3.0, 300, 1e9, false, false}, false},  // far out the threshold is 5 m/s
+      {{6.0, 300, 1e9, false, false}, true},
+      {{1.0, 40, 1e9, false, false}, true},    // near arrival the threshold shrinks
+      {{10.0, 300, 1e9, false, true}, false},  // a rise the climb itself explains
+      {{25.0, 300, 1e9, false, true}, true},
+      {{6.0, 300, 5, false, false}, false},  // right after the last burn
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(lobarc::shouldCorrect(c.cue), c.start)
+        << c.cue.dv_mps << " m/s, " << c.cue.timeToArrival_s << " s out";
 }
 
 }  // namespace
