@@ -6,15 +6,10 @@
 // the parameters one instance leaves for the next.
 #pragma once
 
+#include "constants.h"
 #include "host_sdk.h"
 
 namespace arvex {
-
-// Degrees <-> radians: the module's own factor, slightly above 180/pi. Every
-// stored and displayed angle is converted with it.
-constexpr double kDegPerRad = 57.2964;
-// Gravitational constant [m^3 kg^-1 s^-2].
-constexpr double kGravConst = 6.67259e-11;
 
 class ArvexMFD;
 

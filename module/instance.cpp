@@ -2,6 +2,7 @@
 // vessel and the parameters a previous instance left, destruction that leaves
 // them for the next one, and the three resets.
 #include "ArvexMFD.h"
+#include "burn_guidance.h"
 
 namespace arvex {
 
@@ -26,9 +27,9 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
     : MFD(w, h, vessel),
       tgtLatSet(false),
       tgtLngSet(false),
-      pitchGainP(0.85),
-      pitchGainI(0.14),
-      pitchGainD(0.1),
+      pitchGainP(kPitchGains.p),
+      pitchGainI(kPitchGains.i),
+      pitchGainD(kPitchGains.d),
       pitchIntegral(0),
       lastPitchCmd(0),
       prevPitchCmd(0),
@@ -133,9 +134,9 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
 
   // 11. The pitch controller starts afresh with its gains.
   pitchIntegral = 0;
-  pitchGainP = 0.85;
-  pitchGainI = 0.14;
-  pitchGainD = 0.1;
+  pitchGainP = kPitchGains.p;
+  pitchGainI = kPitchGains.i;
+  pitchGainD = kPitchGains.d;
   lastPitchCmd = 0;
   prevPitchCmd = 0;
 

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <limits>
 
-#include "ArvexMFD.h"
 #include "vector_ops.h"
 
 namespace arvex {
@@ -408,42 +407,6 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   if (!near.found && !far.found) return false;
   next.started = true;
   state = next;
-  return true;
-}
-
-// Runs after every change of plan in flight mode and after every simulation
-// step. Returns false, leaving reqVel and the search state as they were, when
-// it finds no finite velocity (vessel over the aim point or its antipode).
-bool ArvexMFD::SolveInFlight() {
-  VESSEL* vessel = moduleState.focusVessel;
-  if (vessel == nullptr) return false;
-
-  // 1.-2. The aim point, body-fixed (y towards the north pole), then global.
-  const double rTgt = altAboveTarget + bodyRadius;
-  const VECTOR3 aimBodyFixed =
-      _V(rTgt * std::cos(tgtLat) * std::cos(tgtLng), rTgt * std::sin(tgtLat),
-         rTgt * std::cos(tgtLat) * std::sin(tgtLng));
-  const VECTOR3 T = PlanetToGlobal(aimBodyFixed);
-
-  // 3. Position and velocity relative to the body, global frame.
-  vessel->GetRelativePos(refBody, relPos);
-  VECTOR3 V = _V(0, 0, 0);
-  vessel->GetRelativeVel(refBody, V);
-
-  // 4. A climbing vessel keeps its crossing point above the security altitude.
-  VECTOR3 airspeed = _V(0, 0, 0);  // horizon frame: x east, y up, z north [m/s]
-  vessel->GetHorizonAirspeedVector(airspeed);
-  const double floorHeight = airspeed.y > 0 ? securityAlt : 0.0;
-
-  // 5. The geometry of the hop, then the search.
-  FlightGeometry geo;
-  if (!isFinite(V) || !MakeFlightGeometry(relPos, T, kGravConst * bodyMass, geo)) return false;
-  FlightSearchState state{solverStarted, searchDir, solverParam, reqVel};
-  if (!SearchFamily(geo, V, bodyRadius, floorHeight, state)) return false;
-  solverStarted = state.started;
-  searchDir = state.dir;
-  solverParam = state.param;
-  reqVel = state.reqVel;
   return true;
 }
 
