@@ -150,7 +150,7 @@ void PlaceCommonRows(PageWriter& w, const DisplayTexts& texts) {
   w.Align(TA_LEFT | TA_TOP);
   PlacePositionRows(w, texts);
 
-  // 5 to 7 - Parameters [km] and engine.
+  // Rows 5 to 7 - Parameters [km] and engine.
   w.Color(kGreen);
   w.Advance(3 * kLine);
   w.Value(xl, w.y(), texts.securityAltFormat, in.securityAlt / 1000.0);

@@ -112,7 +112,7 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
   bool missedBefore = false;  // the last iteration found no better b
 
   for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
-    // 1. The candidate at b. A b without a finite velocity ends the pass on
+    // 1 - The candidate at b. A b without a finite velocity ends the pass on
     // the previous iteration's better candidate.
     VECTOR3 vA;
     if (haveNext) {
@@ -127,14 +127,14 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     const double b0 = b;
     ++result.iterations;
 
-    // 2. The perturbed parameter. Where the bound leaves it on b itself the
+    // 2 - The perturbed parameter. Where the bound leaves it on b itself the
     // difference quotient would be 0/0: perturb to the other side instead.
     double bp = b - std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
     if (dir == 1 && !(bp > bounds.bMin)) bp = bounds.bMin;
     if (setup.clampPerturbFar && !(bounds.fMax > bp)) bp = bounds.fMax;
     if (bp == b0) bp = b0 + std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
 
-    // 3.-4. The second candidate and both distances to the current velocity.
+    // 3 - The second candidate and both distances to the current velocity.
     VECTOR3 vB;
     ++evaluations;
     if (!Eval(bp, geo, vB)) {
@@ -150,7 +150,7 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     result.best = takeB ? vB : vA;
     bBetterLast = bBetter;
 
-    // 5. The step: the slope of g times the gain. Its sign carries dir, so
+    // 4 - The step: the slope of g times the gain. Its sign carries dir, so
     // on the far side it climbs.
     const double step = (gB - gA) * (dir * kStepGain) / (b0 - bp);
     if (!std::isfinite(step)) {
@@ -160,7 +160,7 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     sigma = step;
     sigmaTaken = step;
 
-    // 6.-7. The update and the bounds.
+    // 5 - The update, held inside the bounds.
     double move = sigma / s;
     if (std::fabs(move) > stepLimit) move = std::copysign(stepLimit, move);
     b = bp + move;
@@ -225,7 +225,7 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     }
     result.bEnd = b;
 
-    // 8.
+    // 6 - Stop once the step has shrunk to kStopStep.
     if (!(std::fabs(sigma) > kStopStep)) {
       result.settled = true;
       break;
@@ -270,15 +270,15 @@ bool MakeFlightGeometry(const VECTOR3& P, const VECTOR3& T, double mu, FlightGeo
 bool Eval(double b, const FlightGeometry& geo, VECTOR3& v) {
   const VECTOR3& P = geo.P;
   const VECTOR3& T = geo.T;
-  // 1. The crossing point.
+  // 1 - The crossing point.
   const VECTOR3 M = (P + T) * b;
   const double m = length(M);
-  // 2.-4. Gibbs' vectors and the eccentricity.
+  // 2 - Gibbs' vectors and the eccentricity.
   const VECTOR3 S = P * (m - geo.rT) + M * (geo.rT - geo.rP) + T * (geo.rP - m);
   const VECTOR3 D = crossp(M - P, T - P);
   const double sLength = length(S);
   const double e = sLength / length(D);
-  // 5. True anomaly nu of P from Q, the direction of periapsis; P.S < 0
+  // 3 - True anomaly nu of P from Q, the direction of periapsis; P.S < 0
   // puts it in the second half turn (2 pi - acos). Only cos nu and sin nu
   // are used, so they are taken straight from the cosine: cos(acos c) = c
   // and sin = +-sqrt(1 - c^2), which spares three transcendental calls per
@@ -295,11 +295,11 @@ bool Eval(double b, const FlightGeometry& geo, VECTOR3& v) {
   } else if (sLength != 0) {
     return false;
   }
-  // 6. k = p / rP; a conic through P has a positive semi-latus rectum.
+  // 4 - k = p / rP; a conic through P has a positive semi-latus rectum.
   const double k = 1 + e * cosNu;
   const double semiLatus = geo.rP * k;
   if (!(semiLatus > 0)) return false;
-  // 7. Radial and transverse parts of the velocity on the conic.
+  // 5 - Radial and transverse parts of the velocity on the conic.
   const VECTOR3 velocity =
       (P * (e * sinNu / geo.rP) + geo.nxP * (k / geo.rP)) * std::sqrt(geo.mu / semiLatus);
   if (!isFinite(velocity)) return false;
