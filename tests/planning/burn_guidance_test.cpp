@@ -166,6 +166,48 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- The burn count ------------------------------------------------------
 
+// One step of the count on its own, 1 s long, 1000 km from the centre of a
+// body of 7.35e22 kg (the Moon), with a plan pointing straight up. In the
+// air the step's velocity change is the burn's plus gravity's pull; on the
+// ground the surface holds the vessel against gravity. Either way only the
+// burn is counted.
+struct GainCase {
+  const char* name;
+  double burnUp;  // [m/s] the burn's velocity change in the step, straight up
+  bool ground;    // standing on the surface
+  bool fresh;     // the previous sample is from the step before
+  bool plan;      // a plan to count along
+  bool counted;
+};
+
+class BurnGainTest : public ::testing::TestWithParam<GainCase> {};
+
+TEST_P(BurnGainTest, CountsTheBurnAlongThePlanOnly) {
+  const GainCase& c = GetParam();
+  const double r = 1.0e6, mass = 7.35e22, dt = 1.0;                       // [m], [kg], [s]
+  const double pull = c.ground ? 0.0 : kGravConst * mass / (r * r) * dt;  // [m/s]
+  const BurnStepInput step{_V(0, c.burnUp - pull, 0),
+                           _V(0, r, 0),
+                           _V(0, 0, 0),
+                           c.fresh,
+                           c.ground,
+                           c.plan ? _V(0, 1234, 0) : _V(0, 0, 0),
+                           mass,
+                           dt};
+  double gain = -1;
+  EXPECT_EQ(BurnGainAlongPlan(step, gain), c.counted);
+  EXPECT_NEAR(gain, c.counted ? c.burnUp : -1, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, BurnGainTest,
+    ::testing::Values(GainCase{"falling", 0, false, true, true, true},
+                      GainCase{"burning_in_the_air", 5, false, true, true, true},
+                      GainCase{"burning_on_the_ground", 5, true, true, true, true},
+                      GainCase{"stale_sample", 5, false, false, true, false},
+                      GainCase{"no_plan", 5, false, true, false, false}),
+    [](const ::testing::TestParamInfo<GainCase>& info) { return std::string(info.param.name); });
+
 // A frame whose forward axis (the main engine's thrust) points along u.
 sim::Mat3 FacingAlong(const VECTOR3& u) {
   const VECTOR3 f = u / length(u);
