@@ -45,10 +45,15 @@ void GatherPageInput(const ArvexMFD& mfd, int charWidth, PageInput& in) {
   in.english = mfd.english;
   in.flightMode = mfd.flightMode;
   in.flightPage = mfd.flightPage;
-  ReadName(mfd.refBody, in.bodyName);
+  in.bodyName[0] = in.targetName[0] = '\0';
   in.ownLatDeg = in.ownLngDeg = 0.0;
-  in.ownKnown = OwnPositionDeg(mfd, in.ownLatDeg, in.ownLngDeg);
-  ReadName(mfd.targetBase != nullptr ? mfd.targetBase : mfd.refBody, in.targetName);
+  in.ownKnown = false;
+  // Page 2/2 shows neither names nor positions: the host is not asked.
+  if (mfd.flightMode != 1 || mfd.flightPage != 1) {
+    ReadName(mfd.refBody, in.bodyName);
+    in.ownKnown = OwnPositionDeg(mfd, in.ownLatDeg, in.ownLngDeg);
+    ReadName(mfd.targetBase != nullptr ? mfd.targetBase : mfd.refBody, in.targetName);
+  }
   in.targetBaseSet = mfd.targetBase != nullptr;
   in.tgtLatSet = mfd.tgtLatSet;
   in.tgtLngSet = mfd.tgtLngSet;
