@@ -290,7 +290,7 @@ TEST(SecondPage, WithoutASolutionShowsOnlyThePageNumberInTheSettingsTheTitleLeft
   EXPECT_TRUE(drawn.ellipses().empty());
 }
 
-// --- Mends --------------------------------------------------------------------------
+// --- Surface state left by an earlier page, and values out of range ---------------
 
 // Page 2/2 leaves centred alignment on the surface, which this host keeps;
 // the next page must look exactly as if it were drawn on a fresh surface.

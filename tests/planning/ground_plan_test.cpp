@@ -174,7 +174,7 @@ TEST_F(GroundPlan, TargetALastDigitAwayGetsANearlyVerticalPlan) {
   EXPECT_TRUE(isFinite(m.launchVelocity));
 }
 
-// Mend: the east/west choice goes the short way across the +-180 meridian.
+// The east/west choice goes the short way across the +-180 meridian.
 TEST_F(GroundPlan, HopAcrossTheDateLineHeadsEast) {
   PlaceOwn(0, 170);
   EnterTarget(0, -170);
@@ -185,8 +185,8 @@ TEST_F(GroundPlan, HopAcrossTheDateLineHeadsEast) {
   EXPECT_NEAR(m.apoAltitude / 1000, 460.6, 0.1);
 }
 
-// Mend: where a > R the launch angle is the ellipse's flight-path angle at
-// launch (the old form gave 1.58 deg for this hop).
+// Where a > R the launch angle is the ellipse's flight-path angle at
+// launch (the closed form for a < R would give 1.58 deg for this hop).
 TEST_F(GroundPlan, HighSecurityAltitudeOnANearAntipodalHopGivesTheFlightPathAngle) {
   PlaceOwn(0, 0);
   ASSERT_TRUE(mfd().SetSecurityAltitude("1000"));
@@ -195,7 +195,7 @@ TEST_F(GroundPlan, HighSecurityAltitudeOnANearAntipodalHopGivesTheFlightPathAngl
   EXPECT_NEAR(mfd().launchAngle, 8.42, 0.005);
 }
 
-// Mend: a course cosine with no value still gives a finite heading. Vessel
+// A course cosine with no value still gives a finite heading. Vessel
 // at 10/0, target typed a hair east or west of it: the law of cosines rounds
 // above 1, so the central angle has no value; the heading falls back to the
 // course from its spherical components, due east or due west here, scaled
@@ -238,7 +238,7 @@ TEST(GroundPlanFunctions, BothPointsOnThePoleGiveAFiniteHeading) {
   EXPECT_TRUE(isFinite(LaunchDirectionBodyFixed(plan.launchAngle, heading, kPi / 2, 0)));
 }
 
-// Mend: without a complete target there is no plan, in either mode.
+// Without a complete target there is no plan, in either mode.
 TEST_F(GroundPlan, NoTargetMeansNoPlan) {
   PlaceOwn(10, 10);  // so that the empty target is not the vessel's position
   mfd().RecomputePlan();
