@@ -26,7 +26,9 @@ if(ORBITER_SDK)
   set(sdk_include "${ORBITER_SDK}/include")
   if(MSVC)
     add_library(ArvexMFD SHARED ${WINDOWS_MODULE_SOURCES})
-    target_include_directories(ArvexMFD PRIVATE ${WINDOWS_MODULE_DIRS} "${sdk_include}")
+    # host/ after the SDK: only its host_sdk.h is wanted, the SDK's headers win.
+    target_include_directories(ArvexMFD PRIVATE ${WINDOWS_MODULE_DIRS} "${sdk_include}"
+                                                ${CMAKE_SOURCE_DIR}/host)
     target_link_libraries(ArvexMFD PRIVATE "${ORBITER_SDK}/lib/orbiter.lib")
     return()
   endif()
@@ -41,8 +43,11 @@ if(ORBITER_SDK)
   target_include_directories(ArvexMFD_sdk_check PRIVATE ${WINDOWS_MODULE_DIRS})
   target_include_directories(ArvexMFD_sdk_check SYSTEM PRIVATE "${sdk_include}" "${shims}"
                                                                "${sdk_include}/Lua")
+  # host/ searched last, after the SDK's folder: only its host_sdk.h is
+  # wanted, and that takes the SDK's headers, which are found first.
   target_compile_options(ArvexMFD_sdk_check PRIVATE -fms-extensions -include
-                                                    ${CMAKE_CURRENT_LIST_DIR}/mingw-sdk-prelude.h)
+                                                    ${CMAKE_CURRENT_LIST_DIR}/mingw-sdk-prelude.h
+                                                    -idirafter ${CMAKE_SOURCE_DIR}/host)
   return()
 endif()
 

@@ -1,10 +1,8 @@
-// Lobarc Launch: the values the pilot types into the input dialogs. Each
-// handler returns true to accept the text (the dialog closes) or false to
-// refuse it (the dialog stays open); a refused entry changes no field.
+// Reading the values typed into the input dialogs (see parameter_entry.h).
+#include "parameter_entry.h"
+
 #include <cmath>
 #include <cstdlib>
-
-#include "ArvexMFD.h"
 
 namespace arvex {
 
@@ -48,73 +46,38 @@ bool ParseKilometres(const char* text, long& value) {
   return true;
 }
 
+// Degrees in [-limit, limit], both ends included.
+bool ReadDegreesWithin(const char* text, double limit, double& value) {
+  double x = 0;
+  if (!ParseDegrees(text, x) || x < -limit || x > limit) return false;
+  value = x;
+  return true;
+}
+
+// Whole kilometres of at least minimumKm, as metres.
+bool ReadKilometresFrom(const char* text, long minimumKm, double& metres) {
+  long n = 0;
+  if (!ParseKilometres(text, n) || n < minimumKm) return false;
+  metres = static_cast<double>(n) * 1000;
+  return true;
+}
+
 }  // namespace
 
-// Target dialog: a surface base of the reference body, by its exact name.
-bool ArvexMFD::SetTargetByName(const char* text) {
-  if (text == nullptr) return false;
-  // The host only reads the name, whatever its signature says.
-  OBJHANDLE base = oapiGetBaseByName(refBody, const_cast<char*>(text));
-  if (base == nullptr) return false;
-  targetBase = base;
-  tgtLatSet = true;
-  tgtLngSet = true;
-  double radius = 0;  // not kept
-  oapiGetBaseEquPos(base, &tgtLng, &tgtLat, &radius);
-  // A new target: the in-flight solver searches from the start.
-  solverStarted = false;
-  searchDir = +1;
-  tgtLatDeg = tgtLat * kDegPerRad;
-  tgtLngDeg = tgtLng * kDegPerRad;
-  RecomputePlan();
-  return true;
+bool ReadLatitudeEntry(const char* text, double& latDeg) {
+  return ReadDegreesWithin(text, 90, latDeg);
 }
 
-// Latitude dialog [deg], -90 to 90 with both ends. A latitude drops the base
-// but keeps the longitude, so the plan follows at once when that is there.
-bool ArvexMFD::SetTargetLatitude(const char* text) {
-  double x = 0;
-  if (!ParseDegrees(text, x) || x < -90 || x > 90) return false;
-  tgtLatDeg = x;
-  targetBase = nullptr;
-  tgtLatSet = true;
-  solverStarted = false;
-  searchDir = +1;
-  tgtLat = x / kDegPerRad;
-  if (tgtLngSet) RecomputePlan();
-  return true;
+bool ReadLongitudeEntry(const char* text, double& lngDeg) {
+  return ReadDegreesWithin(text, 180, lngDeg);
 }
 
-// Longitude dialog [deg], -180 to 180 with both ends.
-bool ArvexMFD::SetTargetLongitude(const char* text) {
-  double x = 0;
-  if (!ParseDegrees(text, x) || x < -180 || x > 180) return false;
-  tgtLngDeg = x;
-  tgtLngSet = true;
-  targetBase = nullptr;
-  solverStarted = false;
-  searchDir = +1;
-  tgtLng = x / kDegPerRad;
-  if (tgtLatSet) RecomputePlan();
-  return true;
+bool ReadSecurityAltitudeEntry(const char* text, double& altitude) {
+  return ReadKilometresFrom(text, 1, altitude);
 }
 
-// Security altitude dialog [km, whole]: at least 1 km.
-bool ArvexMFD::SetSecurityAltitude(const char* text) {
-  long n = 0;
-  if (!ParseKilometres(text, n) || n < 1) return false;
-  securityAlt = static_cast<double>(n) * 1000;
-  if (TargetComplete()) RecomputePlan();
-  return true;
-}
-
-// Altitude above target dialog [km, whole]: 0 or more. The in-flight solver
-// picks it up at its next run, so nothing is recomputed here.
-bool ArvexMFD::SetAltitudeAboveTarget(const char* text) {
-  long n = 0;
-  if (!ParseKilometres(text, n) || n < 0) return false;
-  altAboveTarget = static_cast<double>(n) * 1000;
-  return true;
+bool ReadAltitudeAboveTargetEntry(const char* text, double& altitude) {
+  return ReadKilometresFrom(text, 0, altitude);
 }
 
 }  // namespace arvex

@@ -6,22 +6,17 @@
 // the parameters one instance leaves for the next.
 #pragma once
 
+#include "constants.h"
 #include "host_sdk.h"
 
 namespace arvex {
-
-// Degrees <-> radians: the module's own factor, slightly above 180/pi. Every
-// stored and displayed angle is converted with it.
-constexpr double kDegPerRad = 57.2964;
-// Gravitational constant [m^3 kg^-1 s^-2].
-constexpr double kGravConst = 6.67259e-11;
 
 class ArvexMFD;
 
 // The pilot's inputs carried from a destroyed instance to the next one.
 struct SavedParameters {
-  bool tgtLatSet;
-  bool tgtLngSet;
+  bool tgtLatSet;         // a target latitude was entered
+  bool tgtLngSet;         // a target longitude was entered
   double securityAlt;     // [m]
   double altAboveTarget;  // [m]
   double ownLatDeg;       // [deg, module factor]
@@ -29,10 +24,10 @@ struct SavedParameters {
   double tgtLatDeg;       // [deg, module factor]
   double tgtLngDeg;       // [deg, module factor]
   double dvRemaining;     // [m/s] saved in grounded mode only
-  int flightMode;
-  int flightPage;  // saved in flight mode only
-  double dvToGo;   // [m/s] saved in flight mode only
-  bool useMainEngine;
+  int flightMode;         // 0 grounded planning, 1 in-flight correction
+  int flightPage;         // 0 = page 1/2, 1 = page 2/2; saved in flight mode only
+  double dvToGo;          // [m/s] saved in flight mode only
+  bool useMainEngine;     // main engine chosen, else hover
   // The focus vessel of the display that saved them, only compared: its
   // launch point is kept for the next display only while that is still the
   // focus vessel and in flight.
@@ -49,17 +44,17 @@ struct DialogTicket {
 constexpr int kMaxDialogTickets = 32;
 
 struct ModuleState {
-  bool hooksEnabled;            // opcPostStep may work on the live instances
-  HPEN greenPen;                // solid, width 1, 0x00FF00
-  HPEN whitePen;                // solid, width 1, 0xFFFFFF
-  int modeId;                   // identifier of the registered mode
-  ArvexMFD* firstInstance;      // live instances, linked in build order (not owned)
-  bool savedValid;              // savedParameters holds a destroyed instance's inputs
-  VESSEL* focusVessel;          // every vessel query goes here
-  void (*exitHook)(HINSTANCE);  // found by name at library attach
-  int moduleVersion;            // cached Date2Int result, 0 until computed
-  SavedParameters savedParameters;
-  DialogTicket dialogTickets[kMaxDialogTickets];
+  bool hooksEnabled;                // opcPostStep may work on the live instances
+  HPEN greenPen;                    // solid, width 1 [pixel], 0x00FF00
+  HPEN whitePen;                    // solid, width 1 [pixel], 0xFFFFFF
+  int modeId;                       // identifier of the registered mode
+  ArvexMFD* firstInstance;          // live instances, linked in build order (not owned)
+  bool savedValid;                  // savedParameters holds a destroyed instance's inputs
+  VESSEL* focusVessel;              // every vessel query goes here
+  void (*exitHook)(HINSTANCE);      // found by name at library attach
+  int moduleVersion;                // cached Date2Int result (a date as a number), 0 until computed
+  SavedParameters savedParameters;  // the last destroyed instance's inputs
+  DialogTicket dialogTickets[kMaxDialogTickets];  // one per open input dialog
 };
 
 // The one copy, zero at load (static storage).
@@ -122,15 +117,15 @@ class ArvexMFD : public MFD {
 
   // Fields, in the order of the instance's data model. Angles ending in Deg
   // are degrees (module factor), their twins radians.
-  bool tgtLatSet;
-  bool tgtLngSet;
-  double pitchGainP;
-  double pitchGainI;
-  double pitchGainD;
-  double pitchIntegral;  // [deg s]
-  double lastPitchCmd;   // [deg]
-  double prevPitchCmd;   // [deg]
-  OBJHANDLE refBody;
+  bool tgtLatSet;          // a target latitude was entered (or a base chosen)
+  bool tgtLngSet;          // a target longitude was entered (or a base chosen)
+  double pitchGainP;       // [deg/deg] proportional gain of the burn pitch law
+  double pitchGainI;       // [1/s] integral gain
+  double pitchGainD;       // [s] derivative gain
+  double pitchIntegral;    // [deg s]
+  double lastPitchCmd;     // [deg] the burn law's last command
+  double prevPitchCmd;     // [deg] the command before that
+  OBJHANDLE refBody;       // the body the vessel stands on or flies over
   double bodyRadius;       // [m]
   double bodyMass;         // [kg]
   double surfaceGravity;   // [m/s^2]
@@ -141,47 +136,48 @@ class ArvexMFD : public MFD {
   double vTan;             // [m/s] speed at apoapsis
   double apoAltitude;      // [m] above bodyRadius
   VECTOR3 launchVelocity;  // [m/s] global frame
-  bool groundSolValid;
-  VECTOR3 reqVel;  // [m/s] global frame, relative to refBody
-  double dvToGo;   // [m/s]
-  bool flightSolValid;
-  int flightPage;  // 0 = page 1/2, 1 = page 2/2
-  bool solverStarted;
+  bool groundSolValid;     // the ground plan's fields hold a plan
+  VECTOR3 reqVel;          // [m/s] global frame, relative to refBody
+  double dvToGo;           // [m/s]
+  bool flightSolValid;     // reqVel holds an in-flight solution
+  int flightPage;          // 0 = page 1/2, 1 = page 2/2
+  bool solverStarted;      // the cold solve (both passes) has been done
   int searchDir;           // +1 near side, -1 far side
-  double solverParam;      // crossing parameter b kept between solves
+  double solverParam;      // crossing parameter b kept between solves (a ratio, no unit)
   double flightPathAngle;  // [deg]
   double actualPitch;      // [deg]
   double pitchCmd;         // [deg]
-  bool launchPitchSet;
-  VECTOR3 prevRelVel;  // [m/s] global frame
-  bool hasMain;
-  bool hasHover;
-  bool useMainEngine;
-  int flightMode;       // 0 grounded planning, 1 in-flight correction
-  unsigned int width;   // [pixel]
-  unsigned int height;  // [pixel]
-  int lineHeight;       // [pixel]
-  int cursorY;          // [pixel]
-  int column2X;         // [pixel]
-  int marginX;          // [pixel]
-  int frameMargin;      // [pixel]
-  bool english;
-  OBJHANDLE targetBase;
-  double securityAlt;     // [m]
-  double ownLatDeg;       // [deg]
-  double ownLngDeg;       // [deg]
-  double tgtLatDeg;       // [deg]
-  double tgtLngDeg;       // [deg]
-  double tgtLat;          // [rad]
-  double ownLat;          // [rad]
-  double tgtLng;          // [rad]
-  double ownLng;          // [rad]
-  double altAboveTarget;  // [m]
-  VECTOR3 relPos;         // [m] global frame, relative to refBody
+  bool launchPitchSet;     // the pre-burn proposal for this plan and engine is made
+  VECTOR3 prevRelVel;      // [m/s] global frame
+  bool hasMain;            // the vessel has main engines
+  bool hasHover;           // the vessel has hover engines
+  bool useMainEngine;      // main engine chosen, else hover
+  int flightMode;          // 0 grounded planning, 1 in-flight correction
+  unsigned int width;      // [pixel]
+  unsigned int height;     // [pixel]
+  int lineHeight;          // [pixel]
+  int cursorY;             // [pixel]
+  int column2X;            // [pixel]
+  int marginX;             // [pixel]
+  int frameMargin;         // [pixel]
+  bool english;            // texts in English, else French
+  OBJHANDLE targetBase;    // the base chosen by name, or null
+  double securityAlt;      // [m]
+  double ownLatDeg;        // [deg]
+  double ownLngDeg;        // [deg]
+  double tgtLatDeg;        // [deg]
+  double tgtLngDeg;        // [deg]
+  double tgtLat;           // [rad]
+  double ownLat;           // [rad]
+  double tgtLng;           // [rad]
+  double ownLng;           // [rad]
+  double altAboveTarget;   // [m]
+  VECTOR3 relPos;          // [m] global frame, relative to refBody
 
-  // --- state added by the module's own mends (each says why) ----------
+  // --- state beyond the data model (each says why) ----------------------
   // prevRelVel is a sample from the grounded step just before; otherwise
-  // the next grounded step only takes a fresh sample.
+  // the next grounded step only takes a fresh sample, so that a stretch in
+  // flight or another vessel's velocity is never counted as burn.
   bool prevRelVelFresh;
   // Every open display of the mode is served by the hooks, not only the one
   // built last: the instances form a list from moduleState.firstInstance.

@@ -2,6 +2,7 @@
 // vessel and the parameters a previous instance left, destruction that leaves
 // them for the next one, and the three resets.
 #include "ArvexMFD.h"
+#include "burn_guidance.h"
 
 namespace arvex {
 
@@ -26,9 +27,9 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
     : MFD(w, h, vessel),
       tgtLatSet(false),
       tgtLngSet(false),
-      pitchGainP(0.85),
-      pitchGainI(0.14),
-      pitchGainD(0.1),
+      pitchGainP(kPitchGains.p),
+      pitchGainI(kPitchGains.i),
+      pitchGainD(kPitchGains.d),
       pitchIntegral(0),
       lastPitchCmd(0),
       prevPitchCmd(0),
@@ -82,11 +83,11 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
       relPos(kZero),
       prevRelVelFresh(false),
       nextInstance(nullptr) {
-  // 2. The hooks keep off this instance until it is complete: it joins the
-  // list of live instances at the end of construction.
+  // 1 - Hooks off: the per-step hook keeps off this instance until it is
+  // complete; it joins the list of live instances at the end.
   moduleState.hooksEnabled = false;
 
-  // 3. Layout: unsigned divisions that drop the remainder. Both sizes are
+  // 2 - Layout: unsigned divisions that drop the remainder. Both sizes are
   // 16-bit halves of the host's message parameter, so they fit an int.
   height = h;
   width = w;
@@ -94,12 +95,11 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
   lineHeight = static_cast<int>(h / 28);
   marginX = 3;
 
-  // 4. The language is read afresh at every construction.
+  // 3 - Language, read afresh at every construction.
   english = ReadLanguage();
 
-  // 5. is done by the member initialisers above.
-
-  // 6. Everything the module asks of a vessel it asks of the focus vessel;
+  // 4 - Vessel: everything the module asks of a vessel it asks of the focus
+  // vessel;
   // the vessel passed by the host goes to the base class, and stands in only
   // while the host names no focus vessel (MsgProc builds no instance
   // without either).
@@ -107,22 +107,22 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
   if (moduleState.focusVessel == nullptr) moduleState.focusVessel = vessel;
   VESSEL* focus = moduleState.focusVessel;
 
-  // 7. The body under the vessel.
+  // 5 - The body under the vessel, and its surface gravity [m/s^2].
   refBody = focus->GetSurfaceRef();
   bodyMass = oapiGetMass(refBody);
   bodyRadius = oapiGetSize(refBody);
   surfaceGravity = kGravConst * bodyMass / (bodyRadius * bodyRadius);
 
-  // 8. The engines; the main engine is chosen whenever there is one.
+  // 6 - Engines; the main engine is chosen whenever there is one.
   hasMain = focus->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
   useMainEngine = hasMain;
   hasHover = focus->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
 
-  // 9. The pre-burn pitch proposal is still to be made.
+  // 7 - The pre-burn pitch proposal is still to be made.
   launchPitchSet = false;
 
-  // 10. The pilot's parameters from the previous instance, or defaults with
-  // the mode that the vessel's ground contact gives.
+  // 8 - Parameters: the pilot's from the previous instance, or defaults
+  // with the mode that the vessel's ground contact gives.
   if (moduleState.savedValid) {
     RestoreParameters();
   } else {
@@ -131,26 +131,26 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
     flightMode = focus->GroundContact() ? 0 : 1;
   }
 
-  // 11. The pitch controller starts afresh with its gains.
+  // 9 - The pitch controller starts afresh with its gains.
   pitchIntegral = 0;
-  pitchGainP = 0.85;
-  pitchGainI = 0.14;
-  pitchGainD = 0.1;
+  pitchGainP = kPitchGains.p;
+  pitchGainI = kPitchGains.i;
+  pitchGainD = kPitchGains.d;
   lastPitchCmd = 0;
   prevPitchCmd = 0;
 
-  // 12. The first burn-count step compares against this velocity.
+  // 10 - The first burn-count step compares against this velocity.
   focus->GetRelativeVel(refBody, prevRelVel);
 
-  // 13. First-time target and position (nothing when restored).
+  // 11 - First-time target and position (nothing when restored).
   InitTargetAndPosition();
 
-  // 14. A restored complete target gets its plan again: the solution itself
-  // is never saved.
+  // 12 - A restored complete target gets its plan again: the solution
+  // itself is never saved.
   if (moduleState.savedValid && TargetComplete()) RecomputePlan();
 
-  // 15. The instance is complete: the hooks serve it from now on, beside
-  // every other open display of the mode.
+  // 13 - Hooks on: the instance is complete, and the hooks serve it from
+  // now on, beside every other open display of the mode.
   ArvexMFD** link = &moduleState.firstInstance;
   while (*link != nullptr) link = &(*link)->nextInstance;
   *link = this;
@@ -176,7 +176,7 @@ ArvexMFD::~ArvexMFD() {
 // The pilot's inputs go to the module state for the next instance.
 void ArvexMFD::SaveParameters() {
   SavedParameters& saved = moduleState.savedParameters;
-  // 1. Target, altitudes, position and mode.
+  // 1 - Target, altitudes, position and mode.
   saved.tgtLatSet = tgtLatSet;
   saved.tgtLngSet = tgtLngSet;
   saved.securityAlt = securityAlt;
@@ -186,7 +186,7 @@ void ArvexMFD::SaveParameters() {
   saved.tgtLngDeg = tgtLngDeg;
   saved.flightMode = flightMode;
   saved.altAboveTarget = altAboveTarget;
-  // 2. The count of the mode in use; the other mode's values stay as saved
+  // 2 - The count of the mode in use; the other mode's values stay as saved
   // earlier.
   if (flightMode == 0) {
     saved.dvRemaining = dvRemaining;
@@ -194,7 +194,7 @@ void ArvexMFD::SaveParameters() {
     saved.flightPage = flightPage;
     saved.dvToGo = dvToGo;
   }
-  // 3. The engine choice, whatever the mode, and whose they were.
+  // 3 - The engine choice, whatever the mode, and whose they were.
   saved.useMainEngine = useMainEngine;
   saved.vessel = moduleState.focusVessel;
   moduleState.savedValid = true;
@@ -204,15 +204,15 @@ void ArvexMFD::SaveParameters() {
 // the degrees that were saved.
 void ArvexMFD::RestoreParameters() {
   const SavedParameters& saved = moduleState.savedParameters;
-  // 1. A base chosen by name comes back as its coordinates.
+  // 1 - A base chosen by name comes back as its coordinates.
   targetBase = nullptr;
-  // 2.
+  // 2 - Target flags, altitudes [m] and the burn count [m/s] as saved.
   tgtLatSet = saved.tgtLatSet;
   tgtLngSet = saved.tgtLngSet;
   securityAlt = saved.securityAlt;
   altAboveTarget = saved.altAboveTarget;
   dvRemaining = saved.dvRemaining;
-  // 3. The launch point is where the focus vessel is now. Only the vessel
+  // 3 - Position: the launch point is where the focus vessel is now. Only the vessel
   // that saved it, still in flight, keeps it: a display rebuilt during the
   // launch burn goes on with the plan being flown. Another vessel (a focus
   // change with no display open), or one that has landed since, would be
@@ -230,9 +230,9 @@ void ArvexMFD::RestoreParameters() {
   tgtLat = tgtLatDeg / kDegPerRad;
   tgtLngDeg = saved.tgtLngDeg;
   tgtLng = tgtLngDeg / kDegPerRad;
-  // 4. The mode is restored as it was, not compared with ground contact.
+  // 4 - The mode is restored as it was, not compared with ground contact.
   flightMode = saved.flightMode;
-  // 5. In flight the page comes back, and the solution is found again; the
+  // 5 - In flight the page comes back, and the solution is found again; the
   // validity is the solver's own answer, so that no solution is claimed that
   // was not found.
   if (flightMode == 1) {
@@ -240,7 +240,7 @@ void ArvexMFD::RestoreParameters() {
     if (tgtLatSet && tgtLngSet) flightSolValid = SolveInFlight();
     dvToGo = saved.dvToGo;
   }
-  // 6. The engine choice comes back where the vessel has that engine;
+  // 6 - The engine choice comes back where the vessel has that engine;
   // otherwise it stays the one construction chose from the vessel's engines
   // (ENG could not change it: it needs both).
   if (saved.useMainEngine ? hasMain : hasHover) useMainEngine = saved.useMainEngine;
@@ -259,7 +259,7 @@ void ArvexMFD::ReadPosition() {
 // restores nothing.
 void ArvexMFD::InitTargetAndPosition() {
   if (moduleState.savedValid) return;
-  // 1. No target, default altitudes.
+  // 1 - No target, default altitudes.
   tgtLatSet = false;
   tgtLngSet = false;
   targetBase = nullptr;
@@ -267,27 +267,29 @@ void ArvexMFD::InitTargetAndPosition() {
   tgtLat = ownLat = tgtLng = ownLng = 0;
   securityAlt = kDefaultSecurityAlt;
   altAboveTarget = kDefaultAltAboveTarget;
-  // 2.
+  // 2 - No position or velocity sample yet.
   relPos = kZero;
   prevRelVel = kZero;
-  // 3. The point under the vessel, on the ground or not.
+  // 3 - The point under the vessel, on the ground or not.
   ReadPosition();
 }
 
 // Clears the solution, the pitch controller and the solver state, and the
 // parameters kept for the next instance.
 void ArvexMFD::ResetSolution() {
-  // 1.
+  // 1 - The plan's numbers, the required velocity and the pitch law's
+  // memory.
   heading = launchAngle = launchSpeed = dvRemaining = vTan = apoAltitude = 0;
   reqVel = kZero;
   pitchIntegral = lastPitchCmd = prevPitchCmd = 0;
-  // 2.
+  // 2 - No solution in either mode; the solver and the pitch proposal start
+  // over.
   groundSolValid = false;
   launchPitchSet = false;
   solverStarted = false;
   flightSolValid = false;
   searchDir = +1;
-  // 3. The saved parameters go back to their defaults; the saved mode, page,
+  // 3 - The saved parameters go back to their defaults; the saved mode, page,
   // dvToGo and engine are kept.
   moduleState.savedValid = false;
   SavedParameters& saved = moduleState.savedParameters;
@@ -297,25 +299,25 @@ void ArvexMFD::ResetSolution() {
   saved.altAboveTarget = kDefaultAltAboveTarget;
   saved.ownLatDeg = saved.ownLngDeg = saved.tgtLatDeg = saved.tgtLngDeg = 0;
   saved.dvRemaining = 0;
-  // 4.
+  // 4 - Hooks on again.
   moduleState.hooksEnabled = true;
 }
 
 // The planning parameters go back to their defaults; the vessel position and
 // the solution values stay.
 void ArvexMFD::ResetParameters() {
-  // 1.
+  // 1 - Default altitudes, no target.
   securityAlt = kDefaultSecurityAlt;
   altAboveTarget = kDefaultAltAboveTarget;
   targetBase = nullptr;
   tgtLatSet = false;
   tgtLngSet = false;
   tgtLatDeg = tgtLngDeg = tgtLat = tgtLng = 0;
-  // 2.
+  // 2 - No solution, and the pitch law's memory cleared.
   flightSolValid = false;
   groundSolValid = false;
   pitchIntegral = lastPitchCmd = prevPitchCmd = 0;
-  // 3.
+  // 3 - Hooks on again.
   moduleState.hooksEnabled = true;
 }
 
@@ -327,9 +329,9 @@ void ArvexMFD::ResetFromVessel() {
   // vessel) there is nothing to read: the display stays as it is.
   VESSEL* focus = moduleState.focusVessel;
   if (focus == nullptr) return;
-  // 1.
+  // 1 - Hooks off while the instance is half read.
   moduleState.hooksEnabled = false;
-  // 2. Only a grounded vessel's position is a launch point.
+  // 2 - Mode and position: only a grounded vessel's position is a launch point.
   if (focus->GroundContact()) {
     double radius = 0;
     focus->GetEquPos(ownLng, ownLat, radius);
@@ -339,7 +341,7 @@ void ArvexMFD::ResetFromVessel() {
   } else {
     flightMode = 1;
   }
-  // 3. As at construction.
+  // 3 - The body under the vessel, as at construction.
   refBody = focus->GetSurfaceRef();
   bodyMass = oapiGetMass(refBody);
   bodyRadius = oapiGetSize(refBody);
@@ -347,10 +349,10 @@ void ArvexMFD::ResetFromVessel() {
   // The last velocity sample may belong to another vessel (a focus change):
   // the next grounded step only takes a fresh one.
   prevRelVelFresh = false;
-  // 4.
+  // 4 - Defaults for the parameters and the solution.
   ResetParameters();
   ResetSolution();
-  // 5.
+  // 5 - Hooks on again.
   moduleState.hooksEnabled = true;
 }
 

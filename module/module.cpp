@@ -40,22 +40,22 @@ void (*FindExitHook(HINSTANCE hModule))(HINSTANCE) {
   return reinterpret_cast<void (*)(HINSTANCE)>(reinterpret_cast<void (*)()>(exitFunction));
 }
 
-// A display of the mode after a focus change: steps 4-10 of the focus hook,
-// on the new focus vessel.
+// A display of the mode after a focus change: everything it knew belonged to
+// the old vessel, so it starts over on the new focus vessel.
 void ResetForNewFocus(ArvexMFD* instance) {
   VESSEL* vessel = moduleState.focusVessel;
-  // 4. The in-flight solver starts over on the new vessel.
+  // 1 - Solver: the in-flight search starts over on the new vessel.
   instance->solverStarted = false;
   instance->searchDir = +1;
-  // 5.-6. The engines of the new vessel; the main engine is chosen whenever
-  // there is one.
+  // 2 - Engines of the new vessel; the main engine is chosen whenever there
+  // is one.
   instance->hasMain = vessel->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
   instance->useMainEngine = instance->hasMain;
   instance->hasHover = vessel->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
-  // 7. The pre-burn pitch proposal is made again for the new vessel.
+  // 3 - Pitch proposal: made again for the new vessel before its burn.
   instance->launchPitchSet = false;
-  // 8.-10. The target, the altitudes and the solution belong to the old
-  // vessel: start from defaults on the new one, on page 1/2.
+  // 4 - Target, altitudes and solution belonged to the old vessel: start
+  // from defaults on the new one, on page 1/2.
   instance->ResetFromVessel();
   instance->ResetSolution();
   instance->flightPage = 0;
@@ -114,16 +114,16 @@ DLLCLBK BOOL WINAPI DllMain(HINSTANCE hModule, DWORD reason, LPVOID /*reserved*/
 
 // Called by the host once, after it has loaded the library.
 DLLCLBK void InitModule(HINSTANCE /*hModule*/) {
-  // 1. Register the mode; its identifier is taken as it comes.
+  // 1 - Register the mode; its identifier is taken as it comes.
   MFDMODESPEC spec;
   spec.name = kModeName;
   spec.key = kModeKey;
   spec.msgproc = MsgProc;
   moduleState.modeId = oapiRegisterMFDMode(spec);
   modeRegistered = true;
-  // 2. No instance has left its parameters yet.
+  // 2 - Saved parameters: no instance has left any yet.
   moduleState.savedValid = false;
-  // 3.-4. The ring pens of the direction indicator live as long as the
+  // 3 - Pens: the direction indicator's ring pens live as long as the
   // module. A pen still held from an earlier InitModule is kept, not leaked.
   if (moduleState.greenPen == nullptr)
     moduleState.greenPen = CreatePen(PS_SOLID, 1, RGB(0, 255, 0));
@@ -136,7 +136,7 @@ DLLCLBK void InitModule(HINSTANCE /*hModule*/) {
 // library detach through exitHook: each step happens once, a second run finds
 // nothing left to do.
 DLLCLBK void ExitModule(HINSTANCE /*hModule*/) {
-  // 1. Both pens belong to the module; delete each once.
+  // 1 - Pens: both belong to the module; delete each once.
   if (moduleState.greenPen != nullptr) {
     DeleteObject(moduleState.greenPen);
     moduleState.greenPen = nullptr;
@@ -145,7 +145,7 @@ DLLCLBK void ExitModule(HINSTANCE /*hModule*/) {
     DeleteObject(moduleState.whitePen);
     moduleState.whitePen = nullptr;
   }
-  // 2. Withdraw the mode; its result is not used.
+  // 2 - Withdraw the mode; its result is not used.
   if (modeRegistered) {
     oapiUnregisterMFDMode(moduleState.modeId);
     modeRegistered = false;
@@ -161,13 +161,13 @@ DLLCLBK int GetModuleVersion() {
 
 // Called by the host when the pilot switches to another vessel.
 DLLCLBK void opcFocusChanged(OBJHANDLE hGainsFocus, OBJHANDLE hLosesFocus) {
-  // 1. Every vessel query goes to the new focus vessel from now on.
+  // 1 - Every vessel query goes to the new focus vessel from now on.
   moduleState.focusVessel = oapiGetVesselInterface(hGainsFocus);
-  // 2.-3. Nothing more at the first focus of a session. A focus on no
-  // vessel at all leaves the open displays as they are rather than querying
+  // 2 - Nothing more at the first focus of a session. A focus on no vessel
+  // at all leaves the open displays as they are rather than querying
   // nothing.
   if (hLosesFocus == nullptr || moduleState.focusVessel == nullptr) return;
-  // Every open display showed the old vessel's plan.
+  // 3 - Every open display showed the old vessel's plan.
   for (ArvexMFD* instance = moduleState.firstInstance; instance != nullptr;
        instance = instance->nextInstance) {
     ResetForNewFocus(instance);

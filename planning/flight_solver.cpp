@@ -8,7 +8,6 @@
 #include <cmath>
 #include <limits>
 
-#include "ArvexMFD.h"
 #include "vector_ops.h"
 
 namespace arvex {
@@ -113,7 +112,7 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
   bool missedBefore = false;  // the last iteration found no better b
 
   for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
-    // 1. The candidate at b. A b without a finite velocity ends the pass on
+    // 1 - The candidate at b. A b without a finite velocity ends the pass on
     // the previous iteration's better candidate.
     VECTOR3 vA;
     if (haveNext) {
@@ -128,14 +127,14 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     const double b0 = b;
     ++result.iterations;
 
-    // 2. The perturbed parameter. Where the bound leaves it on b itself the
+    // 2 - The perturbed parameter. Where the bound leaves it on b itself the
     // difference quotient would be 0/0: perturb to the other side instead.
     double bp = b - std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
     if (dir == 1 && !(bp > bounds.bMin)) bp = bounds.bMin;
     if (setup.clampPerturbFar && !(bounds.fMax > bp)) bp = bounds.fMax;
     if (bp == b0) bp = b0 + std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
 
-    // 3.-4. The second candidate and both distances to the current velocity.
+    // 3 - The second candidate and both distances to the current velocity.
     VECTOR3 vB;
     ++evaluations;
     if (!Eval(bp, geo, vB)) {
@@ -151,7 +150,7 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     result.best = takeB ? vB : vA;
     bBetterLast = bBetter;
 
-    // 5. The step: the slope of g times the gain. Its sign carries dir, so
+    // 4 - The step: the slope of g times the gain. Its sign carries dir, so
     // on the far side it climbs.
     const double step = (gB - gA) * (dir * kStepGain) / (b0 - bp);
     if (!std::isfinite(step)) {
@@ -161,7 +160,7 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     sigma = step;
     sigmaTaken = step;
 
-    // 6.-7. The update and the bounds.
+    // 5 - The update, held inside the bounds.
     double move = sigma / s;
     if (std::fabs(move) > stepLimit) move = std::copysign(stepLimit, move);
     b = bp + move;
@@ -226,7 +225,7 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     }
     result.bEnd = b;
 
-    // 8.
+    // 6 - Stop once the step has shrunk to kStopStep.
     if (!(std::fabs(sigma) > kStopStep)) {
       result.settled = true;
       break;
@@ -271,15 +270,15 @@ bool MakeFlightGeometry(const VECTOR3& P, const VECTOR3& T, double mu, FlightGeo
 bool Eval(double b, const FlightGeometry& geo, VECTOR3& v) {
   const VECTOR3& P = geo.P;
   const VECTOR3& T = geo.T;
-  // 1. The crossing point.
+  // 1 - The crossing point.
   const VECTOR3 M = (P + T) * b;
   const double m = length(M);
-  // 2.-4. Gibbs' vectors and the eccentricity.
+  // 2 - Gibbs' vectors and the eccentricity.
   const VECTOR3 S = P * (m - geo.rT) + M * (geo.rT - geo.rP) + T * (geo.rP - m);
   const VECTOR3 D = crossp(M - P, T - P);
   const double sLength = length(S);
   const double e = sLength / length(D);
-  // 5. True anomaly nu of P from Q, the direction of periapsis; P.S < 0
+  // 3 - True anomaly nu of P from Q, the direction of periapsis; P.S < 0
   // puts it in the second half turn (2 pi - acos). Only cos nu and sin nu
   // are used, so they are taken straight from the cosine: cos(acos c) = c
   // and sin = +-sqrt(1 - c^2), which spares three transcendental calls per
@@ -296,11 +295,11 @@ bool Eval(double b, const FlightGeometry& geo, VECTOR3& v) {
   } else if (sLength != 0) {
     return false;
   }
-  // 6. k = p / rP; a conic through P has a positive semi-latus rectum.
+  // 4 - k = p / rP; a conic through P has a positive semi-latus rectum.
   const double k = 1 + e * cosNu;
   const double semiLatus = geo.rP * k;
   if (!(semiLatus > 0)) return false;
-  // 7. Radial and transverse parts of the velocity on the conic.
+  // 5 - Radial and transverse parts of the velocity on the conic.
   const VECTOR3 velocity =
       (P * (e * sinNu / geo.rP) + geo.nxP * (k / geo.rP)) * std::sqrt(geo.mu / semiLatus);
   if (!isFinite(velocity)) return false;
@@ -408,42 +407,6 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   if (!near.found && !far.found) return false;
   next.started = true;
   state = next;
-  return true;
-}
-
-// Runs after every change of plan in flight mode and after every simulation
-// step. Returns false, leaving reqVel and the search state as they were, when
-// it finds no finite velocity (vessel over the aim point or its antipode).
-bool ArvexMFD::SolveInFlight() {
-  VESSEL* vessel = moduleState.focusVessel;
-  if (vessel == nullptr) return false;
-
-  // 1.-2. The aim point, body-fixed (y towards the north pole), then global.
-  const double rTgt = altAboveTarget + bodyRadius;
-  const VECTOR3 aimBodyFixed =
-      _V(rTgt * std::cos(tgtLat) * std::cos(tgtLng), rTgt * std::sin(tgtLat),
-         rTgt * std::cos(tgtLat) * std::sin(tgtLng));
-  const VECTOR3 T = PlanetToGlobal(aimBodyFixed);
-
-  // 3. Position and velocity relative to the body, global frame.
-  vessel->GetRelativePos(refBody, relPos);
-  VECTOR3 V = _V(0, 0, 0);
-  vessel->GetRelativeVel(refBody, V);
-
-  // 4. A climbing vessel keeps its crossing point above the security altitude.
-  VECTOR3 airspeed = _V(0, 0, 0);  // horizon frame: x east, y up, z north [m/s]
-  vessel->GetHorizonAirspeedVector(airspeed);
-  const double floorHeight = airspeed.y > 0 ? securityAlt : 0.0;
-
-  // 5. The geometry of the hop, then the search.
-  FlightGeometry geo;
-  if (!isFinite(V) || !MakeFlightGeometry(relPos, T, kGravConst * bodyMass, geo)) return false;
-  FlightSearchState state{solverStarted, searchDir, solverParam, reqVel};
-  if (!SearchFamily(geo, V, bodyRadius, floorHeight, state)) return false;
-  solverStarted = state.started;
-  searchDir = state.dir;
-  solverParam = state.param;
-  reqVel = state.reqVel;
   return true;
 }
 

@@ -1,15 +1,8 @@
-// Lobarc Launch: the ground launch plan. One ballistic ellipse about the
-// body's centre through the launch point and the target, its apoapsis above
-// the middle of the great-circle arc and never below the security altitude;
-// the heading, launch angle and launch velocity that fly it; and the one
-// entry, RecomputePlan, that every change of plan goes through.
-//
-// Angles are radians inside the computations; the stored heading and launch
-// angle are degrees with the module's factor kDegPerRad.
-#include <cmath>
+// The ground launch plan: the ellipse, the heading, the launch direction and
+// the turn from the body-fixed into the global frame (see ground_plan.h).
+#include "ground_plan.h"
 
-#include "ArvexMFD.h"
-#include "vector_ops.h"
+#include <cmath>
 
 namespace arvex {
 
@@ -59,103 +52,71 @@ double InitialCourse(double lat1, double lng1, double lat2, double lng2) {
 
 }  // namespace
 
-// The one entry to a new plan: run by the constructor with restored
-// parameters, by the target and security altitude entries and by the mode
-// switch.
-void ArvexMFD::RecomputePlan() {
-  // 1. A target exactly on the vessel's own position has no plan; the
-  // comparison is of the degree values as entered, without tolerance.
-  if (tgtLatDeg == ownLatDeg && tgtLngDeg == ownLngDeg) {
-    ResetSolution();
-    return;
-  }
-  // 2. Without a complete target the target fields hold no place the pilot
-  // chose: a plan toward them would be a wrong result. Mark both solutions
-  // invalid and leave the rest as it is.
-  if (!TargetComplete()) {
-    groundSolValid = false;
-    flightSolValid = false;
-    return;
-  }
-  if (flightMode == 0) {
-    // 3. Grounded: the launch plan, and a fresh pre-burn pitch proposal for it.
-    launchPitchSet = false;
-    ComputeGroundSolution();
-    groundSolValid = ComputeHeading();
-    launchVelocity = ComputeLaunchVelocity();
-  } else if (flightMode == 1) {
-    // 4. In flight: the solver starts its search over.
-    solverStarted = false;
-    searchDir = +1;
-    flightSolValid = SolveInFlight();
-  }
-}
-
 // The ellipse of the plan and the numbers the pilot flies it by.
-void ArvexMFD::ComputeGroundSolution() {
-  const double R = bodyRadius;       // [m]
-  const double hs = securityAlt;     // [m]
-  const double g0 = surfaceGravity;  // [m/s^2]
+GroundEllipse SolveGroundEllipse(const GroundPlanInput& in) {
+  const double R = in.bodyRadius;       // [m]
+  const double hs = in.securityAlt;     // [m]
+  const double g0 = in.surfaceGravity;  // [m/s^2]
+  GroundEllipse out{};
 
-  // 1. Half the great-circle angle by the haversine form, which keeps its
+  // 1 - Half the great-circle angle, by the haversine form, which keeps its
   // precision for close points.
-  const double s1 = std::sin((tgtLat - ownLat) * 0.5);
-  const double s2 = std::sin((tgtLng - ownLng) * 0.5);
+  const double s1 = std::sin((in.tgtLat - in.ownLat) * 0.5);
+  const double s2 = std::sin((in.tgtLng - in.ownLng) * 0.5);
   const double alpha =
-      std::asin(std::sqrt(s1 * s1 + std::cos(tgtLat) * std::cos(ownLat) * s2 * s2));
+      std::asin(std::sqrt(s1 * s1 + std::cos(in.tgtLat) * std::cos(in.ownLat) * s2 * s2));
 
-  // 2. The natural ellipse: both points at radius R, alpha either side of
+  // 2 - The natural ellipse: both points at radius R, alpha either side of
   // the apoapsis.
   double e = 1 - std::sin(alpha);
   double a = R * (1 - e * std::cos(alpha)) / (1 - e * e);
   const double h = (1 + e) * a - R;
 
-  // 3. The security floor. A natural apoapsis that cannot be computed (not
+  // 3 - The security floor. A natural apoapsis that cannot be computed (not
   // a number, for points a hair apart) also takes the security ellipse,
   // whose apoapsis lies exactly hs up.
   if (h >= hs) {
-    apoAltitude = h;
+    out.apoAltitude = h;
   } else {
-    apoAltitude = hs;
+    out.apoAltitude = hs;
     const double c = R * (1 - std::cos(alpha));
     e = hs / (c + hs);
     a = (c + hs) * (R + hs) / (c + 2 * hs);
   }
 
-  // 4. Speed at apoapsis, where it is horizontal.
-  vTan = std::sqrt(kGravConst * bodyMass * (1 - e) / (a * (1 + e)));
+  // 4 - Speed at apoapsis, where the velocity is horizontal.
+  out.vTan = std::sqrt(kGravConst * in.bodyMass * (1 - e) / (a * (1 + e)));
 
-  // 5. The launch speed that still leaves vTan after climbing apoAltitude
+  // 5 - The launch speed that still leaves vTan after climbing apoAltitude
   // against constant surface gravity, plus the margin.
-  launchSpeed = std::sqrt(2 * (0.5 * vTan * vTan + g0 * apoAltitude)) * kLaunchSpeedMargin;
-  dvRemaining = launchSpeed;
+  out.launchSpeed =
+      std::sqrt(2 * (0.5 * out.vTan * out.vTan + g0 * out.apoAltitude)) * kLaunchSpeedMargin;
 
-  // 6. The elevation of the launch velocity: the flight-path angle of the
+  // 6 - The elevation of the launch velocity: the flight-path angle of the
   // ellipse at the launch point.
   if (a < R) {
-    // The module's long-standing form, which equals the flight-path angle
-    // while a < R.
+    // A closed form from the ellipse's axes, which equals the flight-path
+    // angle while a < R; kept because the pilots' figures are built on it.
     const double k = 1 - e * e;
     const double A1 = std::atan(-std::sqrt(k / (e * e * a * a / ((R - a) * (R - a)) - 1)));
     const double A2 = std::atan((k * a - R) / std::sqrt(k * (e * e * a * a - (a - R) * (a - R))));
-    launchAngle = std::fabs((A1 - A2) * kDegPerRad);
+    out.launchAngle = std::fabs((A1 - A2) * kDegPerRad);
   } else {
     // For a >= R that form no longer gives the flight-path angle (a near
     // antipodal hop, or a high security altitude); the conic's own one does.
-    launchAngle = std::atan(e * std::sin(alpha) / (1 - e * std::cos(alpha))) * kDegPerRad;
+    out.launchAngle = std::atan(e * std::sin(alpha) / (1 - e * std::cos(alpha))) * kDegPerRad;
   }
+  return out;
 }
 
-// The launch azimuth from north through east [deg]. Always true: a heading is
-// always produced.
-bool ArvexMFD::ComputeHeading() {
-  // 1. The central angle, by the spherical law of cosines.
+double LaunchHeading(double ownLat, double ownLng, double tgtLat, double tgtLng) {
+  // 1 - The central angle, by the spherical law of cosines.
   const double d = std::acos(std::sin(ownLat) * std::sin(tgtLat) +
                              std::cos(ownLng - tgtLng) * std::cos(ownLat) * std::cos(tgtLat));
 
-  // 2. The cosine of the initial course, clamped against rounding. It has no
-  // value (not a number) when d does, or when both its numerator and sin d
-  // are 0.
+  // 2 - The cosine of the initial course, clamped against rounding. It has
+  // no value (not a number) when d has none, or when both its numerator and
+  // sin d are 0.
   double q = (std::cos(kHalfPiHeading - tgtLat) - std::cos(kHalfPiHeading - ownLat) * std::cos(d)) /
              (std::sin(kHalfPiHeading - ownLat) * std::sin(d));
   if (q > 1) {
@@ -164,58 +125,42 @@ bool ArvexMFD::ComputeHeading() {
     q = -1;
   }
 
-  // 3. Exactly on the same meridian: due north, due south, or (same point)
+  // 3 - Exactly on the same meridian: due north, due south, or (same point)
   // north.
-  if (ownLng == tgtLng) {
-    heading = (ownLat > tgtLat) ? 180 : 0;
-    return true;
-  }
-  // Where q has no value, the course from its spherical components (0 if
+  if (ownLng == tgtLng) return (ownLat > tgtLat) ? 180 : 0;
+
+  // 4 - Where q has no value, the course from its spherical components (0 if
   // even those have none), so the heading is always a finite number. It is
   // scaled as below: east c * 57.2964, west 360 - c * 57.2964.
   if (std::isnan(q)) {
     const double signedCourse = InitialCourse(ownLat, ownLng, tgtLat, tgtLng);
     const double course = std::fabs(signedCourse) * kDegPerRad;
-    heading = (signedCourse >= 0) ? course : 360 - course;
-    return true;
+    return (signedCourse >= 0) ? course : 360 - course;
   }
-  // Otherwise east or west by the sign of the longitude difference taken the
-  // short way round.
+
+  // 5 - Otherwise east or west by the sign of the longitude difference taken
+  // the short way round.
   const double course = std::acos(q) * kDegPerRad;
-  heading = (WrappedLngDiff(ownLng, tgtLng) >= 0) ? course : 360 - course;
-  return true;
+  return (WrappedLngDiff(ownLng, tgtLng) >= 0) ? course : 360 - course;
 }
 
-// The planned launch velocity [m/s], global frame: launchSpeed along the
-// direction launchAngle above the local horizon, heading from north.
-VECTOR3 ArvexMFD::ComputeLaunchVelocity() {
-  // 1.
+VECTOR3 LaunchDirectionBodyFixed(double launchAngle, double heading, double ownLat, double ownLng) {
+  // 1 - Elevation and azimuth in radians.
   const double gamma = launchAngle / kDegPerRad;
   const double psi = heading / kDegPerRad;
-  // 2. Components along up, north and east.
+  // 2 - Components along up, north and east.
   const VECTOR3 local =
       _V(std::sin(gamma), std::cos(psi) * std::cos(gamma), std::sin(psi) * std::cos(gamma));
-  // 3. Into the body-fixed frame at the launch point: the result is
+  // 3 - Into the body-fixed frame at the launch point: the result is
   // sin g up + cos g cos psi north + cos g sin psi east.
   VECTOR3 b = TurnAboutY(local, -kHalfPiTurns);
   b = TurnAboutX(b, -ownLat);
-  b = TurnAboutY(b, ownLng + kHalfPiTurns);
-  // 4. Into the global frame, at the body's rotation of this moment.
-  return PlanetToGlobal(b) * launchSpeed;
+  return TurnAboutY(b, ownLng + kHalfPiTurns);
 }
 
-// A body-fixed vector of refBody in the global frame, at the body's current
-// rotation.
-VECTOR3 ArvexMFD::PlanetToGlobal(const VECTOR3& v) {
-  // 1. Identity until the host fills it, so a host that fills nothing turns
-  // nothing.
-  MATRIX3 m = {{1, 0, 0, 0, 1, 0, 0, 0, 1}};
-  oapiGetPlanetObliquityMatrix(refBody, &m);
-  const double r = oapiGetPlanetCurrentRotation(refBody);
-  // 2. The body's rotation about its axis.
-  const VECTOR3 u = TurnAboutY(v, r);
-  // 3. Then its tilt.
-  return mul(m, u);
+VECTOR3 BodyFixedToGlobal(const VECTOR3& v, const MATRIX3& obliquity, double rotation) {
+  // The body's rotation about its axis, then its tilt.
+  return mul(obliquity, TurnAboutY(v, rotation));
 }
 
 }  // namespace arvex

@@ -1,6 +1,8 @@
 // The burn direction indicator: frame, cross, rings and pens as the surface
 // records them, and the "+" for directions whose place is known: straight
 // ahead, behind, at right angles, and on each ring for any attitude.
+#include "indicator.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -144,12 +146,21 @@ struct MarkerCase {
 
 class MarkerPlace : public ::testing::TestWithParam<MarkerCase> {};
 
+// On a 290 x 290 display (frame margin 8), the vessel at rest relative to
+// the body and its axes the global axes, a change of 50 m/s along u.
 TEST_P(MarkerPlace, IsWhereTheDirectionLies) {
   const MarkerCase& c = GetParam();
-  IndicatorScene scene;
-  scene.mfd().useMainEngine = c.mainEngine;
-  const sim::Surface& s = scene.ask(c.u);  // vessel axes are global axes here
-  EXPECT_EQ(Marker(s), std::make_pair(c.x, c.y));
+  IndicatorInput in{};
+  in.width = in.height = 290;
+  in.frameMargin = 8;
+  in.vesselKnown = true;
+  in.reqVel = c.u * 50.0;
+  in.relVel = _V(0, 0, 0);
+  in.rotation = MATRIX3{{1, 0, 0, 0, 1, 0, 0, 0, 1}};
+  in.useMainEngine = c.mainEngine;
+  const IndicatorGeometry g = LayOutIndicator(in);
+  ASSERT_TRUE(g.markerShown);
+  EXPECT_EQ(std::make_pair(g.markerX, g.markerY), std::make_pair(c.x, c.y));
 }
 
 const double kTilt = 1.0 / std::sqrt(1.25);  // |(1, 0.5)| = sqrt(1.25)

@@ -1,6 +1,8 @@
 // The display pages as the host's surface records them: every text with its
 // bytes, place, colour and alignment, on the 290 x 290 surface whose layout
 // is worked out by hand (line height 10, half step 15, right column at 145).
+#include "pages.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -288,7 +290,7 @@ TEST(SecondPage, WithoutASolutionShowsOnlyThePageNumberInTheSettingsTheTitleLeft
   EXPECT_TRUE(drawn.ellipses().empty());
 }
 
-// --- Mends --------------------------------------------------------------------------
+// --- Surface state left by an earlier page, and values out of range ---------------
 
 // Page 2/2 leaves centred alignment on the surface, which this host keeps;
 // the next page must look exactly as if it were drawn on a fresh surface.
@@ -314,26 +316,40 @@ TEST(LeftAlignedRows, StayLeftAlignedAfterPageTwo) {
   }
 }
 
-// No value can make a line longer than its 100-byte buffer holds.
+// No value can make a line longer than its 100-byte buffer holds: the
+// grounded page's layout with the largest values there are.
 TEST(Formatting, KeepsEveryLineInsideItsBuffer) {
-  Scene scene;
-  SetUpGroundedPlan(scene);
-  ArvexMFD& mfd = scene.mfd();
   const double huge = std::numeric_limits<double>::max();
-  mfd.securityAlt = huge;
-  mfd.heading = -huge;
-  mfd.launchAngle = huge;
-  mfd.flightPathAngle = huge;
-  mfd.apoAltitude = huge;
-  mfd.vTan = huge;
-  mfd.dvRemaining = huge;
-  mfd.pitchCmd = -huge;
-  mfd.actualPitch = huge;
-  const sim::Surface& s = scene.redraw();
-  for (const sim::DrawnText& t : s.texts()) EXPECT_LE(t.bytes.size(), 99u) << t.bytes.substr(0, 20);
-  const sim::DrawnText* security = s.findText("Security Alt: 1797");
+  PageInput in{};
+  in.width = in.height = 290;
+  in.marginX = 3;
+  in.column2X = 145;
+  in.charWidth = 7;
+  in.english = true;
+  in.ownKnown = true;
+  in.targetBaseSet = in.tgtLatSet = in.tgtLngSet = true;
+  in.securityAlt = huge;
+  in.groundSolValid = true;
+  in.heading = -huge;
+  in.launchAngle = huge;
+  in.flightPathAngle = huge;
+  in.apoAltitude = huge;
+  in.vTan = huge;
+  in.dvRemaining = huge;
+  in.pitchCmd = -huge;
+  in.actualPitch = huge;
+  static PageLayout layout;  // some 6 kB: off the test's stack
+  LayOutPage(in, layout);
+  const PageOp* security = nullptr;
+  for (int i = 0; i < layout.count; ++i) {
+    const PageOp& op = layout.ops[i];
+    if (op.kind != PageOpKind::kText) continue;
+    const std::string bytes(op.text, static_cast<size_t>(op.length));
+    EXPECT_LE(bytes.size(), 99u) << bytes.substr(0, 20);
+    if (bytes.starts_with("Security Alt: 1797")) security = &op;
+  }
   ASSERT_NE(security, nullptr);
-  EXPECT_EQ(security->bytes.size(), 99u);
+  EXPECT_EQ(security->length, 99);
 }
 
 bool ShowsNonNumber(const sim::Surface& s) {

@@ -1,6 +1,9 @@
-// Burn monitoring and pitch guidance, white-box through the simulated host:
-// the pitch laws' worked numbers, thrust detection, the burn count against
-// the thrust the vessel really felt, and the per-step hook's gate and modes.
+// Burn monitoring and pitch guidance: the pitch laws' worked numbers on the
+// plain functions, then white-box through the simulated host thrust
+// detection, the burn count against the thrust the vessel really felt, and
+// the per-step hook's gate and modes.
+#include "burn_guidance.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -33,22 +36,12 @@ class BurnLawTest : public ::testing::TestWithParam<BurnLawCase> {};
 
 TEST_P(BurnLawTest, CommandsThePlannedPitch) {
   const BurnLawCase& c = GetParam();
-  Scene scene;
-  // Standing on the pad the vessel has no airspeed: its angle of attack is
-  // 0 and the flight-path angle equals its pitch.
-  scene.Attitude(0, c.fpa);
-  ArvexMFD& m = scene.mfd();
-  m.useMainEngine = c.mainEngine;
-  m.launchAngle = c.launchAngle;
-  m.pitchIntegral = c.integral;
-  m.prevPitchCmd = c.prevCmd;
-  m.lastPitchCmd = c.lastCmd;
-
-  const double cmd = m.BurnPitchCommand(kDt);
+  PitchLawState state{c.integral, c.lastCmd, c.prevCmd};
+  const double cmd = BurnPitchLaw(c.fpa, c.launchAngle, c.mainEngine, kPitchGains, kDt, state);
   EXPECT_NEAR(cmd, c.expectedCmd, 1e-9);
-  EXPECT_NEAR(m.pitchIntegral, c.expectedIntegral, 1e-9);
-  EXPECT_EQ(m.prevPitchCmd, c.lastCmd);
-  EXPECT_EQ(m.lastPitchCmd, cmd);
+  EXPECT_NEAR(state.integral, c.expectedIntegral, 1e-9);
+  EXPECT_EQ(state.prevCmd, c.lastCmd);
+  EXPECT_EQ(state.lastCmd, cmd);
 }
 
 INSTANTIATE_TEST_SUITE_P(WorkedNumbers, BurnLawTest,
@@ -108,18 +101,12 @@ INSTANTIATE_TEST_SUITE_P(WorkedNumbers, ProposalTest,
 TEST(ProposalTest, PhysicsOfTheProposal) {
   // Full thrust at the proposed pitch plus the weight point along the
   // planned flight-path angle: checked over a spread of angles and ratios.
-  Scene scene;
-  ArvexMFD& m = scene.mfd();
-  const double thrust = scene.lander().maxThrust(THGROUP_MAIN);
-  const double mass = scene.lander().mass();
+  const double thrust = 45000;  // [N]
   double worst = 0;
   for (double angle = 5; angle <= 85; angle += 10) {
     for (double ratio = 0.1; ratio < 1; ratio += 0.2) {
-      m.launchAngle = angle;
-      m.launchPitchSet = false;
-      m.surfaceGravity = ratio * thrust / mass;
-      m.UpdatePitchCommand(kDt, 0);
-      const double theta = m.pitchCmd / kDegPerRad, gamma = angle / kDegPerRad;
+      const double pitch = LaunchPitchProposal(thrust, ratio * thrust, angle, true);
+      const double theta = pitch / kDegPerRad, gamma = angle / kDegPerRad;
       // Net force in the vertical plane (horizontal, vertical) [N].
       const double fx = thrust * std::cos(theta), fy = thrust * std::sin(theta) - ratio * thrust;
       worst = std::max(worst, std::fabs(std::atan2(fy, fx) - gamma));
@@ -178,6 +165,48 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ThrustCase>& info) { return std::string(info.param.name); });
 
 // --- The burn count ------------------------------------------------------
+
+// One step of the count on its own, 1 s long, 1000 km from the centre of a
+// body of 7.35e22 kg (the Moon), with a plan pointing straight up. In the
+// air the step's velocity change is the burn's plus gravity's pull; on the
+// ground the surface holds the vessel against gravity. Either way only the
+// burn is counted.
+struct GainCase {
+  const char* name;
+  double burnUp;  // [m/s] the burn's velocity change in the step, straight up
+  bool ground;    // standing on the surface
+  bool fresh;     // the previous sample is from the step before
+  bool plan;      // a plan to count along
+  bool counted;
+};
+
+class BurnGainTest : public ::testing::TestWithParam<GainCase> {};
+
+TEST_P(BurnGainTest, CountsTheBurnAlongThePlanOnly) {
+  const GainCase& c = GetParam();
+  const double r = 1.0e6, mass = 7.35e22, dt = 1.0;                       // [m], [kg], [s]
+  const double pull = c.ground ? 0.0 : kGravConst * mass / (r * r) * dt;  // [m/s]
+  const BurnStepInput step{_V(0, c.burnUp - pull, 0),
+                           _V(0, r, 0),
+                           _V(0, 0, 0),
+                           c.fresh,
+                           c.ground,
+                           c.plan ? _V(0, 1234, 0) : _V(0, 0, 0),
+                           mass,
+                           dt};
+  double gain = -1;
+  EXPECT_EQ(BurnGainAlongPlan(step, gain), c.counted);
+  EXPECT_NEAR(gain, c.counted ? c.burnUp : -1, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, BurnGainTest,
+    ::testing::Values(GainCase{"falling", 0, false, true, true, true},
+                      GainCase{"burning_in_the_air", 5, false, true, true, true},
+                      GainCase{"burning_on_the_ground", 5, true, true, true, true},
+                      GainCase{"stale_sample", 5, false, false, true, false},
+                      GainCase{"no_plan", 5, false, true, false, false}),
+    [](const ::testing::TestParamInfo<GainCase>& info) { return std::string(info.param.name); });
 
 // A frame whose forward axis (the main engine's thrust) points along u.
 sim::Mat3 FacingAlong(const VECTOR3& u) {

@@ -8,8 +8,11 @@
 // point along heading and launchAngle in the local horizon of the launch
 // point, a two-body coast along it must come down on the target, and the
 // heading must agree with an independent geodesic solver.
+#include "ground_plan.h"
+
 #include <gtest/gtest.h>
 
+#include <GeographicLib/Geodesic.hpp>
 #include <array>
 #include <boost/numeric/odeint.hpp>
 #include <cmath>
@@ -28,8 +31,6 @@
 #include "support/host_fixture.h"
 #include "support/linked_module.h"
 #include "vector_ops.h"
-
-#include <GeographicLib/Geodesic.hpp>
 
 using namespace arvex;  // the module's own names
 
@@ -79,15 +80,6 @@ class GroundPlan : public ::testing::Test {
     ASSERT_TRUE(mfd().SetTargetLatitude(text));
     std::snprintf(text, sizeof text, "%.17g", lngDeg);
     ASSERT_TRUE(mfd().SetTargetLongitude(text));
-  }
-
-  // Launch point and target given as radians straight into the fields.
-  void PlaceRadians(double ownLat, double ownLng, double tgtLat, double tgtLng) {
-    ArvexMFD& m = mfd();
-    m.ownLat = ownLat, m.ownLng = ownLng, m.tgtLat = tgtLat, m.tgtLng = tgtLng;
-    m.ownLatDeg = ownLat * kDegPerRad, m.ownLngDeg = ownLng * kDegPerRad;
-    m.tgtLatDeg = tgtLat * kDegPerRad, m.tgtLngDeg = tgtLng * kDegPerRad;
-    m.tgtLatSet = m.tgtLngSet = true;
   }
 
   testsupport::MoonHop hop;
@@ -182,7 +174,7 @@ TEST_F(GroundPlan, TargetALastDigitAwayGetsANearlyVerticalPlan) {
   EXPECT_TRUE(isFinite(m.launchVelocity));
 }
 
-// Mend: the east/west choice goes the short way across the +-180 meridian.
+// The east/west choice goes the short way across the +-180 meridian.
 TEST_F(GroundPlan, HopAcrossTheDateLineHeadsEast) {
   PlaceOwn(0, 170);
   EnterTarget(0, -170);
@@ -193,8 +185,8 @@ TEST_F(GroundPlan, HopAcrossTheDateLineHeadsEast) {
   EXPECT_NEAR(m.apoAltitude / 1000, 460.6, 0.1);
 }
 
-// Mend: where a > R the launch angle is the ellipse's flight-path angle at
-// launch (the old form gave 1.58 deg for this hop).
+// Where a > R the launch angle is the ellipse's flight-path angle at
+// launch (the closed form for a < R would give 1.58 deg for this hop).
 TEST_F(GroundPlan, HighSecurityAltitudeOnANearAntipodalHopGivesTheFlightPathAngle) {
   PlaceOwn(0, 0);
   ASSERT_TRUE(mfd().SetSecurityAltitude("1000"));
@@ -203,7 +195,7 @@ TEST_F(GroundPlan, HighSecurityAltitudeOnANearAntipodalHopGivesTheFlightPathAngl
   EXPECT_NEAR(mfd().launchAngle, 8.42, 0.005);
 }
 
-// Mend: a course cosine with no value still gives a finite heading. Vessel
+// A course cosine with no value still gives a finite heading. Vessel
 // at 10/0, target typed a hair east or west of it: the law of cosines rounds
 // above 1, so the central angle has no value; the heading falls back to the
 // course from its spherical components, due east or due west here, scaled
@@ -235,16 +227,18 @@ INSTANTIATE_TEST_SUITE_P(EastAndWest, HairApart,
 
 // Both points on the pole with different longitudes: every direction is
 // south; the heading is some finite azimuth.
-TEST_F(GroundPlan, BothPointsOnThePoleGiveAFiniteHeading) {
-  PlaceRadians(kPi / 2, 0, kPi / 2, 1.0);
-  mfd().RecomputePlan();
-  EXPECT_TRUE(std::isfinite(mfd().heading));
-  EXPECT_GE(mfd().heading, 0);
-  EXPECT_LE(mfd().heading, 360);
-  EXPECT_TRUE(isFinite(mfd().launchVelocity));
+TEST(GroundPlanFunctions, BothPointsOnThePoleGiveAFiniteHeading) {
+  const double heading = LaunchHeading(kPi / 2, 0, kPi / 2, 1.0);
+  EXPECT_TRUE(std::isfinite(heading));
+  EXPECT_GE(heading, 0);
+  EXPECT_LE(heading, 360);
+  // The Earth's radius [m], mass [kg] and surface gravity [m/s^2].
+  const GroundEllipse plan =
+      SolveGroundEllipse({6371e3, 5.972e24, 9.82, 40000, kPi / 2, 0, kPi / 2, 1.0});
+  EXPECT_TRUE(isFinite(LaunchDirectionBodyFixed(plan.launchAngle, heading, kPi / 2, 0)));
 }
 
-// Mend: without a complete target there is no plan, in either mode.
+// Without a complete target there is no plan, in either mode.
 TEST_F(GroundPlan, NoTargetMeansNoPlan) {
   PlaceOwn(10, 10);  // so that the empty target is not the vessel's position
   mfd().RecomputePlan();
@@ -415,8 +409,8 @@ TEST_F(PlanPhysics, RandomHopsAgreeWithTwoBodyMotion) {
 // The heading against GeographicLib's initial azimuth on a sphere. The
 // module's heading is acos(q) * 57.2964 east of north, or 360 minus that
 // west of it, so the azimuth is scaled the same way before comparing.
-TEST_F(GroundPlan, HeadingAgreesWithGeodesicAzimuthOnASphere) {
-  const GeographicLib::Geodesic sphere(body().radius(), 0);
+TEST(GroundPlanFunctions, HeadingAgreesWithGeodesicAzimuthOnASphere) {
+  const GeographicLib::Geodesic sphere(6371e3, 0);  // [m] any radius: only angles are compared
   std::mt19937 rng(122012203u);
   std::uniform_real_distribution<double> unit(-1.0, 1.0);
   int compared = 0;
@@ -429,8 +423,7 @@ TEST_F(GroundPlan, HeadingAgreesWithGeodesicAzimuthOnASphere) {
                        lng2 * kTrueDegPerRad, s12, azi1, azi2);
     // Near-antipodal pairs have no well-defined course.
     if (arc < 1 || arc > 179) continue;
-    PlaceRadians(lat1, lng1, lat2, lng2);
-    ASSERT_TRUE(mfd().ComputeHeading());
+    const double heading = LaunchHeading(lat1, lng1, lat2, lng2);
     if (azi1 < 0) azi1 += 360;
     const double expected = azi1 <= 180 ? azi1 / kToTrue : 360 - (360 - azi1) / kToTrue;
     // The module's short pi/2 (1.57079633, 3.2e-9 above) moves q by up to
@@ -440,7 +433,7 @@ TEST_F(GroundPlan, HeadingAgreesWithGeodesicAzimuthOnASphere) {
     const double tolerance =
         1e-9 + 2 * 6.4e-9 * kDegPerRad /
                    (std::cos(lat1) * std::sin(arc / kTrueDegPerRad) * std::max(sinCourse, 1e-6));
-    EXPECT_NEAR(mfd().heading, expected, tolerance)
+    EXPECT_NEAR(heading, expected, tolerance)
         << "from " << lat1 << "/" << lng1 << " to " << lat2 << "/" << lng2 << " rad";
     ++compared;
   }
@@ -528,39 +521,17 @@ TEST_P(EntryTable, AcceptsOrRefusesAsATypedValue) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Dialogs, EntryTable,
-    ::testing::Values(
-        // Latitude: -90..90 with both ends; atof's meaning otherwise.
-        EntryCase{Field::kLatitude, "90", true, 90}, EntryCase{Field::kLatitude, "-90", true, -90},
-        EntryCase{Field::kLatitude, "90.01", false, 0},
-        EntryCase{Field::kLatitude, "letters", true, 0},
-        EntryCase{Field::kLatitude, "  12.5xyz", true, 12.5},
-        EntryCase{Field::kLatitude, "nan", false, 0}, EntryCase{Field::kLatitude, "-NAN", false, 0},
-        EntryCase{Field::kLatitude, "inf", false, 0},
-        EntryCase{Field::kLatitude, "1e999", false, 0},
-        EntryCase{Field::kLatitude, "\xff\xfe\x80", true, 0},
-        // Longitude: -180..180 with both ends.
-        EntryCase{Field::kLongitude, "-180", true, -180},
-        EntryCase{Field::kLongitude, "180", true, 180},
-        EntryCase{Field::kLongitude, "180.5", false, 0},
-        EntryCase{Field::kLongitude, "NaN", false, 0},
-        EntryCase{Field::kLongitude, "-infinity", false, 0},
-        // Security altitude: whole km from 1, atoi's meaning, no overflow.
-        EntryCase{Field::kSecurity, "2.9", true, 2000},
-        EntryCase{Field::kSecurity, " +12", true, 12000},
-        EntryCase{Field::kSecurity, "0", false, 0}, EntryCase{Field::kSecurity, "-5", false, 0},
-        EntryCase{Field::kSecurity, "letters", false, 0},
-        EntryCase{Field::kSecurity, "1000000", true, 1e9},
-        EntryCase{Field::kSecurity, "1000001", false, 0},
-        EntryCase{Field::kSecurity, "2147484", false, 0},  // n * 1000 past INT_MAX
-        EntryCase{Field::kSecurity, "99999999999999999999999999", false, 0},
-        EntryCase{Field::kSecurity, "nan", false, 0},
-        // Altitude above target: whole km from 0.
-        EntryCase{Field::kAbove, "0", true, 0}, EntryCase{Field::kAbove, "letters", true, 0},
-        EntryCase{Field::kAbove, "12.7", true, 12000}, EntryCase{Field::kAbove, "-1", false, 0},
-        EntryCase{Field::kAbove, "-99999999999999999999", false, 0},
-        EntryCase{Field::kAbove, "18446744073709551617", false, 0}));
+// Every handler once accepting and once refusing: the full table of texts
+// is in the readers' own test (tests/display/parameter_entry_test.cpp).
+INSTANTIATE_TEST_SUITE_P(Dialogs, EntryTable,
+                         ::testing::Values(EntryCase{Field::kLatitude, "  12.5xyz", true, 12.5},
+                                           EntryCase{Field::kLatitude, "90.01", false, 0},
+                                           EntryCase{Field::kLongitude, "-180", true, -180},
+                                           EntryCase{Field::kLongitude, "NaN", false, 0},
+                                           EntryCase{Field::kSecurity, " +12", true, 12000},
+                                           EntryCase{Field::kSecurity, "1000001", false, 0},
+                                           EntryCase{Field::kAbove, "12.7", true, 12000},
+                                           EntryCase{Field::kAbove, "-1", false, 0}));
 
 TEST_F(Entry, NullTextIsRefusedByEveryHandler) {
   const Snapshot before = Take();

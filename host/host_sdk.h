@@ -1,7 +1,10 @@
 // The module's single way into its host: Orbiter's SDK headers (or host/,
 // which declares the same names the same way) and the platform's GDI. The
-// include folder decides which: the build puts either host/ or an Orbitersdk
-// include folder on the path, and the module's code is the same on both.
+// include path decides which: the build puts either host/ or an Orbitersdk
+// include folder on it, and the module's code is the same on both. The
+// headers are named in angle brackets so that this file's own folder (host/)
+// is not searched first: a build against the real SDK finds this file through
+// host/ placed after the SDK's folder, and still takes the SDK's headers.
 #pragma once
 
 #if defined(_WIN32)
@@ -11,17 +14,17 @@
 #undef near
 #undef far
 #else
-#include "gdi.h"
+#include <gdi.h>
 #endif
 // In the SDK's order: the API, then the two classes.
-#include "OrbiterAPI.h"
+#include <OrbiterAPI.h>
 
-#if __has_include("VesselAPI.h")  // an Orbitersdk include folder
-#include "MFDAPI.h"
-#include "VesselAPI.h"
+#if __has_include(<VesselAPI.h>)  // an Orbitersdk include folder
+#include <MFDAPI.h>
+#include <VesselAPI.h>
 #else  // host/, which keeps the same declarations under its own names
-#include "mfd_api.h"
-#include "vessel_api.h"
+#include <mfd_api.h>
+#include <vessel_api.h>
 #endif
 
 // Library glue that the host exports but the SDK's headers do not declare

@@ -1,67 +1,17 @@
-// The pilot's input: twelve buttons, the keys behind them, and the five input
-// dialogs through which the target and the two altitudes are entered.
+// The display instance's input: the buttons and keys (display/controls.h
+// holds their tables), the five input dialogs through which the target and
+// the two altitudes are entered, and the handlers that store what the pilot
+// typed (display/parameter_entry.h reads it) and replan.
 #include <cstdint>
 
 #include "ArvexMFD.h"
+#include "controls.h"
+#include "parameter_entry.h"
 #include "texts.h"
 
 namespace arvex {
 
 namespace {
-
-constexpr int kButtonCount = 12;
-
-// Key codes (PC keyboard scan codes) of the keys the display consumes.
-constexpr DWORD kKeyW = 17;  // blank buttons: not consumed
-constexpr DWORD kKeyE = 18;  // engine
-constexpr DWORD kKeyR = 19;  // reset
-constexpr DWORD kKeyT = 20;  // target base
-constexpr DWORD kKeyP = 25;  // page
-constexpr DWORD kKeyS = 31;  // switch mode
-constexpr DWORD kKeyL = 38;  // latitude
-constexpr DWORD kKeyZ = 44;  // security altitude
-constexpr DWORD kKeyB = 48;  // altitude above target
-constexpr DWORD kKeyN = 49;  // longitude
-
-// The key each button stands for, in button order.
-constexpr DWORD buttonKeys[kButtonCount] = {kKeyT, kKeyL, kKeyN, kKeyZ, kKeyB, kKeyR,
-                                            kKeyS, kKeyW, kKeyE, kKeyW, kKeyW, kKeyP};
-
-// Labels are the same in both languages; blank buttons carry one space.
-const char* const kButtonLabels[kButtonCount] = {"TGT", "LAT", "LON", "ALT", "ABV", "RST",
-                                                 "SWT", " ",   "ENG", " ",   " ",   "PG"};
-
-const MFDBUTTONMENU kMenuEnglish[kButtonCount] = {
-    {"Target", nullptr, 'T'},
-    {"Latitude", nullptr, 'L'},
-    {"Longitude", nullptr, 'N'},
-    {"Security alt", nullptr, 'Z'},
-    {"Alt above target", nullptr, 'B'},
-    {"Reset", nullptr, 'R'},
-    {"Switch", nullptr, 'S'},
-    {"", nullptr, 'W'},
-    {"Choose engine", nullptr, 'E'},
-    {"", nullptr, 'W'},
-    {"", nullptr, 'W'},
-    {"Page", nullptr, 'P'},
-};
-
-const MFDBUTTONMENU kMenuFrench[kButtonCount] = {
-    {"Cible", nullptr, 'T'},
-    {"Latitude", nullptr, 'L'},
-    {"Longitude", nullptr, 'N'},
-    {"Alt de s\xE9"
-     "curit\xE9",
-     nullptr, 'Z'},
-    {"Alt de survol", nullptr, 'B'},
-    {"Reset", nullptr, 'R'},
-    {"Switch", nullptr, 'S'},
-    {"", nullptr, 'W'},
-    {"Choix du moteur", nullptr, 'E'},
-    {"", nullptr, 'W'},
-    {"", nullptr, 'W'},
-    {"Page", nullptr, 'P'},
-};
 
 // --- Dialog tickets ------------------------------------------------------
 // The host keeps an input box open for as long as the pilot likes, and may
@@ -171,14 +121,14 @@ char* ArvexMFD::ButtonLabel(int bt) {
 
 // Called by the host for the button menu (the help page of the buttons).
 int ArvexMFD::ButtonMenu(const MFDBUTTONMENU** menu) const {
-  if (menu != nullptr) *menu = english ? kMenuEnglish : kMenuFrench;
+  if (menu != nullptr) *menu = ButtonMenuFor(english);
   return kButtonCount;
 }
 
 // Called by the host for a button press (bit 0 of event) or release.
 bool ArvexMFD::ConsumeButton(int bt, int event) {
   if ((event & 1) == 0 || bt < 0 || bt >= kButtonCount) return false;
-  return ConsumeKeyBuffered(buttonKeys[bt]);
+  return ConsumeKeyBuffered(kButtonKeys[bt]);
 }
 
 // Called by the host for a key pressed while the display has the focus.
@@ -238,6 +188,68 @@ bool ArvexMFD::ConsumeKeyBuffered(DWORD key) {
     default:
       return false;
   }
+}
+
+// Target dialog: a surface base of the reference body, by its exact name.
+bool ArvexMFD::SetTargetByName(const char* text) {
+  if (text == nullptr) return false;
+  // The host only reads the name, whatever its signature says.
+  OBJHANDLE base = oapiGetBaseByName(refBody, const_cast<char*>(text));
+  if (base == nullptr) return false;
+  targetBase = base;
+  tgtLatSet = true;
+  tgtLngSet = true;
+  double radius = 0;  // [m] not kept
+  oapiGetBaseEquPos(base, &tgtLng, &tgtLat, &radius);
+  // A new target: the in-flight solver searches from the start.
+  solverStarted = false;
+  searchDir = +1;
+  tgtLatDeg = tgtLat * kDegPerRad;
+  tgtLngDeg = tgtLng * kDegPerRad;
+  RecomputePlan();
+  return true;
+}
+
+// Latitude dialog [deg]. A latitude drops the base but keeps the longitude,
+// so the plan follows at once when that is there.
+bool ArvexMFD::SetTargetLatitude(const char* text) {
+  double x = 0;
+  if (!ReadLatitudeEntry(text, x)) return false;
+  tgtLatDeg = x;
+  targetBase = nullptr;
+  tgtLatSet = true;
+  solverStarted = false;
+  searchDir = +1;
+  tgtLat = x / kDegPerRad;
+  if (tgtLngSet) RecomputePlan();
+  return true;
+}
+
+// Longitude dialog [deg].
+bool ArvexMFD::SetTargetLongitude(const char* text) {
+  double x = 0;
+  if (!ReadLongitudeEntry(text, x)) return false;
+  tgtLngDeg = x;
+  tgtLngSet = true;
+  targetBase = nullptr;
+  solverStarted = false;
+  searchDir = +1;
+  tgtLng = x / kDegPerRad;
+  if (tgtLatSet) RecomputePlan();
+  return true;
+}
+
+// Security altitude dialog [km, whole].
+bool ArvexMFD::SetSecurityAltitude(const char* text) {
+  if (!ReadSecurityAltitudeEntry(text, securityAlt)) return false;
+  if (TargetComplete()) RecomputePlan();
+  return true;
+}
+
+// Altitude above target dialog [km, whole]. The in-flight solver picks it up
+// at its next run, so nothing is recomputed here.
+bool ArvexMFD::SetAltitudeAboveTarget(const char* text) {
+  return ReadAltitudeAboveTargetEntry(text, altAboveTarget);
 }
 
 }  // namespace arvex
