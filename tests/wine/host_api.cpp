@@ -38,6 +38,11 @@ class Instrument_User {
     mfd->ch = ch;
   }
 };
+BOOL testhost::ListedTextOut(HDC dc, int x, int y, const char* text, int n, bool title) {
+  world().drawn.push_back(
+      {x, y, std::string(text, n > 0 ? n : 0), GetTextColor(dc), GetTextAlign(dc), title});
+  return world().drawTexts ? TextOutA(dc, x, y, text, n) : TRUE;
+}
 void testhost::SetCharSize(MFD* mfd, DWORD cw, DWORD ch) { Instrument_User::Set(mfd, cw, ch); }
 
 using testhost::world;
@@ -139,7 +144,7 @@ void MFD::InvalidateDisplay() {}
 void MFD::InvalidateButtons() {}
 void MFD::Title(HDC hDC, const char* title) const {
   SetTextColor(hDC, RGB(224, 224, 224));
-  TextOutA(hDC, cw / 2, 0, title, static_cast<int>(std::strlen(title)));
+  testhost::ListedTextOut(hDC, cw / 2, 0, title, static_cast<int>(std::strlen(title)), true);
 }
 bool MFD::ConsumeKeyBuffered(DWORD) { return false; }
 bool MFD::ConsumeKeyImmediate(char*) { return false; }

@@ -1,0 +1,46 @@
+// The real-GDI drawing of a page against the simulated host's display list
+// of the same page (tests/wine/page_list.h): the same texts drawn, and each
+// text's ink where the simulated host's picture has it, in its colour.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "page_list.h"
+#include "scripted_world.h"
+
+namespace testhost {
+
+// Points the DLL's import of TextOutA at ListedTextOut, so that every text
+// the module draws is listed. False if the DLL does not import it.
+bool ListTextOut(HMODULE dll);
+
+// Pixels of a 32-bit top-down DIB (0x00RRGGBB).
+struct Pixels {
+  const std::uint32_t* p;
+  int w, h;
+};
+
+// How far the two fonts may put the same text's ink apart [pixel]: the
+// difference of the character advances over the text's length, and of the
+// ascents, plus one pixel for rasterising the same outline twice.
+struct Tolerance {
+  int x, y;
+};
+Tolerance InkTolerance(const pagelist::Page& page, const TEXTMETRICA& gdi, std::size_t length);
+
+// One line per disagreement; empty when they agree. The texts must match
+// in order, bytes, anchor, colour, alignment and title.
+std::vector<std::string> CompareTexts(const pagelist::Page& page,
+                                      const std::vector<DrawnText>& drawn);
+// For each text of the page: the pixels that its drawing added to the page
+// (full minus bare, the same page drawn without texts) of its colour, near
+// its ink on the simulated host's picture, span that ink within the
+// tolerance.
+std::vector<std::string> CompareInk(const pagelist::Page& page, const Pixels& full,
+                                    const Pixels& bare, const TEXTMETRICA& gdi);
+
+}  // namespace testhost
