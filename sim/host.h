@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "mfd_api.h"
 #include "OrbiterAPI.h"
-#include "vessel_api.h"
+#include "mfd_api.h"
 #include "surface.h"
+#include "vessel_api.h"
 #include "world.h"
 
 namespace sim {
@@ -148,8 +148,12 @@ class Host {
   // throws HostError and opens nothing.
   int openDisplay(int modeId, int width, int height);
   int openDisplay(const std::string& modeName, int width, int height);
-  // Destroys the instance through its virtual destructor; input boxes that
-  // it opened are closed so no later callback can reach it.
+  // After the instance is built it gets RecallStatus, as at an interactive
+  // opening in Orbiter.
+  // Closing, as Orbiter: the instance's StoreStatus, then OAPI_MSG_MFD_CLOSED
+  // to the mode (if it is still registered), then the instance is destroyed
+  // through its virtual destructor; input boxes that it opened are closed
+  // so no later callback can reach it.
   void closeDisplay(int displayId);
   // Destroys the instance and builds a new one in the same mode and size.
   void rebuildDisplay(int displayId);
@@ -234,7 +238,7 @@ class Host {
   std::map<int, int> modeOwner_;  // mode id -> registering module id (0: none)
   int activeModule_ = 0;          // module whose code the host is running, 0 if none
   std::unique_ptr<Registry> registry_;
-  Host* previous_ = nullptr;  // the host that was current before this one
+  Host* previous_ = nullptr;                       // the host that was current before this one
   double refreshInterval_ = kRefreshInterval2024;  // [s] simulated
   double timeAcceleration_ = 1;
   double realTime_ = 0;  // [s] since the host was made
