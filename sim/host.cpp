@@ -498,6 +498,9 @@ void Host::drawDisplay(Display& display) {
   SetBkMode(hdc, TRANSPARENT);
   SelectObject(hdc, GetStockObject(NULL_BRUSH));
   SelectObject(hdc, displayPen());
+  // The glass cockpit frames every display, external windows too, with
+  // that pen before the mode draws.
+  if (glassCockpit_) Rectangle(hdc, 0, 0, surface.width(), surface.height());
   {
     CallScope scope(*this, display.ownerModule);
     display.instance->Update(hdc);

@@ -517,6 +517,25 @@ TEST_F(HostTest, OpeningRecallsTheStatusAndClosingStoresItBeforeTheClosingMessag
   EXPECT_EQ(modeLog.lastDisplayIndex, static_cast<UINT>(d));
 }
 
+TEST_F(HostTest, TheGlassCockpitFramesEveryRedrawInGreenAndOtherPanesDoNot) {
+  const int d = hop.host.openDisplay(mode, 300, 200);
+  for (bool glass : {true, false}) {
+    hop.host.setGlassCockpit(glass);
+    const Surface& s = hop.host.redraw(d);
+    ASSERT_EQ(s.rectangles().size(), glass ? 1u : 0u);
+    if (glass) {
+      const sim::DrawnRectangle& frame = s.rectangles()[0];
+      EXPECT_EQ(std::vector<int>({frame.left, frame.top, frame.right, frame.bottom}),
+                std::vector<int>({0, 0, 300, 200}));
+      EXPECT_EQ(frame.color, sim::kDisplayGreen);
+      EXPECT_FALSE(frame.filled);
+    }
+    // Drawn before the mode's Update, which finds the context as before.
+    EXPECT_EQ(modeLog.entryStates.back().pen, sim::displayPen());
+    EXPECT_EQ(modeLog.entryStates.back().brush, GetStockObject(NULL_BRUSH));
+  }
+}
+
 TEST_F(HostTest, MisuseIsReportedWithAnError) {
   EXPECT_THROW(hop.host.openDisplay(mode + 100, 300, 300), HostError);
   EXPECT_THROW(hop.host.openDisplay("No Such Mode", 300, 300), HostError);
