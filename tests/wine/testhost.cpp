@@ -127,6 +127,7 @@ void Redraw(MFD* mfd, int w, int h, HFONT font, HPEN pen, Frame& frame, bool che
   SetBkMode(frame.dc, TRANSPARENT);
   HGDIOBJ oldBrush = SelectObject(frame.dc, GetStockObject(NULL_BRUSH));
   HGDIOBJ oldPen = SelectObject(frame.dc, pen);
+  Rectangle(frame.dc, 0, 0, w, h);  // the glass cockpit's frame
   mfd->Update(frame.dc);
   if (check) {
     Check(GetCurrentObject(frame.dc, OBJ_PEN) == pen, "the pen is given back");
