@@ -9,7 +9,10 @@
 set -uo pipefail
 exe=$1 dll=$2 out=$3 list=${4:-}
 limit=${WINE_TIMEOUT:-240}
-wine=$(command -v wine64 || command -v wine || true)
+# The 64-bit loader itself where Debian keeps it: with wine32 installed,
+# /usr/bin/wine starts the 32-bit one, which a kernel without 32-bit
+# support cannot run even for a 64-bit program.
+wine=$(command -v wine64 || ls /usr/lib/wine/wine64 2>/dev/null || command -v wine || true)
 if [ -z "$wine" ]; then
   echo "wine-run: skipped, no wine64 or wine on PATH; install wine64 (scripts/install-deps.sh)"
   exit 77

@@ -8,6 +8,7 @@
 
 #include "OrbiterAPI.h"
 #include "mfd_api.h"
+#include "page_script.h"
 #include "vessel_api.h"
 
 namespace testhost {
@@ -39,8 +40,8 @@ struct DrawnText {
 };
 
 struct World {
-  double radius = 1737400.0;  // [m]
-  double mass = 7.3477e22;    // [kg]
+  double radius = pagescript::kBodyRadius;  // [m]
+  double mass = pagescript::kBodyMass;      // [kg]
   VesselState vessel{};
   MFDMODESPEC mode{};  // the one registered mode (copied, name too)
   std::string modeName;
