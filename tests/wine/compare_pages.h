@@ -32,15 +32,22 @@ struct Tolerance {
 };
 Tolerance InkTolerance(const pagelist::Page& page, const TEXTMETRICA& gdi, std::size_t length);
 
+// How far the two drawings' anchors of one text may lie apart [pixel]: a
+// position that the module computes in floating point and cuts to whole
+// pixels (the marker of page 2/2) can fall one pixel apart where two maths
+// libraries round its last bit differently.
+inline constexpr int kAnchorSlack = 1;
+
 // One line per disagreement; empty when they agree. The texts must match
-// in order, bytes, anchor, colour, alignment and title.
+// in order, bytes, colour, alignment and title, and their anchors within
+// kAnchorSlack.
 std::vector<std::string> CompareTexts(const pagelist::Page& page,
                                       const std::vector<DrawnText>& drawn);
 // For each text of the page: the pixels that its drawing added to the page
 // (full minus bare, the same page drawn without texts) of its colour, near
-// its ink on the simulated host's picture, span that ink within the
-// tolerance.
-std::vector<std::string> CompareInk(const pagelist::Page& page, const Pixels& full,
-                                    const Pixels& bare, const TEXTMETRICA& gdi);
+// its ink on the simulated host's picture (moved with its anchor, when the
+// anchors lie within kAnchorSlack), span that ink within the tolerance.
+std::vector<std::string> CompareInk(const pagelist::Page& page, const std::vector<DrawnText>& drawn,
+                                    const Pixels& full, const Pixels& bare, const TEXTMETRICA& gdi);
 
 }  // namespace testhost

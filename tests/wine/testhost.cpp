@@ -290,10 +290,10 @@ void DrawPage(Session& s, const std::string& page, const std::string& tag) {
     } else {
       Report(testhost::CompareTexts(*found, drawn),
              name + ": the " + std::to_string(drawn.size()) +
-                 " texts drawn through GDI are the simulated host's, in order (bytes, anchor, "
-                 "colour, alignment)");
-      Report(testhost::CompareInk(*found, {f.pixels, f.w, f.h}, {bare.pixels, bare.w, bare.h},
-                                  s.metrics),
+                 " texts drawn through GDI are the simulated host's, in order (bytes, colour, "
+                 "alignment; anchor within 1 pixel)");
+      Report(testhost::CompareInk(*found, drawn, {f.pixels, f.w, f.h},
+                                  {bare.pixels, bare.w, bare.h}, s.metrics),
              name +
                  ": every text's ink lies where the simulated host's picture has it, in its "
                  "colour");
