@@ -1,7 +1,8 @@
 # The module as Windows builds it, checked from the Linux build:
 #  - MinGW-w64 builds of ArvexMFD.dll against host/ with the test host that
 #    it links against, for x86_64 and i686 (sub-builds under windows-<arch>/);
-#  - the Wine test of the x86_64 pair (test "wine_gdi");
+#  - the Wine test of the x86_64 pair (test "wine_gdi"), which compares the
+#    real-GDI pages with the simulated host's (test "sim_pages");
 #  - a compile against Orbiter's own SDK headers for every folder that
 #    ORBITER_SDK names (test "orbiter_sdk_compile"; skipped without one).
 include(${CMAKE_CURRENT_LIST_DIR}/orbiter_sdk.cmake)
@@ -40,7 +41,10 @@ foreach(arch x86_64 i686)
 endforeach()
 add_dependencies(windows_i686 windows_x86_64)  # one at a time
 set(win64 ${CMAKE_BINARY_DIR}/windows-x86_64)
+# Held against the simulated host's drawing of the same pages (test
+# "sim_pages" writes it first), text by text.
 add_test(NAME wine_gdi COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh
                                ${win64}/wine/arvex_testhost.exe ${win64}/ArvexMFD.dll
-                               ${win64}/wine-out)
-set_tests_properties(wine_gdi PROPERTIES TIMEOUT 300 LABELS wine)
+                               ${win64}/wine-out ${CMAKE_BINARY_DIR}/sim-pages/pages.txt)
+set_tests_properties(wine_gdi PROPERTIES TIMEOUT 300 LABELS wine SKIP_RETURN_CODE 77
+                                         FIXTURES_REQUIRED sim_pages)

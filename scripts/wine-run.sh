@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # Runs the Windows test host under Wine, headless and bounded in time:
-#   wine-run.sh <arvex_testhost.exe> <ArvexMFD.dll> <output folder>
-# A private Wine prefix lives beside the output; memory device contexts need
-# no display, so no X server is started. A missing or failing Wine gives one
-# line and a non-zero exit, never a hang.
+#   wine-run.sh <arvex_testhost.exe> <ArvexMFD.dll> <output folder> [<pages.txt>]
+# (pages.txt: the simulated host's pages, to compare with). A private Wine
+# prefix lives beside the output; memory device contexts need no display, so
+# no X server is started. Without Wine it says so in one line and exits 77
+# (skipped); a Wine that fails to start gives one line and exit 1, never a
+# hang.
 set -uo pipefail
-exe=$1 dll=$2 out=$3
+exe=$1 dll=$2 out=$3 list=${4:-}
 limit=${WINE_TIMEOUT:-240}
-wine=$(command -v wine64 || command -v wine || true)
+# The 64-bit loader itself where Debian keeps it: with wine32 installed,
+# /usr/bin/wine starts the 32-bit one, which a kernel without 32-bit
+# support cannot run even for a 64-bit program.
+wine=$(command -v wine64 || ls /usr/lib/wine/wine64 2>/dev/null || command -v wine || true)
 if [ -z "$wine" ]; then
-  echo "wine-run: no wine64 or wine on PATH; install wine64 (scripts/install-deps.sh)"
-  exit 1
+  echo "wine-run: skipped, no wine64 or wine on PATH; install wine64 (scripts/install-deps.sh)"
+  exit 77
 fi
+windows_path() { echo "Z:$(cd "$(dirname "$1")" && pwd | sed 's|/|\\|g')\\$(basename "$1")"; }
 mkdir -p "$out"
 export WINEPREFIX=${WINEPREFIX:-$(cd "$out/.." && pwd)/wineprefix}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
@@ -21,7 +27,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     exit 1
   fi
 fi
-timeout "$limit" "$wine" "$exe" "Z:${dll//\//\\}" "Z:$(cd "$out" && pwd | sed 's|/|\\|g')"
+args=("$(windows_path "$dll")" "Z:$(cd "$out" && pwd | sed 's|/|\\|g')")
+[ -n "$list" ] && args+=("$(windows_path "$list")")
+timeout "$limit" "$wine" "$exe" "${args[@]}"
 rc=$?
 if [ "$rc" = 124 ]; then
   echo "wine-run: the test host did not finish within ${limit}s"

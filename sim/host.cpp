@@ -426,7 +426,14 @@ int Host::openDisplayWithId(int displayId, int modeId, int width, int height,
   }
   display->instance.reset(reinterpret_cast<MFD*>(result));
   display->surface = std::move(surface);
+  MFD& instance = *display->instance;
   displays_[displayId] = std::move(display);
+  {
+    // An interactive opening, as Orbiter's: the instance takes back what its
+    // mode stored when a display in it last closed.
+    CallScope scope(*this, modeOwner(modeId));
+    instance.RecallStatus();
+  }
   return displayId;
 }
 
@@ -441,7 +448,14 @@ void Host::closeDisplay(int displayId) {
   std::unique_ptr<Display> display = std::move(it->second);
   displays_.erase(it);
   {
+    // As Orbiter closes one: the instance stores its status, the mode hears
+    // that the display closes, then the instance goes.
     CallScope scope(*this, display->ownerModule);
+    display->instance->StoreStatus();
+    const auto mode = modes_.find(display->modeId);
+    if (mode != modes_.end() && mode->second.msgproc != nullptr) {
+      mode->second.msgproc(OAPI_MSG_MFD_CLOSED, static_cast<UINT>(displayId), 0, 0);
+    }
     display->instance.reset();
   }
   closeBoxesWhere(ownBoxes);  // any its destructor opened
@@ -484,6 +498,9 @@ void Host::drawDisplay(Display& display) {
   SetBkMode(hdc, TRANSPARENT);
   SelectObject(hdc, GetStockObject(NULL_BRUSH));
   SelectObject(hdc, displayPen());
+  // The glass cockpit frames every display, external windows too, with
+  // that pen before the mode draws.
+  if (glassCockpit_) Rectangle(hdc, 0, 0, surface.width(), surface.height());
   {
     CallScope scope(*this, display.ownerModule);
     display.instance->Update(hdc);

@@ -148,8 +148,12 @@ class Host {
   // throws HostError and opens nothing.
   int openDisplay(int modeId, int width, int height);
   int openDisplay(const std::string& modeName, int width, int height);
-  // Destroys the instance through its virtual destructor; input boxes that
-  // it opened are closed so no later callback can reach it.
+  // After the instance is built it gets RecallStatus, as at an interactive
+  // opening in Orbiter.
+  // Closing, as Orbiter: the instance's StoreStatus, then OAPI_MSG_MFD_CLOSED
+  // to the mode (if it is still registered), then the instance is destroyed
+  // through its virtual destructor; input boxes that it opened are closed
+  // so no later callback can reach it.
   void closeDisplay(int displayId);
   // Destroys the instance and builds a new one in the same mode and size.
   void rebuildDisplay(int displayId);
@@ -159,8 +163,8 @@ class Host {
   // Redraws the display now, as Orbiter does at a refresh: the surface
   // cleared to black, a fresh device context set up with green text, font
   // 0, transparent background, the null brush and a one-pixel green pen,
-  // then the instance's Update. step() redraws on its own schedule; this
-  // is for callers that want a picture at once.
+  // the glass cockpit's frame (setGlassCockpit), then the instance's Update. step() redraws on its
+  // own schedule; this is for callers that want a picture at once.
   Surface& redraw(int displayId);
   // What the display showed at its last redraw (empty before the first).
   Surface& surface(int displayId);
@@ -176,6 +180,13 @@ class Host {
   // MFD::InvalidateDisplay: the display is redrawn at the next refresh check
   // (at the end of the running step, or of the next one).
   void invalidateDisplay(const MFD* instance);
+
+  // The cockpit's pane: in the glass cockpit (Orbiter's panel mode 1, the
+  // default here) every redraw starts with a one-pixel green frame,
+  // Rectangle(0, 0, W, H) with the display pen, drawn by the host before
+  // the mode's Update; a 2D panel or the virtual cockpit draws none.
+  void setGlassCockpit(bool on) { glassCockpit_ = on; }
+  bool glassCockpit() const { return glassCockpit_; }
 
   // Buttons. pressButton is a click: the press, then (external window) the
   // release; holdButton presses and keeps the button held, so every step
@@ -239,6 +250,7 @@ class Host {
   double timeAcceleration_ = 1;                    // simulated seconds per real second
   double realTime_ = 0;                            // [s] since the host was made
   ButtonStyle buttonStyle_ = ButtonStyle::GlassCockpit;
+  bool glassCockpit_ = true;
 };
 
 }  // namespace sim

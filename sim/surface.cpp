@@ -141,6 +141,7 @@ void selectFont(cairo_t* cr, int fontHeight) {
 struct FontMetrics {
   cairo_font_extents_t font{};
   double advance = 0;  // of one character (the face is fixed-pitch) [pixel]
+  double ascent = 0;   // above the baseline [pixel]
   std::string family;  // of the face fontconfig found for the request
 };
 
@@ -162,6 +163,7 @@ FontMetrics measureFont(int fontHeight) {
   cairo_text_extents_t x{};
   cairo_text_extents(cr.get(), "x", &x);
   m.advance = x.x_advance;
+  m.ascent = m.font.ascent;
   m.family = resolvedFamily(cr.get());
   return m;
 }
@@ -369,9 +371,12 @@ std::string svgColor(COLORREF c) {
 // whole pixels as hinted metrics give it.
 struct FontMetrics {
   double advance = 0;  // of one character [pixel]
+  double ascent = 0;   // above the baseline [pixel]
   std::string family;
 };
-FontMetrics measureFont(int fontHeight) { return {std::round(0.6 * fontHeight), kFixedFontFace}; }
+FontMetrics measureFont(int fontHeight) {
+  return {std::round(0.6 * fontHeight), 0.833 * fontHeight, kFixedFontFace};
+}
 #endif  // LOBARC_NO_CAIRO
 
 }  // namespace
@@ -391,6 +396,7 @@ Surface::Surface(int width, int height)
   const FontMetrics m = measureFont(fontHeight_);
   charHeight_ = fontCharHeight(height_);
   charWidth_ = static_cast<int>(std::lround(m.advance));
+  fontAscent_ = m.ascent;
   fontFace_ = m.family;
 }
 
@@ -582,7 +588,7 @@ void Surface::renderSvg(const std::filesystem::path& file) const {
 // ink of most glyphs.
 TextBox Surface::textInk(const DrawnText& text) const {
   const double advance = measureFont(fontHeight_).advance;
-  const double ascent = 0.833 * fontHeight_, descent = 0.300 * fontHeight_;
+  const double ascent = fontAscent_, descent = 0.300 * fontHeight_;
   const double width = advance * static_cast<double>(text.bytes.size());
   double left = text.x;
   if ((text.align & TA_CENTER) == TA_CENTER) {

@@ -91,6 +91,9 @@ class Surface {
   int fontHeight() const { return fontHeight_; }
   int charWidth() const { return charWidth_; }
   int charHeight() const { return charHeight_; }
+  // Ascent of font 0 above the baseline where the PNG places a text's
+  // glyphs [pixel] (GDI's tmAscent for the same face).
+  double fontAscent() const { return fontAscent_; }
   // The installed face that font 0 resolved to: kFixedFontFace, unless it is
   // missing and fontconfig fell back to another.
   const std::string& fontFace() const { return fontFace_; }
@@ -129,6 +132,7 @@ class Surface {
   void resetDeviceContext();
   int width_, height_;                                   // [pixel]
   int fontHeight_ = 0, charWidth_ = 0, charHeight_ = 0;  // font 0's em and cell [pixel]
+  double fontAscent_ = 0;                                // font 0's ascent [pixel]
   std::string fontFace_;
   HDC hdc_;
   std::vector<DrawnText> texts_;

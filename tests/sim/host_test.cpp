@@ -54,16 +54,23 @@ struct ModeLog {
   UINT buildOn = OAPI_MSG_MFD_OPENED;  // the message that builds an instance (0: none)
   std::vector<UINT> messages;          // received by the message procedure
   std::vector<DcState> entryStates;    // at the start of every Update
-  bool accept = false;  // the input box callback accepts
+  bool accept = false;                 // the input box callback accepts
   std::vector<std::pair<int, int>> buttonEvents;
   std::vector<std::string> received;  // texts that reached a callback
+  // RecallStatus, StoreStatus, the closing message and the destructor, in order.
+  std::vector<std::string> lifecycle;
 };
 ModeLog modeLog;
 
 class TestMfd : public MFD {
  public:
   TestMfd(DWORD w, DWORD h, VESSEL* vessel) : MFD(w, h, vessel) { ++modeLog.built; }
-  ~TestMfd() override { ++modeLog.destroyed; }
+  ~TestMfd() override {
+    ++modeLog.destroyed;
+    modeLog.lifecycle.push_back("destroyed");
+  }
+  void RecallStatus() override { modeLog.lifecycle.push_back("recall"); }
+  void StoreStatus() const override { modeLog.lifecycle.push_back("store"); }
   DWORD width() const { return W; }
   DWORD height() const { return H; }
   VESSEL* vessel() const { return pV; }
@@ -103,6 +110,7 @@ class TestMfd : public MFD {
 OAPI_MSGTYPE TestMsgProc(UINT msg, UINT mfd, WPARAM wparam, LPARAM lparam) {
   modeLog.lastDisplayIndex = mfd;
   modeLog.messages.push_back(msg);
+  if (msg == OAPI_MSG_MFD_CLOSED) modeLog.lifecycle.push_back("closed");
   if (msg != modeLog.buildOn) return 0;
   DWORD w = LOWORD(wparam), h = HIWORD(wparam);
   if (msg == OAPI_MSG_MFD_OPENEDEX) {
@@ -478,8 +486,10 @@ TEST_F(HostTest, OpeningTriesTheExtendedMessageFirstAndANullInstanceIsAModuleFau
     bool opens;
   };
   const Case cases[] = {
-      {OAPI_MSG_MFD_OPENEDEX, {OAPI_MSG_MFD_OPENEDEX}, true},
-      {OAPI_MSG_MFD_OPENED, {OAPI_MSG_MFD_OPENEDEX, OAPI_MSG_MFD_OPENED}, true},
+      {OAPI_MSG_MFD_OPENEDEX, {OAPI_MSG_MFD_OPENEDEX, OAPI_MSG_MFD_CLOSED}, true},
+      {OAPI_MSG_MFD_OPENED,
+       {OAPI_MSG_MFD_OPENEDEX, OAPI_MSG_MFD_OPENED, OAPI_MSG_MFD_CLOSED},
+       true},
       {0, {OAPI_MSG_MFD_OPENEDEX, OAPI_MSG_MFD_OPENED}, false},
   };
   for (const Case& c : cases) {
@@ -495,6 +505,34 @@ TEST_F(HostTest, OpeningTriesTheExtendedMessageFirstAndANullInstanceIsAModuleFau
       EXPECT_TRUE(hop.host.openDisplays().empty());
     }
     EXPECT_EQ(modeLog.messages, c.messages);
+  }
+}
+
+TEST_F(HostTest, OpeningRecallsTheStatusAndClosingStoresItBeforeTheClosingMessage) {
+  const int d = hop.host.openDisplay(mode, 300, 200);
+  EXPECT_EQ(modeLog.lifecycle, std::vector<std::string>{"recall"});
+  hop.host.closeDisplay(d);
+  EXPECT_EQ(modeLog.lifecycle,
+            (std::vector<std::string>{"recall", "store", "closed", "destroyed"}));
+  EXPECT_EQ(modeLog.lastDisplayIndex, static_cast<UINT>(d));
+}
+
+TEST_F(HostTest, TheGlassCockpitFramesEveryRedrawInGreenAndOtherPanesDoNot) {
+  const int d = hop.host.openDisplay(mode, 300, 200);
+  for (bool glass : {true, false}) {
+    hop.host.setGlassCockpit(glass);
+    const Surface& s = hop.host.redraw(d);
+    ASSERT_EQ(s.rectangles().size(), glass ? 1u : 0u);
+    if (glass) {
+      const sim::DrawnRectangle& frame = s.rectangles()[0];
+      EXPECT_EQ(std::vector<int>({frame.left, frame.top, frame.right, frame.bottom}),
+                std::vector<int>({0, 0, 300, 200}));
+      EXPECT_EQ(frame.color, sim::kDisplayGreen);
+      EXPECT_FALSE(frame.filled);
+    }
+    // Drawn before the mode's Update, which finds the context as before.
+    EXPECT_EQ(modeLog.entryStates.back().pen, sim::displayPen());
+    EXPECT_EQ(modeLog.entryStates.back().brush, GetStockObject(NULL_BRUSH));
   }
 }
 

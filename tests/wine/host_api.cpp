@@ -15,8 +15,8 @@ OAPIFUNC int Date2Int(char* date);
 namespace testhost {
 namespace {
 char bodyTag, vesselTag, groupTags[3];  // addresses serve as handles
-char bodyName[] = "Moon";
-char vesselName[] = "Lander";
+std::string bodyName = pagescript::kBodyName;
+std::string vesselName = pagescript::kVesselName;
 }  // namespace
 
 World& world() {
@@ -38,6 +38,11 @@ class Instrument_User {
     mfd->ch = ch;
   }
 };
+BOOL testhost::ListedTextOut(HDC dc, int x, int y, const char* text, int n, bool title) {
+  world().drawn.push_back(
+      {x, y, std::string(text, n > 0 ? n : 0), GetTextColor(dc), GetTextAlign(dc), title});
+  return world().drawTexts ? TextOutA(dc, x, y, text, n) : TRUE;
+}
 void testhost::SetCharSize(MFD* mfd, DWORD cw, DWORD ch) { Instrument_User::Set(mfd, cw, ch); }
 
 using testhost::world;
@@ -65,8 +70,8 @@ int Date2Int(char* date) {
 VESSEL::VESSEL(OBJHANDLE hVessel, int) : hObj(hVessel) {}
 VESSEL::~VESSEL() {}
 OBJHANDLE VESSEL::GetHandle() const { return hObj; }
-char* VESSEL::GetName() const { return testhost::vesselName; }
-double VESSEL::GetMass() const { return 12000.0; }
+char* VESSEL::GetName() const { return testhost::vesselName.data(); }
+double VESSEL::GetMass() const { return pagescript::kVesselMass; }
 void VESSEL::GetGlobalPos(VECTOR3& pos) const { pos = world().vessel.pos; }
 void VESSEL::GetGlobalVel(VECTOR3& vel) const { vel = world().vessel.vel; }
 void VESSEL::GetRelativePos(OBJHANDLE, VECTOR3& pos) const { pos = world().vessel.pos; }
@@ -129,7 +134,9 @@ double VESSEL::GetThrusterGroupLevel(THGROUP_TYPE thgt) const {
 }
 void VESSEL::GetRotationMatrix(MATRIX3& R) const { R = world().vessel.rot; }
 double VESSEL::GetMaxThrust(ENGINETYPE eng) const {
-  return eng == ENGINE_MAIN ? 60000.0 : eng == ENGINE_HOVER ? 40000.0 : 0.0;
+  return eng == ENGINE_MAIN    ? pagescript::kMainThrust
+         : eng == ENGINE_HOVER ? pagescript::kHoverThrust
+                               : 0.0;
 }
 
 // --- MFD: Orbiter's Title uses the current font and alignment, in grey. -------
@@ -139,7 +146,7 @@ void MFD::InvalidateDisplay() {}
 void MFD::InvalidateButtons() {}
 void MFD::Title(HDC hDC, const char* title) const {
   SetTextColor(hDC, RGB(224, 224, 224));
-  TextOutA(hDC, cw / 2, 0, title, static_cast<int>(std::strlen(title)));
+  testhost::ListedTextOut(hDC, cw / 2, 0, title, static_cast<int>(std::strlen(title)), true);
 }
 bool MFD::ConsumeKeyBuffered(DWORD) { return false; }
 bool MFD::ConsumeKeyImmediate(char*) { return false; }
@@ -204,7 +211,7 @@ VESSEL* oapiGetFocusInterface() { return testhost::vesselInterface(); }
 double oapiGetSize(OBJHANDLE hObj) { return hObj == testhost::bodyHandle() ? world().radius : 0; }
 double oapiGetMass(OBJHANDLE hObj) { return hObj == testhost::bodyHandle() ? world().mass : 0; }
 void oapiGetObjectName(OBJHANDLE hObj, char* name, int n) {
-  const char* text = hObj == testhost::bodyHandle() ? testhost::bodyName : "";
+  const char* text = hObj == testhost::bodyHandle() ? testhost::bodyName.c_str() : "";
   std::strncpy(name, text, n);  // as Orbiter: not terminated when too long
 }
 OBJHANDLE oapiGetBaseByName(OBJHANDLE, char*) { return nullptr; }

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-#include "mfd_api.h"
 #include "OrbiterAPI.h"
+#include "mfd_api.h"
+#include "page_script.h"
 #include "vessel_api.h"
 
 namespace testhost {
@@ -27,9 +29,19 @@ struct InputBox {
   void* usrdata = nullptr;
 };
 
+// A text as the module (or MFD::Title) drew it, with the device context's
+// colour and alignment at that moment.
+struct DrawnText {
+  int x, y;
+  std::string bytes;
+  COLORREF colour;
+  UINT align;
+  bool title;
+};
+
 struct World {
-  double radius = 1737400.0;  // [m]
-  double mass = 7.3477e22;    // [kg]
+  double radius = pagescript::kBodyRadius;  // [m]
+  double mass = pagescript::kBodyMass;      // [kg]
   VesselState vessel{};
   MFDMODESPEC mode{};  // the one registered mode (copied, name too)
   std::string modeName;
@@ -37,12 +49,18 @@ struct World {
   std::string configDir;  // folder of CONFIG files, ending in a backslash
   InputBox box;
   int openFiles = 0;
+  std::vector<DrawnText> drawn;  // since the list was last cleared
+  bool drawTexts = true;         // false: texts are listed, not drawn
 };
 
 World& world();
 OBJHANDLE bodyHandle();
 OBJHANDLE vesselHandle();
 VESSEL* vesselInterface();
+
+// TextOutA as the test host sees it: listed in world().drawn, then drawn
+// unless world().drawTexts is false.
+BOOL ListedTextOut(HDC dc, int x, int y, const char* text, int n, bool title);
 
 // Sets the character size Orbiter measures from font 0 after MsgProc.
 void SetCharSize(MFD* mfd, DWORD cw, DWORD ch);

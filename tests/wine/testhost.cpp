@@ -4,17 +4,24 @@
 // redraws into a device context prepared as Orbiter prepares one, closing,
 // detach), drawing with the real GDI into a 32-bit DIB section. Every page is
 // saved as a PNG image; every check prints one line, and the exit code is
-// the number of failed checks.
+// the number of failed checks. The session is the page script shared with
+// the simulated host (page_script.h); given the simulated host's list of
+// the pages it drew (page_list.h), every page is held against it text by
+// text.
 //
-// usage: arvex_testhost <ArvexMFD.dll> <output folder>
+// usage: arvex_testhost <ArvexMFD.dll> <output folder> [<simulated pages.txt>]
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "compare_pages.h"
+#include "page_list.h"
+#include "page_script.h"
 #include "png_writer.h"
 #include "scripted_world.h"
 
@@ -26,6 +33,11 @@ int failures = 0;
 void Check(bool ok, const std::string& what) {
   std::printf("%s: %s\n", ok ? "ok" : "FAIL", what.c_str());
   if (!ok) ++failures;
+}
+// One check from a list of faults, each fault on a line of its own.
+void Report(const std::vector<std::string>& faults, const std::string& what) {
+  Check(faults.empty(), what);
+  for (const std::string& f : faults) std::printf("  %s\n", f.c_str());
 }
 
 struct Module {
@@ -71,17 +83,16 @@ int ReserveLowAddresses() {
 #endif
 }
 
-// The vessel states of the script. Body-fixed frame = global frame here: x to
-// latitude 0 / longitude 0, y to the north pole, z to longitude +90 deg.
-MATRIX3 Attitude(VECTOR3 right, VECTOR3 up, VECTOR3 forward) {
-  return MATRIX3{{right.x, up.x, forward.x, right.y, up.y, forward.y, right.z, up.z, forward.z}};
+// The script's states. Body-fixed frame = global frame here: x to latitude
+// 0 / longitude 0, y to the north pole, z to longitude +90 deg.
+VECTOR3 V(const pagescript::Vec& v) { return _V(v.x, v.y, v.z); }
+void SetVessel(const pagescript::State& s) {
+  const pagescript::Axes& a = s.axes;
+  const MATRIX3 rot{{a.right.x, a.up.x, a.forward.x, a.right.y, a.up.y, a.forward.y, a.right.z,
+                     a.up.z, a.forward.z}};
+  world().vessel = testhost::VesselState{
+      _V(world().radius + s.altitude, 0, 0), V(s.vel), rot, s.contact, s.mainLevel, 0.0};
 }
-void Place(double altitude, VECTOR3 vel, const MATRIX3& rot, bool contact, double mainLevel) {
-  world().vessel =
-      testhost::VesselState{_V(world().radius + altitude, 0, 0), vel, rot, contact, mainLevel, 0.0};
-}
-// Upright on the pad: up is radial (+x), forward is north (+y).
-const MATRIX3 kUpright = Attitude(_V(0, 0, 1), _V(1, 0, 0), _V(0, 1, 0));
 
 // One redraw in a device context prepared as Orbiter's BeginDrawHDC does.
 struct Frame {
@@ -116,6 +127,7 @@ void Redraw(MFD* mfd, int w, int h, HFONT font, HPEN pen, Frame& frame, bool che
   SetBkMode(frame.dc, TRANSPARENT);
   HGDIOBJ oldBrush = SelectObject(frame.dc, GetStockObject(NULL_BRUSH));
   HGDIOBJ oldPen = SelectObject(frame.dc, pen);
+  Rectangle(frame.dc, 0, 0, w, h);  // the glass cockpit's frame
   mfd->Update(frame.dc);
   if (check) {
     Check(GetCurrentObject(frame.dc, OBJ_PEN) == pen, "the pen is given back");
@@ -154,7 +166,9 @@ struct Session {
   int w = 0, h = 0;
   HFONT font = nullptr;
   HPEN pen = nullptr;
+  TEXTMETRICA metrics{};  // of font 0, as measured at the last opening
   std::string out;
+  const std::vector<pagelist::Page>* reference = nullptr;  // the simulated host's pages
 };
 
 MFD* Open(Session& s) {
@@ -171,7 +185,7 @@ MFD* Open(Session& s) {
   // Orbiter measures font 0 and hands the size over after MsgProc.
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, s.font);
-  TEXTMETRICA tm;
+  TEXTMETRICA& tm = s.metrics;
   GetTextMetricsA(dc, &tm);
   SelectObject(dc, old);
   DeleteDC(dc);
@@ -200,7 +214,24 @@ bool Answer(const char* text) {
 }
 void Steps(Session& s, int n) {
   static double t = 0;
-  for (int i = 0; i < n; ++i, t += 0.1) s.module.postStep(t, 0.1, 60000.0 + t / 86400);
+  for (int i = 0; i < n; ++i, t += pagescript::kStep) {
+    s.module.postStep(t, pagescript::kStep, 60000.0 + t / 86400);
+  }
+}
+// Opens the display with the checks of what Orbiter relies on.
+void OpenChecked(Session& s, const std::string& tag) {
+  s.mfd = Open(s);
+  Check(s.mfd != nullptr, tag + ": MsgProc built an instance");
+  if (s.mfd == nullptr) return;
+  char where[96];
+  std::snprintf(where, sizeof where, ": the instance at %p lies above 4 GiB and came back whole",
+                static_cast<void*>(s.mfd));
+  const std::uint64_t address = reinterpret_cast<std::uintptr_t>(s.mfd);
+  Check(sizeof(void*) < 8 || (address >> 32) != 0, tag + where);
+  // The glass cockpit paints the labels and asks for the menu's size.
+  int labels = 0;
+  for (int bt = 0; bt < 12; ++bt) labels += s.mfd->ButtonLabel(bt) != nullptr;
+  Check(labels == 12 && s.mfd->ButtonMenu(nullptr) == 12, tag + ": 12 labels and menu lines");
 }
 
 void Save(Session& s, const Frame& f, const std::string& name) {
@@ -224,69 +255,111 @@ void CheckRingsHollow(const Frame& f) {
   Check(hollow, "the rings are outlines, not filled discs");
 }
 
-void RunPages(Session& s, const std::string& tag) {
-  Frame f{};
-  // On the pad, target 2 deg N, 5 deg E typed into the latitude and
-  // longitude boxes.
-  Place(0, _V(0, 0, 0), kUpright, true, 0);
-  s.mfd = Open(s);
-  Check(s.mfd != nullptr, tag + ": MsgProc built an instance");
-  if (s.mfd == nullptr) return;
-  char where[96];
-  std::snprintf(where, sizeof where, ": the instance at %p lies above 4 GiB and came back whole",
-                static_cast<void*>(s.mfd));
-  const std::uint64_t address = reinterpret_cast<std::uintptr_t>(s.mfd);
-  Check(sizeof(void*) < 8 || (address >> 32) != 0, tag + where);
-  // The glass cockpit paints the labels and asks for the menu's size.
-  int labels = 0;
-  for (int bt = 0; bt < 12; ++bt) labels += s.mfd->ButtonLabel(bt) != nullptr;
-  Check(labels == 12 && s.mfd->ButtonMenu(nullptr) == 12, tag + ": 12 labels and menu lines");
-  Button(s, 1);
-  Check(Answer("2"), tag + ": latitude accepted through the callback");
-  Button(s, 2);
-  Check(Answer("5"), tag + ": longitude accepted through the callback");
-  Steps(s, 3);
-  Redraw(s.mfd, s.w, s.h, s.font, s.pen, f, true);
-  Check(CountColour(f, RGB(0, 150, 150), 0, 0, s.w, s.h) > 20, tag + ": the plan is drawn in teal");
-  Save(s, f, tag + "-page-grounded");
-  Release(f);
+// The checks of one page of the script that need no reference.
+void CheckPage(Session& s, const Frame& f, const std::string& page, const std::string& tag) {
+  if (page == "grounded") {
+    Check(CountColour(f, RGB(0, 150, 150), 0, 0, s.w, s.h) > 20,
+          tag + ": the plan is drawn in teal");
+  } else if (page == "flight-1") {
+    Check(CountColour(f, RGB(255, 255, 0), 0, 0, s.w, s.h) > 20,
+          tag + ": the target column is yellow");
+  } else if (page == "flight-2") {
+    CheckRingsHollow(f);
+    Check(CountColour(f, RGB(0, 230, 230), 0, 0, s.w, s.h) > 0, tag + ": the marker is drawn");
+  }
+}
 
-  // After the burn: lifted, at speed, engines off, still in grounded mode.
-  Place(3000, _V(900, 0, 900), kUpright, false, 1.0);
-  Steps(s, 1);
-  Place(3000, _V(900, 0, 900), kUpright, false, 0.0);
-  Steps(s, 1);
+// Draws the page twice, with and without its texts, and holds it against
+// the simulated host's drawing of the same page when there is one.
+void DrawPage(Session& s, const std::string& page, const std::string& tag) {
+  Frame f{}, bare{};
+  world().drawn.clear();
   Redraw(s.mfd, s.w, s.h, s.font, s.pen, f, true);
-  Save(s, f, tag + "-page-after-burn");
+  const std::vector<testhost::DrawnText> drawn = world().drawn;
+  world().drawTexts = false;
+  Redraw(s.mfd, s.w, s.h, s.font, s.pen, bare, false);
+  world().drawTexts = true;
+  CheckPage(s, f, page, tag);
+  const std::string name = tag + "-page-" + page;
+  Save(s, f, name);
+  if (s.reference != nullptr) {
+    const auto found = std::find_if(s.reference->begin(), s.reference->end(),
+                                    [&](const pagelist::Page& p) { return p.name == name; });
+    if (found == s.reference->end()) {
+      Check(false, name + ": the simulated host drew this page");
+    } else {
+      Report(testhost::CompareTexts(*found, drawn),
+             name + ": the " + std::to_string(drawn.size()) +
+                 " texts drawn through GDI are the simulated host's, in order (bytes, colour, "
+                 "alignment; anchor within 1 pixel)");
+      Report(testhost::CompareInk(*found, drawn, {f.pixels, f.w, f.h},
+                                  {bare.pixels, bare.w, bare.h}, s.metrics),
+             name +
+                 ": every text's ink lies where the simulated host's picture has it, in its "
+                 "colour");
+    }
+  }
   Release(f);
+  Release(bare);
+}
 
-  // In flight, nose east: switch to the in-flight pages.
-  Place(10000, _V(300, 20, 0), Attitude(_V(0, -1, 0), _V(1, 0, 0), _V(0, 0, 1)), false, 0);
-  Button(s, 6);
-  Steps(s, 5);
-  Redraw(s.mfd, s.w, s.h, s.font, s.pen, f, true);
-  Check(CountColour(f, RGB(255, 255, 0), 0, 0, s.w, s.h) > 20,
-        tag + ": the target column is yellow");
-  Save(s, f, tag + "-page-flight-1");
-  Release(f);
-  // Page 2/2 by its key (Shift-P reaches the display as the scan code of P).
-  Check(s.mfd->ConsumeKeyBuffered(0x19), tag + ": the key P is consumed");
-  Redraw(s.mfd, s.w, s.h, s.font, s.pen, f, true);
-  CheckRingsHollow(f);
-  Check(CountColour(f, RGB(0, 230, 230), 0, 0, s.w, s.h) > 0, tag + ": the marker is drawn");
-  Save(s, f, tag + "-page-flight-2");
-  Release(f);
-  // Nose west and nose up: the marker moves, the page stays whole.
-  Place(10000, _V(300, 20, 0), Attitude(_V(0, 1, 0), _V(1, 0, 0), _V(0, 0, -1)), false, 0);
-  Steps(s, 2);
-  Redraw(s.mfd, s.w, s.h, s.font, s.pen, f, false);
-  Save(s, f, tag + "-page-flight-2-behind");
-  Release(f);
-  Place(10000, _V(300, 20, 0), Attitude(_V(0, 0, 1), _V(0, -1, 0), _V(1, 0, 0)), false, 0);
-  Steps(s, 2);
-  Redraw(s.mfd, s.w, s.h, s.font, s.pen, f, false);
-  Save(s, f, tag + "-page-flight-2-up");
-  Release(f);
+void Play(Session& s, const pagescript::Action& a, const std::string& tag) {
+  using pagescript::Op;
+  switch (a.op) {
+    case Op::Place:
+      SetVessel(a.state);
+      break;
+    case Op::Open:
+      OpenChecked(s, tag);
+      break;
+    case Op::Button:
+      Button(s, a.n);
+      break;
+    case Op::Answer:
+      Check(Answer(a.text), tag + ": \"" + a.text + "\" accepted through the callback");
+      break;
+    case Op::Key:
+      Check(s.mfd->ConsumeKeyBuffered(a.n),
+            tag + ": the key " + std::to_string(a.n) + " is consumed");
+      break;
+    case Op::Steps:
+      Steps(s, a.n);
+      break;
+    case Op::Draw:
+      DrawPage(s, a.text, tag);
+      break;
+    case Op::Refocus:
+      s.module.focusChanged(testhost::vesselHandle(), testhost::vesselHandle());
+      break;
+    case Op::Close:
+      Close(s);
+      break;
+  }
+}
+
+// The two fonts behind the tolerance of the ink comparison.
+void NoteMetrics(const Session& s) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, s.font);
+  char face[LF_FACESIZE] = "";
+  GetTextFaceA(dc, sizeof face, face);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  const TEXTMETRICA& tm = s.metrics;
+  std::printf("note: %dx%d: GDI font 0 is %s, advance %ld, ascent %ld, cell %ldx%ld\n", s.w, s.h,
+              face, static_cast<long>(tm.tmAveCharWidth), static_cast<long>(tm.tmAscent),
+              static_cast<long>(tm.tmAveCharWidth),
+              static_cast<long>(tm.tmHeight - tm.tmInternalLeading));
+  if (s.reference == nullptr) return;
+  for (const pagelist::Page& p : *s.reference) {
+    if (p.width != s.w || p.height != s.h) continue;
+    std::printf(
+        "note: %dx%d: simulated font 0: advance %.2f, ascent %.2f, cell %dx%d; ink "
+        "tolerance 1 + ceil(n x %.2f) across a text of n characters, %d down\n",
+        s.w, s.h, p.advance, p.ascent, p.cw, p.ch, std::fabs(tm.tmAveCharWidth - p.advance),
+        testhost::InkTolerance(p, tm, 1).y);
+    return;
+  }
 }
 
 void CheckNoLeak(Session& s) {
@@ -316,17 +389,27 @@ void CheckNoLeak(Session& s) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: arvex_testhost <ArvexMFD.dll> <output folder>\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr,
+                 "usage: arvex_testhost <ArvexMFD.dll> <output folder> [<simulated pages.txt>]\n");
     return 100;
   }
   Session s;
   s.out = argv[2];
+  std::vector<pagelist::Page> reference;
+  if (argc == 4) {
+    std::string error;
+    reference = pagelist::Read(argv[3], error);
+    Check(!reference.empty(), std::string("read the simulated host's pages from ") + argv[3] +
+                                  (error.empty() ? "" : ": " + error));
+    s.reference = &reference;
+  }
   world().configDir = s.out + "\\";
   // Attach: the library entry runs InitLib, which runs InitModule.
   s.module.dll = LoadLibraryA(argv[1]);
   Check(s.module.dll != nullptr, std::string("LoadLibrary ") + argv[1]);
   if (s.module.dll == nullptr) return 1;
+  Check(testhost::ListTextOut(s.module.dll), "the module's TextOutA import is listed");
   Check(world().modeId != 0 && world().modeName == "Lobarc Launch" && world().mode.key == 0x21,
         "InitModule registered \"Lobarc Launch\" on key F");
   s.module.postStep = Find<void (*)(double, double, double)>(s.module.dll, "opcPostStep");
@@ -337,27 +420,24 @@ int main(int argc, char** argv) {
   s.module.focusChanged(testhost::vesselHandle(), nullptr);
   std::printf("note: %d heap blocks taken below 4 GiB\n", ReserveLowAddresses());
 
-  for (int language = 0; language < 2; ++language) {
+  for (const pagescript::Session& session : pagescript::kSessions) {
     FILE* cfg = std::fopen((world().configDir + "ArvexMFD.cfg").c_str(), "w");
-    std::fprintf(cfg, "LANGUAGE = %d\n", language);
+    std::fprintf(cfg, "LANGUAGE = %d\n", session.language);
     std::fclose(cfg);
-    for (int size : {290, 256}) {
-      s.w = s.h = size;
-      s.font = Font0(size);
-      s.pen = CreatePen(PS_SOLID, 0, RGB(0, 255, 0));
-      const std::string tag = std::string(language ? "fr" : "en") + "-" + std::to_string(size);
-      RunPages(s, tag);
-      if (s.mfd != nullptr && language == 0 && size == 290) CheckNoLeak(s);
-      if (s.mfd != nullptr) {
-        // The pilot switches vessel with the display open (standing on the
-        // pad, so the next display starts grounded); Orbiter rebuilds it.
-        Place(0, _V(0, 0, 0), kUpright, true, 0);
-        s.module.focusChanged(testhost::vesselHandle(), testhost::vesselHandle());
-        Close(s);
-      }
-      DeleteObject(s.pen);
-      DeleteObject(s.font);
+    s.w = s.h = session.size;
+    s.font = Font0(session.size);
+    s.pen = CreatePen(PS_SOLID, 0, RGB(0, 255, 0));
+    for (const pagescript::Action& a : pagescript::kPages) {
+      Play(s, a, session.tag);
+      if (a.op == pagescript::Op::Open && s.mfd == nullptr) break;  // the rest needs it
     }
+    if (s.mfd != nullptr) {
+      NoteMetrics(s);
+      if (session.language == 0 && session.size == 290) CheckNoLeak(s);
+      for (const pagescript::Action& a : pagescript::kLeave) Play(s, a, session.tag);
+    }
+    DeleteObject(s.pen);
+    DeleteObject(s.font);
   }
   Check(world().openFiles == 0, "every configuration file was closed");
   // Detach: the library entry runs ExitModule, which withdraws the mode.
