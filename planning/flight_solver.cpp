@@ -90,7 +90,8 @@ bool ReachesAimPoint(const FlightGeometry& geo, const VECTOR3& v) {
          std::fabs(geo.rT + dotp(eccentricity, geo.T) - semiLatus) <= tolerance;
 }
 
-// One pass of the search, as numbered steps 1-8 per iteration.
+// One pass of the search: each iteration takes the steps named below, from
+// the candidate at b to the stop on a small enough step.
 PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
                    const PassSetup& setup, int& evaluations) {
   PassResult result{false, _V(0, 0, 0), setup.b, 0, false};
