@@ -2,8 +2,9 @@
 //  - a warm opcPostStep in flight, along a recorded coast (every call sees a
 //    new position, as in the host), on the conic through the aim point and
 //    off it;
-//  - a cold SolveInFlight: both passes, then the warm passes that settle
-//    its answer; on the recorded state and on 64 random lunar hop states;
+//  - a cold solve: both passes, then the warm passes that settle its
+//    answer; on the scene's state in flight and on 64 random lunar hop
+//    states;
 //  - a grounded opcPostStep.
 // Global operator new/delete and malloc/calloc/realloc are replaced by
 // counting versions; the counter "allocs" is allocations per call.
@@ -13,9 +14,10 @@
 #include <cstdlib>
 #include <new>
 #include <random>
+#include <string>
 #include <vector>
 
-#include "ArvexMFD.h"
+#include "ArvexPlan.h"
 #include "entry_points.h"
 #include "flight_solver.h"
 #include "sim/host.h"
@@ -71,8 +73,13 @@ namespace {
 constexpr double kStep = 0.02;  // [s] host step: 50 steps a second
 
 // A lander on the Moon, the module attached and a display open, the target
-// some 170 km east of the vessel.
+// some 170 km east of the vessel. The scene is set as a pilot sets it,
+// through the display's buttons and dialogs, and read through the module's
+// plan export: the benchmarks time the module as the host runs it.
 struct Scene {
+  // The display's buttons, as their labels name them.
+  static constexpr int kBtnLat = 1, kBtnLng = 2, kBtnSwitch = 6;
+
   Scene() {
     body = host.world().addBody(*sim::builtinBody("Moon"));
     host.world().addVessel(body, sim::VesselSpec{"Lander", 15000, 45000, 0, 30000});
@@ -81,17 +88,23 @@ struct Scene {
     host.attachModule(testsupport::LinkedModuleEntries(), "ArvexMFD (linked)");
     display = host.openDisplay("Lobarc Launch", 400, 400);
   }
-  ArvexMFD& mfd() { return *static_cast<ArvexMFD*>(host.display(display)); }
   sim::Vessel& vessel() { return host.world().vessel(0); }
-  void Target(double latRad, double lngRad) {
-    ArvexMFD& m = mfd();
-    m.tgtLat = latRad;
-    m.tgtLng = lngRad;
-    m.tgtLatDeg = latRad * kDegPerRad;
-    m.tgtLngDeg = lngRad * kDegPerRad;
-    m.tgtLatSet = m.tgtLngSet = true;
-    m.RecomputePlan();
+  ArvexPlan plan() {
+    ArvexPlan p{};
+    p.size = sizeof p;
+    ArvexGetPlan(host.display(display), &p);
+    return p;
   }
+  void dialog(int button, double value) {
+    host.pressButton(display, button);
+    host.typeInput(std::to_string(value));
+  }
+  void Target(double latDeg, double lngDeg) {
+    dialog(kBtnLat, latDeg);
+    dialog(kBtnLng, lngDeg);
+  }
+  // In flight, the display follows the vessel into its correction mode.
+  void SwitchToFlightMode() { host.pressButton(display, kBtnSwitch); }
 
   sim::Host host;
   int body = 0;
@@ -107,12 +120,12 @@ struct Sample {
 std::vector<Sample> RecordCoast(Scene& scene, bool onTarget, int n) {
   sim::Vessel& v = scene.vessel();
   v.placeInFlight(0.02, 0.40, 25000, 900, 30, 40);
-  ArvexMFD& m = scene.mfd();
-  m.flightMode = 1;
-  scene.Target(0.0, 0.50);
+  scene.SwitchToFlightMode();
+  scene.Target(0.0, 28.65);
   for (int i = 0; i < 50; ++i) scene.host.step(kStep);
   if (onTarget) {
-    v.setState(v.position(), {m.reqVel.x, m.reqVel.y, m.reqVel.z});
+    const ArvexPlan p = scene.plan();
+    v.setState(v.position(), {p.reqVel[0], p.reqVel[1], p.reqVel[2]});
     for (int i = 0; i < 50; ++i) scene.host.step(kStep);
   }
   std::vector<Sample> coast;
@@ -135,7 +148,7 @@ void WarmInFlight(benchmark::State& state, bool onTarget) {
     i = (i + 1) % coast.size();
     v.setState(coast[i].pos, coast[i].vel);
     opcPostStep(0, kStep, 0);
-    benchmark::DoNotOptimize(scene.mfd().dvToGo);
+    benchmark::ClobberMemory();
   }
   state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations.load() - before),
                                                 benchmark::Counter::kAvgIterations);
@@ -144,17 +157,28 @@ void WarmInFlight(benchmark::State& state, bool onTarget) {
 void BM_WarmInFlightPostStep_OnTarget(benchmark::State& state) { WarmInFlight(state, true); }
 void BM_WarmInFlightPostStep_OffTarget(benchmark::State& state) { WarmInFlight(state, false); }
 
+// The search from scratch on the scene's state in flight: the vessel's
+// position and velocity and the aim point, as the display has them.
 void BM_ColdSolveInFlight(benchmark::State& state) {
   Scene scene;
-  scene.vessel().placeInFlight(0.02, 0.40, 25000, 900, 30, 40);
-  ArvexMFD& m = scene.mfd();
-  m.flightMode = 1;
-  scene.Target(0.0, 0.50);
+  sim::Vessel& v = scene.vessel();
+  v.placeInFlight(0.02, 0.40, 25000, 900, 30, 40);
+  scene.SwitchToFlightMode();
+  scene.Target(0.0, 28.65);
+  scene.host.step(kStep);
+  const ArvexPlan p = scene.plan();
+  const sim::Body& moon = scene.host.world().body(scene.body);
+  const VECTOR3 P = _V(v.position().x(), v.position().y(), v.position().z());
+  const VECTOR3 V = _V(v.velocity().x(), v.velocity().y(), v.velocity().z());
+  FlightGeometry geo;
+  if (!MakeFlightGeometry(P, _V(p.aimPoint[0], p.aimPoint[1], p.aimPoint[2]), moon.mu(), geo)) {
+    state.SkipWithError("no flight geometry for the scene's state");
+    return;
+  }
   const long before = allocations.load();
   for (auto _ : state) {
-    m.solverStarted = false;
-    m.searchDir = +1;
-    benchmark::DoNotOptimize(m.SolveInFlight());
+    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0)};
+    benchmark::DoNotOptimize(SearchFamily(geo, V, moon.radius(), p.securityAlt, search, nullptr));
   }
   state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations.load() - before),
                                                 benchmark::Counter::kAvgIterations);
@@ -218,15 +242,14 @@ void BM_ColdSolveRandomHops(benchmark::State& state) {
 
 void BM_GroundedPostStep(benchmark::State& state) {
   Scene scene;
-  ArvexMFD& m = scene.mfd();
-  scene.Target(0.0, 0.50);
-  m.launchPitchSet = true;
+  scene.Target(0.0, 28.65);
+  opcPostStep(0, kStep, 0);                    // engines off: the pitch proposal
   scene.vessel().setLevel(THGROUP_MAIN, 0.1);  // thrusting, on the pad: the burn law runs
   opcPostStep(0, kStep, 0);
   const long before = allocations.load();
   for (auto _ : state) {
     opcPostStep(0, kStep, 0);
-    benchmark::DoNotOptimize(m.dvRemaining);
+    benchmark::ClobberMemory();
   }
   state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations.load() - before),
                                                 benchmark::Counter::kAvgIterations);
@@ -235,8 +258,8 @@ void BM_GroundedPostStep(benchmark::State& state) {
 // The host's own share: the vessel queries that a grounded step makes.
 void BM_HostQueriesOfAGroundedStep(benchmark::State& state) {
   Scene scene;
-  VESSEL* vessel = moduleState.focusVessel;
-  OBJHANDLE ref = scene.mfd().refBody;
+  VESSEL* vessel = oapiGetVesselInterface(oapiGetFocusObject());
+  OBJHANDLE ref = vessel->GetSurfaceRef();
   const long before = allocations.load();
   for (auto _ : state) {
     VECTOR3 v, r;

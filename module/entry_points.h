@@ -4,6 +4,7 @@
 // tests); the host itself finds the exported ones by name.
 #pragma once
 
+#include "ArvexPlan.h"
 #include "host_sdk.h"
 
 DLLCLBK BOOL WINAPI DllMain(HINSTANCE hModule, DWORD reason, LPVOID reserved);
@@ -12,6 +13,8 @@ DLLCLBK void ExitModule(HINSTANCE hModule);
 DLLCLBK int GetModuleVersion();
 DLLCLBK void opcFocusChanged(OBJHANDLE hGainsFocus, OBJHANDLE hLosesFocus);
 DLLCLBK void opcPostStep(double simt, double simdt, double mjd);
+// The plan export (ArvexPlan.h): what programs and other add-ons may read.
+DLLCLBK int ArvexGetPlan(const void* display, ArvexPlan* plan);
 
 // Message procedure of the mode: message 1 builds a display instance (width
 // in the low 16 bits of wparam, height in the high 16 bits) and returns its
