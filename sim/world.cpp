@@ -78,6 +78,36 @@ using State = std::array<double, 7>;
 Vec3 positionOf(const State& x) { return {x[0], x[1], x[2]}; }
 Vec3 velocityOf(const State& x) { return {x[3], x[4], x[5]}; }
 
+// Where, inside an accepted sub-step of length h [s] that started from
+// `before` at tauBefore and ended below the surface at `after`, the vessel
+// reaches radius [m]: bisected to kTouchdownTimeTolerance_s, re-integrating
+// from the sub-step's start with one step of the same method, so that the
+// vessel lands where the surface is, not a sub-step below it. Returns the
+// state just below the surface; crossing_s is its time after tauBefore.
+template <class Rhs>
+State surfaceCrossing(Rhs& rhs, const State& before, double tauBefore, double h, const State& after,
+                      double radius, double& crossing_s) {
+  boost::numeric::odeint::runge_kutta_dopri5<State> single;
+  State dxdtBefore;
+  rhs(before, dxdtBefore, tauBefore);
+  State probe = after, dxdtProbe;
+  double lo = 0, hi = h;  // [s] above the surface at lo, below at hi
+  State atHi = after;
+  while (hi - lo > kTouchdownTimeTolerance_s) {
+    const double mid = 0.5 * (lo + hi);
+    if (mid <= lo || mid >= hi) break;
+    single.do_step(rhs, before, dxdtBefore, tauBefore, probe, dxdtProbe, mid);
+    if (norm(positionOf(probe)) < radius) {
+      hi = mid;
+      atHi = probe;
+    } else {
+      lo = mid;
+    }
+  }
+  crossing_s = hi;
+  return atHi;
+}
+
 // The body's turn about its axis (y) by the rotation angle r, body-fixed to
 // the frame of the axis: u = (x cos r - z sin r, y, x sin r + z cos r).
 Eigen::AngleAxisd spin(double r) { return Eigen::AngleAxisd(-r, Vec3::UnitY()); }
@@ -503,8 +533,6 @@ void Vessel::flyStretch(double t0, double t1, bool fromSurface) {
 
   auto controlled =
       odeint::make_controlled(kAbsTolerance, kRelTolerance, odeint::runge_kutta_dopri5<State>());
-  odeint::runge_kutta_dopri5<State> single;
-
   State x{pos_.x(), pos_.y(), pos_.z(), vel_.x(), vel_.y(), vel_.z(), propellant_};
   const double span = t1 - t0;
   double tau = 0;
@@ -548,27 +576,11 @@ void Vessel::flyStretch(double t0, double t1, bool fromSurface) {
           return;
         }
       } else {
-        // 3 - Bisect the crossing time inside the sub-step, re-integrating
-        //     from its start with one step of the same method, so that the
-        //     vessel lands where the surface is, not a sub-step below it.
-        State dxdtBefore;
-        rhs(before, dxdtBefore, tauBefore);
-        State probe = x, dxdtProbe;
-        double lo = 0, hi = h;
-        State atHi = x;
-        while (hi - lo > kTouchdownTimeTolerance_s) {
-          const double mid = 0.5 * (lo + hi);
-          if (mid <= lo || mid >= hi) break;
-          single.do_step(rhs, before, dxdtBefore, tauBefore, probe, dxdtProbe, mid);
-          if (norm(positionOf(probe)) < radius) {
-            hi = mid;
-            atHi = probe;
-          } else {
-            lo = mid;
-          }
-        }
+        // 3 - Land where the surface was met inside the sub-step.
+        double crossing_s = 0;
+        const State atHi = surfaceCrossing(rhs, before, tauBefore, h, x, radius, crossing_s);
         propellant_ = std::max(atHi[6], 0.0);
-        touchDown(positionOf(atHi), velocityOf(atHi), t0 + tauBefore + hi);
+        touchDown(positionOf(atHi), velocityOf(atHi), t0 + tauBefore + crossing_s);
         return;
       }
     }
