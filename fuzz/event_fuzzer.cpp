@@ -10,9 +10,9 @@
 //  1. no text on any redrawn page contains "nan" or "inf" (any case);
 //  2. a redraw leaves the number of live pens where it found it, and an
 //     unloaded module leaves none of its pens behind;
-//  3. a refused dialog entry changes no field of any instance, and an answer
-//     that reaches a dialog whose instance is gone (or that was answered
-//     already) is taken without effect;
+//  3. a refused dialog entry changes nothing in any instance's plan record,
+//     and an answer that reaches a dialog whose instance is gone (or that
+//     was answered already) is taken without effect;
 //  4. what one instance saved is what the next one restores (its launch
 //     point only to the vessel that saved it, still in flight; its engine
 //     only to a vessel that has that engine), and the first instance after
@@ -22,6 +22,9 @@
 //  6. the host raises no error but the ones its callers are told about
 //     (display sizes out of range), and its world keeps every vessel's
 //     state finite.
+//
+// The instances are read only through the plan record the module exports
+// to every add-on (ArvexGetPlan), as another add-on would read them.
 //
 // Replay a finding: build/fuzz/event_fuzzer <file>.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -47,7 +50,7 @@
 #include <vector>
 
 #include "fuzz_scene.h"
-#include "instance_probe.h"
+#include "plan_probe.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "tests/support/linked_module.h"
@@ -55,8 +58,9 @@
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-constexpr int kMaxEvents = 400;  // per input
-constexpr int kMaxDisplays = 6;  // open at once
+constexpr double kDegPerRad = ARVEX_DEG_PER_RAD;  // [deg/rad] the module's factor
+constexpr int kMaxEvents = 400;                   // per input
+constexpr int kMaxDisplays = 6;                   // open at once
 constexpr int kMaxStepRepeats = 16;
 constexpr double kMaxStep_s = 1000.0;  // [s]
 // Simulated time one input may ask for in all. Long flights are the soak
@@ -85,8 +89,9 @@ std::filesystem::path g_configDir;
 
 // LOBARC_FUZZ_TRACE=1 prints every event, to read what a finding did.
 bool g_trace = false;
-// LOBARC_FUZZ_FINITE=1 also traps when a number the instance keeps turns
-// into NaN or infinity (a search aid: the pages hide such values).
+// LOBARC_FUZZ_FINITE=1 also traps when a number of an instance's plan
+// record turns into NaN or infinity (a search aid: the pages hide such
+// values).
 bool g_finite = false;
 
 void trace(const char* format, ...) {
@@ -109,7 +114,7 @@ bool containsNanOrInf(const std::string& bytes) {
   return lower.find("nan") != std::string::npos || lower.find("inf") != std::string::npos;
 }
 
-// What the module keeps from a destroyed instance, taken from the instance
+// What the module keeps from a destroyed instance, read from its plan record
 // just before its destruction.
 struct SavedFields {
   bool tgtLatSet, tgtLngSet;
@@ -122,13 +127,17 @@ struct SavedFields {
   std::optional<std::size_t> vessel;  // the module's focus vessel when it saved
 };
 
-SavedFields savedFrom(const ArvexMFD& m, std::optional<std::size_t> vessel) {
-  return {m.tgtLatSet,     m.tgtLngSet, m.securityAlt, m.altAboveTarget, m.ownLatDeg,  m.ownLngDeg,
-          m.tgtLatDeg,     m.tgtLngDeg, m.dvRemaining, m.flightMode,     m.flightPage, m.dvToGo,
-          m.useMainEngine, vessel};
+SavedFields savedFrom(const ArvexPlan& m, std::optional<std::size_t> vessel) {
+  return {m.tgtLatSet != 0,     m.tgtLngSet != 0,
+          m.securityAlt,        m.altAboveTarget,
+          m.ownLatDeg,          m.ownLngDeg,
+          m.tgtLatDeg,          m.tgtLngDeg,
+          m.dvRemaining,        m.flightMode,
+          m.flightPage,         m.dvToGo,
+          m.useMainEngine != 0, vessel};
 }
 
-bool samePosition(const ArvexMFD& m) {
+bool samePosition(const ArvexPlan& m) {
   return m.tgtLatDeg == m.ownLatDeg && m.tgtLngDeg == m.ownLngDeg;
 }
 
@@ -198,8 +207,13 @@ class Harness {
 
   // --- helpers ----------------------------------------------------------
 
-  ArvexMFD* instance(int displayId) const {
-    return static_cast<ArvexMFD*>(host_.display(displayId));
+  // The plan record of an open display of the mode.
+  ArvexPlan plan(int displayId) const {
+    ArvexPlan p;
+    if (!fuzz::readPlan(host_.display(displayId), p)) {
+      violated("the module refused the plan record of its display %d", displayId);
+    }
+    return p;
   }
 
   std::vector<int> displays() const { return host_.openDisplays(); }
@@ -210,22 +224,23 @@ class Harness {
     return ids[fdp_.ConsumeIntegralInRange<std::size_t>(0, ids.size() - 1)];
   }
 
-  // Any live instance, to aim vessel states and texts at its numbers.
-  const ArvexMFD* pickInstance() {
+  // Any live instance's record, to aim vessel states and texts at its numbers.
+  std::optional<ArvexPlan> pickInstance() {
     const auto id = pickDisplay();
-    return id ? instance(*id) : nullptr;
+    if (!id) return std::nullopt;
+    return plan(*id);
   }
 
-  std::map<int, fuzz::InstanceSnapshot> snapshots() const {
-    std::map<int, fuzz::InstanceSnapshot> all;
-    for (int id : displays()) all.emplace(id, fuzz::snapshotOf(*instance(id)));
+  std::map<int, ArvexPlan> snapshots() const {
+    std::map<int, ArvexPlan> all;
+    for (int id : displays()) all.emplace(id, plan(id));
     return all;
   }
 
-  void expectUnchanged(const std::map<int, fuzz::InstanceSnapshot>& before, const char* what) {
+  void expectUnchanged(const std::map<int, ArvexPlan>& before, const char* what) {
     for (const auto& [id, snap] : before) {
       if (!host_.isOpen(id)) violated("%s closed display %d", what, id);
-      if (const char* field = fuzz::firstDifference(snap, fuzz::snapshotOf(*instance(id)))) {
+      if (const char* field = fuzz::firstDifference(snap, plan(id))) {
         violated("%s changed field %s of display %d", what, field, id);
       }
     }
@@ -235,45 +250,46 @@ class Harness {
 
   // --- instance life -------------------------------------------------------
 
-  void instanceDestroyed(int displayId, const ArvexMFD& mfd) {
+  void instanceDestroyed(int displayId, const ArvexPlan& mfd) {
     shadow_ = savedFrom(mfd, moduleFocus_);
     expect_ = Expect::kRestore;
     serialOf_.erase(displayId);
   }
 
   void instanceBuilt(int displayId, int width, int height) {
-    const ArvexMFD& m = *instance(displayId);
+    const ArvexPlan m = plan(displayId);
     serialOf_[displayId] = nextSerial_++;
     moduleFocus_ = host_.focus();
     checkLayout(m, width, height);
     if (expect_ == Expect::kRestore) {
       checkRestored(m, shadow_);
       // A restored target on the restored position clears the saved state.
-      if (m.tgtLatSet && m.tgtLngSet && samePosition(m)) expect_ = Expect::kDefaults;
+      if (m.tgtLatSet != 0 && m.tgtLngSet != 0 && samePosition(m)) expect_ = Expect::kDefaults;
     } else if (expect_ == Expect::kDefaults) {
       checkDefaults(m);
     }
   }
 
-  void checkLayout(const ArvexMFD& m, int width, int height) {
-    if (m.width != static_cast<unsigned>(width) || m.height != static_cast<unsigned>(height) ||
-        m.lineHeight != height / 28 || m.column2X != width / 2) {
-      violated("layout of a %d x %d display: width %u height %u lineHeight %d column2X %d", width,
+  void checkLayout(const ArvexPlan& m, int width, int height) {
+    if (m.width != width || m.height != height || m.lineHeight != height / 28 ||
+        m.column2X != width / 2) {
+      violated("layout of a %d x %d display: width %d height %d lineHeight %d column2X %d", width,
                height, m.width, m.height, m.lineHeight, m.column2X);
     }
-    const bool english = !language_ || *language_ == 0;
+    const int english = !language_ || *language_ == 0 ? 1 : 0;
     if (m.english != english) violated("language: english %d, expected %d", m.english, english);
   }
 
-  void checkRestored(const ArvexMFD& m, const SavedFields& s) {
+  void checkRestored(const ArvexPlan& m, const SavedFields& s) {
     using fuzz::sameBits;
     // The engine where the vessel has it, else the one the vessel has.
-    const bool engine = (s.useMainEngine ? m.hasMain : m.hasHover) ? s.useMainEngine : m.hasMain;
+    const bool engine =
+        (s.useMainEngine ? m.hasMain : m.hasHover) != 0 ? s.useMainEngine : m.hasMain != 0;
     const bool same =
-        m.tgtLatSet == s.tgtLatSet && m.tgtLngSet == s.tgtLngSet &&
+        (m.tgtLatSet != 0) == s.tgtLatSet && (m.tgtLngSet != 0) == s.tgtLngSet &&
         sameBits(m.securityAlt, s.securityAlt) && sameBits(m.altAboveTarget, s.altAboveTarget) &&
         sameBits(m.tgtLatDeg, s.tgtLatDeg) && sameBits(m.tgtLngDeg, s.tgtLngDeg) &&
-        m.flightMode == s.flightMode && m.useMainEngine == engine && m.targetBase == nullptr;
+        m.flightMode == s.flightMode && (m.useMainEngine != 0) == engine && m.targetBase == nullptr;
     if (!same) violated("the new instance did not restore the saved target, altitudes or mode");
     const bool radians = sameBits(m.tgtLat, s.tgtLatDeg / kDegPerRad) &&
                          sameBits(m.tgtLng, s.tgtLngDeg / kDegPerRad);
@@ -297,7 +313,7 @@ class Harness {
       }
     } else if (s.flightMode == 0) {
       double expected = s.dvRemaining;
-      if (m.tgtLatSet && m.tgtLngSet) expected = samePosition(m) ? 0.0 : m.launchSpeed;
+      if (m.tgtLatSet != 0 && m.tgtLngSet != 0) expected = samePosition(m) ? 0.0 : m.launchSpeed;
       if (!sameBits(m.dvRemaining, expected) || m.flightPage != 0) {
         violated("restored grounded dvRemaining %g (expected %g), page %d", m.dvRemaining, expected,
                  m.flightPage);
@@ -306,7 +322,7 @@ class Harness {
   }
 
   // The instance's launch point is the point under the vessel.
-  static bool atVessel(const ArvexMFD& m, sim::Vessel& v) {
+  static bool atVessel(const ArvexPlan& m, sim::Vessel& v) {
     double lng = 0, lat = 0, radius = 0;
     v.equPos(lng, lat, radius);
     return fuzz::sameBits(m.ownLat, lat) && fuzz::sameBits(m.ownLng, lng) &&
@@ -314,15 +330,15 @@ class Harness {
            fuzz::sameBits(m.ownLngDeg, lng * kDegPerRad);
   }
 
-  void checkDefaults(const ArvexMFD& m) {
+  void checkDefaults(const ArvexPlan& m) {
     sim::Vessel& v = focusVessel();
-    const bool ok = !m.tgtLatSet && !m.tgtLngSet && m.targetBase == nullptr &&
-                    m.securityAlt == 40000 && m.altAboveTarget == 5000 && m.tgtLatDeg == 0 &&
-                    m.tgtLngDeg == 0 && atVessel(m, v) &&
-                    m.flightMode == (v.groundContact() ? 0 : 1) && m.flightPage == 0 &&
-                    m.hasMain == v.hasGroup(THGROUP_MAIN) && m.useMainEngine == m.hasMain &&
-                    m.hasHover == v.hasGroup(THGROUP_HOVER) && !m.groundSolValid &&
-                    !m.flightSolValid && m.dvRemaining == 0;
+    const bool ok =
+        m.tgtLatSet == 0 && m.tgtLngSet == 0 && m.targetBase == nullptr && m.securityAlt == 40000 &&
+        m.altAboveTarget == 5000 && m.tgtLatDeg == 0 && m.tgtLngDeg == 0 && atVessel(m, v) &&
+        m.flightMode == (v.groundContact() ? 0 : 1) && m.flightPage == 0 &&
+        m.hasMain == (v.hasGroup(THGROUP_MAIN) ? 1 : 0) && m.useMainEngine == m.hasMain &&
+        m.hasHover == (v.hasGroup(THGROUP_HOVER) ? 1 : 0) && m.groundSolValid == 0 &&
+        m.flightSolValid == 0 && m.dvRemaining == 0;
     if (!ok) violated("the first instance after a load or reset did not start from defaults");
   }
 
@@ -330,20 +346,21 @@ class Harness {
   // position clears the saved parameters.
   void mayHaveRecomputed() {
     for (int id : displays()) {
-      if (samePosition(*instance(id))) expect_ = Expect::kUnknown;
+      if (samePosition(plan(id))) expect_ = Expect::kUnknown;
     }
   }
 
   // --- invariants after every event --------------------------------------
 
-  void checkFinite(int id, const ArvexMFD& m) {
-    const double values[] = {m.pitchIntegral,    m.lastPitchCmd,     m.prevPitchCmd,
-                             m.surfaceGravity,   m.heading,          m.launchAngle,
-                             m.launchSpeed,      m.dvRemaining,      m.vTan,
-                             m.apoAltitude,      m.dvToGo,           m.solverParam,
-                             m.flightPathAngle,  m.actualPitch,      m.pitchCmd,
-                             m.reqVel.x,         m.reqVel.y,         m.reqVel.z,
-                             m.launchVelocity.x, m.launchVelocity.y, m.launchVelocity.z};
+  // The burn law's integral and the solver's parameter are not in the
+  // record; a NaN in them reaches pitchCmd and reqVel, which are.
+  void checkFinite(int id, const ArvexPlan& m) {
+    const double values[] = {m.surfaceGravity,    m.heading,          m.launchAngle,
+                             m.launchSpeed,       m.dvRemaining,      m.vTan,
+                             m.apoAltitude,       m.dvToGo,           m.flightPathAngle,
+                             m.actualPitch,       m.pitchCmd,         m.reqVel[0],
+                             m.reqVel[1],         m.reqVel[2],        m.launchVelocity[0],
+                             m.launchVelocity[1], m.launchVelocity[2]};
     for (std::size_t i = 0; i < sizeof values / sizeof values[0]; ++i) {
       if (!std::isfinite(values[i])) violated("display %d: value %zu is %g", id, i, values[i]);
     }
@@ -366,7 +383,7 @@ class Harness {
   void checkPages() {
     checkWorld();
     for (int id : displays()) {
-      if (g_finite) checkFinite(id, *instance(id));
+      if (g_finite) checkFinite(id, plan(id));
       const int pens = sim::livePenCount();
       const sim::Surface& surface = host_.redraw(id);
       if (sim::livePenCount() != pens) {
@@ -415,7 +432,7 @@ class Harness {
   // A number the module may meet as an entry: its own position, a target,
   // their antipodes, the range ends and one step past them.
   double interestingNumber() {
-    const ArvexMFD* m = pickInstance();
+    const std::optional<ArvexPlan> m = pickInstance();
     const double ownLat = m ? m->ownLatDeg : 0, ownLng = m ? m->ownLngDeg : 0;
     const double tgtLat = m ? m->tgtLatDeg : 0, tgtLng = m ? m->tgtLngDeg : 0;
     const double values[] = {ownLat,
@@ -477,9 +494,9 @@ class Harness {
   // +-180 deg meridian, exactly over an instance's target or its antipode,
   // an instance's own stored position, a base, or any finite pair.
   void pickPlace(const sim::Vessel& v, double& lat, double& lng) {
-    const ArvexMFD* m = pickInstance();
+    const std::optional<ArvexPlan> m = pickInstance();
     const int where = fdp_.ConsumeIntegralInRange<int>(0, 7);
-    if (m != nullptr) {
+    if (m) {
       trace("  place %d; instance: own %.17g %.17g, target %.17g %.17g", where, m->ownLat,
             m->ownLng, m->tgtLat, m->tgtLng);
     }
@@ -627,10 +644,10 @@ class Harness {
   bool load() {
     if (moduleId_ != 0) return false;
     const int pens = sim::livePenCount();
-    // The module's code is linked in, so that the invariants can read every
-    // field through the class; it is attached with its library entry, as a
-    // loaded library is. Its state is not zeroed again at the next load,
-    // which the module must cope with too.
+    // The module's code is linked in, so that libFuzzer sees its coverage;
+    // it is attached with its library entry, as a loaded library is. Its
+    // state is not zeroed again at the next load, which the module must cope
+    // with too.
     moduleId_ = host_.attachModule(testsupport::LinkedModuleEntries(true), "ArvexMFD");
     trace("load");
     ++loadSerial_;
@@ -648,8 +665,7 @@ class Harness {
   bool unload() {
     if (moduleId_ == 0) return false;
     for (int id : displays()) {
-      const ArvexMFD& m = *instance(id);
-      instanceDestroyed(id, m);  // the last one is what the module saves
+      instanceDestroyed(id, plan(id));  // the last one is what the module saves
     }
     trace("unload");
     host_.unloadModule(moduleId_);
@@ -700,7 +716,7 @@ class Harness {
     const auto id = pickDisplay();
     if (!id) return false;
     trace("close display %d", *id);
-    instanceDestroyed(*id, *instance(*id));
+    instanceDestroyed(*id, plan(*id));
     host_.closeDisplay(*id);
     return true;
   }
@@ -708,8 +724,8 @@ class Harness {
   bool rebuild() {
     const auto id = pickDisplay();
     if (!id) return false;
-    const ArvexMFD& old = *instance(*id);
-    const int width = static_cast<int>(old.width), height = static_cast<int>(old.height);
+    const ArvexPlan old = plan(*id);
+    const int width = old.width, height = old.height;
     trace("rebuild display %d", *id);
     instanceDestroyed(*id, old);
     host_.rebuildDisplay(*id);
@@ -741,7 +757,8 @@ class Harness {
     static constexpr DWORD kKeys[12] = {20, 38, 49, 44, 48, 19, 31, 17, 18, 17, 17, 25};
     host_.buttonLabel(*id, bt);
     const MFDBUTTONMENU* menu = nullptr;
-    if (instance(*id)->ButtonMenu(fdp_.ConsumeBool() ? &menu : nullptr) != 12) {
+    // Through the host's own view of the display, as the host asks it.
+    if (host_.display(*id)->ButtonMenu(fdp_.ConsumeBool() ? &menu : nullptr) != 12) {
       violated("ButtonMenu did not report 12 buttons");
     }
     trace("button %d event %d on display %d", bt, ev, *id);
@@ -927,7 +944,7 @@ class Harness {
         altitude = fdp_.ConsumeFloatingPointInRange(-R, 10 * R);
         break;
       case 1: {
-        const ArvexMFD* m = pickInstance();
+        const std::optional<ArvexPlan> m = pickInstance();
         altitude = m ? m->altAboveTarget : 5000;  // exactly the aim point
         break;
       }

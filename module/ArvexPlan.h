@@ -19,14 +19,18 @@
 #ifndef ARVEX_PLAN_H
 #define ARVEX_PLAN_H
 
+#include <stddef.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-#define ARVEX_PLAN_VERSION 1
+#define ARVEX_PLAN_VERSION 2
 #define ARVEX_GET_PLAN_NAME "ArvexGetPlan"
+#define ARVEX_DEG_PER_RAD 57.2964 /* [deg/rad] the module's own factor */
 
-/* Angles in degrees use the module's own factor: 57.2964 degrees per radian.
+/* Angles in degrees use the module's own factor: 57.2964 degrees per radian,
+ * and the radians in the record are those degrees over that factor.
  * Vectors are x, y, z in the host's global frame, relative to the reference
  * body on which the vessel stands or flies and the target lies. */
 typedef struct ArvexPlan {
@@ -58,12 +62,40 @@ typedef struct ArvexPlan {
   double tgtLngDeg;      /* [deg] target longitude */
   double securityAlt;    /* [m] lowest apoapsis altitude the plan may have */
   double altAboveTarget; /* [m] height of the aim point over the target */
+
+  /* Version 2: the launch point, the entries as the module holds them, the
+   * engine and the display. */
+  double ownLatDeg;       /* [deg] launch point: where the plan starts from */
+  double ownLngDeg;       /* [deg] */
+  double ownLat;          /* [rad] the launch point as the module computes with it */
+  double ownLng;          /* [rad] */
+  double tgtLat;          /* [rad] the target as the module computes with it */
+  double tgtLng;          /* [rad] */
+  void* targetBase;       /* the base chosen by name (an OBJHANDLE), NULL when typed */
+  int tgtLatSet;          /* 1 when a latitude was entered (or a base chosen) */
+  int tgtLngSet;          /* 1 when a longitude was entered (or a base chosen) */
+  int hasMain;            /* 1 when the vessel has main engines */
+  int hasHover;           /* 1 when the vessel has hover engines */
+  int useMainEngine;      /* 1 when the plan burns the main engine, 0 the hover */
+  int flightPage;         /* in flight mode: 0 page 1/2, 1 page 2/2 */
+  double surfaceGravity;  /* [m/s^2] of the reference body at its radius */
+  double flightPathAngle; /* [deg] of the vessel's velocity above the horizon */
+  double actualPitch;     /* [deg] the vessel's pitch as the display reads it */
+  int english;            /* 1 texts in English, 0 in French */
+  int width;              /* [pixel] the display's size */
+  int height;             /* [pixel] */
+  int lineHeight;         /* [pixel] height of one text line */
+  int column2X;           /* [pixel] left edge of the second column */
 } ArvexPlan;
+
+/* [bytes] The size of a version 1 record: the fields up to altAboveTarget. */
+#define ARVEX_PLAN_V1_SIZE offsetof(ArvexPlan, ownLatDeg)
 
 /* display: the MFD object the host holds for a display in the mode, or NULL
  * for the display built last. Returns 1 when the record was filled, 0 when
  * display is not one of the module's displays (or NULL and none is open),
- * plan is NULL or its size is smaller than version 1. */
+ * plan is NULL or its size is smaller than version 1. Nothing past size is
+ * written. */
 typedef int (*ArvexGetPlanFunc)(const void* display, ArvexPlan* plan);
 
 #ifdef __cplusplus

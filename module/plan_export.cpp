@@ -47,13 +47,38 @@ void FillVersion1(ArvexMFD& m, ArvexPlan& plan) {
   plan.altAboveTarget = m.altAboveTarget;
 }
 
+// The version 2 fields: the launch point, the entries, the engine, the display.
+void FillVersion2(ArvexMFD& m, ArvexPlan& plan) {
+  plan.ownLatDeg = m.ownLatDeg;
+  plan.ownLngDeg = m.ownLngDeg;
+  plan.ownLat = m.ownLat;
+  plan.ownLng = m.ownLng;
+  plan.tgtLat = m.tgtLat;
+  plan.tgtLng = m.tgtLng;
+  plan.targetBase = m.targetBase;
+  plan.tgtLatSet = m.tgtLatSet ? 1 : 0;
+  plan.tgtLngSet = m.tgtLngSet ? 1 : 0;
+  plan.hasMain = m.hasMain ? 1 : 0;
+  plan.hasHover = m.hasHover ? 1 : 0;
+  plan.useMainEngine = m.useMainEngine ? 1 : 0;
+  plan.flightPage = m.flightPage;
+  plan.surfaceGravity = m.surfaceGravity;
+  plan.flightPathAngle = m.flightPathAngle;
+  plan.actualPitch = m.actualPitch;
+  plan.english = m.english ? 1 : 0;
+  plan.width = static_cast<int>(m.width);
+  plan.height = static_cast<int>(m.height);
+  plan.lineHeight = m.lineHeight;
+  plan.column2X = m.column2X;
+}
+
 }  // namespace
 
 }  // namespace arvex
 
 // Exported by name for add-ons; the record's layout is its only contract.
 DLLCLBK int ArvexGetPlan(const void* display, ArvexPlan* plan) {
-  if (plan == nullptr || plan->size < sizeof(ArvexPlan)) return 0;
+  if (plan == nullptr || plan->size < ARVEX_PLAN_V1_SIZE) return 0;
   // Only an instance of this module's own class is read; any other display
   // the host holds is refused, not misread.
   using arvex::ArvexMFD;
@@ -66,10 +91,16 @@ DLLCLBK int ArvexGetPlan(const void* display, ArvexPlan* plan) {
     m = dynamic_cast<ArvexMFD*>(static_cast<MFD*>(const_cast<void*>(display)));
   }
   if (m == nullptr) return 0;
+  // Filled in a full record of our own and copied out up to the caller's
+  // size, so that a caller built with an older, smaller record keeps the
+  // memory past its end.
   const unsigned int size = plan->size;
-  std::memset(plan, 0, sizeof(ArvexPlan));
-  plan->size = size;
-  plan->version = ARVEX_PLAN_VERSION;
-  arvex::FillVersion1(*m, *plan);
+  ArvexPlan full;
+  std::memset(&full, 0, sizeof full);
+  full.size = size;
+  full.version = size >= sizeof(ArvexPlan) ? ARVEX_PLAN_VERSION : 1;
+  arvex::FillVersion1(*m, full);
+  arvex::FillVersion2(*m, full);
+  std::memcpy(plan, &full, size < sizeof full ? size : sizeof full);
   return 1;
 }

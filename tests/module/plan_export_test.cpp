@@ -3,8 +3,10 @@
 // plain record with what the display plans and shows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "ArvexPlan.h"
 #include "sim/host.h"
@@ -73,9 +75,48 @@ TEST_F(PlanExport, RefusesWhatItCannotAnswer) {
   EXPECT_EQ(get(nullptr, &plan), 0);  // no display open
   const int d = hop.openLaunchDisplay();
   EXPECT_EQ(get(hop.host.display(d), nullptr), 0);
-  plan.size = sizeof plan - 1;  // a record older than version 1
+  plan.size = ARVEX_PLAN_V1_SIZE - 1;  // a record older than version 1
   EXPECT_EQ(get(hop.host.display(d), &plan), 0);
   EXPECT_EQ(plan.version, 0u);
+}
+
+// An add-on built with version 1 gets version 1, and the memory past its
+// record stays as it was.
+TEST_F(PlanExport, VersionOneCallerKeepsWhatLiesPastItsRecord) {
+  ASSERT_NE(get, nullptr);
+  const int d = hop.openLaunchDisplay();
+  std::memset(&plan, 0xA5, sizeof plan);
+  plan.size = ARVEX_PLAN_V1_SIZE;
+  ASSERT_EQ(get(hop.host.display(d), &plan), 1);
+  EXPECT_EQ(plan.version, 1u);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&plan);
+  EXPECT_EQ(std::count(bytes + ARVEX_PLAN_V1_SIZE, bytes + sizeof plan, 0xA5),
+            static_cast<long>(sizeof plan - ARVEX_PLAN_V1_SIZE));
+}
+
+// Version 2: the launch point is the point under the vessel, the target the
+// base's, and the display's size and language what the host gave it.
+TEST_F(PlanExport, VersionTwoHoldsLaunchPointEntriesAndDisplay) {
+  ASSERT_NE(get, nullptr);
+  const int d = hop.openLaunchDisplay(300, 280);
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
+  plan.size = sizeof plan;
+  ASSERT_EQ(get(hop.host.display(d), &plan), 1);
+  EXPECT_EQ(plan.version, 2u);
+  double lng = 0, lat = 0, radius = 0;
+  hop.lander().equPos(lng, lat, radius);
+  EXPECT_EQ(plan.ownLat, lat);
+  EXPECT_EQ(plan.ownLngDeg, lng * ARVEX_DEG_PER_RAD);
+  EXPECT_EQ(plan.tgtLat, plan.tgtLatDeg / ARVEX_DEG_PER_RAD);
+  EXPECT_NE(plan.targetBase, nullptr);
+  EXPECT_EQ(plan.tgtLatSet + plan.tgtLngSet, 2);
+  EXPECT_EQ(plan.useMainEngine, plan.hasMain);
+  EXPECT_NEAR(plan.surfaceGravity, 1.62, 0.01);  // the Moon's [m/s^2]
+  EXPECT_EQ(plan.english, 1);
+  EXPECT_EQ(plan.width, 300);
+  EXPECT_EQ(plan.height, 280);
+  EXPECT_EQ(plan.lineHeight, 280 / 28);
+  EXPECT_EQ(plan.column2X, 300 / 2);
 }
 
 }  // namespace
