@@ -29,6 +29,8 @@ constexpr double kBetweenBurns_s = 10;        // [s] at least, from the end of t
 // centre; done when the display shows less than this.
 constexpr double kAimed_rad = 3 * kDeg;
 constexpr double kDone_mps = 0.2;
+// [m/s] less than the best answer so far: the burn is bringing it down.
+constexpr double kProgress_mps = 0.05;
 
 }  // namespace
 
@@ -254,19 +256,22 @@ std::optional<double> Pilot::correctionToFly(bool first, double aimAltitude_m) {
   return shouldCorrect(cue) ? std::optional<double>(shown->dv_mps) : std::nullopt;
 }
 
+bool BurnDown::over(double dv_mps, bool burning) {
+  if (dv_mps < rule_.done_mps || stale_ > rule_.patience) return true;
+  if (dv_mps > best_mps_ + rule_.regress_mps) return true;
+  if (burning) stale_ = dv_mps < best_mps_ - kProgress_mps ? 0 : stale_ + 1;
+  best_mps_ = std::min(best_mps_, dv_mps);
+  return false;
+}
+
 void Pilot::burnCorrection(const Engine& e) {
-  double minDv = 1e300;
-  int stale = 0;  // readings without a better Dv
+  BurnDown watch(BurnDownRule{kDone_mps, 5});
   for (int i = 0; i < 600; ++i) {
     const auto shown = readCorrection(e.main);
     if (!shown || !shown->toward) break;
     const double dv = shown->dv_mps;
     shownDv_ = dv;
-    // Done when the display shows little left, or when burning on no longer
-    // brings it down (the solution moves under the burn).
-    if (dv < kDone_mps || stale > 5) break;
-    if (c_.level(e.group) > 0) stale = dv < minDv - 0.05 ? 0 : stale + 1;
-    minDv = std::min(minDv, dv);
+    if (watch.over(dv, c_.level(e.group) > 0)) break;
     const sim::Vec3 u = *shown->toward;
     const double off = std::acos(std::clamp(u.normalized().dot(e.axis), -1.0, 1.0));  // [rad]
     double cutAfter = -1;

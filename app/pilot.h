@@ -63,6 +63,30 @@ struct CorrectionCue {
 // arrival nears, never in the last seconds, never right after a burn.
 bool shouldCorrect(const CorrectionCue& cue);
 
+// When a correction burn is over, from the answers the display shows during
+// it: little is left, or burning on no longer brings the answer down (the
+// solution moves under the burn), or it has grown well past its best (the
+// burn points wrong). The patience counts readings taken while burning.
+struct BurnDownRule {
+  double done_mps = 0.2;       // [m/s] the answer counts as flown below this
+  int patience = 5;            // readings while burning without progress
+  double regress_mps = 1e300;  // [m/s] above the best answer: over
+};
+
+class BurnDown {
+ public:
+  explicit BurnDown(BurnDownRule rule, double start_mps = 1e300)
+      : rule_(rule), best_mps_(start_mps) {}
+  // Takes the answer shown at one reading [m/s], and whether the engine
+  // burnt up to it; true when the burn is over.
+  bool over(double dv_mps, bool burning);
+
+ private:
+  BurnDownRule rule_;
+  double best_mps_;  // [m/s] the smallest answer seen that was real progress
+  int stale_ = 0;    // readings while burning since the last progress
+};
+
 class Pilot {
  public:
   // Lets time pass while the pilot acts: steps the host by dt [s].

@@ -12,6 +12,10 @@ constexpr double kDeg = 3.14159265358979323846 / 180;
 constexpr double kBurnStep = 0.05, kStep = 0.1, kFarStep = 1.0;
 // Beyond this distance to the aim point [m] the coast runs in longer steps.
 constexpr double kNearAim = 30000;
+// The pilot's rule for the end of a correction burn, with the patience and
+// the margins of a pilot that reads the display at every step (kStep).
+constexpr lobarc::BurnDownRule kBurnRule{0.3, 30, 1.0};
+constexpr int kMaxBurnSteps = 6000;  // 10 simulated minutes of kStep
 
 }  // namespace
 
@@ -218,8 +222,7 @@ double Autopilot::coast(double simTime, double aimDistance_m, bool pastAim) {
     if (lobarc::shouldCorrect(cue)) {
       phase_ = Phase::kCorrect;
       ++corrections_;
-      minDv_ = *dv;
-      stale_ = 0;
+      burn_.emplace(kBurnRule, *dv);
       burnSteps_ = 0;
       return correct(simTime);
     }
@@ -231,22 +234,14 @@ double Autopilot::coast(double simTime, double aimDistance_m, bool pastAim) {
 double Autopilot::correct(double simTime) {
   const auto u = pilot_.burnDirection(main_);
   const auto now = shownCorrection();
-  // Done when the display shows little left, or when burning on no longer
-  // brings it down (the solution moves under the burn).
-  const bool finished =
-      !u || !now || *now < 0.3 || *now > minDv_ + 1.0 || stale_ > 30 || ++burnSteps_ > 6000;
+  const bool finished = !u || !now || !burn_ || burn_->over(*now, c_.level(engine_) > 0) ||
+                        ++burnSteps_ > kMaxBurnSteps;
   if (finished) {
     c_.throttle(engine_, 0);
     firstCorrection_ = false;
     lastBurnEnd_ = simTime;
     phase_ = Phase::kCoast;
     return kStep;
-  }
-  if (*now < minDv_ - 0.05) {
-    minDv_ = *now;
-    stale_ = 0;
-  } else {
-    ++stale_;
   }
   const sim::Vec3 axis = main_ ? sim::Vec3{0, 0, 1} : sim::Vec3{0, 1, 0};
   c_.pointAxis(axis, *u);

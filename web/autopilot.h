@@ -58,9 +58,9 @@ class Autopilot {
   double airborneAt_ = -1;  // [s] when the climb left the ground
   int pageTries_ = 0;
   bool firstCorrection_ = true;
-  double lastBurnEnd_ = -1e9;  // [s] when the last correction ended
-  double minDv_ = 0;           // smallest Dv seen in this correction [m/s]
-  int stale_ = 0, burnSteps_ = 0;
+  double lastBurnEnd_ = -1e9;             // [s] when the last correction ended
+  std::optional<lobarc::BurnDown> burn_;  // watches the correction being flown
+  int burnSteps_ = 0;
   int corrections_ = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "cockpit.h"
 #include "scenario.h"
@@ -77,6 +78,32 @@ TEST(Pilot, StartsACorrectionOnlyWhenItIsWorthIt) {
   for (const Case& c : cases)
     EXPECT_EQ(lobarc::shouldCorrect(c.cue), c.start)
         << c.cue.dv_mps << " m/s, " << c.cue.timeToArrival_s << " s out";
+}
+
+// When a correction burn ends, over a sequence of readings: the answer flown
+// down; burning that stops bringing it down; a turn with the engine off,
+// which is not counted against the burn; an answer that runs away.
+TEST(Pilot, EndsACorrectionBurnWhenItNoLongerPays) {
+  struct Case {
+    const char* what;
+    std::vector<double> shown;  // [m/s] one answer per reading, engine on
+    bool engineOn;
+    int overAt;  // index of the reading that ends the burn, -1: none
+  };
+  const lobarc::BurnDownRule rule{0.2, 2, 1.0};
+  const Case cases[] = {
+      {"flown down", {5.0, 3.0, 1.0, 0.1}, true, 3},
+      {"stuck", {5.0, 4.99, 4.98, 4.97, 4.96}, true, 4},
+      {"turning, engine off", {5.0, 5.0, 5.0, 5.0, 5.0}, false, -1},
+      {"running away", {5.0, 4.0, 5.5}, true, 2},
+  };
+  for (const Case& c : cases) {
+    lobarc::BurnDown watch(rule);
+    int overAt = -1;
+    for (std::size_t i = 0; i < c.shown.size() && overAt < 0; ++i)
+      if (watch.over(c.shown[i], c.engineOn)) overAt = static_cast<int>(i);
+    EXPECT_EQ(overAt, c.overAt) << c.what;
+  }
 }
 
 }  // namespace
