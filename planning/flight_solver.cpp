@@ -90,50 +90,85 @@ bool ReachesAimPoint(const FlightGeometry& geo, const VECTOR3& v) {
          std::fabs(geo.rT + dotp(eccentricity, geo.T) - semiLatus) <= tolerance;
 }
 
-// One pass of the search: each iteration takes the steps named below, from
-// the candidate at b to the stop on a small enough step.
-PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
-                   const PassSetup& setup, int& evaluations) {
-  PassResult result{false, _V(0, 0, 0), setup.b, 0, false};
-  const double s = geo.s;
-  const int dir = setup.dir;
-  double b = setup.b;
-  double sigma = setup.sigma;
+// One pass of the search and the state it carries from one iteration to the
+// next: Run() takes the steps named there, from the candidate at b to the
+// stop on a small enough step.
+class Pass {
+ public:
+  Pass(const FlightGeometry& geometry, const VECTOR3& velocity, const Bounds& passBounds,
+       const PassSetup& passSetup, int& evaluationCount);
+  PassResult Run();
+
+ private:
+  // What the step guard made of the step just computed.
+  enum class Guard {
+    kTaken,         // a b no worse than the better candidate: go on from there
+    kMeasureAgain,  // none: measure again on the better candidate
+    kEnd,           // the pass ends here, its result set
+  };
+
+  bool CandidateAtB(VECTOR3& vA);
+  double PerturbedParam(double b0) const;
+  double LimitedMove() const;
+  double HeldInBounds(double bNew) const;
+  Guard GuardStep(double b0, double bp, double move, double gBetter, double bBetter);
+  bool HalveTowardPerturbed(double bp, double gBetter, VECTOR3& vN, int& halvings);
+  Guard Missed(double bBetter);
+
+  const FlightGeometry& geo;
+  const VECTOR3& V;
+  const Bounds& bounds;
+  const PassSetup& setup;
+  int& evaluations;
+  const double s;
+  const int dir;
+
+  PassResult result;
+  double b;
+  double sigma;
   // Velocity at b, when the previous iteration's guard already has it.
   bool haveNext = false;
   VECTOR3 vNext = _V(0, 0, 0);
   // Crossing parameter of the better candidate so far.
-  double bBetterLast = setup.b;
+  double bBetterLast;
   // After a step had to be halved: the next step goes at most twice as far
   // as the one taken [b], and the next difference interval is scaled on the
   // step taken rather than on the fixed-gain step (which across a sharp
   // minimum would straddle it). Without halvings both are the plain ones.
   double stepLimit = std::numeric_limits<double>::infinity();
-  double sigmaTaken = sigma;
+  double sigmaTaken;
   bool missedBefore = false;  // the last iteration found no better b
+};
 
+Pass::Pass(const FlightGeometry& geometry, const VECTOR3& velocity, const Bounds& passBounds,
+           const PassSetup& passSetup, int& evaluationCount)
+    : geo(geometry),
+      V(velocity),
+      bounds(passBounds),
+      setup(passSetup),
+      evaluations(evaluationCount),
+      s(geometry.s),
+      dir(passSetup.dir),
+      result{false, _V(0, 0, 0), passSetup.b, 0, false},
+      b(passSetup.b),
+      sigma(passSetup.sigma),
+      bBetterLast(passSetup.b),
+      sigmaTaken(passSetup.sigma) {}
+
+PassResult Pass::Run() {
   for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
     // 1 - The candidate at b. A b without a finite velocity ends the pass on
     // the previous iteration's better candidate.
     VECTOR3 vA;
-    if (haveNext) {
-      vA = vNext;
-    } else {
-      ++evaluations;
-      if (!Eval(b, geo, vA)) {
-        result.bEnd = bBetterLast;
-        break;
-      }
+    if (!CandidateAtB(vA)) {
+      result.bEnd = bBetterLast;
+      break;
     }
     const double b0 = b;
     ++result.iterations;
 
-    // 2 - The perturbed parameter. Where the bound leaves it on b itself the
-    // difference quotient would be 0/0: perturb to the other side instead.
-    double bp = b - std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
-    if (dir == 1 && !(bp > bounds.bMin)) bp = bounds.bMin;
-    if (setup.clampPerturbFar && !(bounds.fMax > bp)) bp = bounds.fMax;
-    if (bp == b0) bp = b0 + std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
+    // 2 - The perturbed parameter.
+    const double bp = PerturbedParam(b0);
 
     // 3 - The second candidate and both distances to the current velocity.
     VECTOR3 vB;
@@ -162,67 +197,13 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     sigmaTaken = step;
 
     // 5 - The update, held inside the bounds.
-    double move = sigma / s;
-    if (std::fabs(move) > stepLimit) move = std::copysign(stepLimit, move);
-    b = bp + move;
-    if (dir == 1) {
-      if (!(b > bounds.bMin)) b = bounds.bMin;
-      if (!(bounds.bMax > b)) b = bounds.bMax;
-    } else {
-      if (!(b < bounds.fMax)) b = bounds.fMax;
-      if (!(-bounds.bMax < b)) b = -bounds.bMax;
-    }
-
-    // Where g has a sharp minimum the fixed-gain step overshoots and the
-    // answer bounces from step to step: take no b worse than the better
-    // candidate, halving the step back toward b' until it is not.
+    const double move = LimitedMove();
+    b = HeldInBounds(bp + move);
+    // On the near side, no step to a b worse than the better candidate.
     if (setup.guardStep) {
-      VECTOR3 vN;
-      ++evaluations;
-      bool ok = Eval(b, geo, vN);
-      // On the pass's last iteration a worse b is simply not taken.
-      const int maxHalvings = std::fabs(sigma) > kStopStep ? kMaxHalvings : 0;
-      int halvings = 0;
-      for (; halvings < maxHalvings && !(ok && Distance(vN, V) <= gBetter); ++halvings) {
-        b = bp + (b - bp) * 0.5;
-        ++evaluations;
-        ok = Eval(b, geo, vN);
-      }
-      if (!(ok && Distance(vN, V) <= gBetter)) {
-        // No better b along the step: its slope was wrong, either rounding
-        // noise of a tiny difference interval or an interval across the
-        // minimum. Stay on the better candidate and measure again over the
-        // plain interval; a second miss in a row means the search rests.
-        b = bBetter;
-        vNext = result.best;
-        haveNext = true;
-        result.bEnd = b;
-        stepLimit = std::numeric_limits<double>::infinity();
-        if (missedBefore) break;
-        missedBefore = true;
-        if (!(std::fabs(sigma) > kStopStep)) {
-          result.settled = true;
-          break;
-        }
-        continue;
-      }
-      missedBefore = false;
-      vNext = vN;
-      haveNext = true;
-      if (b == b0) {
-        // Held on a bound: every further iteration would measure the same
-        // slope at the same point. (A step that its limit and the halvings
-        // shrank below the parameter's rounding ends here too, unsettled.)
-        result.bEnd = b;
-        result.settled = b == bounds.bMin || b == bounds.bMax;
-        break;
-      }
-      if (halvings > 0 || std::fabs(move) < std::fabs(sigma / s)) {
-        stepLimit = 2 * std::fabs(b - bp);
-        sigmaTaken = (b - bp) * s;
-      } else {
-        stepLimit = std::numeric_limits<double>::infinity();
-      }
+      const Guard guard = GuardStep(b0, bp, move, gBetter, bBetter);
+      if (guard == Guard::kEnd) break;
+      if (guard == Guard::kMeasureAgain) continue;
     }
     result.bEnd = b;
 
@@ -233,6 +214,116 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     }
   }
   return result;
+}
+
+// The velocity at b, reused from the step guard when it has it already;
+// false when b has no finite velocity.
+bool Pass::CandidateAtB(VECTOR3& vA) {
+  if (haveNext) {
+    vA = vNext;
+    return true;
+  }
+  ++evaluations;
+  return Eval(b, geo, vA);
+}
+
+// The parameter of the second candidate, a small interval from b0 toward the
+// inside of the bounds. Where the bound leaves it on b0 itself the difference
+// quotient would be 0/0: perturb to the other side instead.
+double Pass::PerturbedParam(double b0) const {
+  double bp = b0 - std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
+  if (dir == 1 && !(bp > bounds.bMin)) bp = bounds.bMin;
+  if (setup.clampPerturbFar && !(bounds.fMax > bp)) bp = bounds.fMax;
+  if (bp == b0) bp = b0 + std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
+  return bp;
+}
+
+// The step in b, cut to stepLimit after a halving so that the search does not
+// leap back across the sharp minimum it just found.
+double Pass::LimitedMove() const {
+  double move = sigma / s;
+  if (std::fabs(move) > stepLimit) move = std::copysign(stepLimit, move);
+  return move;
+}
+
+// b pulled back inside its side's bounds, so that no candidate is sought
+// where the family has no member on that side.
+double Pass::HeldInBounds(double bNew) const {
+  if (dir == 1) {
+    if (!(bNew > bounds.bMin)) bNew = bounds.bMin;
+    if (!(bounds.bMax > bNew)) bNew = bounds.bMax;
+  } else {
+    if (!(bNew < bounds.fMax)) bNew = bounds.fMax;
+    if (!(-bounds.bMax < bNew)) bNew = -bounds.bMax;
+  }
+  return bNew;
+}
+
+// Where g has a sharp minimum the fixed-gain step overshoots and the answer
+// bounces from step to step: take no b worse than the better candidate,
+// halving the step back toward b' until it is not.
+Pass::Guard Pass::GuardStep(double b0, double bp, double move, double gBetter, double bBetter) {
+  VECTOR3 vN;
+  int halvings = 0;
+  if (!HalveTowardPerturbed(bp, gBetter, vN, halvings)) return Missed(bBetter);
+  missedBefore = false;
+  vNext = vN;
+  haveNext = true;
+  if (b == b0) {
+    // Held on a bound: every further iteration would measure the same
+    // slope at the same point. (A step that its limit and the halvings
+    // shrank below the parameter's rounding ends here too, unsettled.)
+    result.bEnd = b;
+    result.settled = b == bounds.bMin || b == bounds.bMax;
+    return Guard::kEnd;
+  }
+  if (halvings > 0 || std::fabs(move) < std::fabs(sigma / s)) {
+    stepLimit = 2 * std::fabs(b - bp);
+    sigmaTaken = (b - bp) * s;
+  } else {
+    stepLimit = std::numeric_limits<double>::infinity();
+  }
+  return Guard::kTaken;
+}
+
+// Halves b back toward bp until its velocity vN is no farther from V than
+// gBetter; false when no such b was found within the halvings allowed.
+bool Pass::HalveTowardPerturbed(double bp, double gBetter, VECTOR3& vN, int& halvings) {
+  ++evaluations;
+  bool ok = Eval(b, geo, vN);
+  // On the pass's last iteration a worse b is simply not taken.
+  const int maxHalvings = std::fabs(sigma) > kStopStep ? kMaxHalvings : 0;
+  for (; halvings < maxHalvings && !(ok && Distance(vN, V) <= gBetter); ++halvings) {
+    b = bp + (b - bp) * 0.5;
+    ++evaluations;
+    ok = Eval(b, geo, vN);
+  }
+  return ok && Distance(vN, V) <= gBetter;
+}
+
+// No better b along the step: its slope was wrong, either rounding noise of a
+// tiny difference interval or an interval across the minimum. Stay on the
+// better candidate and measure again over the plain interval; a second miss
+// in a row means the search rests.
+Pass::Guard Pass::Missed(double bBetter) {
+  b = bBetter;
+  vNext = result.best;
+  haveNext = true;
+  result.bEnd = b;
+  stepLimit = std::numeric_limits<double>::infinity();
+  if (missedBefore) return Guard::kEnd;
+  missedBefore = true;
+  if (!(std::fabs(sigma) > kStopStep)) {
+    result.settled = true;
+    return Guard::kEnd;
+  }
+  return Guard::kMeasureAgain;
+}
+
+// One pass from its setup, counting its calls of Eval into evaluations.
+PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
+                   const PassSetup& setup, int& evaluations) {
+  return Pass(geo, V, bounds, setup, evaluations).Run();
 }
 
 // The first pass of a warm solve: from the parameter kept, with the small
