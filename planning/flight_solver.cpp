@@ -338,6 +338,74 @@ PassSetup WarmPass(const FlightSearchState& state, double s) {
   return setup;
 }
 
+// The bounds of the crossing parameter. Below b = 1/2 the near-side conic
+// would run the other way, so the near side keeps a hair above it even where
+// the floor is lower.
+Bounds SearchBounds(double R, double floorHeight, double s) {
+  Bounds bounds;
+  bounds.bMin = std::max((R + floorHeight) / s, kNearSideMinParam);
+  bounds.bMax = kUpperBoundHeight / s + R;
+  bounds.fMax = (-floorHeight - R) / s;
+  return bounds;
+}
+
+// The first pass of a solve: warm from the last answer, or, before the first
+// answer, cold from the default crossing point with the large start step.
+PassSetup FirstPass(const FlightSearchState& state, double R, double s) {
+  PassSetup first = WarmPass(state, s);
+  if (!state.started) {
+    first.b = (R + kStartHeight) * state.dir / s;
+    first.sigma = kColdStep / s;
+  }
+  return first;
+}
+
+// The far-side pass of a cold solve, from the default crossing point behind
+// the body, in case the best member lies there.
+PassSetup FarSidePass(double R, double s) {
+  PassSetup farSetup;
+  farSetup.dir = -1;
+  farSetup.b = -(R + kStartHeight) / s;
+  farSetup.sigma = kColdStep / s;
+  farSetup.clampPerturbFar = true;
+  farSetup.guardStep = false;
+  return farSetup;
+}
+
+// What the settling passes of a cold solve did.
+struct Settling {
+  int passes;      // warm passes run
+  int iterations;  // their iterations
+  bool settled;    // ended settled rather than on the cap of passes
+};
+
+// A cold solve's fixed-gain steps seldom settle within one pass of 25
+// iterations: its answer could be many times the best member's. So it runs
+// warm passes on next until kSettledPasses in a row end on their stopping
+// rule before their cap (see PassResult::settled; firstSettled: the pass
+// whose answer next holds did), or one ends where it began. At most
+// kMaxSettlingPasses of them: a call never runs more than
+// (2 + kMaxSettlingPasses) x kMaxIterations iterations.
+Settling Settle(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
+                bool firstSettled, FlightSearchState& next, int& evaluations) {
+  Settling settling{0, 0, true};
+  int settledInARow = firstSettled ? 1 : 0;
+  bool repeats = false;
+  while (settledInARow < kSettledPasses && !repeats && settling.passes < kMaxSettlingPasses) {
+    const PassResult warm = RunPass(geo, V, bounds, WarmPass(next, geo.s), evaluations);
+    ++settling.passes;
+    settling.iterations += warm.iterations;
+    if (!warm.found) break;
+    // A pass that ends where it began would only be run again as it was.
+    repeats = warm.bEnd == next.param;
+    next.reqVel = warm.best;
+    next.param = warm.bEnd;
+    settledInARow = warm.settled ? settledInARow + 1 : 0;
+  }
+  settling.settled = settledInARow >= kSettledPasses || repeats;
+  return settling;
+}
+
 }  // namespace
 
 bool MakeFlightGeometry(const VECTOR3& P, const VECTOR3& T, double mu, FlightGeometry& geo) {
@@ -410,21 +478,10 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   const double R = bodyRadius;
   const double s = geo.s;
   int evaluations = 0;
-
-  // The bounds. Below b = 1/2 the near-side conic would run the other way,
-  // so the near side keeps a hair above it even where the floor is lower.
-  Bounds bounds;
-  bounds.bMin = std::max((R + floorHeight) / s, kNearSideMinParam);
-  bounds.bMax = kUpperBoundHeight / s + R;
-  bounds.fMax = (-floorHeight - R) / s;
+  const Bounds bounds = SearchBounds(R, floorHeight, s);
 
   // First pass: warm from the last answer, or cold from the default start.
-  PassSetup first = WarmPass(state, s);
-  if (!state.started) {
-    first.b = (R + kStartHeight) * state.dir / s;
-    first.sigma = kColdStep / s;
-  }
-  const PassResult near = RunPass(geo, V, bounds, first, evaluations);
+  const PassResult near = RunPass(geo, V, bounds, FirstPass(state, R, s), evaluations);
 
   FlightSearchState next = state;
   if (near.found) {
@@ -441,13 +498,7 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   PassResult far{false, _V(0, 0, 0), 0, 0, false};
   bool farWon = false;
   if (!state.started) {
-    PassSetup farSetup;
-    farSetup.dir = -1;
-    farSetup.b = -(R + kStartHeight) / s;
-    farSetup.sigma = kColdStep / s;
-    farSetup.clampPerturbFar = true;
-    farSetup.guardStep = false;
-    far = RunPass(geo, V, bounds, farSetup, evaluations);
+    far = RunPass(geo, V, bounds, FarSidePass(R, s), evaluations);
     if (far.found && (!near.found || Distance(next.reqVel, V) > Distance(far.best, V)) &&
         ReachesAimPoint(geo, far.best)) {
       next.dir = -1;
@@ -457,30 +508,12 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   }
 
   // A cold solve's answer is shown at once (the switch to flight mode, a
-  // replan), but its fixed-gain steps seldom settle within one pass of 25
-  // iterations: the answer could be many times the best member's. So a
-  // cold solve goes on with the passes that the next steps' warm solves
-  // would run, on the same state, until kSettledPasses in a row end on their
-  // stopping rule before their cap (see PassResult::settled), or one ends
-  // where it began. At most kMaxSettlingPasses of them: a call never runs
-  // more than (2 + kMaxSettlingPasses) x kMaxIterations iterations.
-  int settlingPasses = 0, settlingIterations = 0;
-  bool settled = true;
+  // replan), so it goes on with the passes that the next steps' warm solves
+  // would run until its answer settles.
+  Settling settling{0, 0, true};
   if (!state.started && (near.found || farWon)) {
-    int settledInARow = (farWon ? far.settled : near.settled) ? 1 : 0;
-    bool repeats = false;
-    while (settledInARow < kSettledPasses && !repeats && settlingPasses < kMaxSettlingPasses) {
-      const PassResult warm = RunPass(geo, V, bounds, WarmPass(next, s), evaluations);
-      ++settlingPasses;
-      settlingIterations += warm.iterations;
-      if (!warm.found) break;
-      // A pass that ends where it began would only be run again as it was.
-      repeats = warm.bEnd == next.param;
-      next.reqVel = warm.best;
-      next.param = warm.bEnd;
-      settledInARow = warm.settled ? settledInARow + 1 : 0;
-    }
-    settled = settledInARow >= kSettledPasses || repeats;
+    const bool firstSettled = farWon ? far.settled : near.settled;
+    settling = Settle(geo, V, bounds, firstSettled, next, evaluations);
   }
 
   if (trace != nullptr) {
@@ -492,9 +525,9 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
     trace->nearDistance = near.found ? Distance(near.best, V) : none;
     trace->farDistance = far.found ? Distance(far.best, V) : none;
     trace->evaluations = evaluations;
-    trace->settlingPasses = settlingPasses;
-    trace->settlingIterations = settlingIterations;
-    trace->settled = settled;
+    trace->settlingPasses = settling.passes;
+    trace->settlingIterations = settling.iterations;
+    trace->settled = settling.settled;
   }
   if (!near.found && !far.found) return false;
   next.started = true;
