@@ -90,50 +90,85 @@ bool ReachesAimPoint(const FlightGeometry& geo, const VECTOR3& v) {
          std::fabs(geo.rT + dotp(eccentricity, geo.T) - semiLatus) <= tolerance;
 }
 
-// One pass of the search: each iteration takes the steps named below, from
-// the candidate at b to the stop on a small enough step.
-PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
-                   const PassSetup& setup, int& evaluations) {
-  PassResult result{false, _V(0, 0, 0), setup.b, 0, false};
-  const double s = geo.s;
-  const int dir = setup.dir;
-  double b = setup.b;
-  double sigma = setup.sigma;
+// One pass of the search and the state it carries from one iteration to the
+// next: Run() takes the steps named there, from the candidate at b to the
+// stop on a small enough step.
+class Pass {
+ public:
+  Pass(const FlightGeometry& geometry, const VECTOR3& velocity, const Bounds& passBounds,
+       const PassSetup& passSetup, int& evaluationCount);
+  PassResult Run();
+
+ private:
+  // What the step guard made of the step just computed.
+  enum class Guard {
+    kTaken,         // a b no worse than the better candidate: go on from there
+    kMeasureAgain,  // none: measure again on the better candidate
+    kEnd,           // the pass ends here, its result set
+  };
+
+  bool CandidateAtB(VECTOR3& vA);
+  double PerturbedParam(double b0) const;
+  double LimitedMove() const;
+  double HeldInBounds(double bNew) const;
+  Guard GuardStep(double b0, double bp, double move, double gBetter, double bBetter);
+  bool HalveTowardPerturbed(double bp, double gBetter, VECTOR3& vN, int& halvings);
+  Guard Missed(double bBetter);
+
+  const FlightGeometry& geo;
+  const VECTOR3& V;
+  const Bounds& bounds;
+  const PassSetup& setup;
+  int& evaluations;
+  const double s;
+  const int dir;
+
+  PassResult result;
+  double b;
+  double sigma;
   // Velocity at b, when the previous iteration's guard already has it.
   bool haveNext = false;
   VECTOR3 vNext = _V(0, 0, 0);
   // Crossing parameter of the better candidate so far.
-  double bBetterLast = setup.b;
+  double bBetterLast;
   // After a step had to be halved: the next step goes at most twice as far
   // as the one taken [b], and the next difference interval is scaled on the
   // step taken rather than on the fixed-gain step (which across a sharp
   // minimum would straddle it). Without halvings both are the plain ones.
   double stepLimit = std::numeric_limits<double>::infinity();
-  double sigmaTaken = sigma;
+  double sigmaTaken;
   bool missedBefore = false;  // the last iteration found no better b
+};
 
+Pass::Pass(const FlightGeometry& geometry, const VECTOR3& velocity, const Bounds& passBounds,
+           const PassSetup& passSetup, int& evaluationCount)
+    : geo(geometry),
+      V(velocity),
+      bounds(passBounds),
+      setup(passSetup),
+      evaluations(evaluationCount),
+      s(geometry.s),
+      dir(passSetup.dir),
+      result{false, _V(0, 0, 0), passSetup.b, 0, false},
+      b(passSetup.b),
+      sigma(passSetup.sigma),
+      bBetterLast(passSetup.b),
+      sigmaTaken(passSetup.sigma) {}
+
+PassResult Pass::Run() {
   for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
     // 1 - The candidate at b. A b without a finite velocity ends the pass on
     // the previous iteration's better candidate.
     VECTOR3 vA;
-    if (haveNext) {
-      vA = vNext;
-    } else {
-      ++evaluations;
-      if (!Eval(b, geo, vA)) {
-        result.bEnd = bBetterLast;
-        break;
-      }
+    if (!CandidateAtB(vA)) {
+      result.bEnd = bBetterLast;
+      break;
     }
     const double b0 = b;
     ++result.iterations;
 
-    // 2 - The perturbed parameter. Where the bound leaves it on b itself the
-    // difference quotient would be 0/0: perturb to the other side instead.
-    double bp = b - std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
-    if (dir == 1 && !(bp > bounds.bMin)) bp = bounds.bMin;
-    if (setup.clampPerturbFar && !(bounds.fMax > bp)) bp = bounds.fMax;
-    if (bp == b0) bp = b0 + std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
+    // 2 - The perturbed parameter.
+    const double bp = PerturbedParam(b0);
 
     // 3 - The second candidate and both distances to the current velocity.
     VECTOR3 vB;
@@ -162,67 +197,13 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
     sigmaTaken = step;
 
     // 5 - The update, held inside the bounds.
-    double move = sigma / s;
-    if (std::fabs(move) > stepLimit) move = std::copysign(stepLimit, move);
-    b = bp + move;
-    if (dir == 1) {
-      if (!(b > bounds.bMin)) b = bounds.bMin;
-      if (!(bounds.bMax > b)) b = bounds.bMax;
-    } else {
-      if (!(b < bounds.fMax)) b = bounds.fMax;
-      if (!(-bounds.bMax < b)) b = -bounds.bMax;
-    }
-
-    // Where g has a sharp minimum the fixed-gain step overshoots and the
-    // answer bounces from step to step: take no b worse than the better
-    // candidate, halving the step back toward b' until it is not.
+    const double move = LimitedMove();
+    b = HeldInBounds(bp + move);
+    // On the near side, no step to a b worse than the better candidate.
     if (setup.guardStep) {
-      VECTOR3 vN;
-      ++evaluations;
-      bool ok = Eval(b, geo, vN);
-      // On the pass's last iteration a worse b is simply not taken.
-      const int maxHalvings = std::fabs(sigma) > kStopStep ? kMaxHalvings : 0;
-      int halvings = 0;
-      for (; halvings < maxHalvings && !(ok && Distance(vN, V) <= gBetter); ++halvings) {
-        b = bp + (b - bp) * 0.5;
-        ++evaluations;
-        ok = Eval(b, geo, vN);
-      }
-      if (!(ok && Distance(vN, V) <= gBetter)) {
-        // No better b along the step: its slope was wrong, either rounding
-        // noise of a tiny difference interval or an interval across the
-        // minimum. Stay on the better candidate and measure again over the
-        // plain interval; a second miss in a row means the search rests.
-        b = bBetter;
-        vNext = result.best;
-        haveNext = true;
-        result.bEnd = b;
-        stepLimit = std::numeric_limits<double>::infinity();
-        if (missedBefore) break;
-        missedBefore = true;
-        if (!(std::fabs(sigma) > kStopStep)) {
-          result.settled = true;
-          break;
-        }
-        continue;
-      }
-      missedBefore = false;
-      vNext = vN;
-      haveNext = true;
-      if (b == b0) {
-        // Held on a bound: every further iteration would measure the same
-        // slope at the same point. (A step that its limit and the halvings
-        // shrank below the parameter's rounding ends here too, unsettled.)
-        result.bEnd = b;
-        result.settled = b == bounds.bMin || b == bounds.bMax;
-        break;
-      }
-      if (halvings > 0 || std::fabs(move) < std::fabs(sigma / s)) {
-        stepLimit = 2 * std::fabs(b - bp);
-        sigmaTaken = (b - bp) * s;
-      } else {
-        stepLimit = std::numeric_limits<double>::infinity();
-      }
+      const Guard guard = GuardStep(b0, bp, move, gBetter, bBetter);
+      if (guard == Guard::kEnd) break;
+      if (guard == Guard::kMeasureAgain) continue;
     }
     result.bEnd = b;
 
@@ -235,6 +216,116 @@ PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bo
   return result;
 }
 
+// The velocity at b, reused from the step guard when it has it already;
+// false when b has no finite velocity.
+bool Pass::CandidateAtB(VECTOR3& vA) {
+  if (haveNext) {
+    vA = vNext;
+    return true;
+  }
+  ++evaluations;
+  return Eval(b, geo, vA);
+}
+
+// The parameter of the second candidate, a small interval from b0 toward the
+// inside of the bounds. Where the bound leaves it on b0 itself the difference
+// quotient would be 0/0: perturb to the other side instead.
+double Pass::PerturbedParam(double b0) const {
+  double bp = b0 - std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
+  if (dir == 1 && !(bp > bounds.bMin)) bp = bounds.bMin;
+  if (setup.clampPerturbFar && !(bounds.fMax > bp)) bp = bounds.fMax;
+  if (bp == b0) bp = b0 + std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
+  return bp;
+}
+
+// The step in b, cut to stepLimit after a halving so that the search does not
+// leap back across the sharp minimum it just found.
+double Pass::LimitedMove() const {
+  double move = sigma / s;
+  if (std::fabs(move) > stepLimit) move = std::copysign(stepLimit, move);
+  return move;
+}
+
+// b pulled back inside its side's bounds, so that no candidate is sought
+// where the family has no member on that side.
+double Pass::HeldInBounds(double bNew) const {
+  if (dir == 1) {
+    if (!(bNew > bounds.bMin)) bNew = bounds.bMin;
+    if (!(bounds.bMax > bNew)) bNew = bounds.bMax;
+  } else {
+    if (!(bNew < bounds.fMax)) bNew = bounds.fMax;
+    if (!(-bounds.bMax < bNew)) bNew = -bounds.bMax;
+  }
+  return bNew;
+}
+
+// Where g has a sharp minimum the fixed-gain step overshoots and the answer
+// bounces from step to step: take no b worse than the better candidate,
+// halving the step back toward b' until it is not.
+Pass::Guard Pass::GuardStep(double b0, double bp, double move, double gBetter, double bBetter) {
+  VECTOR3 vN;
+  int halvings = 0;
+  if (!HalveTowardPerturbed(bp, gBetter, vN, halvings)) return Missed(bBetter);
+  missedBefore = false;
+  vNext = vN;
+  haveNext = true;
+  if (b == b0) {
+    // Held on a bound: every further iteration would measure the same
+    // slope at the same point. (A step that its limit and the halvings
+    // shrank below the parameter's rounding ends here too, unsettled.)
+    result.bEnd = b;
+    result.settled = b == bounds.bMin || b == bounds.bMax;
+    return Guard::kEnd;
+  }
+  if (halvings > 0 || std::fabs(move) < std::fabs(sigma / s)) {
+    stepLimit = 2 * std::fabs(b - bp);
+    sigmaTaken = (b - bp) * s;
+  } else {
+    stepLimit = std::numeric_limits<double>::infinity();
+  }
+  return Guard::kTaken;
+}
+
+// Halves b back toward bp until its velocity vN is no farther from V than
+// gBetter; false when no such b was found within the halvings allowed.
+bool Pass::HalveTowardPerturbed(double bp, double gBetter, VECTOR3& vN, int& halvings) {
+  ++evaluations;
+  bool ok = Eval(b, geo, vN);
+  // On the pass's last iteration a worse b is simply not taken.
+  const int maxHalvings = std::fabs(sigma) > kStopStep ? kMaxHalvings : 0;
+  for (; halvings < maxHalvings && !(ok && Distance(vN, V) <= gBetter); ++halvings) {
+    b = bp + (b - bp) * 0.5;
+    ++evaluations;
+    ok = Eval(b, geo, vN);
+  }
+  return ok && Distance(vN, V) <= gBetter;
+}
+
+// No better b along the step: its slope was wrong, either rounding noise of a
+// tiny difference interval or an interval across the minimum. Stay on the
+// better candidate and measure again over the plain interval; a second miss
+// in a row means the search rests.
+Pass::Guard Pass::Missed(double bBetter) {
+  b = bBetter;
+  vNext = result.best;
+  haveNext = true;
+  result.bEnd = b;
+  stepLimit = std::numeric_limits<double>::infinity();
+  if (missedBefore) return Guard::kEnd;
+  missedBefore = true;
+  if (!(std::fabs(sigma) > kStopStep)) {
+    result.settled = true;
+    return Guard::kEnd;
+  }
+  return Guard::kMeasureAgain;
+}
+
+// One pass from its setup, counting its calls of Eval into evaluations.
+PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
+                   const PassSetup& setup, int& evaluations) {
+  return Pass(geo, V, bounds, setup, evaluations).Run();
+}
+
 // The first pass of a warm solve: from the parameter kept, with the small
 // start step.
 PassSetup WarmPass(const FlightSearchState& state, double s) {
@@ -245,6 +336,74 @@ PassSetup WarmPass(const FlightSearchState& state, double s) {
   setup.clampPerturbFar = false;
   setup.guardStep = state.dir == 1;
   return setup;
+}
+
+// The bounds of the crossing parameter. Below b = 1/2 the near-side conic
+// would run the other way, so the near side keeps a hair above it even where
+// the floor is lower.
+Bounds SearchBounds(double R, double floorHeight, double s) {
+  Bounds bounds;
+  bounds.bMin = std::max((R + floorHeight) / s, kNearSideMinParam);
+  bounds.bMax = kUpperBoundHeight / s + R;
+  bounds.fMax = (-floorHeight - R) / s;
+  return bounds;
+}
+
+// The first pass of a solve: warm from the last answer, or, before the first
+// answer, cold from the default crossing point with the large start step.
+PassSetup FirstPass(const FlightSearchState& state, double R, double s) {
+  PassSetup first = WarmPass(state, s);
+  if (!state.started) {
+    first.b = (R + kStartHeight) * state.dir / s;
+    first.sigma = kColdStep / s;
+  }
+  return first;
+}
+
+// The far-side pass of a cold solve, from the default crossing point behind
+// the body, in case the best member lies there.
+PassSetup FarSidePass(double R, double s) {
+  PassSetup farSetup;
+  farSetup.dir = -1;
+  farSetup.b = -(R + kStartHeight) / s;
+  farSetup.sigma = kColdStep / s;
+  farSetup.clampPerturbFar = true;
+  farSetup.guardStep = false;
+  return farSetup;
+}
+
+// What the settling passes of a cold solve did.
+struct Settling {
+  int passes;      // warm passes run
+  int iterations;  // their iterations
+  bool settled;    // ended settled rather than on the cap of passes
+};
+
+// A cold solve's fixed-gain steps seldom settle within one pass of 25
+// iterations: its answer could be many times the best member's. So it runs
+// warm passes on next until kSettledPasses in a row end on their stopping
+// rule before their cap (see PassResult::settled; firstSettled: the pass
+// whose answer next holds did), or one ends where it began. At most
+// kMaxSettlingPasses of them: a call never runs more than
+// (2 + kMaxSettlingPasses) x kMaxIterations iterations.
+Settling Settle(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
+                bool firstSettled, FlightSearchState& next, int& evaluations) {
+  Settling settling{0, 0, true};
+  int settledInARow = firstSettled ? 1 : 0;
+  bool repeats = false;
+  while (settledInARow < kSettledPasses && !repeats && settling.passes < kMaxSettlingPasses) {
+    const PassResult warm = RunPass(geo, V, bounds, WarmPass(next, geo.s), evaluations);
+    ++settling.passes;
+    settling.iterations += warm.iterations;
+    if (!warm.found) break;
+    // A pass that ends where it began would only be run again as it was.
+    repeats = warm.bEnd == next.param;
+    next.reqVel = warm.best;
+    next.param = warm.bEnd;
+    settledInARow = warm.settled ? settledInARow + 1 : 0;
+  }
+  settling.settled = settledInARow >= kSettledPasses || repeats;
+  return settling;
 }
 
 }  // namespace
@@ -319,21 +478,10 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   const double R = bodyRadius;
   const double s = geo.s;
   int evaluations = 0;
-
-  // The bounds. Below b = 1/2 the near-side conic would run the other way,
-  // so the near side keeps a hair above it even where the floor is lower.
-  Bounds bounds;
-  bounds.bMin = std::max((R + floorHeight) / s, kNearSideMinParam);
-  bounds.bMax = kUpperBoundHeight / s + R;
-  bounds.fMax = (-floorHeight - R) / s;
+  const Bounds bounds = SearchBounds(R, floorHeight, s);
 
   // First pass: warm from the last answer, or cold from the default start.
-  PassSetup first = WarmPass(state, s);
-  if (!state.started) {
-    first.b = (R + kStartHeight) * state.dir / s;
-    first.sigma = kColdStep / s;
-  }
-  const PassResult near = RunPass(geo, V, bounds, first, evaluations);
+  const PassResult near = RunPass(geo, V, bounds, FirstPass(state, R, s), evaluations);
 
   FlightSearchState next = state;
   if (near.found) {
@@ -350,13 +498,7 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   PassResult far{false, _V(0, 0, 0), 0, 0, false};
   bool farWon = false;
   if (!state.started) {
-    PassSetup farSetup;
-    farSetup.dir = -1;
-    farSetup.b = -(R + kStartHeight) / s;
-    farSetup.sigma = kColdStep / s;
-    farSetup.clampPerturbFar = true;
-    farSetup.guardStep = false;
-    far = RunPass(geo, V, bounds, farSetup, evaluations);
+    far = RunPass(geo, V, bounds, FarSidePass(R, s), evaluations);
     if (far.found && (!near.found || Distance(next.reqVel, V) > Distance(far.best, V)) &&
         ReachesAimPoint(geo, far.best)) {
       next.dir = -1;
@@ -366,30 +508,12 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   }
 
   // A cold solve's answer is shown at once (the switch to flight mode, a
-  // replan), but its fixed-gain steps seldom settle within one pass of 25
-  // iterations: the answer could be many times the best member's. So a
-  // cold solve goes on with the passes that the next steps' warm solves
-  // would run, on the same state, until kSettledPasses in a row end on their
-  // stopping rule before their cap (see PassResult::settled), or one ends
-  // where it began. At most kMaxSettlingPasses of them: a call never runs
-  // more than (2 + kMaxSettlingPasses) x kMaxIterations iterations.
-  int settlingPasses = 0, settlingIterations = 0;
-  bool settled = true;
+  // replan), so it goes on with the passes that the next steps' warm solves
+  // would run until its answer settles.
+  Settling settling{0, 0, true};
   if (!state.started && (near.found || farWon)) {
-    int settledInARow = (farWon ? far.settled : near.settled) ? 1 : 0;
-    bool repeats = false;
-    while (settledInARow < kSettledPasses && !repeats && settlingPasses < kMaxSettlingPasses) {
-      const PassResult warm = RunPass(geo, V, bounds, WarmPass(next, s), evaluations);
-      ++settlingPasses;
-      settlingIterations += warm.iterations;
-      if (!warm.found) break;
-      // A pass that ends where it began would only be run again as it was.
-      repeats = warm.bEnd == next.param;
-      next.reqVel = warm.best;
-      next.param = warm.bEnd;
-      settledInARow = warm.settled ? settledInARow + 1 : 0;
-    }
-    settled = settledInARow >= kSettledPasses || repeats;
+    const bool firstSettled = farWon ? far.settled : near.settled;
+    settling = Settle(geo, V, bounds, firstSettled, next, evaluations);
   }
 
   if (trace != nullptr) {
@@ -401,9 +525,9 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
     trace->nearDistance = near.found ? Distance(near.best, V) : none;
     trace->farDistance = far.found ? Distance(far.best, V) : none;
     trace->evaluations = evaluations;
-    trace->settlingPasses = settlingPasses;
-    trace->settlingIterations = settlingIterations;
-    trace->settled = settled;
+    trace->settlingPasses = settling.passes;
+    trace->settlingIterations = settling.iterations;
+    trace->settled = settling.settled;
   }
   if (!near.found && !far.found) return false;
   next.started = true;

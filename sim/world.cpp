@@ -108,6 +108,34 @@ State surfaceCrossing(Rhs& rhs, const State& before, double tauBefore, double h,
   return atHi;
 }
 
+// Tries one sub-step from tau of at most stepHint [s], never past span, h
+// being its length: the step control either accepts it (true, x and tau
+// advanced, stepHint what the control proposes next) or rejects it (false,
+// stepHint the shorter step to try instead). A step it can neither take nor
+// shorten means the state is out of the integrator's range.
+template <class Controlled, class Rhs>
+bool trySubstep(Controlled& controlled, Rhs& rhs, State& x, double& tau, double span,
+                double& stepHint, double& h, const std::string& vesselName) {
+  const double remaining = span - tau;
+  const bool last = stepHint >= remaining;
+  h = last ? remaining : stepHint;
+  const double tauBefore = tau;
+  double hTry = h;
+  const bool failed = controlled.try_step(rhs, x, tau, hTry) == boost::numeric::odeint::fail;
+  if ((failed && !(hTry >= kMinSubstep_s)) || (!failed && tau == tauBefore)) {
+    throw std::runtime_error("Vessel::advance: the integrator cannot meet its tolerance for \"" +
+                             vesselName + "\"; give it a position and velocity in range");
+  }
+  if (failed) {
+    stepHint = hTry;
+    return false;
+  }
+  stepHint =
+      last ? std::max(stepHint, std::min(hTry, kMaxSubstep_s)) : std::min(hTry, kMaxSubstep_s);
+  if (last) tau = span;
+  return true;
+}
+
 // The body's turn about its axis (y) by the rotation angle r, body-fixed to
 // the frame of the axis: u = (x cos r - z sin r, y, x sin r + z cos r).
 Eigen::AngleAxisd spin(double r) { return Eigen::AngleAxisd(-r, Vec3::UnitY()); }
@@ -481,55 +509,75 @@ void Vessel::fly(double t0, double t1, bool fromSurface) {
   flyStretch(t0, t1, fromSurface);
 }
 
+// The forces on the vessel during one stretch, as the integrator's
+// right-hand side: point-mass gravity plus thrust; the thrust direction
+// follows the position when the attitude is held to the horizon. A vessel
+// placed below the surface feels the field of a uniform sphere, which falls
+// to zero at the centre instead of growing without bound, and its thrust
+// keeps the direction it had at the start: at the centre the horizon has
+// none. The flow is clipped at an empty tank: the burning groups fall silent
+// and the mass stays at the dry mass. A stretch never runs on past empty (fly
+// splits it there), so the rounding residue of a tank drained to the very end
+// of a stretch (a few 1e-13 of its content, either sign) still counts as
+// burning: otherwise the thrust would switch off in the last stage of every
+// attempt at the final sub-step, which the step control would reject again
+// and again.
+struct Vessel::StretchForces {
+  StretchForces(Vessel& vessel, double t0);
+  // dx/dt at tau [s] after t0: the integrator counts time from t0, so that
+  // sub-steps keep their precision however long the simulation has run.
+  void operator()(const State& x, State& dxdt, double tau) const;
+
+  const Vessel& vessel;
+  double t0;          // [s] start of the stretch
+  double mu;          // [m^3/s^2] of the body
+  double radius;      // [m] of the body
+  double dryMass;     // [kg]
+  double flow;        // [kg/s] while burning
+  Vec3 thrustLit_N;   // [N] vessel frame, the tank burning
+  Vec3 thrustDry_N;   // [N] vessel frame, the tank empty
+  double emptyBelow;  // [kg] tank content below which it counts as empty
+};
+
+Vessel::StretchForces::StretchForces(Vessel& v, double start)
+    : vessel(v),
+      t0(start),
+      mu(v.body().mu()),
+      radius(v.body().radius()),
+      dryMass(v.spec_.mass_kg),
+      flow(v.propellantFlow()),
+      thrustLit_N(v.thrustVesselFrame()),
+      thrustDry_N(thrustLit_N),
+      emptyBelow(-1e-9 * std::max(v.propellant_, 1.0)) {
+  const double saved = v.propellant_;
+  v.propellant_ = 0;
+  thrustDry_N = v.thrustVesselFrame();
+  v.propellant_ = saved;
+}
+
+void Vessel::StretchForces::operator()(const State& x, State& dxdt, double tau) const {
+  const double t = t0 + tau;
+  const Vec3 p = positionOf(x);
+  const double r = norm(p);
+  const bool burning = x[6] > emptyBelow;
+  const Vec3& thrust_N = burning ? thrustLit_N : thrustDry_N;
+  const double mass = dryMass + std::max(x[6], 0.0);  // [kg]
+  Vec3 a;                                             // [m/s^2]
+  if (r >= radius) {
+    a = p * (-mu / (r * r) / r);
+    if (thrust_N.y() != 0 || thrust_N.z() != 0) a += vessel.thrustAt(p, t, thrust_N) * (1.0 / mass);
+  } else {
+    a = p * (-mu / (radius * radius) / radius);
+    a += vessel.thrustAt(vessel.pos_, t0, thrust_N) * (1.0 / mass);
+  }
+  dxdt = {x[3], x[4], x[5], a.x(), a.y(), a.z(), burning ? -flow : 0.0};
+}
+
 // Flies from t0 to t1 under gravity and thrust, or until the surface is met.
 void Vessel::flyStretch(double t0, double t1, bool fromSurface) {
   namespace odeint = boost::numeric::odeint;
-  const Body& b = body();
-  const double mu = b.mu();
-  const double radius = b.radius();
-  const double dryMass = spec_.mass_kg;
-  const double flow = propellantFlow();  // [kg/s]
-
-  // Point-mass gravity plus thrust; the thrust direction follows the
-  // position when the attitude is held to the horizon. A vessel placed below
-  // the surface feels the field of a uniform sphere, which falls to zero at
-  // the centre instead of growing without bound, and its thrust keeps the
-  // direction it had at the start: at the centre the horizon has none.
-  // The flow is clipped at an empty tank: the burning groups fall silent and
-  // the mass stays at the dry mass. A stretch never runs on past empty (fly
-  // splits it there), so the rounding residue of a tank drained to the very
-  // end of a stretch (a few 1e-13 of its content, either sign) still counts
-  // as burning: otherwise the thrust would switch off in the last stage of
-  // every attempt at the final sub-step, which the step control would reject
-  // again and again.
-  const Vec3 thrustLit_N = thrustVesselFrame();
-  Vec3 thrustDry_N = thrustLit_N;
-  {
-    const double saved = propellant_;
-    propellant_ = 0;
-    thrustDry_N = thrustVesselFrame();
-    propellant_ = saved;
-  }
-  // The integrator counts time from t0 (tau), so that sub-steps keep their
-  // precision however long the simulation has run.
-  const double emptyBelow = -1e-9 * std::max(propellant_, 1.0);  // [kg]
-  auto rhs = [&](const State& x, State& dxdt, double tau) {
-    const double t = t0 + tau;
-    const Vec3 p = positionOf(x);
-    const double r = norm(p);
-    const bool burning = x[6] > emptyBelow;
-    const Vec3& thrust_N = burning ? thrustLit_N : thrustDry_N;
-    const double mass = dryMass + std::max(x[6], 0.0);  // [kg]
-    Vec3 a;                                             // [m/s^2]
-    if (r >= radius) {
-      a = p * (-mu / (r * r) / r);
-      if (thrust_N.y() != 0 || thrust_N.z() != 0) a += thrustAt(p, t, thrust_N) * (1.0 / mass);
-    } else {
-      a = p * (-mu / (radius * radius) / radius);
-      a += thrustAt(pos_, t0, thrust_N) * (1.0 / mass);
-    }
-    dxdt = {x[3], x[4], x[5], a.x(), a.y(), a.z(), burning ? -flow : 0.0};
-  };
+  StretchForces rhs(*this, t0);
+  const double radius = rhs.radius;
 
   auto controlled =
       odeint::make_controlled(kAbsTolerance, kRelTolerance, odeint::runge_kutta_dopri5<State>());
@@ -540,24 +588,10 @@ void Vessel::flyStretch(double t0, double t1, bool fromSurface) {
 
   while (tau < span) {
     // 1 - One accepted sub-step, never past t1.
-    const double remaining = span - tau;
-    const bool last = stepHint_ >= remaining;
-    const double h = last ? remaining : stepHint_;
     const State before = x;
     const double tauBefore = tau;
-    double hTry = h;
-    const bool failed = controlled.try_step(rhs, x, tau, hTry) == odeint::fail;
-    if ((failed && !(hTry >= kMinSubstep_s)) || (!failed && tau == tauBefore)) {
-      throw std::runtime_error("Vessel::advance: the integrator cannot meet its tolerance for \"" +
-                               spec_.name + "\"; give it a position and velocity in range");
-    }
-    if (failed) {
-      stepHint_ = hTry;
-      continue;
-    }
-    stepHint_ =
-        last ? std::max(stepHint_, std::min(hTry, kMaxSubstep_s)) : std::min(hTry, kMaxSubstep_s);
-    if (last) tau = span;
+    double h = 0;
+    if (!trySubstep(controlled, rhs, x, tau, span, stepHint_, h, spec_.name)) continue;
 
     // 2 - Touchdown: the surface met while descending.
     const Vec3 pBefore = positionOf(before), vBefore = velocityOf(before);

@@ -164,6 +164,8 @@ class Vessel {
   void fly(double t0, double t1, bool fromSurface);
   // One stretch of fly with the tank's flow unchanged throughout.
   void flyStretch(double t0, double t1, bool fromSurface);
+  // The forces of one stretch, the integrator's right-hand side.
+  struct StretchForces;
 };
 
 class World {
