@@ -31,7 +31,6 @@ findings=$(cd "$build/fuzz-findings" && pwd)
 
 echo "== fuzz the module through the host for $seconds s"
 if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
   "$build/fuzz/event_fuzzer" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
   -max_len=4096 -artifact_prefix="$findings/" -print_final_stats=1 "$work" fuzz/corpus; then
   echo "== the fuzzer found a fault; replay it with: $build/fuzz/event_fuzzer $findings/<file>" >&2

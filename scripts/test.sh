@@ -27,7 +27,6 @@ if [ "${SKIP_ASAN:-0}" != 1 ]; then
   cmake --build build-asan -j"$jobs"
   echo "== tests under sanitizers"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE slow
 fi
 if [ -x scripts/fuzz.sh ] && [ "${SKIP_FUZZ:-0}" != 1 ]; then
