@@ -27,7 +27,7 @@ if [ "${SKIP_ASAN:-0}" != 1 ]; then
   cmake --build build-asan -j"$jobs"
   echo "== tests under sanitizers"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE slow
+    ctest --test-dir build-asan --output-on-failure -j"$jobs"
 fi
 if [ -x scripts/fuzz.sh ] && [ "${SKIP_FUZZ:-0}" != 1 ]; then
   bash scripts/fuzz.sh
