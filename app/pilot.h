@@ -83,7 +83,7 @@ class BurnDown {
 
  private:
   BurnDownRule rule_;
-  double best_mps_;  // [m/s] the smallest answer seen that was real progress
+  double best_mps_;  // [m/s] the smallest answer seen so far
   int stale_ = 0;    // readings while burning since the last progress
 };
 
