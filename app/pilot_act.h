@@ -7,11 +7,27 @@
 // way, so that the driver can watch, take pictures, or end the hop there.
 #pragma once
 
-#include <coroutine>
 #include <exception>
 #include <optional>
 #include <type_traits>
 #include <utility>
+// The browser build's standard library (Emscripten's libc++ 14) has the
+// coroutine support only under its Technical Specification name.
+#if __has_include(<coroutine>)
+#include <coroutine>
+namespace lobarc::coro {
+using std::coroutine_handle;
+using std::noop_coroutine;
+using std::suspend_always;
+}  // namespace lobarc::coro
+#else
+#include <experimental/coroutine>
+namespace lobarc::coro {
+using std::experimental::coroutine_handle;
+using std::experimental::noop_coroutine;
+using std::experimental::suspend_always;
+}  // namespace lobarc::coro
+#endif
 
 namespace lobarc {
 
@@ -44,21 +60,21 @@ namespace act_detail {
 // Shared by every Act of one run: where the innermost one stopped, and why.
 struct Driver {
   Beat beat;
-  std::coroutine_handle<> leaf;
+  coro::coroutine_handle<> leaf;
 };
 
 struct PromiseBase {
   Driver* driver = nullptr;
-  std::coroutine_handle<> caller;  // the Act awaiting this one; none for the first
+  coro::coroutine_handle<> caller;  // the Act awaiting this one; none for the first
   std::exception_ptr error;
 
-  std::suspend_always initial_suspend() noexcept { return {}; }
+  coro::suspend_always initial_suspend() noexcept { return {}; }
   struct Final {
     bool await_ready() noexcept { return false; }
     template <class P>
-    std::coroutine_handle<> await_suspend(std::coroutine_handle<P> h) noexcept {
-      const std::coroutine_handle<> caller = h.promise().caller;
-      return caller ? caller : std::noop_coroutine();
+    coro::coroutine_handle<> await_suspend(coro::coroutine_handle<P> h) noexcept {
+      const coro::coroutine_handle<> caller = h.promise().caller;
+      return caller ? caller : coro::noop_coroutine();
     }
     void await_resume() noexcept {}
   };
@@ -84,7 +100,7 @@ struct Suspend {
   Beat beat;
   bool await_ready() const noexcept { return false; }
   template <class P>
-  void await_suspend(std::coroutine_handle<P> h) noexcept {
+  void await_suspend(coro::coroutine_handle<P> h) noexcept {
     h.promise().driver->beat = beat;
     h.promise().driver->leaf = h;
   }
@@ -101,7 +117,7 @@ template <class T>
 class [[nodiscard]] Act {
  public:
   using promise_type = act_detail::Promise<T>;
-  using Handle = std::coroutine_handle<promise_type>;
+  using Handle = coro::coroutine_handle<promise_type>;
 
   explicit Act(Handle h) : h_(h) {}
   Act(Act&& o) noexcept : h_(std::exchange(o.h_, {})) {}
@@ -116,7 +132,7 @@ class [[nodiscard]] Act {
   // comes out where it was awaited.
   bool await_ready() const noexcept { return false; }
   template <class P>
-  std::coroutine_handle<> await_suspend(std::coroutine_handle<P> caller) noexcept {
+  coro::coroutine_handle<> await_suspend(coro::coroutine_handle<P> caller) noexcept {
     h_.promise().driver = caller.promise().driver;
     h_.promise().caller = caller;
     return h_;
@@ -151,7 +167,7 @@ class ActRun {
   // Act threw comes out here.
   std::optional<Beat> next() {
     if (act_.h_.done()) return std::nullopt;
-    const std::coroutine_handle<> resume = driver_.leaf ? driver_.leaf : act_.h_;
+    const coro::coroutine_handle<> resume = driver_.leaf ? driver_.leaf : act_.h_;
     driver_.leaf = nullptr;
     resume.resume();
     if (!act_.h_.done()) return driver_.beat;
