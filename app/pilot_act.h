@@ -167,7 +167,7 @@ class ActRun {
   // Act threw comes out here.
   std::optional<Beat> next() {
     if (act_.h_.done()) return std::nullopt;
-    const coro::coroutine_handle<> resume = driver_.leaf ? driver_.leaf : act_.h_;
+    coro::coroutine_handle<> resume = driver_.leaf ? driver_.leaf : act_.h_;
     driver_.leaf = nullptr;
     resume.resume();
     if (!act_.h_.done()) return driver_.beat;
