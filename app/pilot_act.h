@@ -17,14 +17,12 @@
 #include <coroutine>
 namespace lobarc::coro {
 using std::coroutine_handle;
-using std::noop_coroutine;
 using std::suspend_always;
 }  // namespace lobarc::coro
 #else
 #include <experimental/coroutine>
 namespace lobarc::coro {
 using std::experimental::coroutine_handle;
-using std::experimental::noop_coroutine;
 using std::experimental::suspend_always;
 }  // namespace lobarc::coro
 #endif
@@ -57,10 +55,14 @@ class Act;
 
 namespace act_detail {
 
-// Shared by every Act of one run: where the innermost one stopped, and why.
+// Shared by every Act of one run: the Act to resume next, and the beat
+// the run stopped at. Acts hand control back to the run's loop rather than
+// to each other, so the chain never grows the stack (and needs no tail
+// calls, which WebAssembly may lack).
 struct Driver {
   Beat beat;
-  coro::coroutine_handle<> leaf;
+  bool stopped = false;             // at a beat: the run gives control back
+  coro::coroutine_handle<> resume;  // none once the first Act has finished
 };
 
 struct PromiseBase {
@@ -72,9 +74,8 @@ struct PromiseBase {
   struct Final {
     bool await_ready() noexcept { return false; }
     template <class P>
-    coro::coroutine_handle<> await_suspend(coro::coroutine_handle<P> h) noexcept {
-      const coro::coroutine_handle<> caller = h.promise().caller;
-      return caller ? caller : coro::noop_coroutine();
+    void await_suspend(coro::coroutine_handle<P> h) noexcept {
+      h.promise().driver->resume = h.promise().caller;
     }
     void await_resume() noexcept {}
   };
@@ -102,7 +103,8 @@ struct Suspend {
   template <class P>
   void await_suspend(coro::coroutine_handle<P> h) noexcept {
     h.promise().driver->beat = beat;
-    h.promise().driver->leaf = h;
+    h.promise().driver->stopped = true;
+    h.promise().driver->resume = h;
   }
   void await_resume() const noexcept {}
 };
@@ -132,10 +134,10 @@ class [[nodiscard]] Act {
   // comes out where it was awaited.
   bool await_ready() const noexcept { return false; }
   template <class P>
-  coro::coroutine_handle<> await_suspend(coro::coroutine_handle<P> caller) noexcept {
+  void await_suspend(coro::coroutine_handle<P> caller) noexcept {
     h_.promise().driver = caller.promise().driver;
     h_.promise().caller = caller;
-    return h_;
+    h_.promise().driver->resume = h_;
   }
   T await_resume() {
     if (h_.promise().error) std::rethrow_exception(h_.promise().error);
@@ -159,18 +161,19 @@ inline Act<void> act_detail::Promise<void>::get_return_object() {
 // the Act where it stands.
 class ActRun {
  public:
-  explicit ActRun(Act<> act) : act_(std::move(act)) { act_.h_.promise().driver = &driver_; }
+  explicit ActRun(Act<> act) : act_(std::move(act)) {
+    act_.h_.promise().driver = &driver_;
+    driver_.resume = act_.h_;
+  }
   ActRun(const ActRun&) = delete;
   ActRun& operator=(const ActRun&) = delete;
 
   // Runs the Act on to its next beat; none once it has finished. What the
   // Act threw comes out here.
   std::optional<Beat> next() {
-    if (act_.h_.done()) return std::nullopt;
-    coro::coroutine_handle<> resume = driver_.leaf ? driver_.leaf : act_.h_;
-    driver_.leaf = nullptr;
-    resume.resume();
-    if (!act_.h_.done()) return driver_.beat;
+    driver_.stopped = false;
+    while (!driver_.stopped && driver_.resume) std::exchange(driver_.resume, {}).resume();
+    if (driver_.stopped) return driver_.beat;
     if (act_.h_.promise().error) std::rethrow_exception(std::exchange(act_.h_.promise().error, {}));
     return std::nullopt;
   }
