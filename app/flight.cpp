@@ -61,10 +61,10 @@ class Flight {
   void advance(double dt);
   void say(const std::string& phase, const std::string& what);
   void logProgress(double aimDistance_m);
-  bool launch();  // pad to airborne; false: aborted, res_.note says why
-  void enterFlightMode();
-  void coastAndCorrect();
-  void correct(double dv, bool first);
+  // What the flight does when the pilot tells a moment; false ends the
+  // pilot's part of the hop there.
+  bool at(Moment m);
+  bool coasting();  // the pilot coasts on: above the ground, before the closest approach
   void land();
   void judge();
   void judgeCosts();
@@ -100,7 +100,7 @@ Flight::Flight(const Scenario& sc, FlightOptions opt)
       session_(sc, languageOf(sc, opt_), opt_.module),
       cockpit_(session_.host(), session_.vessel(), session_.display(),
                opt_.refresh_s.value_or(sc.display.refresh_s)),
-      pilot_(cockpit_, sc, languageOf(sc, opt_) == "fr", [this](double dt) { advance(dt); }),
+      pilot_(cockpit_, sc, languageOf(sc, opt_) == "fr"),
       referee_(session_, sc.target.alt_above_target_km * 1000),
       lander_(cockpit_, sc, [this](double dt) { advance(dt); }),
       telemetry_(session_) {
@@ -168,19 +168,20 @@ FlightResult Flight::run() {
 }
 
 void Flight::flyPhases() {
-  // Target and engine: chosen on the display, read back from it.
-  pilot_.enterTarget();
-  engine_ = pilot_.engine();
-  say("target", (sc_.target.base ? *sc_.target.base : std::string("coordinates")) + ", engine " +
-                    (engine_.main ? "main" : "hover"));
-  if (cockpit_.groundContact() && !launch()) return;
-  if (cockpit_.groundContact()) {
+  // The pilot flies; the flight lets time pass for it and watches.
+  try {
+    ActRun hop(pilot_.fly());
+    for (auto beat = hop.next(); beat; beat = hop.next()) {
+      if (!beat->moment)
+        advance(beat->wait_s);
+      else if (!at(*beat->moment))
+        break;
+    }
+  } catch (const Aborted& e) {
     res_.outcome = "aborted";
-    res_.note = "the vessel did not leave the ground";
+    res_.note = e.what();
     return;
   }
-  enterFlightMode();
-  coastAndCorrect();
   if (opt_.land) {
     land();
     judgeLanding();
@@ -189,74 +190,76 @@ void Flight::flyPhases() {
   }
 }
 
-// On the pad: read the plan and the pre-burn pitch (the proposal appears
-// after a step), turn, burn to MECO, then climb out.
-bool Flight::launch() {
-  res_.plan = pilot_.readPlan();
-  if (!res_.plan.valid) {
-    res_.outcome = "aborted";
-    res_.note = "the display shows no launch plan";
-    return false;
+bool Flight::at(Moment m) {
+  switch (m) {
+    case Moment::kTargetSet:
+      engine_ = pilot_.engineInUse();
+      say("target", (sc_.target.base ? *sc_.target.base : std::string("coordinates")) +
+                        ", engine " + (engine_.main ? "main" : "hover"));
+      return true;
+    case Moment::kPlanRead: {
+      res_.plan = pilot_.plan();
+      std::ostringstream s;
+      s << "heading " << res_.plan.heading_deg << " deg, velocity vector "
+        << res_.plan.launchAngle_deg << " deg, hMax " << res_.plan.apoAltitude_km << " km, DeltaV "
+        << res_.plan.launchSpeed_mps << " m/s";
+      say("plan", s.str());
+      opt_.pictures.take("pad", cockpit_);
+      return true;
+    }
+    case Moment::kLaunching:
+      phase_ = "burn";
+      say(phase_,
+          "pitch " + std::to_string(std::lround(pilot_.launchPitch())) + " deg, full throttle");
+      return true;
+    case Moment::kMeco:
+      say("meco",
+          "engines off, speed " + std::to_string(std::lround(cockpit_.airspeed())) + " m/s");
+      opt_.pictures.take("meco", cockpit_);
+      phase_ = "climb";
+      return true;
+    case Moment::kSwitched:
+      spend_ = kCorrections;
+      phase_ = "coast";
+      say("switch", "display in flight mode");
+      return true;
+    case Moment::kPage1:
+      opt_.pictures.take("page1", cockpit_);
+      return true;
+    case Moment::kSettled: {
+      std::ostringstream s;
+      s << "answer settled: Dv " << std::fixed << std::setprecision(1) << pilot_.shownDv()
+        << " m/s";
+      say("settle", s.str());
+      return session_.host().simTime() < sc_.max_time_s;
+    }
+    case Moment::kLooked:
+      // The first look at the settled answer decides the first correction.
+      if (pilot_.firstLook()) opt_.pictures.take("page2-before", cockpit_);
+      if (opt_.pictures.complete()) return false;
+      return !(opt_.land && lander_.timeToBrake());
+    case Moment::kCorrecting: {
+      phase_ = "correct";
+      ++res_.corrections;
+      std::ostringstream s;
+      s << "correction " << res_.corrections << ": Dv " << std::fixed << std::setprecision(1)
+        << pilot_.shownDv() << " m/s";
+      say(phase_, s.str());
+      return true;
+    }
+    case Moment::kCorrected:
+      if (pilot_.firstLook()) opt_.pictures.take("page2-after", cockpit_);
+      phase_ = "coast";
+      return true;
+    case Moment::kCoasting:
+      return coasting() && session_.host().simTime() < sc_.max_time_s;
   }
-  std::ostringstream s;
-  s << "heading " << res_.plan.heading_deg << " deg, velocity vector " << res_.plan.launchAngle_deg
-    << " deg, hMax " << res_.plan.apoAltitude_km << " km, DeltaV " << res_.plan.launchSpeed_mps
-    << " m/s";
-  say("plan", s.str());
-  opt_.pictures.take("pad", cockpit_);
-  const double pitchDeg = pilot_.takeLaunchAttitude(res_.plan);
-  phase_ = "burn";
-  say(phase_, "pitch " + std::to_string(std::lround(pitchDeg)) + " deg, full throttle");
-  pilot_.burnToMeco(res_.plan, engine_);
-  say("meco", "engines off, speed " + std::to_string(std::lround(cockpit_.airspeed())) + " m/s");
-  opt_.pictures.take("meco", cockpit_);
-  phase_ = "climb";
-  pilot_.climbOut();
   return true;
 }
 
-// Airborne: the display to flight mode, then page 2/2.
-void Flight::enterFlightMode() {
-  pilot_.switchToFlightMode();
-  spend_ = kCorrections;
-  phase_ = "coast";
-  say("switch", "display in flight mode");
-  pilot_.nextRedraw();
-  opt_.pictures.take("page1", cockpit_);
-  pilot_.turnToPage2();
-  pilot_.waitForSettledAnswer();
-  std::ostringstream s;
-  s << "answer settled: Dv " << std::fixed << std::setprecision(1) << pilot_.shownDv() << " m/s";
-  say("settle", s.str());
-}
-
-// Corrections and coast until the closest approach (or the ground, or the
-// scenario's time limit).
-void Flight::coastAndCorrect() {
-  bool first = true;
-  while (session_.host().simTime() < sc_.max_time_s) {
-    // The first look at the settled answer decides the first correction.
-    const auto dv = pilot_.correctionToFly(first, res_.alt_above_target_m);
-    if (first) opt_.pictures.take("page2-before", cockpit_);
-    if (opt_.pictures.complete()) return;
-    if (opt_.land && lander_.timeToBrake()) return;
-    if (dv) correct(*dv, first);
-    first = false;
-    if (vessel().groundContact()) break;
-    if (referee_.pastClosestApproach(cockpit_.verticalSpeed(), vessel().altitude())) break;
-  }
-}
-
-void Flight::correct(double dv, bool first) {
-  phase_ = "correct";
-  ++res_.corrections;
-  std::ostringstream s;
-  s << "correction " << res_.corrections << ": Dv " << std::fixed << std::setprecision(1) << dv
-    << " m/s";
-  say(phase_, s.str());
-  pilot_.burnCorrection(engine_);
-  if (first) opt_.pictures.take("page2-after", cockpit_);
-  phase_ = "coast";
+bool Flight::coasting() {
+  return !vessel().groundContact() &&
+         !referee_.pastClosestApproach(cockpit_.verticalSpeed(), vessel().altitude());
 }
 
 // The landing pilot takes over from the coast: braking, then the descent.

@@ -63,9 +63,9 @@ struct FlightResult {
 };
 
 struct FlightOptions {
-  std::string language;             // "" = the scenario's
-  std::optional<double> refresh_s;  // [s] the display's redraw interval; none = the scenario's
-  std::filesystem::path module;
+  std::string language;              // "" = the scenario's
+  std::optional<double> refresh_s;   // [s] the display's redraw interval; none = the scenario's
+  ModuleSource module;               // the library by path, or linked in
   std::ostream* progress = nullptr;  // phase lines while flying
   Pictures pictures;                 // none unless set; the flight stops once `complete`
   bool land = false;                 // on to a touchdown at the target (the program's own pilot)

@@ -34,24 +34,109 @@ constexpr double kProgress_mps = 0.05;
 
 }  // namespace
 
-Pilot::Pilot(Cockpit& c, const Scenario& sc, bool french, Wait wait, PersonLimits limits)
-    : c_(c), sc_(sc), fr_(french), wait_(std::move(wait)), limits_(limits) {}
+Pilot::Pilot(Cockpit& c, const Scenario& sc, bool french, PersonLimits limits)
+    : c_(c), sc_(sc), fr_(french), limits_(limits) {}
 
-void Pilot::pause(double seconds) {
+Act<> Pilot::pause(double seconds) {
   while (seconds > 1e-9) {
     const double dt = std::min(kFrame_s, seconds);
     burned_ = burned_ || c_.level(THGROUP_MAIN) > 0 || c_.level(THGROUP_HOVER) > 0;
-    if (wait_) wait_(dt);
+    co_await letPass(dt);
     t_s_ += dt;
     seconds -= dt;
   }
 }
 
-void Pilot::nextRedraw() {
+Act<> Pilot::nextRedraw() {
   const std::uint64_t seen = c_.redraws();
-  for (int i = 0; i < 100000 && c_.redraws() == seen; ++i) pause(kFrame_s);
+  for (int i = 0; i < 100000 && c_.redraws() == seen; ++i) co_await pause(kFrame_s);
   c_.look();
 }
+
+// Where does the hop stand? A visitor may have done any part of it by hand.
+Act<> Pilot::fly() {
+  if (c_.dialogOpen()) c_.cancelDialog();
+  c_.look();
+  bool flightMode = inFlightMode();
+  // Page 2/2 hides the target rows: they are read on page 1/2.
+  if (flightMode && c_.shows("2/2")) c_.pressButton(kBtnPage);
+  if (flightMode && c_.groundContact()) {
+    c_.pressButton(kBtnSwitch);  // back on the ground
+    flightMode = false;
+  }
+  if (!hasTarget()) enterTarget();
+  engine_ = engine();
+  co_await tell(Moment::kTargetSet);
+  if (c_.groundContact()) {
+    co_await launch();
+  } else if (!flightMode) {
+    // Airborne under the grounded page: a launch burn still counting down
+    // goes on.
+    plan_ = co_await readPlan();
+    if (plan_.valid && plan_.launchSpeed_mps > 0) {
+      co_await tell(Moment::kLaunching);
+      co_await burnToMeco(plan_, engine_);
+      co_await tell(Moment::kMeco);
+    }
+  }
+  co_await enterFlightMode();
+  co_await coastAndCorrect();
+}
+
+// On the pad: read the plan and the pre-burn pitch (the proposal appears
+// after a redraw), turn, burn to MECO, then climb out.
+Act<> Pilot::launch() {
+  plan_ = co_await readPlan();
+  if (!plan_.valid) throw Aborted("the display shows no launch plan");
+  co_await tell(Moment::kPlanRead);
+  launchPitch_ = co_await takeLaunchAttitude(plan_);
+  co_await tell(Moment::kLaunching);
+  co_await burnToMeco(plan_, engine_);
+  co_await tell(Moment::kMeco);
+  co_await climbOut();
+  if (c_.groundContact()) throw Aborted("the vessel did not leave the ground");
+}
+
+// Airborne: the display to flight mode, then page 2/2 and its answer
+// settled. A switch the display did not take (still touching the ground)
+// is tried again at the next redraw.
+Act<> Pilot::enterFlightMode() {
+  switchToFlightMode();
+  co_await tell(Moment::kSwitched);
+  co_await nextRedraw();
+  for (int i = 0; i < 50 && !inFlightMode(); ++i) {
+    switchToFlightMode();
+    co_await nextRedraw();
+  }
+  co_await tell(Moment::kPage1);
+  co_await turnToPage2();
+  co_await waitForSettledAnswer();
+  co_await tell(Moment::kSettled);
+}
+
+// Looks at page 2/2 at every redraw and corrects when the rules say so.
+Act<> Pilot::coastAndCorrect() {
+  first_ = true;
+  for (;;) {
+    const std::optional<double> dv =
+        co_await correctionToFly(first_, sc_.target.alt_above_target_km * 1000);
+    co_await tell(Moment::kLooked);
+    if (dv) {
+      co_await tell(Moment::kCorrecting);
+      co_await burnCorrection(engine_);
+      co_await tell(Moment::kCorrected);
+    }
+    first_ = false;
+    co_await tell(Moment::kCoasting);
+  }
+}
+
+bool Pilot::inFlightMode() const {
+  return c_.lastLook().findText("Lobarc Launch MFD/Not") != nullptr ||
+         c_.lastLook().findText("Lobarc Launch MFD/En vol") != nullptr;
+}
+
+bool Pilot::hasTarget() const { return !c_.shows(fr_ ? "Pas de cible" : "No Target"); }
 
 double Pilot::setting(double level) const {
   if (level <= 0) return 0;
@@ -111,8 +196,8 @@ Engine Pilot::engine() {
   return e;
 }
 
-PlanShown Pilot::readPlan() {
-  nextRedraw();
+Act<PlanShown> Pilot::readPlan() {
+  co_await nextRedraw();
   PlanShown p;
   auto h = c_.readNumber(headingPrefix());
   auto a = c_.readNumber(vvPrefix());
@@ -127,29 +212,30 @@ PlanShown Pilot::readPlan() {
     p.vTan_mps = *vt;
     p.launchSpeed_mps = *dv;
   }
-  return p;
+  co_return p;
 }
 
-std::optional<double> Pilot::proposedPitch() {
-  nextRedraw();
-  return c_.readNumber("Pitch : ");
+Act<std::optional<double>> Pilot::proposedPitch() {
+  co_await nextRedraw();
+  co_return c_.readNumber("Pitch : ");
 }
 
-double Pilot::takeLaunchAttitude(const PlanShown& plan) {
-  const double pitchDeg = proposedPitch().value_or(plan.launchAngle_deg);
+Act<double> Pilot::takeLaunchAttitude(PlanShown plan) {
+  const std::optional<double> proposed = co_await proposedPitch();
+  const double pitchDeg = proposed.value_or(plan.launchAngle_deg);
   c_.holdAttitude(plan.heading_deg * kDeg, pitchDeg * kDeg, 0);
-  for (int i = 0; i < 1200 && c_.attitudeError() > 0.5 * kDeg; ++i) pause(kFrame_s);
-  return pitchDeg;
+  for (int i = 0; i < 1200 && c_.attitudeError() > 0.5 * kDeg; ++i) co_await pause(kFrame_s);
+  co_return pitchDeg;
 }
 
-void Pilot::burnToMeco(const PlanShown& plan, const Engine& e) {
+Act<> Pilot::burnToMeco(PlanShown plan, Engine e) {
   const double hdg = plan.heading_deg * kDeg;
-  pause(limits_.reaction_s);
+  co_await pause(limits_.reaction_s);
   c_.throttle(e.group, 1);
   for (int i = 0; i < 20000; ++i) {
-    nextRedraw();
+    co_await nextRedraw();
     if (c_.shows("MECO")) {
-      pause(limits_.reaction_s);
+      co_await pause(limits_.reaction_s);
       break;
     }
     const auto pitch = c_.readNumber("Pitch : ");
@@ -157,11 +243,11 @@ void Pilot::burnToMeco(const PlanShown& plan, const Engine& e) {
     if (dv) shownDv_ = *dv;
     double cutAfter = -1;
     const double level = dv ? burnLevel(*dv, e, cutAfter) : 1.0;
-    pause(limits_.reaction_s);
+    co_await pause(limits_.reaction_s);
     if (pitch) c_.holdAttitude(hdg, *pitch * kDeg, 0);
     c_.throttle(e.group, level);
     if (cutAfter >= 0) {
-      pause(cutAfter);
+      co_await pause(cutAfter);
       break;
     }
   }
@@ -169,54 +255,56 @@ void Pilot::burnToMeco(const PlanShown& plan, const Engine& e) {
   shownDv_ = 0;
 }
 
-void Pilot::climbOut() {
-  for (int i = 0; i < 600 && c_.groundContact(); ++i) pause(kFrame_s);
-  pause(1.0);
+Act<> Pilot::climbOut() {
+  for (int i = 0; i < 600 && c_.groundContact(); ++i) co_await pause(kFrame_s);
+  co_await pause(1.0);
 }
 
 void Pilot::switchToFlightMode() {
   c_.look();
-  const bool inFlightMode = c_.shows("1/2") || c_.shows("2/2") ||
-                            c_.lastLook().findText("Lobarc Launch MFD/Not") != nullptr ||
-                            c_.lastLook().findText("Lobarc Launch MFD/En vol") != nullptr;
-  if (inFlightMode) return;
+  if (c_.shows("1/2") || c_.shows("2/2") || inFlightMode()) return;
   c_.pressButton(kBtnSwitch);
-  if (!sc_.vessel.in_flight) enterAltitudeAbove();
+  // Flight mode asks for the altitude above the target; a target entered
+  // airborne comes with it.
+  if (hasTarget())
+    enterAltitudeAbove();
+  else
+    enterTarget();
 }
 
-void Pilot::turnToPage2() {
+Act<> Pilot::turnToPage2() {
   // The page button does nothing until there is a solution; what it did is
   // seen at the next redraw.
   for (int i = 0; i < 50; ++i) {
-    nextRedraw();
-    if (c_.shows("2/2")) return;
+    co_await nextRedraw();
+    if (c_.shows("2/2")) co_return;
     c_.pressButton(kBtnPage);
   }
 }
 
-void Pilot::waitForSettledAnswer() {
+Act<> Pilot::waitForSettledAnswer() {
   std::optional<double> previous;
   const double until = t_s_ + 30;  // [s]
   while (t_s_ < until) {
-    auto now = readCorrection(true);
+    const std::optional<CorrectionShown> now = co_await readCorrection(true);
     if (!now) continue;
     shownDv_ = now->dv_mps;
     if (previous &&
         std::fabs(now->dv_mps - *previous) <= std::max(kSettled_mps, kSettledShare * now->dv_mps))
-      return;
+      co_return;
     previous = now->dv_mps;
   }
 }
 
-std::optional<CorrectionShown> Pilot::readCorrection(bool mainEngine) {
-  nextRedraw();
+Act<std::optional<CorrectionShown>> Pilot::readCorrection(bool mainEngine) {
+  co_await nextRedraw();
   CorrectionShown s;
   if (auto v = c_.readNumber(" Dv : ")) {
     s.dv_mps = *v;
   } else if (auto v2 = c_.readNumber("Dv : ")) {
     s.dv_mps = *v2;
   } else if (!c_.shows("MECO")) {
-    return std::nullopt;
+    co_return std::nullopt;
   }
   s.toward = burnDirection(mainEngine);
   // How fast the answer grows by itself, from two readings with the
@@ -225,7 +313,7 @@ std::optional<CorrectionShown> Pilot::readCorrection(bool mainEngine) {
   lastDv_ = s.dv_mps;
   dvAt_s_ = t_s_;
   burned_ = false;
-  return s;
+  co_return s;
 }
 
 double Pilot::timeToArrival(double aimAltitude_m) const {
@@ -247,13 +335,14 @@ bool shouldCorrect(const CorrectionCue& cue) {
   return cue.dv_mps > threshold;
 }
 
-std::optional<double> Pilot::correctionToFly(bool first, double aimAltitude_m) {
-  const auto shown = readCorrection(true);
-  if (!shown) return std::nullopt;
+Act<std::optional<double>> Pilot::correctionToFly(bool first, double aimAltitude_m) {
+  const std::optional<CorrectionShown> shown = co_await readCorrection(true);
+  if (!shown) co_return std::nullopt;
   shownDv_ = shown->dv_mps;
   const CorrectionCue cue{shown->dv_mps, timeToArrival(aimAltitude_m), t_s_ - lastCorr_s_, first,
                           c_.verticalSpeed() > 0};
-  return shouldCorrect(cue) ? std::optional<double>(shown->dv_mps) : std::nullopt;
+  if (!shouldCorrect(cue)) co_return std::nullopt;
+  co_return shown->dv_mps;
 }
 
 bool BurnDown::over(double dv_mps, bool burning) {
@@ -264,10 +353,10 @@ bool BurnDown::over(double dv_mps, bool burning) {
   return false;
 }
 
-void Pilot::burnCorrection(const Engine& e) {
+Act<> Pilot::burnCorrection(Engine e) {
   BurnDown watch(BurnDownRule{kDone_mps, 5});
   for (int i = 0; i < 600; ++i) {
-    const auto shown = readCorrection(e.main);
+    const std::optional<CorrectionShown> shown = co_await readCorrection(e.main);
     if (!shown || !shown->toward) break;
     const double dv = shown->dv_mps;
     shownDv_ = dv;
@@ -276,11 +365,11 @@ void Pilot::burnCorrection(const Engine& e) {
     const double off = std::acos(std::clamp(u.normalized().dot(e.axis), -1.0, 1.0));  // [rad]
     double cutAfter = -1;
     const double level = off < kAimed_rad ? burnLevel(dv, e, cutAfter) : 0.0;
-    pause(limits_.reaction_s);
+    co_await pause(limits_.reaction_s);
     c_.pointAxis(e.axis, u);
     c_.throttle(e.group, level);
     if (cutAfter >= 0) {
-      pause(cutAfter);
+      co_await pause(cutAfter);
       c_.throttle(e.group, 0);
     }
   }

@@ -2,15 +2,17 @@
 // Cockpit (display buttons and dialogs, what the display shows, the vessel's
 // instruments and controls), with a person's limits: it sees the display
 // only as the display is redrawn, acts a reaction time after it has read
-// it, and sets the throttle in steps. It reads the display and decides; the
-// flight only lets time pass for it.
+// it, and sets the throttle in steps. It reads the display and decides;
+// whoever drives it (the program's flight, the browser's playground) only
+// lets time pass for it.
 #pragma once
 
-#include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "cockpit.h"
+#include "pilot_act.h"
 #include "scenario.h"
 
 namespace lobarc {
@@ -87,11 +89,31 @@ class BurnDown {
   int stale_ = 0;    // readings while burning since the last progress
 };
 
+// The hop cannot go on (no plan on the pad, the vessel never left the
+// ground); what() says why.
+class Aborted : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 class Pilot {
  public:
-  // Lets time pass while the pilot acts: steps the host by dt [s].
-  using Wait = std::function<void(double dt_s)>;
-  Pilot(Cockpit& c, const Scenario& sc, bool french, Wait wait = {}, PersonLimits limits = {});
+  Pilot(Cockpit& c, const Scenario& sc, bool french, PersonLimits limits = {});
+
+  // --- the whole hop ---------------------------------------------------------
+  // Flies the hop from wherever it stands (a visitor may have done any part
+  // of it by hand): the target unless the display has one, the launch from
+  // the pad or a launch burn still counting down, the display to flight
+  // mode and page 2/2, then corrections while coasting, telling every step
+  // (Moment) as it goes. It coasts on until its driver ends it, which alone
+  // sees where the aim point is. Throws Aborted when the hop cannot go on,
+  // std::runtime_error when the display refuses an entry.
+  Act<> fly();
+  // What fly() found out, for its driver.
+  const Engine& engineInUse() const { return engine_; }
+  const PlanShown& plan() const { return plan_; }
+  double launchPitch() const { return launchPitch_; }  // [deg]
+  bool firstLook() const { return first_; }  // the look at page 2/2 that decides the first burn
 
   // --- entering the hop --------------------------------------------------
   // Chooses the target and the altitudes through the display's dialogs.
@@ -101,34 +123,35 @@ class Pilot {
   Engine engine();
 
   // --- the launch --------------------------------------------------------
-  PlanShown readPlan();
-  std::optional<double> proposedPitch();
+  Act<PlanShown> readPlan();
+  Act<std::optional<double>> proposedPitch();
   // Turns to the heading shown and the proposed pitch and waits until the
   // vessel is there; returns the pitch [deg].
-  double takeLaunchAttitude(const PlanShown& plan);
+  Act<double> takeLaunchAttitude(PlanShown plan);
   // Full throttle, following the pitch proposal and easing off for the last
   // metres per second, until the display shows "MECO" or the count says the
   // burn is done; engines off.
-  void burnToMeco(const PlanShown& plan, const Engine& e);
+  Act<> burnToMeco(PlanShown plan, Engine e);
   // Waits (at most a minute) until the vessel has left the ground.
-  void climbOut();
+  Act<> climbOut();
 
   // --- in flight -----------------------------------------------------------
-  // Switches the display to its in-flight mode, unless it is there already.
+  // Switches the display to its in-flight mode, unless it is there already,
+  // and enters what flight mode asks for.
   void switchToFlightMode();
   // Turns to page 2/2, offered only with a solution.
-  void turnToPage2();
+  Act<> turnToPage2();
   // Watches the display's answer until two redraws in a row agree (at most
   // half a minute).
-  void waitForSettledAnswer();
+  Act<> waitForSettledAnswer();
   // Page 2/2 at its next redraw.
-  std::optional<CorrectionShown> readCorrection(bool mainEngine);
+  Act<std::optional<CorrectionShown>> readCorrection(bool mainEngine);
   // The correction the pilot decides to fly at this redraw, if any (see the
   // README for the rules).
-  std::optional<double> correctionToFly(bool first, double aimAltitude_m);
+  Act<std::optional<double>> correctionToFly(bool first, double aimAltitude_m);
   // Points the thrust axis at the "+" and burns the correction down, until
   // the display shows little left or burning on no longer brings it down.
-  void burnCorrection(const Engine& e);
+  Act<> burnCorrection(Engine e);
   // Where the "+" says the burn must point, as a unit vector in the vessel
   // frame, decoded from its place in the indicator as drawn.
   std::optional<sim::Vec3> burnDirection(bool mainEngine);
@@ -137,9 +160,9 @@ class Pilot {
   double timeToArrival(double aimAltitude_m) const;
 
   // Lets time pass in frames of the simulation.
-  void pause(double seconds);
+  Act<> pause(double seconds);
   // Waits for the display's next redraw and looks at it.
-  void nextRedraw();
+  Act<> nextRedraw();
 
   // The delta-v the display showed at the pilot's last reading [m/s].
   double shownDv() const { return shownDv_; }
@@ -147,6 +170,13 @@ class Pilot {
   void dialog(int button, const std::string& text);
 
  private:
+  Act<> launch();
+  Act<> enterFlightMode();
+  Act<> coastAndCorrect();
+  // The display's title says flight mode (either language).
+  bool inFlightMode() const;
+  // The common rows say "No Target" until a target is complete.
+  bool hasTarget() const;
   std::string headingPrefix() const { return fr_ ? "Direction : " : "Heading : "; }
   std::string vvPrefix() const { return fr_ ? "Vecteur vitesse : " : "Velocity Vector : "; }
   static std::string number(double v);
@@ -161,8 +191,11 @@ class Pilot {
   Cockpit& c_;
   const Scenario& sc_;
   bool fr_;
-  Wait wait_;
   PersonLimits limits_;
+  Engine engine_;             // the engine the display guides, once fly() chose it
+  PlanShown plan_;            // the launch plan as read on the pad
+  double launchPitch_ = 0;    // [deg] the pitch the launch burn began at
+  bool first_ = true;         // the coming look at page 2/2 decides the first burn
   double shownDv_ = 0;        // [m/s]
   double lastCorr_s_ = -1e9;  // [s] when the last correction ended
   double lastDv_ = 0;         // [m/s] the correction shown at the last reading

@@ -37,8 +37,7 @@ std::filesystem::path findModuleLibrary(const std::optional<std::filesystem::pat
       "--module PATH");
 }
 
-Session::Session(const Scenario& sc, const std::string& language,
-                 const std::filesystem::path& module) {
+Session::Session(const Scenario& sc, const std::string& language, const ModuleSource& module) {
   {
     std::ofstream cfg(config_.path() / "ArvexMFD.cfg");
     cfg << "; written by lobarc for this flight\nLANGUAGE = " << (language == "fr" ? 1 : 0) << "\n";
@@ -50,7 +49,14 @@ Session::Session(const Scenario& sc, const std::string& language,
   tgtLat_ = sc.target.lat_deg * kDeg;
   tgtLng_ = sc.target.lng_deg * kDeg;
   host_->setFocus(vessel_);
-  module_ = host_->loadModule(module);
+  if (const auto* linked = std::get_if<LinkedModule>(&module)) {
+    module_ = host_->attachModule(linked->entries, "ArvexMFD");
+    getPlan_ = linked->getPlan;
+  } else {
+    module_ = host_->loadModule(std::get<std::filesystem::path>(module));
+    getPlan_ = reinterpret_cast<ArvexGetPlanFunc>(
+        GetProcAddress(host_->moduleInstance(module_), ARVEX_GET_PLAN_NAME));
+  }
   display_ = host_->openDisplay("Lobarc Launch", sc.display.width, sc.display.height);
   if (display_ < 0)
     throw sim::HostError("the module did not open its display; check the module library");
@@ -59,14 +65,12 @@ Session::Session(const Scenario& sc, const std::string& language,
 Session::~Session() = default;
 
 ArvexPlan Session::plan() const {
-  const auto get = reinterpret_cast<ArvexGetPlanFunc>(
-      GetProcAddress(host_->moduleInstance(module_), ARVEX_GET_PLAN_NAME));
-  if (get == nullptr)
+  if (getPlan_ == nullptr)
     throw sim::HostError(std::string("the module library exports no ") + ARVEX_GET_PLAN_NAME +
                          "; rebuild it (cmake --build build) or give --module PATH");
   ArvexPlan p{};
   p.size = sizeof p;
-  if (get(host_->display(display_), &p) == 0)
+  if (getPlan_(host_->display(display_), &p) == 0)
     throw sim::HostError("the module did not report the plan of its display");
   return p;
 }

@@ -1,12 +1,13 @@
-// The host a hop runs in: the scenario's world, the module loaded by path as
-// Orbiter loads it, and one display open in the module's mode on the focus
-// vessel.
+// The host a hop runs in: the scenario's world, the module (loaded by path
+// as Orbiter loads it, or linked into the program), and one display open in
+// the module's mode on the focus vessel.
 #pragma once
 
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "ArvexPlan.h"
 #include "scenario.h"
@@ -19,11 +20,22 @@ namespace lobarc {
 // program (../modules/ArvexMFD.so), or where the build put it.
 std::filesystem::path findModuleLibrary(const std::optional<std::filesystem::path>& explicitPath);
 
+// The module's entry points linked into the program (linked_module.h makes
+// them): the host attaches them instead of finding them by name in the
+// library, and the plan export is called directly.
+struct LinkedModule {
+  sim::ModuleEntries entries;
+  ArvexGetPlanFunc getPlan = nullptr;
+};
+// The module as a session gets it: its library's path, or linked in.
+using ModuleSource = std::variant<std::filesystem::path, LinkedModule>;
+
 class Session {
  public:
-  Session(const Scenario& sc, const std::string& language, const std::filesystem::path& module);
+  Session(const Scenario& sc, const std::string& language, const ModuleSource& module);
   ~Session();
   sim::Host& host() { return *host_; }
+  const sim::Host& host() const { return *host_; }
   std::size_t vessel() const { return vessel_; }
   int display() const { return display_; }
   int bodyIndex() const { return body_; }
@@ -36,12 +48,13 @@ class Session {
  private:
   sim::TempDir config_;  // holds ArvexMFD.cfg for this session only
   std::unique_ptr<sim::Host> host_;
-  int body_ = 0;            // index of the scenario's body in the world
-  std::size_t vessel_ = 0;  // index of the pilot's vessel, also the focus
-  int module_ = 0;          // the host's id of the loaded module
-  int display_ = -1;        // the host's id of the open display
-  double tgtLat_ = 0;       // [rad] the scenario's target
-  double tgtLng_ = 0;       // [rad]
+  int body_ = 0;                        // index of the scenario's body in the world
+  std::size_t vessel_ = 0;              // index of the pilot's vessel, also the focus
+  int module_ = 0;                      // the host's id of the loaded module
+  ArvexGetPlanFunc getPlan_ = nullptr;  // the plan export
+  int display_ = -1;                    // the host's id of the open display
+  double tgtLat_ = 0;                   // [rad] the scenario's target
+  double tgtLng_ = 0;                   // [rad]
 };
 
 }  // namespace lobarc

@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "ArvexPlan.h"
+#include "app/linked_module.h"
 #include "entry_points.h"
 #include "flight_solver.h"
 #include "sim/host.h"
+#include "sim/two_body.h"
 #include "sim/world.h"
-#include "tests/planning/two_body.h"
-#include "tests/support/linked_module.h"
 #include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
@@ -85,7 +85,7 @@ struct Scene {
     host.world().addVessel(body, sim::VesselSpec{"Lander", 15000, 45000, 0, 30000});
     host.world().vessel(0).landAt(0.02, 0.40);
     host.setFocus(0);
-    host.attachModule(testsupport::LinkedModuleEntries(), "ArvexMFD (linked)");
+    host.attachModule(lobarc::linkedModuleEntries(), "ArvexMFD (linked)");
     display = host.openDisplay("Lobarc Launch", 400, 400);
   }
   sim::Vessel& vessel() { return host.world().vessel(0); }

@@ -49,11 +49,11 @@
 #include <system_error>
 #include <vector>
 
+#include "app/linked_module.h"
 #include "fuzz_scene.h"
 #include "plan_probe.h"
 #include "sim/host.h"
 #include "sim/surface.h"
-#include "tests/support/linked_module.h"
 
 namespace {
 
@@ -648,7 +648,7 @@ class Harness {
     // it is attached with its library entry, as a loaded library is. Its
     // state is not zeroed again at the next load, which the module must cope
     // with too.
-    moduleId_ = host_.attachModule(testsupport::LinkedModuleEntries(true), "ArvexMFD");
+    moduleId_ = host_.attachModule(lobarc::linkedModuleEntries(true), "ArvexMFD");
     trace("load");
     ++loadSerial_;
     if (pens != penBaseline_) violated("pens before load %d, baseline %d", pens, penBaseline_);

@@ -178,6 +178,7 @@ class World {
   std::size_t bodyCount() const { return bodies_.size(); }
   std::size_t vesselCount() const { return vessels_.size(); }
   Vessel& vessel(std::size_t i) { return *vessels_.at(i); }
+  const Vessel& vessel(std::size_t i) const { return *vessels_.at(i); }
   double time() const { return t_; }
   void advance(double dt);  // every vessel, then the clock
 

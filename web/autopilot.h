@@ -1,66 +1,52 @@
-// The lobarc pilot model flying step by step: between two simulation steps it
-// acts once, as a person in the cockpit would (looks at the display, presses
-// its buttons, types into its dialogs, turns the vessel, moves the
-// throttles), and says how long it lets the simulation run before it acts
-// again. It can take over at any moment: its first act reads where the hop
-// stands from the display and the instruments.
+// The program's pilot model (lobarc::Pilot) flying in the playground: between
+// two simulation steps it runs the pilot on until the pilot lets time pass,
+// and says how long. The visitor may switch it on at any moment: the pilot's
+// hop starts from where it finds the display and the vessel. The hop is over
+// at the closest approach to the aim point, as the referee sees it, or on
+// the ground.
 #pragma once
 
+#include <memory>
 #include <optional>
-#include <string>
 
 #include "cockpit.h"
 #include "pilot.h"
+#include "referee.h"
 #include "scenario.h"
 
 namespace web {
 
 class Autopilot {
  public:
-  enum class Phase { kTakeOver, kPad, kBurn, kClimb, kSwitch, kPage, kCoast, kCorrect, kDone };
+  enum class Phase { kTakeOver, kPad, kBurn, kClimb, kSwitch, kCoast, kCorrect, kDone };
 
-  Autopilot(lobarc::Cockpit& cockpit, const lobarc::Scenario& sc, bool french);
+  Autopilot(lobarc::Cockpit& cockpit, const lobarc::Scenario& sc, bool french,
+            const lobarc::Referee& referee);
+  ~Autopilot();
 
-  // Acts once and returns the longest step [s] before the next act.
-  // aimDistance_m (the host's distance to the aim point) only picks a coarser
-  // step far from the target; pastAim tells that the closest approach is
-  // behind. Throws std::runtime_error when the display refuses an entry or
-  // shows no plan.
-  double act(double simTime, double aimDistance_m, bool pastAim);
+  // Runs the pilot on to its next wait and returns how long [s] it lets the
+  // simulation run before it acts again, as one step (once the hop is over,
+  // a step of idle coasting). Throws std::runtime_error when the display
+  // refuses an entry or the hop cannot go on; the engines are off then.
+  double nextWait();
   Phase phase() const { return phase_; }
   static const char* name(Phase p);
   int corrections() const { return corrections_; }
-  // Engines off; the next act starts again from the state it finds.
+  // Engines off; the next wait starts a new hop from the state it finds.
   void release();
 
  private:
-  double takeOver();
-  double pad();
-  double burn();
-  double climb(double simTime);
-  double switchMode();
-  double turnPage();
-  double coast(double simTime, double aimDistance_m, bool pastAim);
-  double correct(double simTime);
-  void chooseEngine();
-  bool displayInFlight();
-  bool hasTarget();
-  std::optional<double> shownCorrection();
+  // What the autopilot does when the pilot tells a moment; false: the hop
+  // is over.
+  bool at(lobarc::Moment m);
 
   lobarc::Cockpit& c_;
   const lobarc::Scenario& sc_;
   bool fr_;
-  lobarc::Pilot pilot_;
+  const lobarc::Referee& referee_;
+  std::optional<lobarc::Pilot> pilot_;   // a fresh one for every hop
+  std::unique_ptr<lobarc::ActRun> hop_;  // the pilot's hop, while it flies
   Phase phase_ = Phase::kTakeOver;
-  bool main_ = true;
-  THGROUP_TYPE engine_ = THGROUP_MAIN;
-  double heading_ = 0;      // [rad] of the plan
-  double airborneAt_ = -1;  // [s] when the climb left the ground
-  int pageTries_ = 0;
-  bool firstCorrection_ = true;
-  double lastBurnEnd_ = -1e9;             // [s] when the last correction ended
-  std::optional<lobarc::BurnDown> burn_;  // watches the correction being flown
-  int burnSteps_ = 0;
   int corrections_ = 0;
 };
 

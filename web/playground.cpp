@@ -1,38 +1,22 @@
 #include "playground.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "entry_points.h"
+#include "linked_module.h"
 
 namespace web {
 namespace {
 
 constexpr double kDeg = 3.14159265358979323846 / 180;
+// [s] a step of the simulation while the visitor flies, and the shortest.
+constexpr double kManualStep_s = 0.1, kMinStep_s = 0.005;
 // Samples of the hop: one a simulated second, at most this many (older
 // samples are thinned to every other one when the record is full).
 constexpr std::size_t kMaxTrack = 4000;
-
-// The vector type of the world, read component by component, whether it is
-// a plain record (x, y, z) or a linear-algebra vector (x(), y(), z()).
-template <class V>
-double component(const V& v, int i) {
-  if constexpr (requires { v.x + 0.0; })
-    return i == 0 ? v.x : i == 1 ? v.y : v.z;
-  else
-    return v[i];
-}
-template <class V>
-std::array<double, 3> difference(const V& a, const V& b) {
-  return {component(a, 0) - component(b, 0), component(a, 1) - component(b, 1),
-          component(a, 2) - component(b, 2)};
-}
-double length(const std::array<double, 3>& v) { return std::hypot(v[0], v[1], v[2]); }
 
 std::string hexColor(COLORREF c) {
   char text[8];
@@ -71,17 +55,6 @@ std::string utf8ToCp1252(const std::string& utf8) {
   return out;
 }
 
-sim::ModuleEntries linkedModule() {
-  sim::ModuleEntries e;
-  e.dllMain = DllMain;
-  e.initModule = InitModule;
-  e.exitModule = ExitModule;
-  e.getModuleVersion = GetModuleVersion;
-  e.postStep = opcPostStep;
-  e.focusChanged = opcFocusChanged;
-  return e;
-}
-
 }  // namespace
 
 std::string scenarioList() {
@@ -94,33 +67,21 @@ std::string scenarioList() {
 }
 
 Playground::Playground(const std::string& scenario, const std::string& language)
-    : sc_(lobarc::loadScenario(scenario)), language_(language == "fr" ? "fr" : "en") {
-  {
-    std::ofstream cfg(config_.path() / "ArvexMFD.cfg");
-    cfg << "LANGUAGE = " << (language_ == "fr" ? 1 : 0) << "\n";
-  }
-  host_ = std::make_unique<sim::Host>();
-  host_->setConfigDir(config_.path());
-  body_ = host_->world().addBody(sc_.body);
-  vessel_ = lobarc::addScenarioVessel(host_->world(), body_, sc_);
-  startLat_ = sc_.vessel.lat_deg * kDeg;
-  startLng_ = sc_.vessel.lng_deg * kDeg;
-  host_->setFocus(vessel_);
-  // The module is linked into this program: the host attaches it behind the
-  // entry points it would otherwise find by name in the library.
-  host_->attachModule(linkedModule(), "ArvexMFD");
-  display_ = host_->openDisplay("Lobarc Launch", sc_.display.width, sc_.display.height);
-  if (display_ < 0) throw sim::HostError("the module did not open its display");
-  cockpit_ = std::make_unique<lobarc::Cockpit>(*host_, vessel_, display_);
-  pilot_ = std::make_unique<Autopilot>(*cockpit_, sc_, language_ == "fr");
-  referee();
+    : sc_(lobarc::loadScenario(scenario)),
+      language_(language == "fr" ? "fr" : "en"),
+      session_(sc_, language_, lobarc::linkedModule()),
+      cockpit_(session_.host(), session_.vessel(), session_.display(), sc_.display.refresh_s),
+      referee_(session_, sc_.target.alt_above_target_km * 1000),
+      pilot_(cockpit_, sc_, language_ == "fr", referee_),
+      startLat_(sc_.vessel.lat_deg * kDeg),
+      startLng_(sc_.vessel.lng_deg * kDeg) {
   record();
 }
 
 Playground::~Playground() = default;
 
 std::string Playground::displayList() {
-  const sim::Surface& s = host_->redraw(display_);
+  const sim::Surface& s = host().redraw(session_.display());
   nlohmann::json texts = nlohmann::json::array(), segments = nlohmann::json::array(),
                  ellipses = nlohmann::json::array();
   for (const auto& t : s.texts())
@@ -148,42 +109,44 @@ std::string Playground::displayList() {
 
 std::string Playground::buttonLabels() {
   nlohmann::json labels = nlohmann::json::array();
-  for (int b = 0; b < 12; ++b) labels.push_back(sim::cp1252ToUtf8(host_->buttonLabel(display_, b)));
+  for (int b = 0; b < 12; ++b)
+    labels.push_back(sim::cp1252ToUtf8(host().buttonLabel(session_.display(), b)));
   return labels.dump();
 }
 
-bool Playground::pressButton(int button) { return host_->pressButton(display_, button); }
+bool Playground::pressButton(int button) { return host().pressButton(session_.display(), button); }
 
 bool Playground::pressKey(int scanCode) {
   if (scanCode < 0 || scanCode > 255) return false;
-  return host_->pressKey(display_, static_cast<DWORD>(scanCode));
+  return host().pressKey(session_.display(), static_cast<DWORD>(scanCode));
 }
 
 std::string Playground::dialog() const {
-  if (!host_->hasInputBox()) return R"({"open":false})";
-  return nlohmann::json{{"open", true}, {"title", sim::cp1252ToUtf8(host_->inputBoxTitle())}}.dump(
+  if (!cockpit_.dialogOpen()) return R"({"open":false})";
+  const sim::Host& h = session_.host();
+  return nlohmann::json{{"open", true}, {"title", sim::cp1252ToUtf8(h.inputBoxTitle())}}.dump(
       -1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 bool Playground::typeInput(const std::string& utf8) {
-  if (!host_->hasInputBox()) return false;
-  return host_->typeInput(utf8ToCp1252(utf8));
+  if (!cockpit_.dialogOpen()) return false;
+  return cockpit_.type(utf8ToCp1252(utf8));
 }
 
-void Playground::cancelInput() { host_->cancelInputBox(); }
+void Playground::cancelInput() { cockpit_.cancelDialog(); }
 
 std::string Playground::instruments() const {
-  const sim::Vessel& v = host_->world().vessel(vessel_);
-  const auto air = v.horizonAirspeed();  // east, up, north
+  const sim::Vessel& v = vessel();
+  const sim::Vec3 air = v.horizonAirspeed();  // east, up, north
   double lng = 0, lat = 0, rad = 0;
   v.equPos(lng, lat, rad);
   nlohmann::json groups = nlohmann::json::object();
   for (auto [name, g] : {std::pair{"main", THGROUP_MAIN}, std::pair{"hover", THGROUP_HOVER}})
     if (v.hasGroup(g)) groups[name] = {{"level", v.level(g)}, {"max_thrust_n", v.maxThrust(g)}};
-  return nlohmann::json{{"time_s", host_->simTime()},
+  return nlohmann::json{{"time_s", session_.host().simTime()},
                         {"altitude_m", v.altitude()},
-                        {"vertical_speed_mps", component(air, 1)},
-                        {"horizontal_speed_mps", std::hypot(component(air, 0), component(air, 2))},
+                        {"vertical_speed_mps", air.y()},
+                        {"horizontal_speed_mps", std::hypot(air.x(), air.z())},
                         {"pitch_deg", v.pitch() / kDeg},
                         {"heading_deg", std::fmod(v.heading() / kDeg + 360, 360)},
                         {"lat_deg", lat / kDeg},
@@ -196,20 +159,20 @@ std::string Playground::instruments() const {
 
 void Playground::setAttitude(double headingDeg, double pitchDeg) {
   if (!std::isfinite(headingDeg) || !std::isfinite(pitchDeg)) return;
-  cockpit_->holdAttitude(headingDeg * kDeg, std::clamp(pitchDeg, -90.0, 90.0) * kDeg, 0);
+  cockpit_.holdAttitude(headingDeg * kDeg, std::clamp(pitchDeg, -90.0, 90.0) * kDeg, 0);
 }
 
 void Playground::setThrottle(const std::string& group, double level) {
   if (!std::isfinite(level)) return;
   const THGROUP_TYPE g = group == "hover" ? THGROUP_HOVER : THGROUP_MAIN;
-  cockpit_->throttle(g, std::clamp(level, 0.0, 1.0));
+  cockpit_.throttle(g, std::clamp(level, 0.0, 1.0));
 }
 
 void Playground::setAutopilot(bool on) {
   if (on == pilotOn_) return;
   pilotOn_ = on;
   note_.clear();
-  pilot_->release();
+  pilot_.release();
 }
 
 double Playground::advance(double simSeconds, double wallBudgetMs) {
@@ -218,77 +181,47 @@ double Playground::advance(double simSeconds, double wallBudgetMs) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
   };
-  double run = 0;
+  double run = std::min(ahead_s_, simSeconds);
+  ahead_s_ -= run;
   while (run < simSeconds - 1e-9 && elapsedMs() < wallBudgetMs) {
-    double dt = 0.1;
+    double dt = std::clamp(simSeconds - run, kMinStep_s, kManualStep_s);
     if (pilotOn_) {
       try {
-        dt = pilot_->act(host_->simTime(), prevD_, pastAim());
+        dt = pilot_.nextWait();
       } catch (const std::exception& e) {
         note_ = e.what();
         pilotOn_ = false;
-        pilot_->release();
+        continue;
       }
     }
-    // A step never runs past what the page asked for, nor shrinks to nothing.
-    dt = std::clamp(std::min(dt, simSeconds - run), 0.005, 1.0);
     step(dt);
     run += dt;
+  }
+  if (run > simSeconds) {
+    ahead_s_ += run - simSeconds;
+    run = simSeconds;
   }
   return run;
 }
 
+// As the program's flight steps: the attitude thrusters turn the vessel
+// toward what the controls ask for, at their own rate, whoever sets the
+// controls (visitor or autopilot); the referee watches every step.
 void Playground::step(double dt) {
-  // The attitude thrusters turn the vessel toward what the controls ask for,
-  // at their own rate, whoever sets the controls (visitor or autopilot).
-  cockpit_->control(dt);
-  host_->step(dt);
-  cockpit_->afterStep();
-  referee();
+  cockpit_.control(dt);
+  host().step(dt);
+  cockpit_.afterStep();
+  referee_.observe();
   record();
 }
 
-// Closest approach to the aim point, between two samples along the straight
-// segment that joins them.
-void Playground::referee() {
-  const sim::Body& b = host_->world().body(body_);
-  const double aimRadius = b.radius() + sc_.target.alt_above_target_km * 1000;
-  const auto aim = b.surfacePoint(sc_.target.lat_deg * kDeg, sc_.target.lng_deg * kDeg, aimRadius,
-                                  host_->simTime());
-  const std::array<double, 3> rel = difference(host_->world().vessel(vessel_).position(), aim);
-  const double d = length(rel);
-  double closest = d;
-  if (havePrev_) {
-    std::array<double, 3> dr{}, p{};
-    double dd = 0, along = 0;
-    for (int i = 0; i < 3; ++i) {
-      dr[i] = rel[i] - prevRel_[i];
-      dd += dr[i] * dr[i];
-      along -= prevRel_[i] * dr[i];
-    }
-    const double s = dd > 0 ? std::clamp(along / dd, 0.0, 1.0) : 0;
-    for (int i = 0; i < 3; ++i) p[i] = prevRel_[i] + s * dr[i];
-    closest = std::min(closest, length(p));
-  }
-  if (closest < best_) {
-    best_ = closest;
-    bestT_ = host_->simTime();
-  }
-  growing_ = havePrev_ && d > prevD_ ? growing_ + 1 : 0;
-  prevD_ = d;
-  prevRel_ = rel;
-  havePrev_ = true;
-}
-
-// Past the closest approach: moving away for a while, descending, below the aim.
-bool Playground::pastAim() const {
-  return growing_ > 20 && best_ < 1e299 && cockpit_->verticalSpeed() < 0 &&
-         cockpit_->altitude() < sc_.target.alt_above_target_km * 1000 + 20000;
+const sim::Vessel& Playground::vessel() const {
+  return session_.host().world().vessel(session_.vessel());
 }
 
 void Playground::record() {
-  const sim::Vessel& v = host_->world().vessel(vessel_);
-  const double t = host_->simTime();
+  const sim::Vessel& v = vessel();
+  const double t = host().simTime();
   if (t - lastSample_ < 1.0 && t >= lastSample_) return;
   lastSample_ = t;
   double lng = 0, lat = 0, rad = 0;
@@ -307,16 +240,21 @@ void Playground::record() {
 
 std::string Playground::status() const {
   const double goal = sc_.goal_miss_m;
+  const double best = referee_.closest();
+  const double aim =
+      referee_.distance() < 1e299
+          ? referee_.distance()
+          : (vessel().position() - session_.aimPoint(sc_.target.alt_above_target_km * 1000)).norm();
   return nlohmann::json{{"on", pilotOn_},
-                        {"phase", Autopilot::name(pilot_->phase())},
+                        {"phase", Autopilot::name(pilot_.phase())},
                         {"note", note_},
-                        {"corrections", pilot_->corrections()},
-                        {"aim_distance_m", prevD_ < 1e299 ? prevD_ : -1},
-                        {"closest_m", best_ < 1e299 ? best_ : -1},
-                        {"closest_t_s", bestT_},
+                        {"corrections", pilot_.corrections()},
+                        {"aim_distance_m", aim},
+                        {"closest_m", best < 1e299 ? best : -1},
+                        {"closest_t_s", referee_.closestTime()},
                         {"goal_m", goal},
-                        {"arrived", best_ <= goal},
-                        {"done", pilot_->phase() == Autopilot::Phase::kDone}}
+                        {"arrived", best <= goal},
+                        {"done", pilot_.phase() == Autopilot::Phase::kDone}}
       .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -324,7 +262,7 @@ std::string Playground::track() const {
   nlohmann::json points = nlohmann::json::array();
   for (const auto& p : track_)
     points.push_back({p.t_s, p.range_km, p.alt_km, p.lat_deg, p.lng_deg});
-  const sim::Body& b = host_->world().body(body_);
+  const sim::Body& b = vessel().body();
   const double dLat = sc_.target.lat_deg * kDeg, dLng = sc_.target.lng_deg * kDeg;
   const double c = std::sin(startLat_) * std::sin(dLat) +
                    std::cos(startLat_) * std::cos(dLat) * std::cos(dLng - startLng_);

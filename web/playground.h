@@ -1,23 +1,23 @@
-// The playground behind the browser page: one simulated host with a built-in
-// scenario's world, the module linked in and attached behind its usual entry
-// points, one display open on the focus vessel, the vessel's instruments and
-// controls, a record of the hop, and the pilot model as an autopilot.
+// The playground behind the browser page: the program's own session of a
+// built-in scenario (its world, the module linked in and attached behind its
+// usual entry points, one display open on the focus vessel), the vessel's
+// instruments and controls, the program's referee, a record of the hop, and
+// the program's pilot model as an autopilot.
 //
 // Everything here is plain C++ (no browser types): the bindings turn it into
 // JavaScript calls, and the page only draws what it returns and forwards
 // input.
 #pragma once
 
-#include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "autopilot.h"
 #include "cockpit.h"
+#include "referee.h"
 #include "scenario.h"
-#include "sim/host.h"
-#include "sim/temp_dir.h"
+#include "session.h"
 
 namespace web {
 
@@ -55,10 +55,12 @@ class Playground {
   void setThrottle(const std::string& group, double level);  // "main", "hover"
 
   // --- time -----------------------------------------------------------------------
-  // Runs the simulation on by simSeconds, in the pilot's steps when the
-  // autopilot flies, but never for more than wallBudgetMs of real time: what
-  // does not fit is dropped, so the page stays responsive at any warp.
-  // Returns the simulated seconds actually run.
+  // Runs the simulation on by simSeconds, but never for more than
+  // wallBudgetMs of real time: what does not fit is dropped, so the page
+  // stays responsive at any warp. While the autopilot flies, the steps are
+  // the pilot's own, whole, as the program's flight runs them: a step that
+  // goes past simSeconds is taken out of the next call. Returns the
+  // simulated seconds run for this call.
   double advance(double simSeconds, double wallBudgetMs);
 
   // --- the autopilot and the record of the hop -----------------------------
@@ -71,27 +73,20 @@ class Playground {
 
  private:
   void step(double dt);
-  void referee();
-  bool pastAim() const;
   void record();
+  sim::Host& host() { return session_.host(); }
+  const sim::Vessel& vessel() const;
 
   lobarc::Scenario sc_;
   std::string language_;
-  sim::TempDir config_;
-  std::unique_ptr<sim::Host> host_;
-  int body_ = 0;
-  std::size_t vessel_ = 0;
-  int display_ = -1;
-  std::unique_ptr<lobarc::Cockpit> cockpit_;
-  std::unique_ptr<Autopilot> pilot_;
+  lobarc::Session session_;
+  lobarc::Cockpit cockpit_;
+  lobarc::Referee referee_;
+  Autopilot pilot_;
   bool pilotOn_ = false;
-  std::string note_;  // why the autopilot gave up, if it did
+  double ahead_s_ = 0;  // [s] run past what the page asked for so far
+  std::string note_;    // why the autopilot gave up, if it did
 
-  // Referee: closest approach to the point above the target, moving with the body.
-  double best_ = 1e300, bestT_ = 0, prevD_ = 1e300;
-  std::array<double, 3> prevRel_{};
-  bool havePrev_ = false;
-  int growing_ = 0;
   std::vector<TrackPoint> track_;
   double lastSample_ = -1e9;
   double startLat_ = 0, startLng_ = 0;  // [rad]

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "session.h"
 
@@ -89,6 +90,38 @@ lng_deg = 20.0
   EXPECT_NEAR(a.toTarget.y(), -south, 1e-3);
   EXPECT_NEAR((a.velocity - Vec3(10, -20, -5)).norm(), 0, 1e-9);
   EXPECT_NEAR(a.height_m, 2000, 1e-6);
+}
+
+// Braking is flown on the braking engine (the main one when there is one),
+// so the take-over is measured against it, whatever the descent engine
+// gives. 2 km over the target and falling at 40 m/s, braking needs about
+// 2 m/s^2: a quarter of what 60 kN give 8 t, more than 10 kN give.
+TEST(Lander, TakesOverWhenTheBrakingEngineNeedsIt) {
+  struct Case {
+    const char* main_n;
+    const char* hover_n;
+    bool takeOver;
+  };
+  for (const Case& c : {Case{"60000", "10000", false}, Case{"10000", "60000", true}}) {
+    const lobarc::Scenario sc = lobarc::parseScenario(std::string(R"(body = "Moon"
+[vessel]
+lat_deg = 0.0
+lng_deg = 20.0
+altitude_m = 2000
+vel_up_mps = -40
+mass_kg = 8000
+main_thrust_n = )") + c.main_n + "\nhover_thrust_n = " + c.hover_n +
+                                                          R"(
+[target]
+lat_deg = 0.0
+lng_deg = 20.0
+)",
+                                                      "test", "over-the-target");
+    lobarc::Session session(sc, "en", LOBARC_MODULE_PATH);
+    lobarc::Cockpit cockpit(session.host(), session.vessel(), session.display());
+    const lobarc::Lander lander(cockpit, sc, [](double) {});
+    EXPECT_EQ(lander.timeToBrake(), c.takeOver) << "main " << c.main_n << " N";
+  }
 }
 
 }  // namespace

@@ -82,7 +82,8 @@ TEST(Pilot, StartsACorrectionOnlyWhenItIsWorthIt) {
 
 // When a correction burn ends, over a sequence of readings: the answer flown
 // down; burning that stops bringing it down; a turn with the engine off,
-// which is not counted against the burn; an answer that runs away.
+// which is not counted against the burn; an answer that runs away; one that
+// creeps down again after having been lower.
 TEST(Pilot, EndsACorrectionBurnWhenItNoLongerPays) {
   struct Case {
     const char* what;
@@ -96,6 +97,9 @@ TEST(Pilot, EndsACorrectionBurnWhenItNoLongerPays) {
       {"stuck", {5.0, 4.99, 4.98, 4.97, 4.96}, true, 4},
       {"turning, engine off", {5.0, 5.0, 5.0, 5.0, 5.0}, false, -1},
       {"running away", {5.0, 4.0, 5.5}, true, 2},
+      // Creeping down from above its best: measured against the best, not
+      // the last reading, it makes no progress.
+      {"creeping down again", {5.0, 4.0, 4.8, 4.7, 4.6, 4.5}, true, 5},
   };
   for (const Case& c : cases) {
     lobarc::BurnDown watch(rule);

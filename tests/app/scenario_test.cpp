@@ -82,6 +82,9 @@ struct BadCase {
   const char* key;       // the key the message must name
 };
 
+// The case as its test is named.
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.what; }
+
 class BadScenario : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(BadScenario, IsRefusedNamingTheKeyAndFile) {

@@ -148,6 +148,15 @@ struct Entry {
   double stored;  // the field's value after an accepted entry
 };
 
+// The case as its test is named: the field's key and the text typed.
+void PrintTo(const Entry& e, std::ostream* os) {
+  const char* field = e.key == kKeyL   ? "latitude"
+                      : e.key == kKeyN ? "longitude"
+                      : e.key == kKeyZ ? "security"
+                                       : "above";
+  *os << field << " \"" << e.text << "\"";
+}
+
 double FieldOf(ArvexMFD& mfd, DWORD key) {
   switch (key) {
     case kKeyL:

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "ArvexMFD.h"
+#include "app/linked_module.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "support/host_fixture.h"
-#include "support/linked_module.h"
 
 using namespace arvex;  // the module's own names
 
@@ -70,7 +70,7 @@ struct SceneOptions {
 struct Scene {
   explicit Scene(const SceneOptions& options = {}) : hop(options.hop) {
     hop.writeLanguage(options.language);
-    sim::ModuleEntries entries = testsupport::LinkedModuleEntries(true);
+    sim::ModuleEntries entries = lobarc::linkedModuleEntries(true);
     hop.host.attachModule(entries, "ArvexMFD");
     if (options.inFlight) {
       hop.lander().placeInFlight(hop.base->lat_rad, hop.base->lng_rad, 10e3, 0, 300, 20);

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "ArvexMFD.h"
+#include "app/linked_module.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "support/host_fixture.h"
-#include "support/linked_module.h"
 
 using namespace arvex;  // the module's own names
 
@@ -28,9 +28,7 @@ class Entry : public ::testing::Test {
 // an instance's fields can be read through its class.
 class Linked : public Entry {
  protected:
-  void Attach() {
-    hop.host.attachModule(testsupport::LinkedModuleEntries(true), "ArvexMFD (linked)");
-  }
+  void Attach() { hop.host.attachModule(lobarc::linkedModuleEntries(true), "ArvexMFD (linked)"); }
   ArvexMFD& mfd(int displayId) { return *static_cast<ArvexMFD*>(hop.host.display(displayId)); }
 };
 

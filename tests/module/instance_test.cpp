@@ -10,10 +10,10 @@
 #include <string>
 
 #include "ArvexMFD.h"
+#include "app/linked_module.h"
 #include "sim/host.h"
 #include "sim/world.h"
 #include "support/host_fixture.h"
-#include "support/linked_module.h"
 
 using namespace arvex;  // the module's own names
 
@@ -32,7 +32,7 @@ std::string Text(double value) {
 // attached as a library would be (library entry included).
 class Instance : public ::testing::Test {
  protected:
-  Instance() { hop.host.attachModule(testsupport::LinkedModuleEntries(true), "ArvexMFD (linked)"); }
+  Instance() { hop.host.attachModule(lobarc::linkedModuleEntries(true), "ArvexMFD (linked)"); }
 
   ArvexMFD& mfd(int displayId) { return *static_cast<ArvexMFD*>(hop.host.display(displayId)); }
   const sim::Body& moon() { return hop.host.world().body(hop.body); }

@@ -11,8 +11,8 @@
 #include <random>
 #include <vector>
 
+#include "family_scan.h"
 #include "guidance_scene.h"
-#include "two_body.h"
 #include "vector_ops.h"
 
 using namespace arvex;  // the module's own names

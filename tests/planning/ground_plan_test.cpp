@@ -24,12 +24,12 @@
 #include <vector>
 
 #include "ArvexMFD.h"
+#include "app/linked_module.h"
 #include "entry_points.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "sim/world.h"
 #include "support/host_fixture.h"
-#include "support/linked_module.h"
 #include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
@@ -50,7 +50,7 @@ class GroundPlan : public ::testing::Test {
  protected:
   GroundPlan() : hop(Options()) {
     hop.lander().landAt(0, 0);
-    moduleId = hop.host.attachModule(testsupport::LinkedModuleEntries(), "ArvexMFD (linked)");
+    moduleId = hop.host.attachModule(lobarc::linkedModuleEntries(), "ArvexMFD (linked)");
     display = hop.openLaunchDisplay(400, 400);
   }
 

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "ArvexMFD.h"
+#include "app/linked_module.h"
 #include "entry_points.h"
 #include "sim/host.h"
 #include "sim/world.h"
 #include "support/host_fixture.h"
-#include "support/linked_module.h"
 #include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
@@ -32,7 +32,7 @@ inline testsupport::HopOptions LanderOptions(const std::string& body = "Moon",
 
 struct Scene {
   explicit Scene(const testsupport::HopOptions& options = LanderOptions()) : hop(options) {
-    hop.host.attachModule(testsupport::LinkedModuleEntries(), "ArvexMFD (linked)");
+    hop.host.attachModule(lobarc::linkedModuleEntries(), "ArvexMFD (linked)");
     display = hop.openLaunchDisplay(400, 400);
   }
 

@@ -21,10 +21,10 @@
 #include <string>
 
 #include "ArvexMFD.h"
+#include "app/linked_module.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "support/host_fixture.h"
-#include "support/linked_module.h"
 
 using namespace arvex;  // the module's own names
 
@@ -102,7 +102,7 @@ bool showsNanOrInf(const sim::Surface& surface) {
 
 class Soak : public ::testing::Test {
  protected:
-  Soak() { hop.host.attachModule(testsupport::LinkedModuleEntries(true), "ArvexMFD (linked)"); }
+  Soak() { hop.host.attachModule(lobarc::linkedModuleEntries(true), "ArvexMFD (linked)"); }
   ArvexMFD& mfd(int displayId) { return *static_cast<ArvexMFD*>(hop.host.display(displayId)); }
 
   // Steps the host `steps` times; every step the instance's numbers stay
