@@ -177,7 +177,7 @@ void BM_ColdSolveInFlight(benchmark::State& state) {
   }
   const long before = allocations.load();
   for (auto _ : state) {
-    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0)};
+    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0};
     benchmark::DoNotOptimize(SearchFamily(geo, V, moon.radius(), p.securityAlt, search, nullptr));
   }
   state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations.load() - before),
@@ -227,12 +227,12 @@ void BM_ColdSolveRandomHops(benchmark::State& state) {
   long evaluations = 0, passes = 0;
   for (auto _ : state) {
     const HopState& h = hops[i++ % hops.size()];
-    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0)};
+    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0};
     FlightSearchTrace trace{};
     benchmark::DoNotOptimize(
         SearchFamily(h.geo, h.V, twobody::kMoonRadius, h.floorHeight, search, &trace));
     evaluations += trace.evaluations;
-    passes += trace.settlingPasses;
+    passes += trace.rootIterations;
   }
   state.counters["evals"] =
       benchmark::Counter(static_cast<double>(evaluations), benchmark::Counter::kAvgIterations);

@@ -133,7 +133,7 @@ bool ArvexMFD::SolveInFlight() {
   // 4 - The geometry of the hop, then the search from the kept state.
   FlightGeometry geo;
   if (!isFinite(V) || !MakeFlightGeometry(relPos, T, kGravConst * bodyMass, geo)) return false;
-  FlightSearchState state{solverStarted, searchDir, solverParam, reqVel};
+  FlightSearchState state{solverStarted, searchDir, solverParam, reqVel, 0.0};
   if (!SearchFamily(geo, V, bodyRadius, floorHeight, state)) return false;
   solverStarted = state.started;
   searchDir = state.dir;
