@@ -20,6 +20,13 @@ constexpr double kUpperBoundHeight = 400000.0;
 // Steps of one root search: Newton's, or halving the bracket where Newton
 // would leave it. Newton settles to the last bit in well under a dozen.
 constexpr int kMaxRootSteps = 80;
+// Relative size of the Newton step at which a root is taken as found: a few
+// hundred times the rounding of x, where the step is rounding noise. At a
+// minimum of g an error in x changes g only to second order.
+constexpr double kRootTolerance = 1e-13;
+// The turns of q only split it into monotone pieces; q is so flat at them
+// that a looser root does not move a minimum.
+constexpr double kTurnTolerance = 1e-9;
 // Solves that settle the led aim point, and the motion of that point [m]
 // between two solves below which it is settled.
 constexpr int kMaxAimSolves = 8;
@@ -84,11 +91,12 @@ struct Quartic {
 };
 
 // The root of f between lo and hi, f monotone there with a change of sign;
-// Newton's step while it stays inside the bracket, halving otherwise.
+// Newton's step while it stays inside the bracket, halving otherwise, from
+// the guess when it lies inside, until the step is below tolerance times x.
 template <class F, class DF>
-double RootBetween(F f, DF df, double lo, double hi, int& steps) {
+double RootBetween(F f, DF df, double lo, double hi, double guess, double tolerance, int& steps) {
   const bool rising = f(lo) < 0;
-  double x = 0.5 * (lo + hi);
+  double x = guess > lo && guess < hi ? guess : 0.5 * (lo + hi);
   for (int i = 0; i < kMaxRootSteps; ++i) {
     ++steps;
     const double fx = f(x);
@@ -99,8 +107,10 @@ double RootBetween(F f, DF df, double lo, double hi, int& steps) {
       hi = x;
     }
     double next = x - fx / df(x);
+    // Newton's step has shrunk to the rounding of x's last few bits: done.
+    if (std::fabs(next - x) <= tolerance * std::fabs(x)) return next;
     if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
-    if (std::fabs(next - x) <= 4e-16 * std::fabs(x) || !(lo < hi)) return next;
+    if (!(lo < hi)) return next;
     x = next;
   }
   return x;
@@ -110,7 +120,7 @@ double RootBetween(F f, DF df, double lo, double hi, int& steps) {
 // most two). q is negative at 0 and positive far out; it changes monotony
 // where its derivative, a cubic, vanishes, and the cubic's own turn is at
 // B / (2A).
-int MinimaOfG(const Quartic& Q, double xs[2], int& steps) {
+int MinimaOfG(const Quartic& Q, double guess, double xs[2], int& steps) {
   // All positive roots of q and of its derivative lie below this bound
   // (Fujiwara's, on the monic polynomials).
   const double bound = 2 * std::max({std::fabs(Q.B) / Q.A, std::cbrt(std::fabs(Q.C) / Q.A),
@@ -122,8 +132,10 @@ int MinimaOfG(const Quartic& Q, double xs[2], int& steps) {
   const auto dq = [&](double x) { return Q.dq(x); };
   const auto ddq = [&](double x) { return Q.ddq(x); };
   if (Q.dq(turn) < 0) {
-    if (Q.C > 0 && turn > 0) ends[count++] = RootBetween(dq, ddq, 0.0, turn, steps);
-    ends[count++] = RootBetween(dq, ddq, turn, std::max(bound, turn), steps);
+    if (Q.C > 0 && turn > 0)
+      ends[count++] = RootBetween(dq, ddq, 0.0, turn, 0.5 * turn, kTurnTolerance, steps);
+    ends[count++] =
+        RootBetween(dq, ddq, turn, std::max(bound, turn), 2 * turn, kTurnTolerance, steps);
   }
   const double last = std::max(bound, ends[count - 1]);
   ends[count++] = last;
@@ -132,7 +144,7 @@ int MinimaOfG(const Quartic& Q, double xs[2], int& steps) {
   for (int i = 0; i + 1 < count && minima < 2; ++i) {
     // A minimum of g where q rises through zero.
     if (Q.q(ends[i]) < 0 && Q.q(ends[i + 1]) > 0)
-      xs[minima++] = RootBetween(q, dq, ends[i], ends[i + 1], steps);
+      xs[minima++] = RootBetween(q, dq, ends[i], ends[i + 1], guess, kRootTolerance, steps);
   }
   return minima;
 }
@@ -284,7 +296,10 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   // bounds is at one of them or at a local minimum).
   const Quartic Q{dotp(hodo.a, hodo.a), dotp(hodo.a, V), dotp(hodo.c, V), dotp(hodo.c, hodo.c)};
   double xs[2];
-  const int minima = MinimaOfG(Q, xs, t.rootIterations);
+  // The current velocity's own x is where the search starts: the best member
+  // is, as a rule, close to it.
+  const double guess = dotp(V, geo.nxP) / hodo.sqrtMu;
+  const int minima = MinimaOfG(Q, guess, xs, t.rootIterations);
   Candidate inside[2];
   int insideCount = 0;
   bool deepestInside = false;
