@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "guidance_scene.h"
+#include "sim/world.h"
 #include "two_body.h"
 #include "vector_ops.h"
 
@@ -609,5 +610,98 @@ TEST(InFlightHostTest, ReplanRunsTheColdSolveAndClaimsOnlyWhatItFound) {
   EXPECT_TRUE(std::isfinite(m.dvToGo));
   EXPECT_TRUE(std::isfinite(m.solverParam));
 }
+
+// --- The aim that leads the body's rotation ------------------------------
+
+namespace lead {
+
+VECTOR3 ToV(const sim::Vec3& v) { return _V(v.x(), v.y(), v.z()); }
+
+// The body's turn as the display reads it from the host: about the body's
+// tilted y axis, by minus 2 pi per period in the right-handed sense.
+AimLead TurnOf(const sim::Body& body) {
+  return AimLead{ToV(body.obliquityMatrix() * sim::Vec3::UnitY()),
+                 -2 * kPi / body.spec().rotation_period_s};
+}
+
+// A fast-spinning airless body of the Earth's size: its surface moves at
+// 1.85 km/s at the equator.
+sim::BodySpec FastSpinner() {
+  sim::BodySpec spec;
+  spec.name = "Spinner";
+  spec.radius_m = 6371000;
+  spec.mass_kg = 5.972e24;
+  spec.rotation_period_s = 6 * 3600;
+  spec.obliquity_rad = 0.4;
+  spec.rotation_at_epoch_rad = 1.1;
+  return spec;
+}
+
+struct LeadCase {
+  const char* name;
+  sim::BodySpec body;
+};
+
+class AimLeadTest : public ::testing::TestWithParam<LeadCase> {};
+
+TEST_P(AimLeadTest, MemberCoastsToWhereTheTargetIsAtArrival) {
+  // Mid-hop states towards a target 5 km over the surface: the member that
+  // the lead returns, coasted in two-body motion for its time of flight,
+  // is where the host puts the target at that moment; and so is the next
+  // call's, one second of coasting later, warm from the first.
+  const sim::Body body(GetParam().body);
+  const double R = body.radius(), mu = body.mu();
+  const AimLead turn = TurnOf(body);
+  std::mt19937 rng(20261210u);
+  std::uniform_real_distribution<double> u(0, 1);
+  double worst = 0;  // [m]
+  int aimSolves = 0;
+  for (int i = 0; i < 20; ++i) {
+    const double lat = (u(rng) - 0.5) * 2.4, lng = (u(rng) - 0.5) * 2 * kPi;
+    const VECTOR3 L =
+        ToV(body.surfacePoint(lat + (u(rng) - 0.5) * 0.6, lng - 0.05 - 0.4 * u(rng), R, 0));
+    const VECTOR3 target = ToV(body.surfacePoint(lat, lng, R, 0));
+    const Conic ellipse = HopEllipse(mu, R, 30000 + 100000 * u(rng), L, target);
+    const double hop = std::acos(dotp(Unit(L), Unit(target)));
+    const double theta = TrueAnomaly(ellipse, L) + (0.1 + 0.7 * u(rng)) * hop;
+    VECTOR3 P = PositionAt(ellipse, theta);
+    VECTOR3 V = VelocityAt(ellipse, theta) + RandomUnit(rng) * (80 * u(rng));
+    FlightSearchState state = ColdState();
+    for (double now : {0.0, 1.0}) {
+      if (now > 0) Propagate(P, V, mu, 1.0);
+      const VECTOR3 T = ToV(body.surfacePoint(lat, lng, R + 5000, now));
+      FlightSearchTrace trace{};
+      ASSERT_TRUE(SearchFamilyLeading(P, T, mu, turn, V, R, FloorFor(P, V), state, &trace));
+      aimSolves = std::max(aimSolves, trace.aimIterations);
+      VECTOR3 r = P, v = state.reqVel;
+      Propagate(r, v, mu, state.timeOfFlight);
+      const VECTOR3 there = ToV(body.surfacePoint(lat, lng, R + 5000, now + state.timeOfFlight));
+      worst = std::max(worst, length(r - there));
+    }
+  }
+  EXPECT_LT(worst, 1.0) << "worst miss of the target's place at arrival [m]";
+  EXPECT_LE(aimSolves, 6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, AimLeadTest,
+                         ::testing::Values(LeadCase{"Moon", *sim::builtinBody("Moon")},
+                                           LeadCase{"Mars", *sim::builtinBody("Mars")},
+                                           LeadCase{"FastSpinner", FastSpinner()}),
+                         [](const ::testing::TestParamInfo<LeadCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(AimLeadTest, WithoutTurnItIsTheFixedAim) {
+  // A body that does not turn: the lead gives the fixed aim's answer.
+  std::mt19937 rng(5u);
+  const HopState hs = RandomHop(rng, 50);
+  FlightSearchState fixed = ColdState(), led = ColdState();
+  ASSERT_TRUE(SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, fixed));
+  ASSERT_TRUE(SearchFamilyLeading(hs.geo.P, hs.geo.T, kMoonMu, AimLead{_V(0, 1, 0), 0.0}, hs.V,
+                                  kMoonRadius, hs.floorHeight, led));
+  EXPECT_EQ(length(led.reqVel - fixed.reqVel), 0.0);
+}
+
+}  // namespace lead
 
 }  // namespace
