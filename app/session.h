@@ -21,7 +21,9 @@ std::filesystem::path findModuleLibrary(const std::optional<std::filesystem::pat
 
 class Session {
  public:
-  Session(const Scenario& sc, const std::string& language, const std::filesystem::path& module);
+  // aimLead: the display aims where the target will be at arrival.
+  Session(const Scenario& sc, const std::string& language, const std::filesystem::path& module,
+          bool aimLead = false);
   ~Session();
   sim::Host& host() { return *host_; }
   std::size_t vessel() const { return vessel_; }
