@@ -6,7 +6,7 @@
 //    states;
 //  - a cold call and a warm call one second after it, each timed on its
 //    own on 510 states on the Moon, Mercury and Mars: the median and the
-//    worst state;
+//    worst state; the same with the aim that leads the body's rotation;
 //  - a grounded opcPostStep;
 //  - the simulated host's answers to the queries of a grounded and of an
 //    in-flight step, alone: the module's own cost of a hook is the hook's
@@ -185,7 +185,7 @@ void BM_ColdSolveInFlight(benchmark::State& state) {
   }
   const long before = allocations.load();
   for (auto _ : state) {
-    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0};
+    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
     benchmark::DoNotOptimize(SearchFamily(geo, V, moon.radius(), p.securityAlt, search, nullptr));
   }
   state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations.load() - before),
@@ -235,7 +235,7 @@ void BM_ColdSolveRandomHops(benchmark::State& state) {
   long evaluations = 0, roots = 0;
   for (auto _ : state) {
     const HopState& h = hops[i++ % hops.size()];
-    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0};
+    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
     FlightSearchTrace trace{};
     benchmark::DoNotOptimize(
         SearchFamily(h.geo, h.V, twobody::kMoonRadius, h.floorHeight, search, &trace));
@@ -252,9 +252,11 @@ void BM_ColdSolveRandomHops(benchmark::State& state) {
 
 struct BodyFigures {
   double radius, mu;
+  double period;  // [s] sidereal rotation
 };
-constexpr BodyFigures kThreeBodies[] = {
-    {twobody::kMoonRadius, twobody::kMoonMu}, {2439700.0, 2.2032e13}, {3389500.0, 4.2828e13}};
+constexpr BodyFigures kThreeBodies[] = {{twobody::kMoonRadius, twobody::kMoonMu, 655.72 * 3600},
+                                        {2439700.0, 2.2032e13, 1407.5 * 3600},
+                                        {3389500.0, 4.2828e13, 24.6229 * 3600}};
 
 // A state on a hop of 3 to 30 degrees on the Moon, Mercury or Mars, anywhere
 // from just after launch to just before arrival, off its ellipse by up to
@@ -263,6 +265,7 @@ struct HopPair {
   FlightGeometry geo, later;
   VECTOR3 V, laterV;
   double floorHeight, laterFloor, radius;
+  AimLead turn;  // the body's rotation, about the global y axis
 };
 
 std::vector<HopPair> ThreeBodyHops(int n) {
@@ -289,6 +292,7 @@ std::vector<HopPair> ThreeBodyHops(int n) {
     h.V = VelocityAt(ellipse, theta) + unit() * (dvMax[i % 3] * u(rng));
     h.floorHeight = dotp(P, h.V) > 0 ? 40000.0 : 0.0;
     h.radius = body.radius;
+    h.turn = AimLead{_V(0, 1, 0), -2 * kPi / body.period};
     const VECTOR3 T = Unit(target) * (body.radius + 5000);
     if (!MakeFlightGeometry(P, T, body.mu, h.geo)) continue;
     h.laterV = h.V;
@@ -341,7 +345,7 @@ void BM_ColdSolveThreeBodies(benchmark::State& state) {
   std::vector<FlightSearchTrace> traces(hops.size());
   PerStateTimes(state, hops.size(), [&](std::size_t i) {
     const HopPair& h = hops[i];
-    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0};
+    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
     benchmark::DoNotOptimize(SearchFamily(h.geo, h.V, h.radius, h.floorHeight, search, &traces[i]));
   });
   CountPerCall(state, traces);
@@ -353,7 +357,7 @@ void BM_WarmSolveOneSecondRefresh(benchmark::State& state) {
   const std::vector<HopPair> hops = ThreeBodyHops(510);
   std::vector<FlightSearchState> before(hops.size());
   for (std::size_t i = 0; i < hops.size(); ++i) {
-    before[i] = FlightSearchState{false, +1, 0.0, _V(0, 0, 0), 0.0};
+    before[i] = FlightSearchState{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
     SearchFamily(hops[i].geo, hops[i].V, hops[i].radius, hops[i].floorHeight, before[i]);
   }
   std::vector<FlightSearchTrace> traces(hops.size());
@@ -402,6 +406,40 @@ void BM_HostQueriesOfAGroundedStep(benchmark::State& state) {
                                                 benchmark::Counter::kAvgIterations);
 }
 
+// The same two calls with the aim that leads the body's rotation.
+void BM_ColdSolveThreeBodies_Lead(benchmark::State& state) {
+  const std::vector<HopPair> hops = ThreeBodyHops(510);
+  std::vector<FlightSearchTrace> traces(hops.size());
+  PerStateTimes(state, hops.size(), [&](std::size_t i) {
+    const HopPair& h = hops[i];
+    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
+    benchmark::DoNotOptimize(SearchFamilyLeading(h.geo.P, h.geo.T, h.geo.mu, h.turn, h.V, h.radius,
+                                                 h.floorHeight, search, &traces[i]));
+  });
+  CountPerCall(state, traces);
+}
+
+void BM_WarmSolveOneSecondRefresh_Lead(benchmark::State& state) {
+  const std::vector<HopPair> hops = ThreeBodyHops(510);
+  std::vector<FlightSearchState> before(hops.size());
+  for (std::size_t i = 0; i < hops.size(); ++i) {
+    const HopPair& h = hops[i];
+    before[i] = FlightSearchState{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
+    SearchFamilyLeading(h.geo.P, h.geo.T, h.geo.mu, h.turn, h.V, h.radius, h.floorHeight,
+                        before[i]);
+  }
+  std::vector<FlightSearchTrace> traces(hops.size());
+  PerStateTimes(state, hops.size(), [&](std::size_t i) {
+    const HopPair& h = hops[i];
+    // The aim point of now: the target has turned on by a second.
+    const VECTOR3 T = LedAimPoint(h.later.T, h.turn, 1.0);
+    FlightSearchState search = before[i];
+    benchmark::DoNotOptimize(SearchFamilyLeading(h.later.P, T, h.later.mu, h.turn, h.laterV,
+                                                 h.radius, h.laterFloor, search, &traces[i]));
+  });
+  CountPerCall(state, traces);
+}
+
 // The host's own share of an in-flight step: the queries that the hook and
 // the solver make, in their order.
 void BM_HostQueriesOfAFlightStep(benchmark::State& state) {
@@ -434,6 +472,8 @@ void BM_HostQueriesOfAFlightStep(benchmark::State& state) {
 
 BENCHMARK(BM_ColdSolveThreeBodies);
 BENCHMARK(BM_WarmSolveOneSecondRefresh);
+BENCHMARK(BM_ColdSolveThreeBodies_Lead);
+BENCHMARK(BM_WarmSolveOneSecondRefresh_Lead);
 BENCHMARK(BM_HostQueriesOfAFlightStep);
 BENCHMARK(BM_WarmInFlightPostStep_OnTarget);
 BENCHMARK(BM_WarmInFlightPostStep_OffTarget);

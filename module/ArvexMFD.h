@@ -163,7 +163,7 @@ class ArvexMFD : public MFD {
   int frameMargin;         // [pixel]
   bool english;            // texts in English, else French
   bool aimLead;            // the aim point leads the body's rotation ("AIM_LEAD")
-  double solverTof;        // [s] time of flight of reqVel's conic to its aim point
+  VECTOR3 solverAim;       // [m] global frame: the aim point of reqVel's conic
   OBJHANDLE targetBase;    // the base chosen by name, or null
   double securityAlt;      // [m]
   double ownLatDeg;        // [deg]

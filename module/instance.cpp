@@ -84,7 +84,7 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
       frameMargin(0),
       english(true),
       aimLead(false),
-      solverTof(0),
+      solverAim(kZero),
       targetBase(nullptr),
       securityAlt(kDefaultSecurityAlt),
       ownLatDeg(0),

@@ -149,7 +149,7 @@ bool ArvexMFD::SolveInFlight() {
   // where the target is now, or, with the lead, to where it will be when
   // the conic arrives.
   const double mu = kGravConst * bodyMass;
-  FlightSearchState state{solverStarted, searchDir, solverParam, reqVel, solverTof};
+  FlightSearchState state{solverStarted, searchDir, solverParam, reqVel, 0.0, solverAim};
   if (!isFinite(V)) return false;
   if (aimLead) {
     if (!SearchFamilyLeading(relPos, T, mu, BodyTurn(refBody), V, bodyRadius, floorHeight, state))
@@ -163,7 +163,7 @@ bool ArvexMFD::SolveInFlight() {
   searchDir = state.dir;
   solverParam = state.param;
   reqVel = state.reqVel;
-  solverTof = state.timeOfFlight;
+  solverAim = state.aim;
   return true;
 }
 

@@ -28,9 +28,10 @@ constexpr double kRootTolerance = 1e-13;
 // that a looser root does not move a minimum.
 constexpr double kTurnTolerance = 1e-9;
 // Solves that settle the led aim point, and the motion of that point [m]
-// between two solves below which it is settled.
+// between two solves below which it is settled: a few centimetres, far
+// below what the pilot's burns resolve, and one solve per call as a rule.
 constexpr int kMaxAimSolves = 8;
-constexpr double kAimSettled = 1e-3;
+constexpr double kAimSettled = 0.05;
 
 constexpr double kTwoPi = 6.283185307179586;
 
@@ -338,9 +339,25 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
   state.dir = +1;
   state.param = best.b;
   state.reqVel = best.v;
+  state.aim = geo.T;
   t.distance = best.g;
   return true;
 }
+
+namespace {
+
+// The time [s] the target at T takes to turn to the point aim, at most one
+// turn; 0 where it does not turn or aim is not finite.
+double TimeToReach(const VECTOR3& T, const VECTOR3& aim, const AimLead& lead) {
+  if (!(lead.rate != 0) || !isFinite(aim)) return 0.0;
+  const VECTOR3& k = lead.axis;
+  const VECTOR3 from = T - k * dotp(k, T), to = aim - k * dotp(k, aim);
+  double angle = std::atan2(dotp(k, crossp(from, to)), dotp(from, to)) / lead.rate;
+  if (angle < 0) angle += kTwoPi / std::fabs(lead.rate);
+  return std::isfinite(angle) ? angle : 0.0;
+}
+
+}  // namespace
 
 VECTOR3 LedAimPoint(const VECTOR3& T, const AimLead& lead, double t) {
   // Rodrigues' rotation of T about the axis.
@@ -358,10 +375,9 @@ bool SearchFamilyLeading(const VECTOR3& P, const VECTOR3& T, double mu, const Ai
   const double speed = std::fabs(lead.rate) * length(crossp(lead.axis, T));
   // The time of flight t* is a fixed point: the member aimed at where the
   // target is after t* arrives after t*. Secant steps on r(t) = tof(t) - t,
-  // from the last answer's time of flight when there is one.
-  double t0 = state.started && std::isfinite(state.timeOfFlight) && state.timeOfFlight > 0
-                  ? state.timeOfFlight
-                  : 0.0;
+  // from the last answer's aim point when there is one: the target reaches
+  // it as late as the last answer arrives, which a coast does not change.
+  double t0 = state.started ? TimeToReach(T, state.aim, lead) : 0.0;
   double tPrev = 0, rPrev = 0;
   bool havePrev = false;
   FlightSearchState best = state;

@@ -50,6 +50,7 @@ struct FlightSearchState {
   double param;         // solverParam: crossing parameter b of the answer's member
   VECTOR3 reqVel;       // [m/s] global frame; the last finite answer
   double timeOfFlight;  // [s] from P to the aim point on the answer's conic
+  VECTOR3 aim;          // [m] global frame: the aim point of the answer
 };
 
 // What one solve did, for tests and benchmarks.

@@ -218,7 +218,9 @@ double NearSideMin(const FlightGeometry& geo, double floorHeight) {
   return std::max((kMoonRadius + floorHeight) / geo.s, kNearSideMinParam);
 }
 
-FlightSearchState ColdState() { return FlightSearchState{false, +1, 0.0, _V(0, 0, 0), 0.0}; }
+FlightSearchState ColdState() {
+  return FlightSearchState{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
+}
 
 // Within 1 %, or 0.5 m/s where the best is small, of the best member.
 double Allowed(double best) { return std::max(0.01 * best, 0.5); }
@@ -475,7 +477,7 @@ TEST(SearchTrapsTest, LeavesTheFloorItSitsOn) {
   });
   const double bMin = NearSideMin(hs.geo, hs.floorHeight);
   const ScanResult best = ScanNearSide(hs.geo, hs.V, bMin);
-  FlightSearchState state{true, +1, bMin, _V(0, 0, 0), 0.0};
+  FlightSearchState state{true, +1, bMin, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
   for (int call = 0; call < 6; ++call)
     ASSERT_TRUE(SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state));
   EXPECT_GT(state.param, bMin);
@@ -534,7 +536,7 @@ TEST(SearchTrapsTest, NoFiniteAnswerLeavesTheStateAlone) {
   // found, and the last answer stays as it was.
   FlightGeometry geo;
   ASSERT_TRUE(MakeFlightGeometry(_V(1.8e6, 0, 0), _V(1.7e6, 2e5, 0), -kMoonMu, geo));
-  FlightSearchState state{true, +1, 0.6, _V(1, 2, 3), 0.0};
+  FlightSearchState state{true, +1, 0.6, _V(1, 2, 3), 0.0, _V(0, 0, 0)};
   EXPECT_FALSE(SearchFamily(geo, _V(0, 1000, 0), kMoonRadius, 0, state));
   EXPECT_EQ(state.param, 0.6);
   EXPECT_EQ(state.reqVel.y, 2.0);
