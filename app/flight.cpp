@@ -97,7 +97,7 @@ std::string languageOf(const Scenario& sc, const FlightOptions& opt) {
 Flight::Flight(const Scenario& sc, FlightOptions opt)
     : sc_(sc),
       opt_(std::move(opt)),
-      session_(sc, languageOf(sc, opt_), opt_.module),
+      session_(sc, languageOf(sc, opt_), opt_.module, opt_.aim_lead),
       cockpit_(session_.host(), session_.vessel(), session_.display(),
                opt_.refresh_s.value_or(sc.display.refresh_s)),
       pilot_(cockpit_, sc, languageOf(sc, opt_) == "fr"),

@@ -69,6 +69,7 @@ struct FlightOptions {
   std::ostream* progress = nullptr;  // phase lines while flying
   Pictures pictures;                 // none unless set; the flight stops once `complete`
   bool land = false;                 // on to a touchdown at the target (the program's own pilot)
+  bool aim_lead = false;             // AIM_LEAD = 1 in the module's configuration file
 };
 
 FlightResult fly(const Scenario& sc, FlightOptions opt);

@@ -49,6 +49,7 @@ struct FlyCommand {
   std::string lang;
   std::optional<double> refresh;  // [s]
   bool land = false;
+  bool aimLead = false;
 };
 
 struct PlanCommand {
@@ -72,6 +73,7 @@ int runFly(const FlyCommand& c, const ModulePath& module) {
   opt.language = c.lang;
   opt.refresh_s = c.refresh;
   opt.land = c.land;
+  opt.aim_lead = c.aimLead;
   if (c.out) opt.pictures = lobarc::Pictures::everyMoment(*c.out, "png");
   opt.progress = c.json ? &std::cerr : &std::cout;
   if (!c.json) std::cout << "Flying " << sc.name << " (" << sc.description << ")\n";
@@ -152,6 +154,9 @@ CLI::App* addFly(CLI::App& app, FlyCommand& c) {
                 "go on to a touchdown at the target with the program's own braking-and-descent "
                 "pilot (landing is not the display's job); the report gives the landing distance, "
                 "the touchdown speed and what braking and landing cost");
+  fly->add_flag("--aim-lead", c.aimLead,
+                "the display aims where the target will be when its conic arrives, the body "
+                "having turned (AIM_LEAD = 1 in ArvexMFD.cfg); by default where it is now");
   return fly;
 }
 

@@ -37,10 +37,12 @@ std::filesystem::path findModuleLibrary(const std::optional<std::filesystem::pat
       "--module PATH");
 }
 
-Session::Session(const Scenario& sc, const std::string& language, const ModuleSource& module) {
+Session::Session(const Scenario& sc, const std::string& language, const ModuleSource& module,
+                 bool aimLead) {
   {
     std::ofstream cfg(config_.path() / "ArvexMFD.cfg");
     cfg << "; written by lobarc for this flight\nLANGUAGE = " << (language == "fr" ? 1 : 0) << "\n";
+    if (aimLead) cfg << "AIM_LEAD = 1\n";
   }
   host_ = std::make_unique<sim::Host>();
   host_->setConfigDir(config_.path());

@@ -32,7 +32,9 @@ using ModuleSource = std::variant<std::filesystem::path, LinkedModule>;
 
 class Session {
  public:
-  Session(const Scenario& sc, const std::string& language, const ModuleSource& module);
+  // aimLead: the display aims where the target will be at arrival.
+  Session(const Scenario& sc, const std::string& language, const ModuleSource& module,
+          bool aimLead = false);
   ~Session();
   sim::Host& host() { return *host_; }
   const sim::Host& host() const { return *host_; }

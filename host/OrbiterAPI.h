@@ -215,3 +215,5 @@ OAPIFUNC void oapiGetBaseEquPos(OBJHANDLE hBase, double* lng, double* lat, doubl
 // turned about y by the angle, then multiplied by the matrix, is global.
 OAPIFUNC void oapiGetPlanetObliquityMatrix(OBJHANDLE hPlanet, MATRIX3* mat);
 OAPIFUNC double oapiGetPlanetCurrentRotation(OBJHANDLE hPlanet);
+// Sidereal rotation period [s]; the rotation angle grows by 2 pi in it.
+OAPIFUNC double oapiGetPlanetPeriod(OBJHANDLE hPlanet);

@@ -99,6 +99,7 @@ class ArvexMFD : public MFD {
   void ResetParameters();
   void ResetFromVessel();
   bool ReadLanguage();
+  bool ReadAimLead();
 
   // --- ground plan ----------------------------------------------------
   void RecomputePlan();
@@ -161,6 +162,8 @@ class ArvexMFD : public MFD {
   int marginX;             // [pixel]
   int frameMargin;         // [pixel]
   bool english;            // texts in English, else French
+  bool aimLead;            // the aim point leads the body's rotation ("AIM_LEAD")
+  VECTOR3 solverAim;       // [m] global frame: the aim point of reqVel's conic
   OBJHANDLE targetBase;    // the base chosen by name, or null
   double securityAlt;      // [m]
   double ownLatDeg;        // [deg]

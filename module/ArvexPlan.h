@@ -25,7 +25,7 @@
 extern "C" {
 #endif
 
-#define ARVEX_PLAN_VERSION 2
+#define ARVEX_PLAN_VERSION 3
 #define ARVEX_GET_PLAN_NAME "ArvexGetPlan"
 #define ARVEX_DEG_PER_RAD 57.2964 /* [deg/rad] the module's own factor */
 
@@ -86,10 +86,17 @@ typedef struct ArvexPlan {
   int height;             /* [pixel] */
   int lineHeight;         /* [pixel] height of one text line */
   int column2X;           /* [pixel] left edge of the second column */
+
+  /* Version 3: which aim the in-flight solution takes. */
+  int aimLead; /* 1 when reqVel aims where the target will be at arrival, the body
+                * having turned ("AIM_LEAD" in ArvexMFD.cfg); 0 when it aims at
+                * aimPoint, where the target is now */
 } ArvexPlan;
 
 /* [bytes] The size of a version 1 record: the fields up to altAboveTarget. */
 #define ARVEX_PLAN_V1_SIZE offsetof(ArvexPlan, ownLatDeg)
+/* [bytes] The size of a version 2 record: the fields up to column2X. */
+#define ARVEX_PLAN_V2_SIZE offsetof(ArvexPlan, aimLead)
 
 /* display: the MFD object the host holds for a display in the mode, or NULL
  * for the display built last. Returns 1 when the record was filled, 0 when

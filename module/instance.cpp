@@ -16,6 +16,20 @@ constexpr double kDefaultAltAboveTarget = 5000.0;  // [m]
 const char* const kConfigFile = "ArvexMFD.cfg";
 // Not const: the SDK takes the item name as a char*.
 char kLanguageItem[] = "LANGUAGE";
+char kAimLeadItem[] = "AIM_LEAD";
+
+// The integer item of the configuration file, or 0 when the file, the item
+// or a number there is missing.
+int ReadConfigInt(char* item) {
+  int value = 0;
+  FILEHANDLE file = oapiOpenFile(kConfigFile, FILE_IN, CONFIG);
+  if (file != nullptr) {
+    int read = 0;
+    if (oapiReadItem_int(file, item, read)) value = read;
+    oapiCloseFile(file, FILE_IN);
+  }
+  return value;
+}
 
 const VECTOR3 kZero = {{0.0, 0.0, 0.0}};
 
@@ -69,6 +83,8 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
       marginX(0),
       frameMargin(0),
       english(true),
+      aimLead(false),
+      solverAim(kZero),
       targetBase(nullptr),
       securityAlt(kDefaultSecurityAlt),
       ownLatDeg(0),
@@ -95,8 +111,9 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
   lineHeight = static_cast<int>(h / 28);
   marginX = 3;
 
-  // 3 - Language, read afresh at every construction.
+  // 3 - Language and aim, read afresh at every construction.
   english = ReadLanguage();
+  aimLead = ReadAimLead();
 
   // 4 - Vessel: everything the module asks of a vessel it asks of the focus
   // vessel;
@@ -359,16 +376,11 @@ void ArvexMFD::ResetFromVessel() {
 // English unless "LANGUAGE" in the configuration file holds a non-zero
 // integer. A missing file, an absent item or one the host's reader cannot
 // read as an integer all give English.
-bool ArvexMFD::ReadLanguage() {
-  int value = 0;
-  FILEHANDLE file = oapiOpenFile(kConfigFile, FILE_IN, CONFIG);
-  if (file != nullptr) {
-    int read = 0;
-    if (oapiReadItem_int(file, kLanguageItem, read)) value = read;
-    oapiCloseFile(file, FILE_IN);
-  }
-  return value == 0;
-}
+bool ArvexMFD::ReadLanguage() { return ReadConfigInt(kLanguageItem) == 0; }
+
+// The in-flight aim point leads the body's rotation when "AIM_LEAD" holds a
+// non-zero integer; otherwise (and by default) it is where the target is now.
+bool ArvexMFD::ReadAimLead() { return ReadConfigInt(kAimLeadItem) != 0; }
 
 // A target is complete when a base was chosen or both coordinates are there.
 bool ArvexMFD::TargetComplete() const { return targetBase != nullptr || (tgtLatSet && tgtLngSet); }

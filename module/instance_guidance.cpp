@@ -19,6 +19,21 @@ constexpr THGROUP_TYPE kGroupMain = THGROUP_MAIN;
 constexpr THGROUP_TYPE kGroupWithMain = THGROUP_RETRO;
 constexpr THGROUP_TYPE kGroupHover = THGROUP_HOVER;
 
+// One turn [rad], as the module writes it.
+constexpr double kTwoPiTurn = 6.28318530717958;
+
+// How a body-fixed point of body moves in the global frame: the body
+// turns its points about its own y axis (tilted by the obliquity matrix) by
+// the rotation angle, which grows by 2 pi per period; in the right-handed
+// sense about that axis the rate is negative.
+AimLead BodyTurn(OBJHANDLE body) {
+  MATRIX3 m = {{1, 0, 0, 0, 1, 0, 0, 0, 1}};
+  oapiGetPlanetObliquityMatrix(body, &m);
+  const double period = oapiGetPlanetPeriod(body);  // [s]
+  const double rate = period != 0 && std::isfinite(period) ? -kTwoPiTurn / period : 0.0;
+  return AimLead{mul(m, _V(0, 1, 0)), rate};
+}
+
 }  // namespace
 
 // Body of opcPostStep past its gate; dt is the host's step [s].
@@ -130,15 +145,25 @@ bool ArvexMFD::SolveInFlight() {
   vessel->GetHorizonAirspeedVector(airspeed);
   const double floorHeight = airspeed.y > 0 ? securityAlt : 0.0;
 
-  // 4 - The geometry of the hop, then the search from the kept state.
-  FlightGeometry geo;
-  if (!isFinite(V) || !MakeFlightGeometry(relPos, T, kGravConst * bodyMass, geo)) return false;
-  FlightSearchState state{solverStarted, searchDir, solverParam, reqVel};
-  if (!SearchFamily(geo, V, bodyRadius, floorHeight, state)) return false;
+  // 4 - The geometry of the hop, then the search from the kept state: to
+  // where the target is now, or, with the lead, to where it will be when
+  // the conic arrives.
+  const double mu = kGravConst * bodyMass;
+  FlightSearchState state{solverStarted, searchDir, solverParam, reqVel, 0.0, solverAim};
+  if (!isFinite(V)) return false;
+  if (aimLead) {
+    if (!SearchFamilyLeading(relPos, T, mu, BodyTurn(refBody), V, bodyRadius, floorHeight, state))
+      return false;
+  } else {
+    FlightGeometry geo;
+    if (!MakeFlightGeometry(relPos, T, mu, geo)) return false;
+    if (!SearchFamily(geo, V, bodyRadius, floorHeight, state)) return false;
+  }
   solverStarted = state.started;
   searchDir = state.dir;
   solverParam = state.param;
   reqVel = state.reqVel;
+  solverAim = state.aim;
   return true;
 }
 

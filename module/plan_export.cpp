@@ -72,6 +72,9 @@ void FillVersion2(ArvexMFD& m, ArvexPlan& plan) {
   plan.column2X = m.column2X;
 }
 
+// The version 3 field: the aim.
+void FillVersion3(ArvexMFD& m, ArvexPlan& plan) { plan.aimLead = m.aimLead ? 1 : 0; }
+
 }  // namespace
 
 }  // namespace arvex
@@ -98,9 +101,12 @@ DLLCLBK int ArvexGetPlan(const void* display, ArvexPlan* plan) {
   ArvexPlan full;
   std::memset(&full, 0, sizeof full);
   full.size = size;
-  full.version = size >= sizeof(ArvexPlan) ? ARVEX_PLAN_VERSION : 1;
+  full.version = size >= sizeof(ArvexPlan)    ? ARVEX_PLAN_VERSION
+                 : size >= ARVEX_PLAN_V2_SIZE ? 2
+                                              : 1;
   arvex::FillVersion1(*m, full);
   arvex::FillVersion2(*m, full);
+  arvex::FillVersion3(*m, full);
   std::memcpy(plan, &full, size < sizeof full ? size : sizeof full);
   return 1;
 }

@@ -1,7 +1,7 @@
 // The in-flight correction solver: the velocity that carries the vessel on a
-// ballistic conic to the point altAboveTarget above the target, found by a
-// finite-difference search over a one-parameter family of conics, continued
-// from step to step.
+// ballistic conic to the point altAboveTarget above the target, the member of
+// a one-parameter family of conics closest to the vessel's velocity, found in
+// closed form at every step.
 #include "flight_solver.h"
 
 #include <algorithm>
@@ -14,396 +14,157 @@ namespace arvex {
 
 namespace {
 
-// Iterations of one pass; the first one always runs.
-constexpr int kMaxIterations = 25;
-// A pass ends once its step falls to this size or below.
-constexpr double kStopStep = 50.0;
-// Gain of the step and size of the finite-difference interval, both scaled
-// by the search direction.
-constexpr double kStepGain = 0.2;
-constexpr double kPerturbation = 0.0005;
-// Height of the default starting crossing point above the body radius [m].
-constexpr double kStartHeight = 200000.0;
-// Start steps of a cold and of a warm pass, over s.
-constexpr double kColdStep = 50000.0;
-constexpr double kWarmStep = 1000.0;
 // The upper bound's constant: 400000/s with the body radius added to the
 // ratio, far above every useful crossing point.
 constexpr double kUpperBoundHeight = 400000.0;
-// A near-side step that makes g larger is halved back toward the perturbed
-// parameter at most this often. 2^-30 of a fixed-gain step is still above
-// the rounding noise of g, so an improvement found within it is real.
-constexpr int kMaxHalvings = 30;
-// Warm passes that a cold solve may add to settle its answer, and how many
-// in a row must end on their stopping rule: a warm pass's first difference
-// interval is so small that its slope can be rounding noise, small enough to
-// stop a pass far from the best member; the next pass starts a hair away
-// and measures afresh. On random lunar hops at most 10 passes were needed.
-constexpr int kMaxSettlingPasses = 16;
-constexpr int kSettledPasses = 2;
+// Steps of one root search: Newton's, or halving the bracket where Newton
+// would leave it. Newton settles to the last bit in well under a dozen.
+constexpr int kMaxRootSteps = 80;
+// Relative size of the Newton step at which a root is taken as found: a few
+// hundred times the rounding of x, where the step is rounding noise. At a
+// minimum of g an error in x changes g only to second order.
+constexpr double kRootTolerance = 1e-13;
+// The turns of q only split it into monotone pieces; q is so flat at them
+// that a looser root does not move a minimum.
+constexpr double kTurnTolerance = 1e-9;
+// Solves that settle the led aim point, and the motion of that point [m]
+// between two solves below which it is settled: a few centimetres, far
+// below what the pilot's burns resolve, and one solve per call as a rule.
+constexpr int kMaxAimSolves = 8;
+constexpr double kAimSettled = 0.05;
 
-struct Bounds {
-  double bMin;  // near side lowest crossing parameter
-  double bMax;  // magnitude of the highest crossing parameter
-  double fMax;  // far side: highest (least negative) crossing parameter
-};
+constexpr double kTwoPi = 6.283185307179586;
 
-// How one pass runs.
-struct PassSetup {
-  double b;              // starting crossing parameter
-  double sigma;          // starting step
-  int dir;               // +1 near side, -1 far side
-  bool clampPerturbFar;  // the far-side pass keeps b' at or below fMax
-  bool guardStep;        // never step to a b whose g exceeds the better candidate's
-};
-
-struct PassResult {
-  bool found;      // a finite candidate was found
-  VECTOR3 best;    // [m/s] the better candidate of the last iteration
-  double bEnd;     // crossing parameter the pass ends on
-  int iterations;  // iterations run
-  // Ended on its stopping rule (a step of at most kStopStep) or held on a
-  // bound, rather than on the iteration cap, a rest after two steps in a
-  // row that found nothing better, or a slope that is not a number: those
-  // come from rounding noise of a difference interval far below the
-  // parameter's size, as a warm pass's first one is.
-  bool settled;
-};
-
-// A far-side answer is taken only if its conic reaches the aim point to
-// within this fraction of the aim point's radius.
-constexpr double kAimTolerance = 1e-6;
-
-double Distance(const VECTOR3& a, const VECTOR3& b) { return length(a - b); }
-
-// Whether the conic of the vessel's position and velocity v passes through
-// the aim point: T in its plane, and |T| + e.T = p (the conic equation with
-// the eccentricity vector e and semi-latus rectum p).
-bool ReachesAimPoint(const FlightGeometry& geo, const VECTOR3& v) {
-  const VECTOR3 h = crossp(geo.P, v);
-  const double hLength = length(h);
-  if (!(hLength > 0) || !(geo.mu > 0)) return false;
-  const VECTOR3 eccentricity = crossp(v, h) / geo.mu - geo.P / geo.rP;
-  const double semiLatus = hLength * hLength / geo.mu;
-  const double tolerance = kAimTolerance * geo.rT;
-  return std::fabs(dotp(h, geo.T)) / hLength <= tolerance &&
-         std::fabs(geo.rT + dotp(eccentricity, geo.T) - semiLatus) <= tolerance;
+// |P| |T| (1 - cos theta), theta the angle from P to T, without the
+// cancellation of |P| |T| - P.T for short hops: there it is
+// |P x T|^2 / (|P| |T| + P.T).
+double OneMinusCosTimesRadii(const FlightGeometry& geo) {
+  const double radii = geo.rP * geo.rT;
+  const double dot = dotp(geo.P, geo.T);
+  if (dot > 0) {
+    const VECTOR3 normal = crossp(geo.P, geo.T);
+    return dotp(normal, normal) / (radii + dot);
+  }
+  return radii - dot;
 }
 
-// One pass of the search and the state it carries from one iteration to the
-// next: Run() takes the steps named there, from the candidate at b to the
-// stop on a small enough step.
-class Pass {
- public:
-  Pass(const FlightGeometry& geometry, const VECTOR3& velocity, const Bounds& passBounds,
-       const PassSetup& passSetup, int& evaluationCount);
-  PassResult Run();
+// The family's velocities at P as v(x) = x a + c / x, x = sqrt(p) > 0.
+struct Hodograph {
+  VECTOR3 a;      // along the chord P -> T [m/s per sqrt(m)]
+  VECTOR3 c;      // along P [m/s times sqrt(m)]
+  double sqrtMu;  // [m^1.5/s]
+};
 
- private:
-  // What the step guard made of the step just computed.
-  enum class Guard {
-    kTaken,         // a b no worse than the better candidate: go on from there
-    kMeasureAgain,  // none: measure again on the better candidate
-    kEnd,           // the pass ends here, its result set
-  };
+// The chord term is sqrt(mu) (T - P) / |P x T| and the radial term
+// sqrt(mu) tan(theta/2) P / |P|, theta the angle from P to T: from the f and
+// g functions, T = f P + g v with f = 1 - |T| (1 - cos theta) / p and
+// g = |P| |T| sin theta / sqrt(mu p).
+bool MakeHodograph(const FlightGeometry& geo, Hodograph& h) {
+  if (!(geo.mu > 0) || !std::isfinite(geo.mu)) return false;
+  const double w = dotp(crossp(geo.P, geo.T), geo.n);  // |P| |T| sin theta > 0
+  const double k = OneMinusCosTimesRadii(geo);         // |P| |T| (1 - cos theta)
+  h.sqrtMu = std::sqrt(geo.mu);
+  h.a = (geo.T - geo.P) * (h.sqrtMu / w);
+  h.c = geo.P * (h.sqrtMu * k / (w * geo.rP));
+  return std::isfinite(w) && w > 0 && isFinite(h.a) && isFinite(h.c);
+}
 
-  bool CandidateAtB(VECTOR3& vA);
-  double PerturbedParam(double b0) const;
-  double LimitedMove() const;
-  double HeldInBounds(double bNew) const;
-  Guard GuardStep(double b0, double bp, double move, double gBetter, double bBetter);
-  bool HalveTowardPerturbed(double bp, double gBetter, VECTOR3& vN, int& halvings);
-  Guard Missed(double bBetter);
+VECTOR3 MemberAt(const Hodograph& h, double x) { return h.a * x + h.c / x; }
 
-  const FlightGeometry& geo;
-  const VECTOR3& V;
-  const Bounds& bounds;
-  const PassSetup& setup;
-  int& evaluations;
-  const double s;
-  const int dir;
+// The crossing parameter of the member's conic: where it crosses the ray
+// through P + T, over s. Infinite where it never does.
+double ParamOf(const FlightGeometry& geo, const VECTOR3& v) {
+  const VECTOR3 hVec = crossp(geo.P, v);
+  const double p = dotp(hVec, hVec) / geo.mu;
+  const VECTOR3 eccentricity = crossp(v, hVec) / geo.mu - geo.P / geo.rP;
+  const double denominator = 1 + dotp(eccentricity, geo.P + geo.T) / geo.s;
+  if (!(denominator > 0)) return std::numeric_limits<double>::infinity();
+  return p / denominator / geo.s;
+}
 
-  PassResult result;
+// g^2 = |v(x) - V|^2 has the slope 2 q(x) / x^3, with the quartic
+// q(x) = A x^4 - B x^3 + C x - D: A = a.a, B = a.V, C = c.V, D = c.c.
+struct Quartic {
+  double A, B, C, D;
+  double q(double x) const { return ((A * x - B) * x * x + C) * x - D; }
+  double dq(double x) const { return (4 * A * x - 3 * B) * x * x + C; }
+  double ddq(double x) const { return (12 * A * x - 6 * B) * x; }
+};
+
+// The root of f between lo and hi, f monotone there with a change of sign;
+// Newton's step while it stays inside the bracket, halving otherwise, from
+// the guess when it lies inside, until the step is below tolerance times x.
+template <class F, class DF>
+double RootBetween(F f, DF df, double lo, double hi, double guess, double tolerance, int& steps) {
+  const bool rising = f(lo) < 0;
+  double x = guess > lo && guess < hi ? guess : 0.5 * (lo + hi);
+  for (int i = 0; i < kMaxRootSteps; ++i) {
+    ++steps;
+    const double fx = f(x);
+    if (fx == 0) return x;
+    if ((fx < 0) == rising) {
+      lo = x;
+    } else {
+      hi = x;
+    }
+    double next = x - fx / df(x);
+    // Newton's step has shrunk to the rounding of x's last few bits: done.
+    if (std::fabs(next - x) <= tolerance * std::fabs(x)) return next;
+    if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
+    if (!(lo < hi)) return next;
+    x = next;
+  }
+  return x;
+}
+
+// The local minima of g over x > 0, in increasing x; returns their count (at
+// most two). q is negative at 0 and positive far out; it changes monotony
+// where its derivative, a cubic, vanishes, and the cubic's own turn is at
+// B / (2A).
+int MinimaOfG(const Quartic& Q, double guess, double xs[2], int& steps) {
+  // All positive roots of q and of its derivative lie below this bound
+  // (Fujiwara's, on the monic polynomials).
+  const double bound = 2 * std::max({std::fabs(Q.B) / Q.A, std::cbrt(std::fabs(Q.C) / Q.A),
+                                     std::sqrt(std::sqrt(Q.D / (2 * Q.A)))});
+  // The ends of q's monotone pieces: 0, the roots of q' and the bound.
+  double ends[4] = {0, 0, 0, 0};
+  int count = 1;
+  const double turn = Q.B > 0 ? Q.B / (2 * Q.A) : 0;
+  const auto dq = [&](double x) { return Q.dq(x); };
+  const auto ddq = [&](double x) { return Q.ddq(x); };
+  if (Q.dq(turn) < 0) {
+    if (Q.C > 0 && turn > 0)
+      ends[count++] = RootBetween(dq, ddq, 0.0, turn, 0.5 * turn, kTurnTolerance, steps);
+    ends[count++] =
+        RootBetween(dq, ddq, turn, std::max(bound, turn), 2 * turn, kTurnTolerance, steps);
+  }
+  const double last = std::max(bound, ends[count - 1]);
+  ends[count++] = last;
+  int minima = 0;
+  const auto q = [&](double x) { return Q.q(x); };
+  for (int i = 0; i + 1 < count && minima < 2; ++i) {
+    // A minimum of g where q rises through zero.
+    if (Q.q(ends[i]) < 0 && Q.q(ends[i + 1]) > 0)
+      xs[minima++] = RootBetween(q, dq, ends[i], ends[i + 1], guess, kRootTolerance, steps);
+  }
+  return minima;
+}
+
+// A candidate answer.
+struct Candidate {
+  VECTOR3 v;
   double b;
-  double sigma;
-  // Velocity at b, when the previous iteration's guard already has it.
-  bool haveNext = false;
-  VECTOR3 vNext = _V(0, 0, 0);
-  // Crossing parameter of the better candidate so far.
-  double bBetterLast;
-  // After a step had to be halved: the next step goes at most twice as far
-  // as the one taken [b], and the next difference interval is scaled on the
-  // step taken rather than on the fixed-gain step (which across a sharp
-  // minimum would straddle it). Without halvings both are the plain ones.
-  double stepLimit = std::numeric_limits<double>::infinity();
-  double sigmaTaken;
-  bool missedBefore = false;  // the last iteration found no better b
+  double g;
 };
 
-Pass::Pass(const FlightGeometry& geometry, const VECTOR3& velocity, const Bounds& passBounds,
-           const PassSetup& passSetup, int& evaluationCount)
-    : geo(geometry),
-      V(velocity),
-      bounds(passBounds),
-      setup(passSetup),
-      evaluations(evaluationCount),
-      s(geometry.s),
-      dir(passSetup.dir),
-      result{false, _V(0, 0, 0), passSetup.b, 0, false},
-      b(passSetup.b),
-      sigma(passSetup.sigma),
-      bBetterLast(passSetup.b),
-      sigmaTaken(passSetup.sigma) {}
-
-PassResult Pass::Run() {
-  for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
-    // 1 - The candidate at b. A b without a finite velocity ends the pass on
-    // the previous iteration's better candidate.
-    VECTOR3 vA;
-    if (!CandidateAtB(vA)) {
-      result.bEnd = bBetterLast;
-      break;
-    }
-    const double b0 = b;
-    ++result.iterations;
-
-    // 2 - The perturbed parameter.
-    const double bp = PerturbedParam(b0);
-
-    // 3 - The second candidate and both distances to the current velocity.
-    VECTOR3 vB;
-    ++evaluations;
-    if (!Eval(bp, geo, vB)) {
-      result = {true, vA, b0, result.iterations, false};
-      break;
-    }
-    const double gA = Distance(vA, V);
-    const double gB = Distance(vB, V);
-    const bool takeB = gB <= gA;
-    const double gBetter = takeB ? gB : gA;
-    const double bBetter = takeB ? bp : b0;
-    result.found = true;
-    result.best = takeB ? vB : vA;
-    bBetterLast = bBetter;
-
-    // 4 - The step: the slope of g times the gain. Its sign carries dir, so
-    // on the far side it climbs.
-    const double step = (gB - gA) * (dir * kStepGain) / (b0 - bp);
-    if (!std::isfinite(step)) {
-      result.bEnd = bBetter;
-      break;
-    }
-    sigma = step;
-    sigmaTaken = step;
-
-    // 5 - The update, held inside the bounds.
-    const double move = LimitedMove();
-    b = HeldInBounds(bp + move);
-    // On the near side, no step to a b worse than the better candidate.
-    if (setup.guardStep) {
-      const Guard guard = GuardStep(b0, bp, move, gBetter, bBetter);
-      if (guard == Guard::kEnd) break;
-      if (guard == Guard::kMeasureAgain) continue;
-    }
-    result.bEnd = b;
-
-    // 6 - Stop once the step has shrunk to kStopStep.
-    if (!(std::fabs(sigma) > kStopStep)) {
-      result.settled = true;
-      break;
-    }
-  }
-  return result;
-}
-
-// The velocity at b, reused from the step guard when it has it already;
-// false when b has no finite velocity.
-bool Pass::CandidateAtB(VECTOR3& vA) {
-  if (haveNext) {
-    vA = vNext;
-    return true;
-  }
+// The member at crossing parameter b, as a candidate; false if it has none.
+bool BoundMember(const FlightGeometry& geo, const VECTOR3& V, double b, Candidate& out,
+                 int& evaluations) {
   ++evaluations;
-  return Eval(b, geo, vA);
-}
-
-// The parameter of the second candidate, a small interval from b0 toward the
-// inside of the bounds. Where the bound leaves it on b0 itself the difference
-// quotient would be 0/0: perturb to the other side instead.
-double Pass::PerturbedParam(double b0) const {
-  double bp = b0 - std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
-  if (dir == 1 && !(bp > bounds.bMin)) bp = bounds.bMin;
-  if (setup.clampPerturbFar && !(bounds.fMax > bp)) bp = bounds.fMax;
-  if (bp == b0) bp = b0 + std::fabs(sigmaTaken) * (dir * kPerturbation) / s;
-  return bp;
-}
-
-// The step in b, cut to stepLimit after a halving so that the search does not
-// leap back across the sharp minimum it just found.
-double Pass::LimitedMove() const {
-  double move = sigma / s;
-  if (std::fabs(move) > stepLimit) move = std::copysign(stepLimit, move);
-  return move;
-}
-
-// b pulled back inside its side's bounds, so that no candidate is sought
-// where the family has no member on that side.
-double Pass::HeldInBounds(double bNew) const {
-  if (dir == 1) {
-    if (!(bNew > bounds.bMin)) bNew = bounds.bMin;
-    if (!(bounds.bMax > bNew)) bNew = bounds.bMax;
-  } else {
-    if (!(bNew < bounds.fMax)) bNew = bounds.fMax;
-    if (!(-bounds.bMax < bNew)) bNew = -bounds.bMax;
-  }
-  return bNew;
-}
-
-// Where g has a sharp minimum the fixed-gain step overshoots and the answer
-// bounces from step to step: take no b worse than the better candidate,
-// halving the step back toward b' until it is not.
-Pass::Guard Pass::GuardStep(double b0, double bp, double move, double gBetter, double bBetter) {
-  VECTOR3 vN;
-  int halvings = 0;
-  if (!HalveTowardPerturbed(bp, gBetter, vN, halvings)) return Missed(bBetter);
-  missedBefore = false;
-  vNext = vN;
-  haveNext = true;
-  if (b == b0) {
-    // Held on a bound: every further iteration would measure the same
-    // slope at the same point. (A step that its limit and the halvings
-    // shrank below the parameter's rounding ends here too, unsettled.)
-    result.bEnd = b;
-    result.settled = b == bounds.bMin || b == bounds.bMax;
-    return Guard::kEnd;
-  }
-  if (halvings > 0 || std::fabs(move) < std::fabs(sigma / s)) {
-    stepLimit = 2 * std::fabs(b - bp);
-    sigmaTaken = (b - bp) * s;
-  } else {
-    stepLimit = std::numeric_limits<double>::infinity();
-  }
-  return Guard::kTaken;
-}
-
-// Halves b back toward bp until its velocity vN is no farther from V than
-// gBetter; false when no such b was found within the halvings allowed.
-bool Pass::HalveTowardPerturbed(double bp, double gBetter, VECTOR3& vN, int& halvings) {
-  ++evaluations;
-  bool ok = Eval(b, geo, vN);
-  // On the pass's last iteration a worse b is simply not taken.
-  const int maxHalvings = std::fabs(sigma) > kStopStep ? kMaxHalvings : 0;
-  for (; halvings < maxHalvings && !(ok && Distance(vN, V) <= gBetter); ++halvings) {
-    b = bp + (b - bp) * 0.5;
-    ++evaluations;
-    ok = Eval(b, geo, vN);
-  }
-  return ok && Distance(vN, V) <= gBetter;
-}
-
-// No better b along the step: its slope was wrong, either rounding noise of a
-// tiny difference interval or an interval across the minimum. Stay on the
-// better candidate and measure again over the plain interval; a second miss
-// in a row means the search rests.
-Pass::Guard Pass::Missed(double bBetter) {
-  b = bBetter;
-  vNext = result.best;
-  haveNext = true;
-  result.bEnd = b;
-  stepLimit = std::numeric_limits<double>::infinity();
-  if (missedBefore) return Guard::kEnd;
-  missedBefore = true;
-  if (!(std::fabs(sigma) > kStopStep)) {
-    result.settled = true;
-    return Guard::kEnd;
-  }
-  return Guard::kMeasureAgain;
-}
-
-// One pass from its setup, counting its calls of Eval into evaluations.
-PassResult RunPass(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
-                   const PassSetup& setup, int& evaluations) {
-  return Pass(geo, V, bounds, setup, evaluations).Run();
-}
-
-// The first pass of a warm solve: from the parameter kept, with the small
-// start step.
-PassSetup WarmPass(const FlightSearchState& state, double s) {
-  PassSetup setup;
-  setup.dir = state.dir;
-  setup.b = state.param;
-  setup.sigma = kWarmStep / s;
-  setup.clampPerturbFar = false;
-  setup.guardStep = state.dir == 1;
-  return setup;
-}
-
-// The bounds of the crossing parameter. Below b = 1/2 the near-side conic
-// would run the other way, so the near side keeps a hair above it even where
-// the floor is lower.
-Bounds SearchBounds(double R, double floorHeight, double s) {
-  Bounds bounds;
-  bounds.bMin = std::max((R + floorHeight) / s, kNearSideMinParam);
-  bounds.bMax = kUpperBoundHeight / s + R;
-  bounds.fMax = (-floorHeight - R) / s;
-  return bounds;
-}
-
-// The first pass of a solve: warm from the last answer, or, before the first
-// answer, cold from the default crossing point with the large start step.
-PassSetup FirstPass(const FlightSearchState& state, double R, double s) {
-  PassSetup first = WarmPass(state, s);
-  if (!state.started) {
-    first.b = (R + kStartHeight) * state.dir / s;
-    first.sigma = kColdStep / s;
-  }
-  return first;
-}
-
-// The far-side pass of a cold solve, from the default crossing point behind
-// the body, in case the best member lies there.
-PassSetup FarSidePass(double R, double s) {
-  PassSetup farSetup;
-  farSetup.dir = -1;
-  farSetup.b = -(R + kStartHeight) / s;
-  farSetup.sigma = kColdStep / s;
-  farSetup.clampPerturbFar = true;
-  farSetup.guardStep = false;
-  return farSetup;
-}
-
-// What the settling passes of a cold solve did.
-struct Settling {
-  int passes;      // warm passes run
-  int iterations;  // their iterations
-  bool settled;    // ended settled rather than on the cap of passes
-};
-
-// A cold solve's fixed-gain steps seldom settle within one pass of 25
-// iterations: its answer could be many times the best member's. So it runs
-// warm passes on next until kSettledPasses in a row end on their stopping
-// rule before their cap (see PassResult::settled; firstSettled: the pass
-// whose answer next holds did), or one ends where it began. At most
-// kMaxSettlingPasses of them: a call never runs more than
-// (2 + kMaxSettlingPasses) x kMaxIterations iterations.
-Settling Settle(const FlightGeometry& geo, const VECTOR3& V, const Bounds& bounds,
-                bool firstSettled, FlightSearchState& next, int& evaluations) {
-  Settling settling{0, 0, true};
-  int settledInARow = firstSettled ? 1 : 0;
-  bool repeats = false;
-  while (settledInARow < kSettledPasses && !repeats && settling.passes < kMaxSettlingPasses) {
-    const PassResult warm = RunPass(geo, V, bounds, WarmPass(next, geo.s), evaluations);
-    ++settling.passes;
-    settling.iterations += warm.iterations;
-    if (!warm.found) break;
-    // A pass that ends where it began would only be run again as it was.
-    repeats = warm.bEnd == next.param;
-    next.reqVel = warm.best;
-    next.param = warm.bEnd;
-    settledInARow = warm.settled ? settledInARow + 1 : 0;
-  }
-  settling.settled = settledInARow >= kSettledPasses || repeats;
-  return settling;
+  VECTOR3 v;
+  if (!Eval(b, geo, v)) return false;
+  out = {v, b, length(v - V)};
+  return std::isfinite(out.g);
 }
 
 }  // namespace
@@ -473,65 +234,184 @@ bool Eval(double b, const VECTOR3& P, const VECTOR3& T, double mu, VECTOR3& v) {
   return Eval(b, geo, v);
 }
 
+bool TimeOfFlight(const FlightGeometry& geo, const VECTOR3& v, double& seconds) {
+  // Universal variables: with alpha = 1/a, z = alpha chi^2 and the Stumpff
+  // function S, t = g + chi^3 S(z) / sqrt(mu), and chi follows from the f
+  // and fdot functions of the transfer: chi^2 C(z) = k / p and
+  // chi (1 - z S(z)) = L below, that is (1 - cos psi) / alpha = k / p and
+  // sin psi / sqrt(alpha) = L with psi = sqrt(alpha) chi (the change of
+  // eccentric anomaly on an ellipse). No case splits at the parabola.
+  if (!(geo.mu > 0)) return false;
+  const double sqrtMu = std::sqrt(geo.mu);
+  const double h = dotp(v, geo.nxP);  // |P x v|, v in the plane of the hop
+  const double w = dotp(crossp(geo.P, geo.T), geo.n);
+  const double k = OneMinusCosTimesRadii(geo);
+  const double p = h * h / geo.mu;
+  const double x = h / sqrtMu;
+  const double alpha = 2 / geo.rP - dotp(v, v) / geo.mu;
+  const double K = k / p;
+  const double L = k / (w * x) * (geo.rP + geo.rT - K);
+  double chi;
+  if (alpha > 0) {
+    const double root = std::sqrt(alpha);
+    double psi = std::atan2(L * root, 1 - alpha * K);
+    if (psi < 0) psi += kTwoPi;
+    chi = psi / root;
+  } else if (alpha < 0) {
+    const double root = std::sqrt(-alpha);
+    chi = std::asinh(L * root) / root;
+  } else {
+    chi = L;
+  }
+  const double z = alpha * chi * chi;
+  double stumpffS;
+  if (std::fabs(z) < 0.1) {
+    stumpffS = 1.0 / 6 - z * (1.0 / 120 - z * (1.0 / 5040 - z * (1.0 / 362880 - z / 39916800)));
+  } else if (z > 0) {
+    const double r = std::sqrt(z);
+    stumpffS = (r - std::sin(r)) / (z * r);
+  } else {
+    const double r = std::sqrt(-z);
+    stumpffS = (std::sinh(r) - r) / (-z * r);
+  }
+  const double g = w / h;  // |P| |T| sin theta / sqrt(mu p)
+  seconds = g + chi * chi * chi * stumpffS / sqrtMu;
+  return std::isfinite(seconds) && seconds > 0;
+}
+
 bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius,
                   double floorHeight, FlightSearchState& state, FlightSearchTrace* trace) {
-  const double R = bodyRadius;
-  const double s = geo.s;
-  int evaluations = 0;
-  const Bounds bounds = SearchBounds(R, floorHeight, s);
+  FlightSearchTrace local{0, 0, 0, false, 1, 0};
+  FlightSearchTrace& t = trace != nullptr ? *trace : local;
+  t = local;
+  Hodograph hodo;
+  if (!isFinite(V) || !MakeHodograph(geo, hodo)) return false;
+  const double bMin = std::max((bodyRadius + floorHeight) / geo.s, kNearSideMinParam);
+  const double bMax = kUpperBoundHeight / geo.s + bodyRadius;
+  const auto admissible = [&](double b) { return b >= bMin && b <= bMax; };
 
-  // First pass: warm from the last answer, or cold from the default start.
-  const PassResult near = RunPass(geo, V, bounds, FirstPass(state, R, s), evaluations);
-
-  FlightSearchState next = state;
-  if (near.found) {
-    next.reqVel = near.best;
-    next.param = near.bEnd;
-  }
-
-  // Far-side pass, only on a cold solve. Its answer replaces the first
-  // pass's only when strictly better, and only if it leads to the aim point
-  // at all: with the crossing point behind the body the formulas give a
-  // velocity whose conic in general misses the aim point by tens of
-  // kilometres, and it would win merely because the first pass has not yet
-  // converged; the warm calls that followed would then stay on the far side.
-  PassResult far{false, _V(0, 0, 0), 0, 0, false};
-  bool farWon = false;
-  if (!state.started) {
-    far = RunPass(geo, V, bounds, FarSidePass(R, s), evaluations);
-    if (far.found && (!near.found || Distance(next.reqVel, V) > Distance(far.best, V)) &&
-        ReachesAimPoint(geo, far.best)) {
-      next.dir = -1;
-      next.reqVel = far.best;
-      farWon = true;
+  // The local minima of g over the whole family, then those inside the
+  // bounds. When the deepest is inside, it is the answer; otherwise the
+  // answer is the better of the other one inside and the bounds' members
+  // (g is continuous along the family, so its least value between the
+  // bounds is at one of them or at a local minimum).
+  const Quartic Q{dotp(hodo.a, hodo.a), dotp(hodo.a, V), dotp(hodo.c, V), dotp(hodo.c, hodo.c)};
+  double xs[2];
+  // The current velocity's own x is where the search starts: the best member
+  // is, as a rule, close to it.
+  const double guess = dotp(V, geo.nxP) / hodo.sqrtMu;
+  const int minima = MinimaOfG(Q, guess, xs, t.rootIterations);
+  Candidate inside[2];
+  int insideCount = 0;
+  bool deepestInside = false;
+  double deepest = std::numeric_limits<double>::infinity();
+  for (int i = 0; i < minima; ++i) {
+    const VECTOR3 v = MemberAt(hodo, xs[i]);
+    const double g = length(v - V);
+    const double b = ParamOf(geo, v);
+    if (!isFinite(v) || !std::isfinite(g)) continue;
+    const bool in = admissible(b);
+    if (in) inside[insideCount++] = {v, b, g};
+    if (g < deepest) {
+      deepest = g;
+      deepestInside = in;
     }
   }
+  t.minima = insideCount;
 
-  // A cold solve's answer is shown at once (the switch to flight mode, a
-  // replan), so it goes on with the passes that the next steps' warm solves
-  // would run until its answer settles.
-  Settling settling{0, 0, true};
-  if (!state.started && (near.found || farWon)) {
-    const bool firstSettled = farWon ? far.settled : near.settled;
-    settling = Settle(geo, V, bounds, firstSettled, next, evaluations);
+  Candidate best{_V(0, 0, 0), 0, std::numeric_limits<double>::infinity()};
+  for (int i = 0; i < insideCount; ++i)
+    if (inside[i].g < best.g) best = inside[i];
+  if (!deepestInside || insideCount == 0) {
+    for (double b : {bMin, bMax}) {
+      Candidate end;
+      if (BoundMember(geo, V, b, end, t.evaluations) && end.g < best.g) {
+        best = end;
+        t.onBound = true;
+      }
+    }
   }
+  if (!std::isfinite(best.g)) return false;
 
-  if (trace != nullptr) {
-    trace->nearIterations = near.iterations;
-    trace->farIterations = far.iterations;
-    trace->farSideRan = !state.started;
-    trace->farSideWon = farWon;
-    const double none = std::numeric_limits<double>::infinity();
-    trace->nearDistance = near.found ? Distance(near.best, V) : none;
-    trace->farDistance = far.found ? Distance(far.best, V) : none;
-    trace->evaluations = evaluations;
-    trace->settlingPasses = settling.passes;
-    trace->settlingIterations = settling.iterations;
-    trace->settled = settling.settled;
+  double seconds = 0;
+  state.timeOfFlight = TimeOfFlight(geo, best.v, seconds) ? seconds : 0;
+  state.started = true;
+  state.dir = +1;
+  state.param = best.b;
+  state.reqVel = best.v;
+  state.aim = geo.T;
+  t.distance = best.g;
+  return true;
+}
+
+namespace {
+
+// The time [s] the target at T takes to turn to the point aim, at most one
+// turn; 0 where it does not turn or aim is not finite.
+double TimeToReach(const VECTOR3& T, const VECTOR3& aim, const AimLead& lead) {
+  if (!(lead.rate != 0) || !isFinite(aim)) return 0.0;
+  const VECTOR3& k = lead.axis;
+  const VECTOR3 from = T - k * dotp(k, T), to = aim - k * dotp(k, aim);
+  double angle = std::atan2(dotp(k, crossp(from, to)), dotp(from, to)) / lead.rate;
+  if (angle < 0) angle += kTwoPi / std::fabs(lead.rate);
+  return std::isfinite(angle) ? angle : 0.0;
+}
+
+}  // namespace
+
+VECTOR3 LedAimPoint(const VECTOR3& T, const AimLead& lead, double t) {
+  // Rodrigues' rotation of T about the axis.
+  const double angle = lead.rate * t;
+  const double c = std::cos(angle), s = std::sin(angle);
+  const VECTOR3& k = lead.axis;
+  return T * c + crossp(k, T) * s + k * (dotp(k, T) * (1 - c));
+}
+
+bool SearchFamilyLeading(const VECTOR3& P, const VECTOR3& T, double mu, const AimLead& lead,
+                         const VECTOR3& V, double bodyRadius, double floorHeight,
+                         FlightSearchState& state, FlightSearchTrace* trace) {
+  // The aim point's speed [m/s]: a change of the arrival time by dt moves it
+  // about speed * dt.
+  const double speed = std::fabs(lead.rate) * length(crossp(lead.axis, T));
+  // The time of flight t* is a fixed point: the member aimed at where the
+  // target is after t* arrives after t*. Secant steps on r(t) = tof(t) - t,
+  // from the last answer's aim point when there is one: the target reaches
+  // it as late as the last answer arrives, which a coast does not change.
+  double t0 = state.started ? TimeToReach(T, state.aim, lead) : 0.0;
+  double tPrev = 0, rPrev = 0;
+  bool havePrev = false;
+  FlightSearchState best = state;
+  bool found = false;
+  FlightSearchTrace total{0, 0, 0, false, 0, 0};
+  for (int solve = 0; solve < kMaxAimSolves; ++solve) {
+    FlightGeometry geo;
+    if (!MakeFlightGeometry(P, LedAimPoint(T, lead, t0), mu, geo)) break;
+    FlightSearchState trial = state;
+    FlightSearchTrace one{};
+    if (!SearchFamily(geo, V, bodyRadius, floorHeight, trial, &one)) break;
+    ++total.aimIterations;
+    total.evaluations += one.evaluations;
+    total.rootIterations += one.rootIterations;
+    total.minima = one.minima;
+    total.onBound = one.onBound;
+    total.distance = one.distance;
+    best = trial;
+    found = true;
+    const double r = trial.timeOfFlight - t0;
+    if (!(std::fabs(r) * speed > kAimSettled)) break;
+    double next = trial.timeOfFlight;  // the plain fixed-point step
+    if (havePrev && r != rPrev) {
+      const double secant = t0 - r * (t0 - tPrev) / (r - rPrev);
+      if (std::isfinite(secant) && secant > 0) next = secant;
+    }
+    tPrev = t0;
+    rPrev = r;
+    havePrev = true;
+    t0 = next;
   }
-  if (!near.found && !far.found) return false;
-  next.started = true;
-  state = next;
+  if (trace != nullptr) *trace = total;
+  if (!found) return false;
+  state = best;
   return true;
 }
 

@@ -7,6 +7,12 @@
 // focus at the body centre that runs P -> M -> T the short way (Gibbs' method
 // from three positions). The search looks for the member closest to the
 // vessel's current velocity.
+//
+// Every conic through P and T that runs the short way has, at P, the velocity
+// x a + c / x for one x > 0 (x^2 is its semi-latus rectum): a along the chord
+// from P to T, c along P (the hodograph of the two-point problem). So the
+// search is a minimum of a function of one variable whose slope is a quartic
+// in x, and is solved as such rather than stepped towards.
 #pragma once
 
 #include "host_sdk.h"
@@ -39,39 +45,63 @@ bool Eval(double b, const VECTOR3& P, const VECTOR3& T, double mu, VECTOR3& v);
 
 // The search state kept in the display instance between solves.
 struct FlightSearchState {
-  bool started;    // solverStarted: the cold solve (both passes) has been done
-  int dir;         // searchDir: +1 near side, -1 far side
-  double param;    // solverParam: crossing parameter b reached by the first pass
-  VECTOR3 reqVel;  // [m/s] global frame; the last finite answer
+  bool started;         // solverStarted: a solve has been done since the last reset
+  int dir;              // searchDir: +1, the side of the family every answer lies on
+  double param;         // solverParam: crossing parameter b of the answer's member
+  VECTOR3 reqVel;       // [m/s] global frame; the last finite answer
+  double timeOfFlight;  // [s] from P to the aim point on the answer's conic
+  VECTOR3 aim;          // [m] global frame: the aim point of the answer
 };
 
-// What one search did, for tests and benchmarks.
+// What one solve did, for tests and benchmarks.
 struct FlightSearchTrace {
-  int nearIterations;  // iterations of the first pass
-  int farIterations;   // iterations of the far-side pass, 0 when it did not run
-  bool farSideRan;
-  bool farSideWon;
-  double nearDistance;  // [m/s] |first pass's answer - V|, infinite if none
-  double farDistance;   // [m/s] |far-side pass's answer - V|, infinite if none or not run
-  int evaluations;      // calls of Eval
-
-  // Warm passes that a cold solve added to settle its answer, their
-  // iterations, and whether it settled (rather than stopping on the bound).
-  int settlingPasses;
-  int settlingIterations;
-  bool settled;
+  int evaluations;     // calls of Eval (the members at the two bounds)
+  int rootIterations;  // steps of the root search on the slope of g
+  int minima;          // local minima of g found between the bounds
+  bool onBound;        // the answer is a bound's member (the floor, as a rule)
+  int aimIterations;   // solves for a new aim point (1 when the aim is fixed)
+  double distance;     // [m/s] |answer - V|
 };
 
-// One solve: the first pass from state.param (warm) or from the default
-// start (cold), then, on a cold solve, the far-side pass, whose answer is
-// taken only when strictly closer to V and leading to the aim point, and
-// warm passes until they settle (at most 16). On the
-// near side no step is taken to a b with a larger distance to V. V is the current
-// velocity [m/s, global frame], bodyRadius [m], floorHeight [m] the lowest
-// height above the radius allowed to the near-side crossing point. Returns
-// false, with state untouched, when neither pass found a finite velocity.
+// The member closest to V among those whose crossing parameter lies between
+// the bounds: b at least the floor's (R + floorHeight)/s and a hair above 1/2,
+// at most the upper bound 400000/s + R. V is the current velocity [m/s,
+// global frame], bodyRadius [m], floorHeight [m] the lowest height above the
+// radius allowed to the crossing point. The answer does not depend on the
+// state's earlier values: every call solves afresh, in closed form. Returns
+// false, with state untouched, when no member has a finite velocity.
+//
+// Crossing parameters below zero (a crossing point behind the body) are not
+// searched: the formulas give there, as everywhere, a velocity that moves
+// from P the short way round; if its conic reaches the aim point at all it
+// is one of the conics through P and T above, so it has a member on this
+// side with the same velocity, or it crosses below the floor, which is not
+// allowed. All the others miss the aim point.
 bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius,
                   double floorHeight, FlightSearchState& state, FlightSearchTrace* trace = nullptr);
+
+// The target's motion with its turning body: the point T now is, a time t
+// later, T turned by rate * t about axis (right-handed).
+struct AimLead {
+  VECTOR3 axis;  // unit vector, global frame
+  double rate;   // [rad/s]
+};
+
+// Time of flight [s] from P to the aim point on the conic of P and velocity
+// v, a member of geo's family. False when it is not finite.
+bool TimeOfFlight(const FlightGeometry& geo, const VECTOR3& v, double& seconds);
+
+// The aim point led by the body's rotation: the member closest to V among
+// those that arrive where the target, T now, will be at their arrival. The
+// aim and the member are settled together by a few solves, the first from
+// the time of flight kept in state when it is warm. Returns false, with state
+// untouched, when no solve found a member.
+bool SearchFamilyLeading(const VECTOR3& P, const VECTOR3& T, double mu, const AimLead& lead,
+                         const VECTOR3& V, double bodyRadius, double floorHeight,
+                         FlightSearchState& state, FlightSearchTrace* trace = nullptr);
+
+// The point T turned by the lead over t seconds.
+VECTOR3 LedAimPoint(const VECTOR3& T, const AimLead& lead, double t);
 
 // Lowest crossing parameter the near side may take: a hair above 1/2, where
 // the crossing point would sit on the chord from P to T.

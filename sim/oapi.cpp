@@ -328,6 +328,13 @@ void oapiGetPlanetObliquityMatrix(OBJHANDLE hPlanet, MATRIX3* mat) {
   });
 }
 
+double oapiGetPlanetPeriod(OBJHANDLE hPlanet) {
+  return onHost(0.0, [&](Host& host) {
+    const sim::Body* b = host.bodyOf(hPlanet);
+    return b != nullptr ? b->spec().rotation_period_s : 0.0;
+  });
+}
+
 double oapiGetPlanetCurrentRotation(OBJHANDLE hPlanet) {
   return onHost(0.0, [&](Host& host) {
     const sim::Body* b = host.bodyOf(hPlanet);

@@ -100,9 +100,11 @@ TEST_F(PlanExport, VersionTwoHoldsLaunchPointEntriesAndDisplay) {
   ASSERT_NE(get, nullptr);
   const int d = hop.openLaunchDisplay(300, 280);
   ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
-  plan.size = sizeof plan;
+  std::memset(&plan, 0xA5, sizeof plan);
+  plan.size = ARVEX_PLAN_V2_SIZE;
   ASSERT_EQ(get(hop.host.display(d), &plan), 1);
   EXPECT_EQ(plan.version, 2u);
+  EXPECT_EQ(std::memcmp(&plan.aimLead, "\xA5\xA5\xA5\xA5", 4), 0);  // past its size
   double lng = 0, lat = 0, radius = 0;
   hop.lander().equPos(lng, lat, radius);
   EXPECT_EQ(plan.ownLat, lat);
@@ -117,6 +119,19 @@ TEST_F(PlanExport, VersionTwoHoldsLaunchPointEntriesAndDisplay) {
   EXPECT_EQ(plan.height, 280);
   EXPECT_EQ(plan.lineHeight, 280 / 28);
   EXPECT_EQ(plan.column2X, 300 / 2);
+}
+
+// Version 3: the aim in use, as the configuration file chose it when the
+// display was built: where the target is now unless AIM_LEAD says otherwise.
+TEST_F(PlanExport, VersionThreeSaysWhichAim) {
+  ASSERT_NE(get, nullptr);
+  plan.size = sizeof plan;
+  ASSERT_EQ(get(hop.host.display(hop.openLaunchDisplay()), &plan), 1);
+  EXPECT_EQ(plan.version, 3u);
+  EXPECT_EQ(plan.aimLead, 0);
+  hop.config.write("ArvexMFD.cfg", "LANGUAGE = 0\nAIM_LEAD = 1\n");
+  ASSERT_EQ(get(hop.host.display(hop.openLaunchDisplay()), &plan), 1);
+  EXPECT_EQ(plan.aimLead, 1);
 }
 
 }  // namespace

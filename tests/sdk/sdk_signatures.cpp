@@ -36,6 +36,7 @@ void HostFunctions() {
   EXPECT_FUNCTION(oapiGetBaseEquPos, void (*)(OBJHANDLE, double*, double*, double*));
   EXPECT_FUNCTION(oapiGetPlanetObliquityMatrix, void (*)(OBJHANDLE, MATRIX3*));
   EXPECT_FUNCTION(oapiGetPlanetCurrentRotation, double (*)(OBJHANDLE));
+  EXPECT_FUNCTION(oapiGetPlanetPeriod, double (*)(OBJHANDLE));
 }
 
 void VesselMembers() {

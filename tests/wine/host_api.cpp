@@ -223,3 +223,4 @@ void oapiGetPlanetObliquityMatrix(OBJHANDLE, MATRIX3* mat) {
   *mat = MATRIX3{{1, 0, 0, 0, 1, 0, 0, 0, 1}};
 }
 double oapiGetPlanetCurrentRotation(OBJHANDLE) { return 0.0; }
+double oapiGetPlanetPeriod(OBJHANDLE) { return 0.0; }
