@@ -1,0 +1,98 @@
+// What the module's objects need from a C++ runtime when ArvexMFD.dll is
+// built with MSVC's ABI but without MSVC's runtime libraries (clang in MSVC
+// mode, /nodefaultlib): Orbiter loads the DLL beside its own runtime, and a
+// pilot gets no runtime DLL to install. Only the DLL build compiles this
+// file; Linux and the real SDK's compile never see it.
+//
+// Allocation: the module allocates with new (std::nothrow) only, so that a
+// failure is a null it handles. No throwing operator new is defined here on
+// purpose: code that gains one fails to link instead of ending Orbiter on a
+// failed allocation.
+//
+// The C functions come from the system's msvcrt.dll (every Windows Orbiter
+// runs on has it). Declared here rather than through stdio.h, whose UCRT
+// branch would route them to the UCRT's entry points instead.
+#include <cstdarg>
+#include <cstddef>
+#include <new>
+
+extern "C" {
+void* __cdecl malloc(std::size_t size);
+void __cdecl free(void* block);
+[[noreturn]] void __cdecl abort();
+double __cdecl strtod(const char* text, char** end);
+int __cdecl _vsnprintf(char* buffer, std::size_t size, const char* format, va_list args);
+int __cdecl _vscprintf(const char* format, va_list args);
+double __cdecl fmod(double x, double y);
+double __cdecl fabs(double x);
+
+// Tells the linker that floating point is used; MSVC's runtime defines it.
+int _fltused = 0;
+
+// MinGW's headers route the standard names to these; msvcrt.dll has the
+// standard functions, with C99's vsnprintf only in two steps: _vsnprintf
+// neither terminates a cut text nor says how long the whole one is.
+double __cdecl __mingw_strtod(const char* text, char** end) { return strtod(text, end); }
+int __cdecl __mingw_vsnprintf(char* buffer, std::size_t size, const char* format, va_list args) {
+  va_list measure;
+  va_copy(measure, args);
+  const int length = _vscprintf(format, measure);
+  va_end(measure);
+  if (size == 0) return length;
+  const int written = _vsnprintf(buffer, size, format, args);
+  if (written < 0 || static_cast<std::size_t>(written) >= size) buffer[size - 1] = '\0';
+  return length;
+}
+
+// C99's remainder, which msvcrt.dll lacks: x - n y for the n nearest x / y,
+// ties to even, exact. fmod is exact; within [0, 2|y|) one or two
+// subtractions of |y| are exact too (both values lie within a factor 2).
+double __cdecl remainder(double x, double y) {
+  const double p = fabs(y);
+  double r = fmod(x, p + p);  // p + p overflows to infinity: r = x, still right
+  const bool negative = x < 0;
+  r = fabs(r);
+  if (p < 0x1p-1021) {  // p / 2 would lose a bit: compare 2r with p
+    if (r + r > p) {
+      r -= p;
+      if (r + r >= p) r -= p;
+    }
+  } else {
+    const double half = 0.5 * p;
+    if (r > half) {
+      r -= p;
+      if (r >= half) r -= p;
+    }
+  }
+  return negative ? -r : r;
+}
+}
+
+namespace std {
+const nothrow_t nothrow{};
+
+// What libstdc++'s header templates call where a library built with
+// exceptions would throw: a broken precondition (an index past the end, a
+// length past max_size). With no exceptions there is no way back to the
+// caller; stopping is what a noexcept function does there too.
+[[noreturn]] void __throw_bad_alloc() { abort(); }
+[[noreturn]] void __throw_bad_array_new_length() { abort(); }
+[[noreturn]] void __throw_length_error(const char*) { abort(); }
+[[noreturn]] void __throw_logic_error(const char*) { abort(); }
+[[noreturn]] void __throw_out_of_range(const char*) { abort(); }
+[[noreturn]] void __throw_out_of_range_fmt(const char*, ...) { abort(); }
+[[noreturn]] void __throw_invalid_argument(const char*) { abort(); }
+}  // namespace std
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return malloc(size != 0 ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return malloc(size != 0 ? size : 1);
+}
+void operator delete(void* block) noexcept { free(block); }
+void operator delete[](void* block) noexcept { free(block); }
+void operator delete(void* block, std::size_t) noexcept { free(block); }
+void operator delete[](void* block, std::size_t) noexcept { free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { free(block); }
