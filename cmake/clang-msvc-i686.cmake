@@ -8,4 +8,9 @@ set(LOBARC_DLLTOOL_MACHINE i386)
 # MinGW's malloc.h and winnt.h test _X86_.
 set(LOBARC_MSVC_ARCH_FLAGS "-D_X86_=1")
 set(LOBARC_C_PREFIX _)
+# MinGW-w64's import libraries of GDI32 and KERNEL32 carry no safe exception
+# handler table, so the image cannot have one (neither the module nor the test
+# host has any exception handler for it to list).
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-Xlinker /safeseh:no")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Xlinker /safeseh:no")
 include(${CMAKE_CURRENT_LIST_DIR}/clang-msvc.cmake)

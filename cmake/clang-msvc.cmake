@@ -38,5 +38,5 @@ foreach(root PROGRAM LIBRARY INCLUDE PACKAGE)
   set(CMAKE_FIND_ROOT_PATH_MODE_${root} NEVER)
 endforeach()
 # The compile flags reach the link line too, where -nostdinc++ means nothing.
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-Wno-unused-command-line-argument")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wno-unused-command-line-argument")
+string(APPEND CMAKE_SHARED_LINKER_FLAGS_INIT " -Wno-unused-command-line-argument")
+string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -Wno-unused-command-line-argument")

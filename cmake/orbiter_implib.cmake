@@ -14,6 +14,7 @@
 #     knows them), else the build stops naming them; CRT_LIB is made from
 #     CRT_DEF. (MinGW's own libmsvcrt.a leaves the maths functions to its
 #     static library, so it cannot be linked as it is.)
+# ALLOW_INITIALISERS skips step 1 (a program whose start-up runs them).
 # Variables: NM, OBJDUMP, DLLTOOL, MACHINE (llvm-dlltool -m), C_PREFIX ("_"
 # on x86), OBJECTS and SYSTEM_LIBS ('|' between), MSVCRT_LIB, EXE_NAME, DEF,
 # LIB, CRT_DEF, CRT_LIB.
@@ -44,7 +45,7 @@ foreach(obj IN LISTS objects)
     endif()
   endforeach()
 endforeach()
-if(faults)
+if(faults AND NOT ALLOW_INITIALISERS)
   list(JOIN faults "\n  " text)
   message(FATAL_ERROR "Dynamic initialisers that nothing would run (the DLL has no C runtime "
                       "start-up):\n  ${text}\nMake the object constant-initialised (constexpr, "
@@ -77,8 +78,8 @@ foreach(symbol IN LISTS wanted)
     if(NOT plain IN_LIST system_names)
       if(plain IN_LIST msvcrt_names)
         set(name "${plain}")
-        if(C_PREFIX)
-          string(REGEX REPLACE "^${C_PREFIX}" "" name "${plain}")
+        if(C_PREFIX)  # one character, once (a regex would take every leading _)
+          string(SUBSTRING "${plain}" 1 -1 name)
         endif()
         list(APPEND crt_imports "${name}")
       else()

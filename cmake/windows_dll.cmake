@@ -28,7 +28,8 @@ add_library(arvex_runtime OBJECT ${CMAKE_SOURCE_DIR}/module/windows/runtime.cpp)
 # The import libraries of an executable and of msvcrt.dll, from what the
 # objects of the listed object libraries import (cmake/orbiter_implib.cmake):
 # <name>.lib and <name>_msvcrt.lib. The system libraries are the variable
-# system_libs of the caller.
+# system_libs of the caller; LOBARC_ALLOW_INITIALISERS for a program whose
+# start-up runs its dynamic initialisers.
 function(lobarc_import_library name exe)
   set(objects "")
   foreach(lib IN LISTS ARGN)
@@ -43,7 +44,7 @@ function(lobarc_import_library name exe)
             -DDLLTOOL=${LOBARC_LLVM_DLLTOOL} -DMACHINE=${LOBARC_DLLTOOL_MACHINE}
             "-DC_PREFIX=${LOBARC_C_PREFIX}" "-DOBJECTS=$<JOIN:${objects},|>"
             "-DSYSTEM_LIBS=$<JOIN:${system_libs},|>" -DMSVCRT_LIB=${LOBARC_MINGW_LIB}/libmsvcrt.a
-            -DEXE_NAME=${exe} -DDEF=${def} -DLIB=${lib} -DCRT_DEF=${crt}.def -DCRT_LIB=${crt}.lib
+            -DALLOW_INITIALISERS=${LOBARC_ALLOW_INITIALISERS} -DEXE_NAME=${exe} -DDEF=${def} -DLIB=${lib} -DCRT_DEF=${crt}.def -DCRT_LIB=${crt}.lib
             -P ${CMAKE_SOURCE_DIR}/cmake/orbiter_implib.cmake
     DEPENDS ${objects} ${CMAKE_SOURCE_DIR}/cmake/orbiter_implib.cmake
     COMMENT "Checking ${name}'s objects for dynamic initialisers; ${name}.lib of ${exe} from their imports"
@@ -66,4 +67,26 @@ target_link_libraries(ArvexMFD PRIVATE ${CMAKE_BINARY_DIR}/ArvexMFD_Orbiter.lib
 if(NOT ORBITER_SDK)
   enable_testing()
   add_subdirectory(${CMAKE_SOURCE_DIR}/tests/wine ${CMAKE_BINARY_DIR}/wine)
+endif()
+
+# The pilot's release (cpack, or the target "package"): unzipped into the
+# Orbiter folder, every file lands where Orbiter looks for it. The module
+# reads its configuration with oapiOpenFile's CONFIG root, Orbiter's Config
+# folder.
+if(NOT ORBITER_SDK)
+  install(FILES $<TARGET_FILE:ArvexMFD> DESTINATION Modules/Plugin)
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/ArvexMFD.cfg DESTINATION Config)
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/pilot-guide.md ${CMAKE_SOURCE_DIR}/docs/pilot-guide.fr.md
+          DESTINATION Doc/LobarcLaunch)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(release_arch win64)
+  else()
+    set(release_arch win32)
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME LobarcLaunch)
+  set(CPACK_PACKAGE_FILE_NAME LobarcLaunch-${PROJECT_VERSION}-${release_arch})
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/release)
+  include(CPack)
 endif()
