@@ -22,26 +22,51 @@ void __cdecl free(void* block);
 [[noreturn]] void __cdecl abort();
 double __cdecl strtod(const char* text, char** end);
 int __cdecl _vsnprintf(char* buffer, std::size_t size, const char* format, va_list args);
-int __cdecl _vscprintf(const char* format, va_list args);
 double __cdecl fmod(double x, double y);
 double __cdecl fabs(double x);
 
 // Tells the linker that floating point is used; MSVC's runtime defines it.
 int _fltused = 0;
 
-// MinGW's headers route the standard names to these; msvcrt.dll has the
-// standard functions, with C99's vsnprintf only in two steps: _vsnprintf
-// neither terminates a cut text nor says how long the whole one is.
+// MinGW's headers route the standard names to these. msvcrt.dll has
+// strtod, and C99's vsnprintf only as _vsnprintf, which neither terminates a
+// cut text nor says how long the whole one is (and _vscprintf, which would,
+// is missing from the oldest 32-bit msvcrt.dll): a cut text is terminated
+// here, and its whole length measured in larger scratch buffers.
 double __cdecl __mingw_strtod(const char* text, char** end) { return strtod(text, end); }
 int __cdecl __mingw_vsnprintf(char* buffer, std::size_t size, const char* format, va_list args) {
-  va_list measure;
-  va_copy(measure, args);
-  const int length = _vscprintf(format, measure);
-  va_end(measure);
-  if (size == 0) return length;
-  const int written = _vsnprintf(buffer, size, format, args);
-  if (written < 0 || static_cast<std::size_t>(written) >= size) buffer[size - 1] = '\0';
-  return length;
+  va_list copy;
+  va_copy(copy, args);
+  int written = size != 0 ? _vsnprintf(buffer, size, format, copy) : -1;
+  va_end(copy);
+  if (written >= 0 && static_cast<std::size_t>(written) < size) return written;
+  if (size != 0) buffer[size - 1] = '\0';
+  for (std::size_t n = size < 256 ? 512 : 2 * size; n <= (std::size_t{1} << 30); n *= 2) {
+    char* scratch = static_cast<char*>(malloc(n));
+    if (scratch == nullptr) return -1;
+    va_copy(copy, args);
+    written = _vsnprintf(scratch, n, format, copy);
+    va_end(copy);
+    free(scratch);
+    if (written >= 0 && static_cast<std::size_t>(written) < n) return written;
+  }
+  return -1;
+}
+
+// C99's fmax and fmin, which msvcrt.dll lacks too (x64 compiles them inline,
+// x86 calls them): a NaN gives way to the other value; of two zeros, fmax
+// takes +0 and fmin -0.
+double __cdecl fmax(double x, double y) {
+  if (x != x) return y;
+  if (y != y) return x;
+  if (x == y) return x == 0 && 1 / x < 0 ? y : x;
+  return x > y ? x : y;
+}
+double __cdecl fmin(double x, double y) {
+  if (x != x) return y;
+  if (y != y) return x;
+  if (x == y) return x == 0 && 1 / x > 0 ? y : x;
+  return x < y ? x : y;
 }
 
 // C99's remainder, which msvcrt.dll lacks: x - n y for the n nearest x / y,
