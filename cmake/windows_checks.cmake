@@ -84,3 +84,13 @@ set_tests_properties(wine_missing_import PROPERTIES
 add_test(NAME orbiter_sdk_compile COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-sdk.sh
                                           ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} ${orbiter_sdks})
 set_tests_properties(orbiter_sdk_compile PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 1200)
+
+# The DLL build's check refuses an object with a dynamic initialiser, naming it.
+set(probe ${CMAKE_BINARY_DIR}/dynamic_init.obj)
+add_test(NAME dll_refuses_dynamic_initialiser
+         COMMAND bash -c "clang++-16 --target=x86_64-pc-windows-msvc -c \"$1\" -o \"$2\" && \
+cmake -DNM=llvm-nm-16 -DOBJDUMP=llvm-objdump-16 -DOBJECTS=\"$2\" -P \"$3\""
+                 _ ${CMAKE_SOURCE_DIR}/tests/wine/dynamic_init.cpp ${probe}
+                 ${CMAKE_SOURCE_DIR}/cmake/orbiter_implib.cmake)
+set_tests_properties(dll_refuses_dynamic_initialiser PROPERTIES
+  PASS_REGULAR_EXPRESSION "dynamic_init.obj: dynamic initialiser \\?\\?__Evalue@@YAXXZ")
