@@ -1,17 +1,24 @@
 // The part of Orbiter's VesselAPI.h that a cockpit display module calls: the
-// interface to one vessel, with the SDK's member signatures. (The SDK writes
-// "const OBJHANDLE" for two results; a qualifier on a returned value means
-// nothing and only draws a warning, so it is left out here.)
+// interface to one vessel, with the SDK's member signatures. The SDK writes
+// "const OBJHANDLE" for two results: a qualifier on a returned value means
+// nothing to the compiler, but MSVC's name decoration keeps it, and Orbiter.exe
+// exports the functions under those names, so it is kept here too (with the
+// compilers' warning about it silenced for these two).
 #pragma once
 
 #include "OrbiterAPI.h"
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wignored-qualifiers"
+#endif
 
 class OAPIFUNC VESSEL {
  public:
   VESSEL(OBJHANDLE hVessel, int fmodel = 1);
   virtual ~VESSEL();
 
-  OBJHANDLE GetHandle() const;
+  const OBJHANDLE GetHandle() const;
   char* GetName() const;
 
   double GetMass() const;                 // [kg]
@@ -23,7 +30,7 @@ class OAPIFUNC VESSEL {
   bool GroundContact() const;
 
   // Body the vessel stands on or flies closest to.
-  OBJHANDLE GetSurfaceRef() const;
+  const OBJHANDLE GetSurfaceRef() const;
   double GetAltitude() const;  // above the body radius [m]
   double GetPitch() const;     // elevation of +z above the local horizon [rad]
   double GetBank() const;      // roll about +z [rad]
@@ -47,3 +54,7 @@ class OAPIFUNC VESSEL {
  protected:
   OBJHANDLE hObj;
 };
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif

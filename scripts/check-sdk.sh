@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Compiles the module (and the list of host signatures it relies on) with
-# MinGW-w64 against Orbiter's own SDK headers: the 2016 line for i686, the
-# 2024 line for i686 and x86_64.
+# Builds ArvexMFD.dll (MSVC's ABI, clang-16 in MSVC mode) against Orbiter's
+# own SDK headers, the 2016 line for i686 and the 2024 line for i686 and
+# x86_64, with the list of host signatures it relies on, and checks that each
+# imports from Orbiter.exe exactly what the build against host/ imports
+# (windows-<arch>/ of the Linux build): host/ must declare every function as
+# the SDK does, down to the decorated name.
 #   check-sdk.sh <source folder> <work folder> [<Orbitersdk folder>...]
 # Exit 77 (skipped) when no folder is given.
 set -uo pipefail
@@ -22,9 +25,16 @@ for sdk in "$@"; do
   for arch in $arches; do
     dir=$work/sdk-$line-$arch
     log=$dir.log
-    if cmake -S "$src" -B "$dir" --toolchain "$src/cmake/mingw-$arch.cmake" \
-         -DORBITER_SDK="$sdk" >"$log" 2>&1 && cmake --build "$dir" -j2 >>"$log" 2>&1; then
-      echo "ok: the module compiles against the Orbiter $line SDK ($sdk) for $arch"
+    echo "== the module against the Orbiter $line SDK for $arch in $dir"
+    # A folder configured with another toolchain keeps it in its cache.
+    grep -qs "clang-msvc-$arch" "$dir/CMakeCache.txt" || rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
+    if cmake -S "$src" -B "$dir" --toolchain "$src/cmake/clang-msvc-$arch.cmake" \
+         -DCMAKE_BUILD_TYPE=Release -DORBITER_SDK="$sdk" >"$log" 2>&1 &&
+       cmake --build "$dir" -j2 >>"$log" 2>&1; then
+      echo "ok: the module builds against the Orbiter $line SDK ($sdk) for $arch"
+      bash "$src/scripts/check-dll.sh" --same-imports \
+        "$work/windows-$arch/orbiter/Modules/Plugin/ArvexMFD.dll" \
+        "$dir/orbiter/Modules/Plugin/ArvexMFD.dll" || status=1
     else
       grep -E 'error|Error' "$log" | head -20
       echo "FAILED: the module against the Orbiter $line SDK ($sdk) for $arch; see $log"

@@ -6,14 +6,14 @@ cd "$(dirname "$0")/.."
 jobs=${JOBS:-$(nproc)}
 if [ "${SKIP_DEPS:-0}" != 1 ]; then bash scripts/install-deps.sh; fi
 
-echo "== build (RelWithDebInfo) in build/, with the Windows DLL (MinGW-w64) in build/windows-*/"
+echo "== build (RelWithDebInfo) in build/, with the Windows DLLs (MSVC ABI, clang-16), test host and zips in build/windows-*/"
 # ORBITER_SDK: Orbitersdk folders (':' between) to compile the module against.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBITER_SDK="${ORBITER_SDK:-}"
 if [ -z "${ORBITER_SDK:-}" ]; then
   echo "== compile against Orbiter's own SDK skipped: ORBITER_SDK names no Orbitersdk folder"
 fi
 cmake --build build -j"$jobs"
-echo "== tests (the Windows DLL's under Wine among them)"
+echo "== tests (the Windows DLL under Wine, its tables and the zips among them)"
 ctest --test-dir build --output-on-failure -j"$jobs"
 if [ "${SKIP_WEB:-0}" != 1 ]; then bash scripts/test-web.sh; fi
 

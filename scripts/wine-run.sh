@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the Windows test host under Wine, headless and bounded in time:
-#   wine-run.sh <arvex_testhost.exe> <ArvexMFD.dll> <output folder> [<pages.txt>]
-# (pages.txt: the simulated host's pages, to compare with). A private Wine
+#   wine-run.sh <Orbiter.exe> <module DLL> <output folder> [<pages.txt>]
+# (pages.txt: the simulated host's pages, to compare with). It runs in the
+# executable's folder, as Orbiter does; a DLL given relative to that folder
+# (Modules/Plugin/ArvexMFD.dll) is loaded by that relative path. A private Wine
 # prefix lives beside the output; memory device contexts need no display, so
 # no X server is started. Without Wine it says so in one line and exits 77
 # (skipped); a Wine that fails to start gives one line and exit 1, never a
@@ -27,9 +29,14 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     exit 1
   fi
 fi
-args=("$(windows_path "$dll")" "Z:$(cd "$out" && pwd | sed 's|/|\\|g')")
+case $dll in
+  /*) dll=$(windows_path "$dll") ;;
+  *) dll=${dll//\//\\} ;;
+esac
+args=("$dll" "Z:$(cd "$out" && pwd | sed 's|/|\\|g')")
 [ -n "$list" ] && args+=("$(windows_path "$list")")
-timeout "$limit" "$wine" "$exe" "${args[@]}"
+cd "$(dirname "$exe")" || exit 1
+timeout "$limit" "$wine" "./$(basename "$exe")" "${args[@]}"
 rc=$?
 if [ "$rc" = 124 ]; then
   echo "wine-run: the test host did not finish within ${limit}s"

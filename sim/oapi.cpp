@@ -71,10 +71,14 @@ bool referenceState(const Host& host, OBJHANDLE ref, sim::Vec3& pos, sim::Vec3& 
 
 // --- VESSEL -----------------------------------------------------------------
 
+// Two results are "const OBJHANDLE", as in the SDK: the qualifier is part of
+// the name Orbiter.exe exports them under (vessel_api.h).
+#pragma GCC diagnostic ignored "-Wignored-qualifiers"
+
 VESSEL::VESSEL(OBJHANDLE hVessel, int) : hObj(hVessel) {}
 VESSEL::~VESSEL() = default;
 
-OBJHANDLE VESSEL::GetHandle() const { return hObj; }
+const OBJHANDLE VESSEL::GetHandle() const { return hObj; }
 
 char* VESSEL::GetName() const {
   static char empty[] = "";
@@ -84,7 +88,7 @@ char* VESSEL::GetName() const {
   });
 }
 
-OBJHANDLE VESSEL::GetSurfaceRef() const {
+const OBJHANDLE VESSEL::GetSurfaceRef() const {
   return onHost<OBJHANDLE>(nullptr, [this](Host& host) -> OBJHANDLE {
     const sim::Vessel* v = host.vesselOf(hObj);
     return v != nullptr ? host.bodyHandle(v->bodyIndex()) : nullptr;

@@ -67,9 +67,13 @@ int Date2Int(char* date) {
 }
 
 // --- VESSEL -------------------------------------------------------------------
+
+// Two results are "const OBJHANDLE", as in the SDK: the qualifier is part of
+// the name Orbiter.exe exports them under (vessel_api.h).
+#pragma GCC diagnostic ignored "-Wignored-qualifiers"
 VESSEL::VESSEL(OBJHANDLE hVessel, int) : hObj(hVessel) {}
 VESSEL::~VESSEL() {}
-OBJHANDLE VESSEL::GetHandle() const { return hObj; }
+const OBJHANDLE VESSEL::GetHandle() const { return hObj; }
 char* VESSEL::GetName() const { return testhost::vesselName.data(); }
 double VESSEL::GetMass() const { return pagescript::kVesselMass; }
 void VESSEL::GetGlobalPos(VECTOR3& pos) const { pos = world().vessel.pos; }
@@ -77,7 +81,7 @@ void VESSEL::GetGlobalVel(VECTOR3& vel) const { vel = world().vessel.vel; }
 void VESSEL::GetRelativePos(OBJHANDLE, VECTOR3& pos) const { pos = world().vessel.pos; }
 void VESSEL::GetRelativeVel(OBJHANDLE, VECTOR3& vel) const { vel = world().vessel.vel; }
 bool VESSEL::GroundContact() const { return world().vessel.contact; }
-OBJHANDLE VESSEL::GetSurfaceRef() const { return testhost::bodyHandle(); }
+const OBJHANDLE VESSEL::GetSurfaceRef() const { return testhost::bodyHandle(); }
 double VESSEL::GetAltitude() const { return length(world().vessel.pos) - world().radius; }
 
 namespace {

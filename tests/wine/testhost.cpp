@@ -9,7 +9,11 @@
 // the pages it drew (page_list.h), every page is held against it text by
 // text.
 //
-// usage: arvex_testhost <ArvexMFD.dll> <output folder> [<simulated pages.txt>]
+// Built as Orbiter.exe, exporting what Orbiter.exe exports (host_api.cpp):
+// the DLL's imports from Orbiter.exe are resolved against it by name, as in
+// Orbiter. An import it does not export is named before the DLL is loaded.
+//
+// usage: Orbiter <Modules\Plugin\ArvexMFD.dll> <output folder> [<simulated pages.txt>]
 #include <windows.h>
 
 #include <algorithm>
@@ -20,6 +24,7 @@
 #include <vector>
 
 #include "compare_pages.h"
+#include "import_check.h"
 #include "page_list.h"
 #include "page_script.h"
 #include "png_writer.h"
@@ -390,8 +395,7 @@ void CheckNoLeak(Session& s) {
 
 int main(int argc, char** argv) {
   if (argc != 3 && argc != 4) {
-    std::fprintf(stderr,
-                 "usage: arvex_testhost <ArvexMFD.dll> <output folder> [<simulated pages.txt>]\n");
+    std::fprintf(stderr, "usage: Orbiter <ArvexMFD.dll> <output folder> [<simulated pages.txt>]\n");
     return 100;
   }
   Session s;
@@ -405,6 +409,9 @@ int main(int argc, char** argv) {
     s.reference = &reference;
   }
   world().configDir = s.out + "\\";
+  const std::vector<std::string> missing = testhost::MissingImports(argv[1], "Orbiter.exe");
+  Report(missing, std::string("every name ") + argv[1] + " imports from Orbiter.exe is exported");
+  if (!missing.empty()) return failures;
   // Attach: the library entry runs InitLib, which runs InitModule.
   s.module.dll = LoadLibraryA(argv[1]);
   Check(s.module.dll != nullptr, std::string("LoadLibrary ") + argv[1]);

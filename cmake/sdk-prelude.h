@@ -1,4 +1,4 @@
-// Force-included (-include) into every file of a MinGW build against
+// Force-included (-include) into every file of a build against
 // Orbiter's own SDK headers, which assume what MSVC gives them for free.
 #include <algorithm>
 using std::max;         // VesselAPI.h calls max unqualified (MSVC's windows.h has it)
