@@ -15,8 +15,10 @@
 //     was answered already) is taken without effect;
 //  4. what one instance saved is what the next one restores (its launch
 //     point only to the vessel that saved it, still in flight; its engine
-//     only to a vessel that has that engine), and the first instance after
-//     a load (or after a reset or a focus change) starts from the defaults;
+//     only to a vessel that has that engine; its burn count only to that
+//     vessel on the same plan; a display rebuilt with the others its own),
+//     and the first instance after a load (or after a reset or a focus
+//     change, which rebuilds every display) starts from the defaults;
 //  5. an instance's layout and language follow its size and the
 //     configuration file;
 //  6. the host raises no error but the ones its callers are told about
@@ -125,16 +127,14 @@ struct SavedFields {
   double dvToGo;   // valid when flightMode is 1
   bool useMainEngine;
   std::optional<std::size_t> vessel;  // the module's focus vessel when it saved
+  bool groundSolValid;                // a grounded plan existed
 };
 
 SavedFields savedFrom(const ArvexPlan& m, std::optional<std::size_t> vessel) {
-  return {m.tgtLatSet != 0,     m.tgtLngSet != 0,
-          m.securityAlt,        m.altAboveTarget,
-          m.ownLatDeg,          m.ownLngDeg,
-          m.tgtLatDeg,          m.tgtLngDeg,
-          m.dvRemaining,        m.flightMode,
-          m.flightPage,         m.dvToGo,
-          m.useMainEngine != 0, vessel};
+  return {m.tgtLatSet != 0,     m.tgtLngSet != 0, m.securityAlt,        m.altAboveTarget,
+          m.ownLatDeg,          m.ownLngDeg,      m.tgtLatDeg,          m.tgtLngDeg,
+          m.dvRemaining,        m.flightMode,     m.flightPage,         m.dvToGo,
+          m.useMainEngine != 0, vessel,           m.groundSolValid != 0};
 }
 
 bool samePosition(const ArvexPlan& m) {
@@ -199,6 +199,16 @@ class Harness {
   std::optional<int> language_;  // LANGUAGE item as written, if any
   Expect expect_ = Expect::kDefaults;
   SavedFields shadow_{};
+  // What each display's last instance left, and in which run of closings
+  // (closings with no construction between them): a display built in the
+  // latest run takes its own back.
+  struct OwnRecord {
+    SavedFields fields;
+    int run;
+  };
+  std::map<int, OwnRecord> own_;
+  int closeRun_ = 0;
+  bool runOpen_ = false;
   std::vector<TrackedBox> boxes_;
   int lastBoxId_ = 0;
   // Vessels holding an attitude matrix far from a rotation, and vessels whose
@@ -253,6 +263,9 @@ class Harness {
   void instanceDestroyed(int displayId, const ArvexPlan& mfd) {
     shadow_ = savedFrom(mfd, moduleFocus_);
     expect_ = Expect::kRestore;
+    if (!runOpen_) ++closeRun_;
+    runOpen_ = true;
+    own_[displayId] = {shadow_, closeRun_};
     serialOf_.erase(displayId);
   }
 
@@ -261,7 +274,12 @@ class Harness {
     serialOf_[displayId] = nextSerial_++;
     moduleFocus_ = host_.focus();
     checkLayout(m, width, height);
-    if (expect_ == Expect::kRestore) {
+    runOpen_ = false;
+    const auto own = own_.find(displayId);
+    if (own != own_.end() && own->second.run == closeRun_) {
+      checkRestored(m, own->second.fields);
+      if (m.tgtLatSet != 0 && m.tgtLngSet != 0 && samePosition(m)) expect_ = Expect::kDefaults;
+    } else if (expect_ == Expect::kRestore) {
       checkRestored(m, shadow_);
       // A restored target on the restored position clears the saved state.
       if (m.tgtLatSet != 0 && m.tgtLngSet != 0 && samePosition(m)) expect_ = Expect::kDefaults;
@@ -314,6 +332,11 @@ class Harness {
     } else if (s.flightMode == 0) {
       double expected = s.dvRemaining;
       if (m.tgtLatSet != 0 && m.tgtLngSet != 0) expected = samePosition(m) ? 0.0 : m.launchSpeed;
+      // The same vessel on the same plan goes on counting.
+      const bool samePlan = m.flightMode == 0 && m.groundSolValid != 0 && s.groundSolValid &&
+                            s.vessel == host_.focus() && sameBits(m.ownLatDeg, s.ownLatDeg) &&
+                            sameBits(m.ownLngDeg, s.ownLngDeg) && !samePosition(m);
+      if (samePlan) expected = s.dvRemaining;
       if (!sameBits(m.dvRemaining, expected) || m.flightPage != 0) {
         violated("restored grounded dvRemaining %g (expected %g), page %d", m.dvRemaining, expected,
                  m.flightPage);
@@ -397,20 +420,15 @@ class Harness {
 
   // New boxes belong to the display whose key opened them.
   void trackNewBoxes() {
-    for (const sim::InputBoxState& b : host_.inputBoxes()) {
-      if (b.id <= lastBoxId_) continue;
-      lastBoxId_ = b.id;
-      const auto it = serialOf_.find(b.displayId);
-      boxes_.push_back({b, it == serialOf_.end() ? 0 : it->second, loadSerial_, false});
-    }
+    if (!host_.hasInputBox()) return;
+    const sim::InputBoxState& b = *host_.inputBox();
+    if (b.id <= lastBoxId_) return;
+    lastBoxId_ = b.id;
+    const auto it = serialOf_.find(b.displayId);
+    boxes_.push_back({b, it == serialOf_.end() ? 0 : it->second, loadSerial_, false});
   }
 
-  bool boxIsOpen(int boxId) const {
-    for (const sim::InputBoxState& b : host_.inputBoxes()) {
-      if (b.id == boxId) return true;
-    }
-    return false;
-  }
+  bool boxIsOpen(int boxId) const { return host_.hasInputBox() && host_.inputBox()->id == boxId; }
 
   bool instanceLives(int serial) const {
     for (const auto& [id, s] : serialOf_) {
@@ -559,6 +577,7 @@ class Harness {
     kOpen,
     kClose,
     kRebuild,
+    kRebuildAll,
     kButton,
     kKey,
     kTypeNewest,
@@ -590,6 +609,8 @@ class Harness {
         return close();
       case kRebuild:
         return rebuild();
+      case kRebuildAll:
+        return rebuildAll();
       case kButton:
         return button();
       case kKey:
@@ -657,8 +678,9 @@ class Harness {
     if (version == nullptr || version() != 20060425 || version() != 20060425) {
       violated("GetModuleVersion is missing or not the build date's 20060425");
     }
-    // A fresh load has no saved parameters.
+    // A fresh load has no saved parameters, for no display.
     expect_ = Expect::kDefaults;
+    own_.clear();
     return true;
   }
 
@@ -734,6 +756,24 @@ class Harness {
     return true;
   }
 
+  // A change of view or panel: every display closes, then every one opens.
+  bool rebuildAll() {
+    if (displays().empty()) return false;
+    trace("rebuild every display");
+    std::map<int, std::pair<int, int>> sizes;
+    for (int id : displays()) {
+      const ArvexPlan old = plan(id);
+      sizes[id] = {old.width, old.height};
+      instanceDestroyed(id, old);
+    }
+    host_.rebuildAllDisplays();
+    for (const auto& [id, size] : sizes) {
+      if (!host_.isOpen(id)) violated("the module refused to rebuild display %d", id);
+      instanceBuilt(id, size.first, size.second);
+    }
+    return true;
+  }
+
   // Bookkeeping after a key of display `id` ran its action.
   void keyRan(int id, DWORD key) {
     trackNewBoxes();
@@ -787,13 +827,25 @@ class Harness {
     mayHaveRecomputed();
   }
 
+  // Typed into the open box, which may have outlived its display: then the
+  // answer is taken and changes nothing.
   bool typeNewest() {
     if (!host_.hasInputBox()) return false;
-    const int boxId = host_.inputBoxes().back().id;
+    const int boxId = host_.inputBox()->id;
     const std::string text = typedText();
     trace("type \"%s\" into box %d", text.c_str(), boxId);
     const auto before = snapshots();
-    if (host_.typeInput(text)) {
+    bool orphan = false;
+    for (const TrackedBox& t : boxes_) {
+      if (t.box.id == boxId && t.instanceSerial != 0 && t.loadSerial == loadSerial_ &&
+          !instanceLives(t.instanceSerial))
+        orphan = true;
+    }
+    const bool accepted = host_.typeInput(text);
+    if (orphan) {
+      if (!accepted) violated("an answer to box %d, whose display is gone, was refused", boxId);
+      expectUnchanged(before, "an answer to a box whose display is gone");
+    } else if (accepted) {
       answered(boxId);
     } else {
       expectUnchanged(before, "a refused entry");
@@ -809,12 +861,10 @@ class Harness {
     return box.callback(identity, buffer.data(), usrdata);
   }
 
-  // An answer to any open box, not only the newest one.
+  // An answer to the open box through its callback, as the host gives it.
   bool answerBox() {
-    const auto& open = host_.inputBoxes();
-    if (open.empty()) return false;
-    const sim::InputBoxState box =
-        open[fdp_.ConsumeIntegralInRange<std::size_t>(0, open.size() - 1)];
+    if (!host_.hasInputBox()) return false;
+    const sim::InputBoxState box = *host_.inputBox();
     const std::string text = typedText();
     trace("answer \"%s\" to box %d", text.c_str(), box.id);
     const auto before = snapshots();
@@ -878,11 +928,32 @@ class Harness {
     if (index >= count) return focusNonVessel(index - count);
     const bool change = host_.focus() != index;
     trace("focus vessel %zu", index);
+    // A change rebuilds every display before the module hears of it.
+    std::map<int, std::pair<int, int>> sizes;
+    if (change) {
+      for (int id : displays()) {
+        const ArvexPlan old = plan(id);
+        sizes[id] = {old.width, old.height};
+        instanceDestroyed(id, old);
+      }
+    }
     host_.setFocus(index);
     if (change && moduleId_ != 0) {
       moduleFocus_ = index;
-      // A new focus resets every open instance, saved parameters too.
-      if (!serialOf_.empty()) expect_ = Expect::kDefaults;
+      // A new focus resets every open instance, saved parameters too, and
+      // what every display kept.
+      if (!sizes.empty()) {
+        expect_ = Expect::kDefaults;
+        own_.clear();
+      }
+      for (const auto& [id, size] : sizes) {
+        if (!host_.isOpen(id)) violated("the module refused to rebuild display %d", id);
+        serialOf_[id] = nextSerial_++;
+        runOpen_ = false;
+        const ArvexPlan m = plan(id);
+        checkLayout(m, size.first, size.second);
+        checkDefaults(m);
+      }
     }
     return true;
   }

@@ -32,7 +32,25 @@ struct SavedParameters {
   // launch point is kept for the next display only while that is still the
   // focus vessel and in flight.
   const VESSEL* vessel;
+  // The plan the burn count belongs to: a grounded plan existed, on this
+  // body. A display rebuilt on the same vessel and plan counts on.
+  bool groundSolValid;
+  OBJHANDLE refBody;
 };
+
+// Orbiter names the display it builds and closes (0..11 in the cockpit, an
+// address for an external window) and closes every display before it
+// reopens any (a change of view or panel, a focus change). So each display
+// keeps what its last instance left: after such a rebuild every display
+// finds its own inputs, not those of whichever closed last.
+struct DisplayRecord {
+  bool valid;              // params hold what the display's last instance left
+  UINT display;            // the display's index, as MsgProc was told
+  unsigned closeRun;       // the run of closings it was saved in
+  unsigned age;            // when it was saved, to replace the oldest when full
+  SavedParameters params;  // what it left
+};
+constexpr int kMaxDisplayRecords = 16;
 
 // Dialogs opened by an instance refer to it through a ticket owned by the
 // module, so that a callback arriving after the instance was destroyed finds
@@ -54,6 +72,14 @@ struct ModuleState {
   void (*exitHook)(HINSTANCE);      // found by name at library attach
   int moduleVersion;                // cached Date2Int result (a date as a number), 0 until computed
   SavedParameters savedParameters;  // the last destroyed instance's inputs
+  // Each display's own inputs. A run of closings is the closings between
+  // two constructions; a display finds its own record only when it was
+  // closed in the latest run, otherwise the last destroyed instance's
+  // inputs, as with a single display.
+  DisplayRecord displayRecords[kMaxDisplayRecords];
+  unsigned closeRun;   // the latest run of closings, counted from 1
+  bool closeRunOpen;   // no instance has been built since that run's last closing
+  unsigned recordAge;  // ages handed out to records
   DialogTicket dialogTickets[kMaxDialogTickets];  // one per open input dialog
 };
 
@@ -62,11 +88,17 @@ extern ModuleState moduleState;
 
 // Detaches every open dialog of an instance; run by its destructor.
 void ReleaseDialogTickets(ArvexMFD* instance);
+// Forgets every display's own inputs (a focus change: they were the old
+// vessel's).
+void ForgetDisplayRecords();
 
 class ArvexMFD : public MFD {
  public:
   // Called by MsgProc when the host opens a display in this mode.
   ArvexMFD(DWORD w, DWORD h, VESSEL* vessel);
+  // The same for a display that the host names (MsgProc's display index),
+  // when displayKnown.
+  ArvexMFD(DWORD w, DWORD h, VESSEL* vessel, UINT display, bool displayKnown);
   // Called by the host when the display leaves the mode or is rebuilt.
   ~ArvexMFD() override;
 
@@ -92,7 +124,9 @@ class ArvexMFD : public MFD {
 
   // --- instance life and saved state ----------------------------------
   void SaveParameters();
-  void RestoreParameters();
+  void RestoreParameters(const SavedParameters& saved);
+  const SavedParameters* ParametersToRestore() const;
+  void KeepBurnCountOfSamePlan(const SavedParameters& saved);
   void InitTargetAndPosition();
   void ReadPosition();
   void ResetSolution();
@@ -185,6 +219,20 @@ class ArvexMFD : public MFD {
   // Every open display of the mode is served by the hooks, not only the one
   // built last: the instances form a list from moduleState.firstInstance.
   ArvexMFD* nextInstance;
+  // The display the host built this instance for, when it named one: its
+  // inputs are kept for it alone through a rebuild of every display.
+  bool displayKnown;
+  UINT displayIndex;
+  // ownLat/ownLng are no launch point of the focus vessel: they were read
+  // from another vessel, or from the new focus vessel in flight. The switch
+  // to grounded planning reads the position afresh then.
+  bool positionStale;
+  // Built from saved parameters (first-time values are not set then).
+  bool restored;
+  // The last solve found the vessel near the antipode of the aim point,
+  // where no correction is computed: the one shown stands, and the first
+  // found past the band is shown even if the plan was made inside it.
+  bool inAntipodeBand;
 };
 
 }  // namespace arvex

@@ -35,9 +35,13 @@ const VECTOR3 kZero = {{0.0, 0.0, 0.0}};
 
 }  // namespace
 
+// A display the host does not name shares the one record of the last
+// destroyed instance.
+ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel) : ArvexMFD(w, h, vessel, 0, false) {}
+
 // Built by MsgProc when the host opens a display in this mode. Every field is
 // given a value here: the host allocates the instance without clearing it.
-ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
+ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel, UINT display, bool known)
     : MFD(w, h, vessel),
       tgtLatSet(false),
       tgtLngSet(false),
@@ -98,7 +102,12 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
       altAboveTarget(kDefaultAltAboveTarget),
       relPos(kZero),
       prevRelVelFresh(false),
-      nextInstance(nullptr) {
+      nextInstance(nullptr),
+      displayKnown(known),
+      displayIndex(display),
+      positionStale(false),
+      restored(false),
+      inAntipodeBand(false) {
   // 1 - Hooks off: the per-step hook keeps off this instance until it is
   // complete; it joins the list of live instances at the end.
   moduleState.hooksEnabled = false;
@@ -140,8 +149,10 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
 
   // 8 - Parameters: the pilot's from the previous instance, or defaults
   // with the mode that the vessel's ground contact gives.
-  if (moduleState.savedValid) {
-    RestoreParameters();
+  const SavedParameters* saved = ParametersToRestore();
+  restored = saved != nullptr;
+  if (saved != nullptr) {
+    RestoreParameters(*saved);
   } else {
     ResetParameters();
     flightPage = 0;
@@ -163,8 +174,14 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel)
   InitTargetAndPosition();
 
   // 12 - A restored complete target gets its plan again: the solution
-  // itself is never saved.
-  if (moduleState.savedValid && TargetComplete()) RecomputePlan();
+  // itself is never saved. The burn count goes on where the same vessel
+  // flies the same plan.
+  if (saved != nullptr && TargetComplete()) {
+    RecomputePlan();
+    KeepBurnCountOfSamePlan(*saved);
+  }
+  // A new run of closings begins with the next destruction.
+  moduleState.closeRunOpen = false;
 
   // 13 - Hooks on: the instance is complete, and the hooks serve it from
   // now on, beside every other open display of the mode.
@@ -190,7 +207,58 @@ ArvexMFD::~ArvexMFD() {
   SaveParameters();
 }
 
-// The pilot's inputs go to the module state for the next instance.
+namespace {
+
+DisplayRecord* FindDisplayRecord(UINT display) {
+  for (DisplayRecord& r : moduleState.displayRecords) {
+    if (r.valid && r.display == display) return &r;
+  }
+  return nullptr;
+}
+
+// The display's record, or a free one, or the oldest when all are taken.
+DisplayRecord& RecordToWrite(UINT display) {
+  if (DisplayRecord* own = FindDisplayRecord(display)) return *own;
+  DisplayRecord* pick = &moduleState.displayRecords[0];
+  for (DisplayRecord& r : moduleState.displayRecords) {
+    if (!r.valid) return r;
+    if (r.age < pick->age) pick = &r;
+  }
+  return *pick;
+}
+
+}  // namespace
+
+void ForgetDisplayRecords() {
+  for (DisplayRecord& r : moduleState.displayRecords) r.valid = false;
+}
+
+// A display closed in the latest run of closings takes back its own inputs;
+// any other takes the last destroyed instance's, if there are any.
+const SavedParameters* ArvexMFD::ParametersToRestore() const {
+  if (displayKnown) {
+    const DisplayRecord* own = FindDisplayRecord(displayIndex);
+    if (own != nullptr && own->closeRun == moduleState.closeRun) return &own->params;
+  }
+  return moduleState.savedValid ? &moduleState.savedParameters : nullptr;
+}
+
+// The recompute at construction starts the count over at the planned
+// launch speed. When the vessel that was counting still flies the plan that
+// was counted, on the same launch point, target, security altitude and
+// body, the burn so far was delivered all the same: the count goes on from
+// where it was, or the cut-off would come late by everything burnt so far.
+void ArvexMFD::KeepBurnCountOfSamePlan(const SavedParameters& saved) {
+  const bool samePlan = flightMode == 0 && saved.flightMode == 0 && groundSolValid &&
+                        saved.groundSolValid && saved.vessel == moduleState.focusVessel &&
+                        saved.refBody == refBody && saved.ownLatDeg == ownLatDeg &&
+                        saved.ownLngDeg == ownLngDeg && saved.tgtLatDeg == tgtLatDeg &&
+                        saved.tgtLngDeg == tgtLngDeg && saved.securityAlt == securityAlt;
+  if (samePlan) dvRemaining = saved.dvRemaining;
+}
+
+// The pilot's inputs go to the module state for the next instance, and to
+// the record of this display.
 void ArvexMFD::SaveParameters() {
   SavedParameters& saved = moduleState.savedParameters;
   // 1 - Target, altitudes, position and mode.
@@ -214,13 +282,26 @@ void ArvexMFD::SaveParameters() {
   // 3 - The engine choice, whatever the mode, and whose they were.
   saved.useMainEngine = useMainEngine;
   saved.vessel = moduleState.focusVessel;
+  saved.groundSolValid = groundSolValid;
+  saved.refBody = refBody;
   moduleState.savedValid = true;
+  // 4 - This display's own copy, in the current run of closings.
+  if (!displayKnown) return;
+  if (!moduleState.closeRunOpen) {
+    ++moduleState.closeRun;
+    moduleState.closeRunOpen = true;
+  }
+  DisplayRecord& record = RecordToWrite(displayIndex);
+  record.valid = true;
+  record.display = displayIndex;
+  record.closeRun = moduleState.closeRun;
+  record.age = ++moduleState.recordAge;
+  record.params = saved;
 }
 
 // The previous instance's inputs come back. Radians are derived again from
 // the degrees that were saved.
-void ArvexMFD::RestoreParameters() {
-  const SavedParameters& saved = moduleState.savedParameters;
+void ArvexMFD::RestoreParameters(const SavedParameters& saved) {
   // 1 - A base chosen by name comes back as its coordinates.
   targetBase = nullptr;
   // 2 - Target flags, altitudes [m] and the burn count [m/s] as saved.
@@ -242,6 +323,9 @@ void ArvexMFD::RestoreParameters() {
     ownLng = ownLngDeg / kDegPerRad;
   } else {
     ReadPosition();
+    // Another vessel's record read in flight gives the point passed over,
+    // not where the vessel will launch from.
+    positionStale = saved.vessel != focus && !focus->GroundContact();
   }
   tgtLatDeg = saved.tgtLatDeg;
   tgtLat = tgtLatDeg / kDegPerRad;
@@ -270,12 +354,13 @@ void ArvexMFD::ReadPosition() {
   moduleState.focusVessel->GetEquPos(ownLng, ownLat, radius);
   ownLatDeg = ownLat * kDegPerRad;
   ownLngDeg = ownLng * kDegPerRad;
+  positionStale = false;
 }
 
 // First-time target, altitudes and vessel position, for an instance that
 // restores nothing.
 void ArvexMFD::InitTargetAndPosition() {
-  if (moduleState.savedValid) return;
+  if (restored) return;
   // 1 - No target, default altitudes.
   tgtLatSet = false;
   tgtLngSet = false;
@@ -306,8 +391,13 @@ void ArvexMFD::ResetSolution() {
   solverStarted = false;
   flightSolValid = false;
   searchDir = +1;
+  inAntipodeBand = false;
   // 3 - The saved parameters go back to their defaults; the saved mode, page,
-  // dvToGo and engine are kept.
+  // dvToGo and engine are kept. This display's own record goes too; the
+  // other displays keep theirs.
+  if (displayKnown) {
+    if (DisplayRecord* own = FindDisplayRecord(displayIndex)) own->valid = false;
+  }
   moduleState.savedValid = false;
   SavedParameters& saved = moduleState.savedParameters;
   saved.tgtLatSet = false;
@@ -333,6 +423,7 @@ void ArvexMFD::ResetParameters() {
   // 2 - No solution, and the pitch law's memory cleared.
   flightSolValid = false;
   groundSolValid = false;
+  inAntipodeBand = false;
   pitchIntegral = lastPitchCmd = prevPitchCmd = 0;
   // 3 - Hooks on again.
   moduleState.hooksEnabled = true;
@@ -355,6 +446,7 @@ void ArvexMFD::ResetFromVessel() {
     flightMode = 0;
     ownLatDeg = ownLat * kDegPerRad;
     ownLngDeg = ownLng * kDegPerRad;
+    positionStale = false;
   } else {
     flightMode = 1;
   }

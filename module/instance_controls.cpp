@@ -166,6 +166,9 @@ bool ArvexMFD::ConsumeKeyBuffered(DWORD key) {
         const bool contact = vessel->GroundContact();
         if (flightMode == 1 && contact) {
           flightMode = 0;
+          // A launch point that is not this vessel's (a focus change in
+          // flight) is read again: the plan starts where the vessel stands.
+          if (positionStale) ReadPosition();
         } else if (flightMode == 0 && !contact) {
           flightMode = 1;
         }

@@ -82,7 +82,8 @@ void ArvexMFD::PostStep(double dt) {
   // 6 - In flight with a complete target: the correction still needed, from
   // the velocity read before the solver ran.
   if (flightMode == 1 && tgtLatSet && tgtLngSet) {
-    SolveInFlight();
+    const bool wasInBand = inAntipodeBand;
+    if (SolveInFlight() && wasInBand) flightSolValid = true;
     const double correction = length(v - reqVel);
     if (std::isfinite(correction)) dvToGo = correction;
   }
@@ -119,9 +120,30 @@ double ArvexMFD::BurnPitchCommand(double dt) {
   return cmd;
 }
 
+namespace {
+
+// Near the antipode of the aim point every plane through the vessel and the
+// aim point is a hop of the same length, so the plane the family is built in
+// is set by the last fraction of a degree of the vessel's position, and its
+// members no longer come near the conic that gets there: the corrections it
+// gives climb past escape speed though the vessel's own plane reaches the
+// target with the one found a degree before. Inside this band [rad] no
+// correction is computed.
+constexpr double kAntipodeBand = 1.0 / kDegPerRad;
+
+bool NearAntipode(const VECTOR3& P, const VECTOR3& T) {
+  const double lengths = length(P) * length(T);
+  return lengths > 0 && dotp(P, T) < -std::cos(kAntipodeBand) * lengths;
+}
+
+}  // namespace
+
 // Runs after every change of plan in flight mode and after every simulation
 // step. Returns false, leaving reqVel and the search state as they were, when
-// it finds no finite velocity (vessel over the aim point or its antipode).
+// it finds no finite velocity (vessel over the aim point or its antipode), or
+// when the vessel is near the antipode: the correction shown stands until it
+// has passed, and the search starts afresh behind it, where the short way to
+// the target has turned round.
 bool ArvexMFD::SolveInFlight() {
   VESSEL* vessel = moduleState.focusVessel;
   if (vessel == nullptr) return false;
@@ -144,6 +166,13 @@ bool ArvexMFD::SolveInFlight() {
   VECTOR3 airspeed = _V(0, 0, 0);  // horizon frame: x east, y up, z north [m/s]
   vessel->GetHorizonAirspeedVector(airspeed);
   const double floorHeight = airspeed.y > 0 ? securityAlt : 0.0;
+
+  inAntipodeBand = NearAntipode(relPos, T);
+  if (inAntipodeBand) {
+    solverStarted = false;
+    searchDir = +1;
+    return false;
+  }
 
   // 4 - The geometry of the hop, then the search from the kept state: to
   // where the target is now, or, with the lead, to where it will be when

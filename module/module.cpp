@@ -59,6 +59,10 @@ void ResetForNewFocus(ArvexMFD* instance) {
   instance->ResetFromVessel();
   instance->ResetSolution();
   instance->flightPage = 0;
+  // 5 - A new vessel in flight leaves no launch point of its own: the
+  // position kept is the old vessel's, or one passed over in flight. The
+  // switch to grounded planning reads where the vessel stands then.
+  if (instance->flightMode == 1) instance->positionStale = true;
 }
 
 }  // namespace
@@ -80,7 +84,7 @@ void ResetForNewFocus(ArvexMFD* instance) {
 //   it, with allocations that end the program rather than return null: a
 //   heap too full for the few hundred bytes of an instance leaves Orbiter no
 //   way on, with or without this 0.
-MsgProcResult MsgProc(UINT msg, UINT /*mfd*/, WPARAM wparam, LPARAM lparam) {
+MsgProcResult MsgProc(UINT msg, UINT mfd, WPARAM wparam, LPARAM lparam) {
   if (msg != OAPI_MSG_MFD_OPENED) return 0;
   // Every query of an instance goes to the focus vessel; while the module
   // has none, the display is built on the vessel that the message names.
@@ -91,7 +95,9 @@ MsgProcResult MsgProc(UINT msg, UINT /*mfd*/, WPARAM wparam, LPARAM lparam) {
   const DWORD width = LOWORD(wparam);
   const DWORD height = HIWORD(wparam);
   // The host owns the instance from here on. No exceptions in the module.
-  ArvexMFD* instance = new (std::nothrow) ArvexMFD(width, height, vessel);
+  // The display index names the display, so that each keeps its own inputs
+  // through a rebuild of them all.
+  ArvexMFD* instance = new (std::nothrow) ArvexMFD(width, height, vessel, mfd, true);
   return reinterpret_cast<MsgProcResult>(instance);
 }
 
@@ -121,8 +127,10 @@ DLLCLBK void InitModule(HINSTANCE /*hModule*/) {
   spec.msgproc = MsgProc;
   moduleState.modeId = oapiRegisterMFDMode(spec);
   modeRegistered = true;
-  // 2 - Saved parameters: no instance has left any yet.
+  // 2 - Saved parameters: no instance has left any yet, nor has any
+  // display.
   moduleState.savedValid = false;
+  ForgetDisplayRecords();
   // 3 - Pens: the direction indicator's ring pens live as long as the
   // module. A pen still held from an earlier InitModule is kept, not leaked.
   if (moduleState.greenPen == nullptr)
@@ -167,7 +175,9 @@ DLLCLBK void opcFocusChanged(OBJHANDLE hGainsFocus, OBJHANDLE hLosesFocus) {
   // at all leaves the open displays as they are rather than querying
   // nothing.
   if (hLosesFocus == nullptr || moduleState.focusVessel == nullptr) return;
-  // 3 - Every open display showed the old vessel's plan.
+  // 3 - Every open display showed the old vessel's plan, and what each
+  // display kept for its next instance was planned for the old vessel too.
+  if (moduleState.firstInstance != nullptr) ForgetDisplayRecords();
   for (ArvexMFD* instance = moduleState.firstInstance; instance != nullptr;
        instance = instance->nextInstance) {
     ResetForNewFocus(instance);

@@ -154,7 +154,7 @@ Host::~Host() {
       displays_.erase(id);
     }
   }
-  boxes_.clear();
+  box_.reset();
   // 3 - Leave the chain of current hosts, wherever this host sits in it.
   if (g_top == this) {
     g_top = previous_;
@@ -302,6 +302,9 @@ void Host::setFocus(std::size_t vesselIndex) {
   const OBJHANDLE previous = focusHandle();
   focus_ = vesselIndex;
   const OBJHANDLE now = focusHandle();
+  // The cockpit is rebuilt for the new vessel before any module hears of the
+  // change, as Orbiter's pane does.
+  rebuildAllDisplays();
   for (int id : loadedModules()) {
     const Module* m = findModule(id);
     if (m == nullptr || m->entries.focusChanged == nullptr) continue;
@@ -442,9 +445,6 @@ void Host::closeDisplay(int displayId) {
   if (it == displays_.end()) {
     throw HostError("closeDisplay: display " + std::to_string(displayId) + " is not open");
   }
-  // Its boxes go first, so that no later callback reaches the destroyed instance.
-  const auto ownBoxes = [displayId](const InputBoxState& b) { return b.displayId == displayId; };
-  closeBoxesWhere(ownBoxes);
   std::unique_ptr<Display> display = std::move(it->second);
   displays_.erase(it);
   {
@@ -458,7 +458,6 @@ void Host::closeDisplay(int displayId) {
     }
     display->instance.reset();
   }
-  closeBoxesWhere(ownBoxes);  // any its destructor opened
 }
 
 void Host::rebuildDisplay(int displayId) {
@@ -473,6 +472,25 @@ void Host::rebuildDisplay(int displayId) {
   auto surface = std::move(display.surface);
   closeDisplay(displayId);
   openDisplayWithId(displayId, modeId, width, height, std::move(surface));
+}
+
+void Host::rebuildAllDisplays() {
+  struct Closed {
+    int id, modeId, width, height;
+    std::unique_ptr<Surface> surface;  // the display's, kept for its next instance
+  };
+  std::vector<Closed> closed;
+  for (int id : openDisplays()) {
+    if (!isOpen(id)) continue;  // closed by an earlier instance's code
+    Display& display = displayRef(id);
+    closed.push_back(
+        {id, display.modeId, display.width, display.height, std::move(display.surface)});
+    closeDisplay(id);
+  }
+  for (Closed& c : closed) {
+    if (modes_.count(c.modeId) == 0 || isOpen(c.id)) continue;
+    openDisplayWithId(c.id, c.modeId, c.width, c.height, std::move(c.surface));
+  }
 }
 
 bool Host::isOpen(int displayId) const { return displays_.count(displayId) > 0; }
@@ -549,15 +567,24 @@ void Host::invalidateDisplay(const MFD* instance) {
 }
 
 void Host::refreshDisplays() {
+  const bool glass = buttonStyle_ == ButtonStyle::GlassCockpit;
+  const auto sendHeld = [this](int id) {
+    if (!isOpen(id)) return;  // closed by an earlier display's code
+    const int button = displayRef(id).heldButton;
+    if (button >= 0) buttonEvent(id, button, kButtonHeld);
+  };
   for (int id : openDisplays()) {
-    if (!isOpen(id)) continue;  // closed by an earlier display's code
-    Display& display = displayRef(id);
-    if (display.heldButton >= 0) buttonEvent(id, display.heldButton, kButtonHeld);
+    if (!glass) sendHeld(id);
     if (!isOpen(id)) continue;
-    Display& still = displayRef(id);
-    if (simTime() >= still.nextDue && realTime_ >= still.lastRealRedraw + kMinRealRefreshTime) {
-      drawDisplay(still);
+    Display& display = displayRef(id);
+    if (simTime() >= display.nextDue && realTime_ >= display.lastRealRedraw + kMinRealRefreshTime) {
+      drawDisplay(display);
     }
+  }
+  // Orbiter's pane redraws its displays, then hands the held button of the
+  // glass cockpit its event: what the event changes shows at the next redraw.
+  if (glass) {
+    for (int id : openDisplays()) sendHeld(id);
   }
 }
 
@@ -617,18 +644,18 @@ int Host::openInputBox(const char* title, InputBoxCallback cb, void* usrdata) {
   box.usrdata = usrdata;
   box.displayId = inputDisplay_;
   box.moduleId = activeModule_;
-  boxes_.push_back(std::move(box));
-  return boxes_.back().id;
+  box_ = std::move(box);  // the open box, if any, is replaced
+  return box_->id;
 }
 
-std::string Host::inputBoxTitle() const { return boxes_.empty() ? "" : boxes_.back().title; }
+std::string Host::inputBoxTitle() const { return box_ ? box_->title : ""; }
 
 bool Host::typeInput(const std::string& text) {
-  if (boxes_.empty()) {
+  if (!box_) {
     throw HostError(
         "typeInput: no input box is open; press the key or button that opens one first");
   }
-  const InputBoxState box = boxes_.back();  // a copy: the callback may open or close boxes
+  const InputBoxState box = *box_;  // a copy: the callback may open or close boxes
   // The callback may write into the text, as into Orbiter's own buffer.
   std::vector<char> buffer(text.begin(), text.end());
   buffer.push_back('\0');
@@ -640,17 +667,16 @@ bool Host::typeInput(const std::string& text) {
     accepted = box.callback(identity, buffer.data(), box.usrdata);
   }
   if (accepted) {
-    closeBoxesWhere([&box](const InputBoxState& b) { return b.id == box.id; });
+    // Unless the callback opened another box, which then stays.
+    closeBoxIf([&box](const InputBoxState& b) { return b.id == box.id; });
   }
   return accepted;
 }
 
-void Host::cancelInputBox() {
-  if (!boxes_.empty()) boxes_.pop_back();
-}
+void Host::cancelInputBox() { box_.reset(); }
 
-void Host::closeBoxesWhere(const std::function<bool(const InputBoxState&)>& pred) {
-  std::erase_if(boxes_, pred);
+void Host::closeBoxIf(const std::function<bool(const InputBoxState&)>& pred) {
+  if (box_ && pred(*box_)) box_.reset();
 }
 
 // --- simulation ---------------------------------------------------------

@@ -113,7 +113,9 @@ class Host {
   void closeFile(FILEHANDLE f);
   std::size_t openFileCount() const;
 
-  // Focus. setFocus calls every loaded module's opcFocusChanged(new, old).
+  // Focus. As Orbiter's: a change of vessel first rebuilds every open
+  // display for the new vessel (rebuildAllDisplays), then calls every loaded
+  // module's opcFocusChanged(new, old).
   void setFocus(std::size_t vesselIndex);
   std::optional<std::size_t> focus() const { return focus_; }
   OBJHANDLE focusHandle() const;  // null without a focus vessel
@@ -152,11 +154,17 @@ class Host {
   // opening in Orbiter.
   // Closing, as Orbiter: the instance's StoreStatus, then OAPI_MSG_MFD_CLOSED
   // to the mode (if it is still registered), then the instance is destroyed
-  // through its virtual destructor; input boxes that it opened are closed
-  // so no later callback can reach it.
+  // through its virtual destructor. An input box that it opened stays open,
+  // as Orbiter's does: its callback may still come, with the user data the
+  // instance gave it.
   void closeDisplay(int displayId);
   // Destroys the instance and builds a new one in the same mode and size.
   void rebuildDisplay(int displayId);
+  // What a change of cockpit view or panel (F8, 2D panel / virtual cockpit)
+  // does in Orbiter: every open display is closed, in the order of their
+  // ids, and only then each is opened again in that order, in its mode and
+  // size. A display whose mode is no longer registered stays closed.
+  void rebuildAllDisplays();
   bool isOpen(int displayId) const;
   MFD* display(int displayId) const;
   std::vector<int> openDisplays() const;
@@ -201,18 +209,23 @@ class Host {
   bool pressKey(int displayId, DWORD key);
   std::string buttonLabel(int displayId, int button);  // "" when null
 
-  // Input boxes. The newest open box receives typed text; it closes when the
-  // callback accepts and stays open when it refuses.
+  // Input boxes. As in Orbiter there is one box at a time: opening one
+  // replaces the box that is open (the plain form has no cancel callback,
+  // so the replaced box hears nothing). Typed text goes to the open box; it
+  // closes when the callback accepts and stays open when it refuses.
   int openInputBox(const char* title, InputBoxCallback cb, void* usrdata);
-  const std::vector<InputBoxState>& inputBoxes() const { return boxes_; }
-  bool hasInputBox() const { return !boxes_.empty(); }
-  std::string inputBoxTitle() const;        // newest box, "" if none
+  const std::optional<InputBoxState>& inputBox() const { return box_; }
+  bool hasInputBox() const { return box_.has_value(); }
+  std::string inputBoxTitle() const;        // "" if none
   bool typeInput(const std::string& text);  // HostError if no box is open
   void cancelInputBox();
 
   // Simulation. step is one frame: it advances the world by dt, calls every
-  // loaded module's opcPostStep(simt, dt, mjd), sends held buttons their
-  // event and redraws the displays that are due.
+  // loaded module's opcPostStep(simt, dt, mjd), redraws the displays that
+  // are due and sends the held button its event. The glass cockpit, as
+  // Orbiter's pane does, redraws every due display first and then sends
+  // the held button's event; an external window sends it just before that
+  // display's redraw.
   void step(double dt);
   double simTime() const { return world_.time(); }
   double mjd() const;
@@ -226,7 +239,7 @@ class Host {
   Display& displayRef(int displayId) const;
   int openDisplayWithId(int displayId, int modeId, int width, int height,
                         std::unique_ptr<Surface> surface);
-  void closeBoxesWhere(const std::function<bool(const InputBoxState&)>& pred);
+  void closeBoxIf(const std::function<bool(const InputBoxState&)>& pred);
   void drawDisplay(Display& display);
   void refreshDisplays();
   int registerModule(std::unique_ptr<Module> module);
@@ -238,7 +251,7 @@ class Host {
   std::map<int, MFDMODESPEC> modes_;
   std::map<int, std::string> modeNames_;
   std::map<int, std::unique_ptr<Display>> displays_;
-  std::vector<InputBoxState> boxes_;
+  std::optional<InputBoxState> box_;  // the one input box, if open
   std::map<std::size_t, std::unique_ptr<VESSEL>> interfaces_;
   int nextModule_ = 1, nextMode_ = 1, nextDisplay_ = 1, nextBox_ = 1;
   int inputDisplay_ = -1;         // display currently handling a key or button

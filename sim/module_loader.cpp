@@ -183,7 +183,7 @@ void Host::unloadModule(int moduleId) {
   for (int id : openDisplays()) {
     if (displays_.at(id)->ownerModule == moduleId) closeDisplay(id);
   }
-  closeBoxesWhere([moduleId](const InputBoxState& b) { return b.moduleId == moduleId; });
+  closeBoxIf([moduleId](const InputBoxState& b) { return b.moduleId == moduleId; });
   // 2 - Its exit runs once. A module with a library entry runs it from the
   //     detach (the SDK glue calls the exit function it found at attach), so
   //     the host calling ExitModule as well would run it twice; a module
@@ -210,7 +210,7 @@ void Host::dropModule(int moduleId) {
   for (int id : openDisplays()) {
     if (displays_.at(id)->ownerModule == moduleId) closeDisplay(id);
   }
-  closeBoxesWhere([moduleId](const InputBoxState& b) { return b.moduleId == moduleId; });
+  closeBoxIf([moduleId](const InputBoxState& b) { return b.moduleId == moduleId; });
   std::erase_if(modules_, [moduleId](const auto& m) { return m->id == moduleId; });
 }
 

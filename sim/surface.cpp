@@ -168,14 +168,40 @@ FontMetrics measureFont(int fontHeight) {
   return m;
 }
 
-// A text as the PNG draws it: the start of its baseline and its extents.
+// A text as the PNG draws it: the start of its baseline, its extents and
+// its glyphs. GDI advances a fixed-pitch font by whole pixels, the font's
+// character width for every character (Wine's and Windows' alike), where
+// the face itself would advance by fractions (Liberation Mono at 9 px: 5.4);
+// so the glyphs are set charWidth apart, and the text is as wide as the
+// module reckons it from the host's character width.
 struct PlacedText {
   double x = 0, baseline = 0;
   cairo_text_extents_t extents{};
+  std::vector<cairo_glyph_t> glyphs;  // at the placed origin
 };
-PlacedText placeText(cairo_t* cr, const DrawnText& t, const cairo_font_extents_t& font) {
+std::vector<cairo_glyph_t> wholePixelGlyphs(cairo_t* cr, const std::string& utf8, double x,
+                                            double y, int charWidth) {
+  cairo_glyph_t* glyphs = nullptr;
+  int count = 0;
+  std::vector<cairo_glyph_t> out;
+  if (cairo_scaled_font_text_to_glyphs(cairo_get_scaled_font(cr), 0, 0, utf8.c_str(),
+                                       static_cast<int>(utf8.size()), &glyphs, &count, nullptr,
+                                       nullptr, nullptr) != CAIRO_STATUS_SUCCESS) {
+    return out;
+  }
+  for (int i = 0; i < count; ++i) {
+    out.push_back({glyphs[i].index, x + static_cast<double>(i) * charWidth, y});
+  }
+  cairo_glyph_free(glyphs);
+  return out;
+}
+PlacedText placeText(cairo_t* cr, const DrawnText& t, const cairo_font_extents_t& font,
+                     int charWidth) {
   PlacedText placed;
-  cairo_text_extents(cr, visibleUtf8(t.bytes).c_str(), &placed.extents);
+  const std::string utf8 = visibleUtf8(t.bytes);
+  std::vector<cairo_glyph_t> atOrigin = wholePixelGlyphs(cr, utf8, 0, 0, charWidth);
+  cairo_glyph_extents(cr, atOrigin.data(), static_cast<int>(atOrigin.size()), &placed.extents);
+  placed.extents.x_advance = static_cast<double>(atOrigin.size()) * charWidth;
   double x = t.x;
   switch (horizontal(t.align)) {
     case HAlign::kCenter:
@@ -189,6 +215,11 @@ PlacedText placeText(cairo_t* cr, const DrawnText& t, const cairo_font_extents_t
   }
   placed.x = std::round(x);
   placed.baseline = std::round(baseline(t.align, t.y, font));
+  placed.glyphs = std::move(atOrigin);
+  for (cairo_glyph_t& g : placed.glyphs) {
+    g.x += placed.x;
+    g.y += placed.baseline;
+  }
   return placed;
 }
 
@@ -452,7 +483,7 @@ TextBox Surface::textInk(const DrawnText& text) const {
   selectFont(cr.get(), fontHeight_);
   cairo_font_extents_t font{};
   cairo_font_extents(cr.get(), &font);
-  const PlacedText placed = placeText(cr.get(), text, font);
+  const PlacedText placed = placeText(cr.get(), text, font, charWidth_);
   const cairo_text_extents_t& e = placed.extents;
   return {placed.x + e.x_bearing, placed.baseline + e.y_bearing, placed.x + e.x_bearing + e.width,
           placed.baseline + e.y_bearing + e.height};
@@ -498,7 +529,7 @@ void Surface::renderPng(const std::filesystem::path& file) const {
   cairo_font_extents(c, &font);
   for (const DrawnText& t : texts_) {
     if (!withinReach(t.x) || !withinReach(t.y)) continue;
-    const PlacedText placed = placeText(c, t, font);
+    const PlacedText placed = placeText(c, t, font, charWidth_);
     if (t.opaque) {
       const Rgb back = toRgb(t.background);
       cairo_set_source_rgb(c, back.r, back.g, back.b);
@@ -508,8 +539,7 @@ void Surface::renderPng(const std::filesystem::path& file) const {
     }
     const Rgb rgb = toRgb(t.color);
     cairo_set_source_rgb(c, rgb.r, rgb.g, rgb.b);
-    cairo_move_to(c, placed.x, placed.baseline);
-    cairo_show_text(c, visibleUtf8(t.bytes).c_str());
+    cairo_show_glyphs(c, placed.glyphs.data(), static_cast<int>(placed.glyphs.size()));
   }
 
   cairo_surface_flush(image.get());
@@ -574,9 +604,14 @@ void Surface::renderSvg(const std::filesystem::path& file) const {
       case HAlign::kLeft:
         break;
     }
+    // Whole-pixel advances as GDI's, as in the PNG.
     svg << "<text x=\"" << t.x << "\" y=\"" << baseline(t.align, t.y, font) << "\" text-anchor=\""
-        << anchor << "\" fill=\"" << svgColor(t.color) << "\">" << xmlEscaped(visibleUtf8(t.bytes))
-        << "</text>\n";
+        << anchor << "\" fill=\"" << svgColor(t.color) << '"';
+    if (!t.bytes.empty()) {
+      svg << " textLength=\"" << t.bytes.size() * static_cast<std::size_t>(charWidth_)
+          << "\" lengthAdjust=\"spacing\"";
+    }
+    svg << '>' << xmlEscaped(visibleUtf8(t.bytes)) << "</text>\n";
   }
   svg << "</g>\n</svg>\n";
   writeFile(file, "SVG", svg.str());

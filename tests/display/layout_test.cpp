@@ -17,6 +17,7 @@ using namespace displaytest;
 
 struct PageState {
   const char* name;
+  bool flying;     // the vessel in flight, else on its pad
   bool indicator;  // drawn on this page
   std::function<void(Scene&)> setUp;
 };
@@ -26,6 +27,7 @@ struct PageState {
 void GroundedPlan(Scene& scene, double dvRemaining) {
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyT, "Apollo12"));
   ArvexMFD& mfd = scene.mfd();
+  ASSERT_EQ(mfd.flightMode, 0);
   mfd.groundSolValid = true;
   mfd.heading = -173.2;
   mfd.launchAngle = 44.6;
@@ -48,12 +50,12 @@ void InFlight(Scene& scene, int page, double dvToGo) {
 }
 
 const PageState kPages[] = {
-    {"grounded, burning", false, [](Scene& s) { GroundedPlan(s, 1234.4); }},
-    {"grounded, MECO", false, [](Scene& s) { GroundedPlan(s, 0.0); }},
-    {"page 1/2", false, [](Scene& s) { InFlight(s, 0, 1234.5); }},
-    {"page 1/2, MECO", false, [](Scene& s) { InFlight(s, 0, 0.0); }},
-    {"page 2/2", true, [](Scene& s) { InFlight(s, 1, 1234.5); }},
-    {"page 2/2, MECO", true, [](Scene& s) { InFlight(s, 1, 0.0); }},
+    {"grounded, burning", false, false, [](Scene& s) { GroundedPlan(s, 1234.4); }},
+    {"grounded, MECO", false, false, [](Scene& s) { GroundedPlan(s, 0.0); }},
+    {"page 1/2", true, false, [](Scene& s) { InFlight(s, 0, 1234.5); }},
+    {"page 1/2, MECO", true, false, [](Scene& s) { InFlight(s, 0, 0.0); }},
+    {"page 2/2", true, true, [](Scene& s) { InFlight(s, 1, 1234.5); }},
+    {"page 2/2, MECO", true, true, [](Scene& s) { InFlight(s, 1, 0.0); }},
 };
 
 bool Overlap(const sim::TextBox& a, const sim::TextBox& b) {
@@ -71,8 +73,9 @@ TEST_P(PageLayout, KeepsEveryTextWholeAndClear) {
   const auto [size, language] = GetParam();
   const auto [width, height] = size;
   for (const PageState& page : kPages) {
-    SceneOptions options = SceneOptions().withLanguage(language).flying().withHeight(height);
+    SceneOptions options = SceneOptions().withLanguage(language).withHeight(height);
     options.width = width;
+    options.inFlight = page.flying;
     Scene scene(options);
     page.setUp(scene);
     const sim::Surface& s = scene.redraw();

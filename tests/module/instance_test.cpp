@@ -5,6 +5,7 @@
 // the instance's fields are read through its class.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -89,8 +90,8 @@ TEST_F(Instance, FirstDisplayInFlightStoresThePointBelow) {
   EXPECT_NEAR(m.ownLngDeg, hop.base->lng_rad * kDegPerRad, 1e-9);
 }
 
-// A base comes back as its coordinates, and the plan is computed again with
-// the burn count starting over.
+// A base comes back as its coordinates, and the plan is computed again; the
+// same vessel flying the same plan goes on counting its burn.
 TEST_F(Instance, BaseTargetComesBackAsCoordinatesWithAFreshPlan) {
   const int d = hop.openLaunchDisplay();
   ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
@@ -100,7 +101,8 @@ TEST_F(Instance, BaseTargetComesBackAsCoordinatesWithAFreshPlan) {
   hop.lander().setLevel(THGROUP_HOVER, 1.0);  // burn a little of the plan, upward
   for (int i = 0; i < 5; ++i) hop.host.step(0.1);
   hop.lander().setLevel(THGROUP_HOVER, 0.0);
-  ASSERT_LT(mfd(d).dvRemaining, launchSpeed);
+  const double dvRemaining = mfd(d).dvRemaining;
+  ASSERT_LT(dvRemaining, launchSpeed);
 
   hop.host.rebuildDisplay(d);
   const ArvexMFD& m = mfd(d);
@@ -111,7 +113,28 @@ TEST_F(Instance, BaseTargetComesBackAsCoordinatesWithAFreshPlan) {
   EXPECT_EQ(m.tgtLngDeg, lngDeg);
   EXPECT_TRUE(m.groundSolValid);
   EXPECT_NEAR(m.launchSpeed, launchSpeed, 1e-9 * launchSpeed);
-  EXPECT_EQ(m.dvRemaining, m.launchSpeed);
+  EXPECT_EQ(m.dvRemaining, dvRemaining);
+}
+
+// Orbiter's change of view or panel closes every display before it opens
+// any: each display gets its own target and altitude back, not those of the
+// display that closed last.
+TEST_F(Instance, EveryDisplayKeepsItsOwnInputsThroughARebuildOfAll) {
+  const int left = hop.openLaunchDisplay();
+  const int right = hop.openLaunchDisplay();
+  TypeTarget(left, -8.97, 15.50);
+  TypeTarget(right, 20.19, 30.77);
+  ASSERT_TRUE(hop.typeInto(right, kKeyZ, "70"));
+  hop.host.rebuildAllDisplays();
+  EXPECT_EQ(mfd(left).tgtLatDeg, -8.97);
+  EXPECT_EQ(mfd(left).tgtLngDeg, 15.50);
+  EXPECT_EQ(mfd(left).securityAlt, 40000);
+  EXPECT_EQ(mfd(right).tgtLatDeg, 20.19);
+  EXPECT_EQ(mfd(right).securityAlt, 70000);
+  // Moved to another display, the mode still takes what the last one left.
+  hop.host.closeDisplay(left);
+  const int other = hop.openLaunchDisplay();
+  EXPECT_EQ(mfd(other).tgtLatDeg, -8.97);
 }
 
 TEST_F(Instance, InFlightPageAndDvToGoComeBack) {
@@ -188,6 +211,36 @@ TEST_F(Instance, RestoredTargetOnTheVesselClearsThePlanAndTheSavedParameters) {
   const int second = hop.openLaunchDisplay();  // nothing saved: defaults
   EXPECT_FALSE(mfd(second).tgtLatSet);
   EXPECT_FALSE(mfd(second).tgtLngSet);
+}
+
+// Over the antipode of the target the plane of the hop is undefined: within
+// a degree of it no correction is computed, so the display keeps the one it
+// showed as the vessel flew in, and a display opened there shows none until
+// the vessel is past.
+TEST_F(Instance, NearTheTargetsAntipodeTheCorrectionShownStands) {
+  const double mu = kGravConst * moon().mass();
+  const double r = moon().radius() + 10000;
+  const double tgtLngDeg = 30.0, antipodeLng = tgtLngDeg / kDegPerRad - 3.14159265358979;
+  const double step = 0.05, speed = std::sqrt(mu / r);  // [s], [m/s] a low circular orbit
+  const auto distance = [&](double deg) { return deg / 57.29578 * r; };
+  for (const double startDeg : {-2.0, 0.0}) {  // flying in; opened over the antipode
+    SCOPED_TRACE(startDeg);
+    hop.lander().placeInFlight(0, antipodeLng + startDeg / 57.29578, 10000, speed, 0, 0);
+    const int d = hop.openLaunchDisplay();
+    TypeTarget(d, 0, tgtLngDeg);
+    EXPECT_EQ(mfd(d).flightSolValid, startDeg < -1.0);
+    double entry = -1;  // the correction shown as the vessel entered the band
+    for (double x = distance(startDeg); x < distance(1.5); x += speed * step) {
+      hop.host.step(step);
+      if (!mfd(d).flightSolValid) continue;
+      if (std::abs(x) < distance(0.95)) {
+        if (entry < 0) entry = mfd(d).dvToGo;
+        ASSERT_NEAR(mfd(d).dvToGo, entry, 5.0) << "at " << x / r * 57.29578 << " deg";
+      }
+    }
+    EXPECT_TRUE(mfd(d).flightSolValid);  // found again past the band
+    hop.host.closeDisplay(d);
+  }
 }
 
 // --- the gate of the per-step hook -------------------------------------------
@@ -298,9 +351,30 @@ TEST_F(FocusChange, WithoutADisplayRestoresThePlanFromTheNewVessel) {
   const int next = hop.openLaunchDisplay();
   EXPECT_EQ(mfd(next).securityAlt, 70000);
   EXPECT_TRUE(mfd(next).groundSolValid);
+  EXPECT_EQ(mfd(next).dvRemaining, mfd(next).launchSpeed);  // another vessel's count
   EXPECT_FALSE(mfd(next).hasHover);
   EXPECT_NEAR(mfd(next).ownLatDeg, base("Apollo17").lat_rad * kDegPerRad, 1e-9);
   EXPECT_NEAR(mfd(next).ownLngDeg, base("Apollo17").lng_rad * kDegPerRad, 1e-9);
+}
+
+// Focus on a vessel in flight, which then lands: the switch to grounded
+// planning plans from where it stands, not from a point of another vessel
+// or one it passed over.
+TEST_F(FocusChange, ThenLandingTheSwitchPlansFromWhereTheVesselStands) {
+  hop.openLaunchDisplay();
+  const std::size_t tug = AddVessel(sim::VesselSpec{"Tug", 8000, 30000, 0, 0});
+  const sim::Base& over = base("Apollo15");
+  hop.host.world().vessel(tug).placeInFlight(over.lat_rad, over.lng_rad, 5000, 0, 0, 0);
+  hop.host.setFocus(tug);
+  const sim::Base& pad = base("Apollo17");
+  hop.host.world().vessel(tug).landAt(pad.lat_rad, pad.lng_rad);
+  const int d = hop.host.openDisplays().front();
+  TypeTargetAtBase(d, "Apollo16");
+  ASSERT_TRUE(hop.host.pressKey(d, kKeyS));
+  ASSERT_EQ(mfd(d).flightMode, 0);
+  EXPECT_NEAR(mfd(d).ownLatDeg, pad.lat_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(mfd(d).ownLngDeg, pad.lng_rad * kDegPerRad, 1e-9);
+  EXPECT_TRUE(mfd(d).groundSolValid);
 }
 
 // An engine choice comes back only to a vessel that has that engine;

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -51,11 +52,13 @@ DcState StateOf(HDC hDC) {
 struct ModeLog {
   int built = 0, destroyed = 0;
   UINT lastDisplayIndex = 0;
-  UINT buildOn = OAPI_MSG_MFD_OPENED;  // the message that builds an instance (0: none)
-  std::vector<UINT> messages;          // received by the message procedure
-  std::vector<DcState> entryStates;    // at the start of every Update
-  bool accept = false;                 // the input box callback accepts
+  UINT buildOn = OAPI_MSG_MFD_OPENED;            // the message that builds an instance (0: none)
+  std::vector<UINT> messages;                    // received by the message procedure
+  std::vector<std::pair<UINT, UINT>> addressed;  // (message, display index), in order
+  std::vector<DcState> entryStates;              // at the start of every Update
+  bool accept = false;                           // the input box callback accepts
   std::vector<std::pair<int, int>> buttonEvents;
+  std::function<void()> onButton;     // run at every button event, if set
   std::vector<std::string> received;  // texts that reached a callback
   // RecallStatus, StoreStatus, the closing message and the destructor, in order.
   std::vector<std::string> lifecycle;
@@ -93,23 +96,24 @@ class TestMfd : public MFD {
   }
   bool ConsumeButton(int bt, int event) override {
     modeLog.buttonEvents.emplace_back(bt, event);
+    if (modeLog.onButton) modeLog.onButton();
     return bt == 0;
   }
   char* ButtonLabel(int bt) override { return bt == 0 ? label_ : nullptr; }
 
  private:
-  static bool OnInput(void*, char* str, void* usrdata) {
-    auto* self = static_cast<TestMfd*>(usrdata);
+  // Touches no instance: the box may outlive the display that opened it.
+  static bool OnInput(void*, char* str, void*) {
     modeLog.received.emplace_back(str);
-    return self->accept_ && modeLog.accept;
+    return modeLog.accept;
   }
-  bool accept_ = true;
   char label_[4] = "VAL";
 };
 
 OAPI_MSGTYPE TestMsgProc(UINT msg, UINT mfd, WPARAM wparam, LPARAM lparam) {
   modeLog.lastDisplayIndex = mfd;
   modeLog.messages.push_back(msg);
+  modeLog.addressed.emplace_back(msg, mfd);
   if (msg == OAPI_MSG_MFD_CLOSED) modeLog.lifecycle.push_back("closed");
   if (msg != modeLog.buildOn) return 0;
   DWORD w = LOWORD(wparam), h = HIWORD(wparam);
@@ -400,9 +404,9 @@ TEST(HostConfig, FilesOutsideTheConfigurationFolderDoNotOpen) {
 TEST_F(HostTest, ARefusedTextKeepsTheBoxOpenAndAnAcceptedOneClosesIt) {
   const int d = hop.host.openDisplay(mode, 300, 300);
   ASSERT_TRUE(hop.host.pressKey(d, kOpenBoxKey));
-  ASSERT_EQ(hop.host.inputBoxes().size(), 1u);
+  ASSERT_TRUE(hop.host.hasInputBox());
   EXPECT_EQ(hop.host.inputBoxTitle(), "Value:");
-  EXPECT_EQ(hop.host.inputBoxes().front().displayId, d);
+  EXPECT_EQ(hop.host.inputBox()->displayId, d);
 
   modeLog.accept = false;
   EXPECT_FALSE(hop.host.typeInput("nope"));
@@ -428,37 +432,37 @@ TEST_F(HostTest, TypedTextReachesTheCallbackByteForByte) {
   EXPECT_EQ(modeLog.received, texts);
 }
 
-TEST_F(HostTest, TheNewestBoxReceivesTheText) {
+// One box at a time, as in Orbiter: opening a box replaces the open one,
+// whoever opened it, and the replaced box never answers.
+TEST_F(HostTest, OpeningABoxReplacesTheOpenOne) {
   const int d = hop.host.openDisplay(mode, 300, 300);
   hop.host.pressKey(d, kOpenBoxKey);
-  const int first = hop.host.inputBoxes().back().id;
+  const int first = hop.host.inputBox()->id;
   hop.host.pressKey(d, kOpenBoxKey);
-  modeLog.accept = true;
-  EXPECT_TRUE(hop.host.typeInput("to the second"));
-  ASSERT_EQ(hop.host.inputBoxes().size(), 1u);
-  EXPECT_EQ(hop.host.inputBoxes().front().id, first);
-  hop.host.cancelInputBox();  // closes it without a callback
-  EXPECT_FALSE(hop.host.hasInputBox());
-  EXPECT_EQ(modeLog.received.size(), 1u);
-}
-
-TEST_F(HostTest, ClosingADisplayClosesItsBoxesSoNoCallbackReachesIt) {
-  const int keep = hop.host.openDisplay(mode, 300, 300);
-  const int gone = hop.host.openDisplay(mode, 300, 300);
-  hop.host.pressKey(keep, kOpenBoxKey);
-  hop.host.pressKey(gone, kOpenBoxKey);
+  ASSERT_TRUE(hop.host.hasInputBox());
+  EXPECT_NE(hop.host.inputBox()->id, first);
   oapiOpenInputBox(
       Text("Not from a display"), [](void*, char*, void*) { return true; }, nullptr, 20, nullptr);
-  ASSERT_EQ(hop.host.inputBoxes().size(), 3u);
-  EXPECT_EQ(hop.host.inputBoxes().back().displayId, -1);
+  EXPECT_EQ(hop.host.inputBox()->displayId, -1);
+  EXPECT_TRUE(hop.host.typeInput("to the last"));
+  EXPECT_FALSE(hop.host.hasInputBox());
+  EXPECT_TRUE(modeLog.received.empty());
+}
 
+// A box outlives the display that opened it, through a close and through a
+// rebuild of every display, as Orbiter's does: its callback still comes.
+TEST_F(HostTest, ABoxOutlivesItsDisplay) {
+  const int keep = hop.host.openDisplay(mode, 300, 300);
+  const int gone = hop.host.openDisplay(mode, 300, 300);
+  hop.host.pressKey(gone, kOpenBoxKey);
   hop.host.closeDisplay(gone);
-  ASSERT_EQ(hop.host.inputBoxes().size(), 2u);
-  EXPECT_EQ(hop.host.inputBoxes().front().displayId, keep);
+  hop.host.rebuildAllDisplays();
+  ASSERT_TRUE(hop.host.hasInputBox());
+  EXPECT_EQ(hop.host.inputBox()->displayId, gone);
   modeLog.accept = true;
-  hop.host.cancelInputBox();
-  EXPECT_TRUE(hop.host.typeInput("to the survivor"));
-  EXPECT_EQ(modeLog.received, std::vector<std::string>{"to the survivor"});
+  EXPECT_TRUE(hop.host.typeInput("late"));
+  EXPECT_EQ(modeLog.received, std::vector<std::string>{"late"});
+  EXPECT_TRUE(hop.host.isOpen(keep));
 }
 
 // --- displays -----------------------------------------------------------------------
@@ -566,6 +570,46 @@ TEST_F(HostTest, ClosingAndRebuildingDestroyTheInstanceThroughItsDestructor) {
   EXPECT_EQ(modeLog.destroyed, 2);
   EXPECT_FALSE(hop.host.isOpen(d));
   EXPECT_EQ(hop.host.display(d), nullptr);
+}
+
+// A change of view or panel, as Orbiter makes it: every display closes, then
+// every display opens again, each in its mode and size, in display order.
+TEST_F(HostTest, RebuildingEveryDisplayClosesAllBeforeOpeningAny) {
+  const int a = hop.host.openDisplay(mode, 300, 200);
+  const int b = hop.host.openDisplay(mode, 200, 100);
+  Surface& surfaceA = hop.host.surface(a);
+  modeLog.addressed.clear();
+  hop.host.rebuildAllDisplays();
+  const UINT ia = static_cast<UINT>(a), ib = static_cast<UINT>(b);
+  const std::vector<std::pair<UINT, UINT>> expected = {
+      {OAPI_MSG_MFD_CLOSED, ia}, {OAPI_MSG_MFD_CLOSED, ib},   {OAPI_MSG_MFD_OPENEDEX, ia},
+      {OAPI_MSG_MFD_OPENED, ia}, {OAPI_MSG_MFD_OPENEDEX, ib}, {OAPI_MSG_MFD_OPENED, ib}};
+  EXPECT_EQ(modeLog.addressed, expected);
+  EXPECT_EQ(modeLog.destroyed, 2);
+  EXPECT_EQ(instance(a)->height(), 200u);
+  EXPECT_EQ(instance(b)->width(), 200u);
+  EXPECT_EQ(&hop.host.surface(a), &surfaceA);
+}
+
+// In the glass cockpit Orbiter's pane redraws its displays and only then
+// hands the held button its event; an external window's event comes first.
+TEST_F(HostTest, TheGlassCockpitRedrawsBeforeTheHeldButtonsEvent) {
+  const int d = hop.host.openDisplay(mode, 300, 300);
+  for (const auto style : {sim::ButtonStyle::GlassCockpit, sim::ButtonStyle::ExternalWindow}) {
+    hop.host.setButtonStyle(style);
+    hop.host.holdButton(d, 1);
+    hop.host.invalidateDisplay(hop.host.display(d));
+    modeLog.buttonEvents.clear();
+    const std::size_t redrawsBefore = modeLog.entryStates.size();
+    std::size_t redrawsAtEvent = 0;
+    modeLog.onButton = [&] { redrawsAtEvent = modeLog.entryStates.size(); };
+    hop.host.step(0.1);
+    modeLog.onButton = nullptr;
+    ASSERT_EQ(modeLog.buttonEvents.size(), 1u);
+    hop.host.releaseButton(d);
+    const bool glass = style == sim::ButtonStyle::GlassCockpit;
+    EXPECT_EQ(redrawsAtEvent, redrawsBefore + (glass ? 1 : 0));
+  }
 }
 
 TEST_F(HostTest, ButtonsArriveAsTheGlassCockpitOrAnExternalWindowSendsThem) {
@@ -712,7 +756,11 @@ void initOpeningBox(HINSTANCE) {
   oapiOpenInputBox(
       Text("From the module"), [](void*, char*, void*) { return true; }, nullptr, 20, nullptr);
 }
-void recordFocus(OBJHANDLE now, OBJHANDLE previous) { focusCalls.emplace_back(now, previous); }
+std::vector<int> builtAtFocus;  // instances of the test mode built when each call came
+void recordFocus(OBJHANDLE now, OBJHANDLE previous) {
+  focusCalls.emplace_back(now, previous);
+  builtAtFocus.push_back(modeLog.built);
+}
 void recordStep(double simt, double simdt, double mjd) { stepCalls.push_back({simt, simdt, mjd}); }
 
 class ModuleTest : public HostTest {
@@ -777,8 +825,8 @@ TEST_F(ModuleTest, UnloadingTakesTheModulesModesDisplaysAndBoxesWithIt) {
   const int inModule = hop.host.openDisplay(*attached, 200, 200);
   const int inTest = hop.host.openDisplay(mode, 200, 200);
   const int boxes = hop.host.attachModule({nullptr, initOpeningBox, nullptr}, "boxes");
-  ASSERT_EQ(hop.host.inputBoxes().size(), 1u);
-  EXPECT_EQ(hop.host.inputBoxes().front().moduleId, boxes);
+  ASSERT_TRUE(hop.host.hasInputBox());
+  EXPECT_EQ(hop.host.inputBox()->moduleId, boxes);
 
   hop.host.unloadModule(id);
   EXPECT_FALSE(hop.host.isOpen(inModule));
@@ -811,6 +859,19 @@ TEST_F(ModuleTest, FocusChangesTellEveryModuleTheNewAndThePreviousVessel) {
   const OBJHANDLE v0 = host.vesselHandle(0), v1 = host.vesselHandle(1);
   const std::vector<std::pair<OBJHANDLE, OBJHANDLE>> expected = {{v0, nullptr}, {v1, v0}, {v0, v1}};
   EXPECT_EQ(focusCalls, expected);
+}
+
+// As Orbiter's: the displays are rebuilt for the new vessel before any module
+// hears of the change.
+TEST_F(ModuleTest, AFocusChangeRebuildsEveryDisplayBeforeTheModuleHearsOfIt) {
+  hop.host.world().addVessel(hop.body, {});
+  hop.host.attachModule({nullptr, nullptr, nullptr, nullptr, nullptr, recordFocus}, "focus");
+  hop.host.openDisplay(mode, 300, 300);
+  hop.host.openDisplay(mode, 300, 300);
+  builtAtFocus.clear();
+  hop.host.setFocus(1);
+  EXPECT_EQ(builtAtFocus, std::vector<int>{4});
+  EXPECT_EQ(modeLog.destroyed, 2);
 }
 
 TEST_F(ModuleTest, EachStepAdvancesTheWorldThenCallsThePostStepHook) {

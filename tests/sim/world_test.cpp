@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <numbers>
 #include <ostream>
 #include <random>
@@ -383,6 +384,38 @@ TEST(Propellant, BurnDeliversTheRocketEquationsDeltaVAndStopsWhenEmpty) {
   const Vec3 coasting = s.vessel->velocity();
   s.world.advance(50.0);
   EXPECT_NEAR(norm(s.vessel->velocity() - coasting), 0.0, 1e-9);
+}
+
+// Engines too weak to lift the vessel still drain the tank, and only down to
+// empty: the mass never falls below the dry mass.
+TEST(Propellant, GroundedBurnBelowLiftoffStopsAtAnEmptyTank) {
+  sim::VesselSpec lander{"Test", 2000, 0, 0, 3000, 50, 0, 0, 2900};
+  Scene s(*sim::builtinBody("Moon"), lander);
+  s.vessel->landAt(10 * kDeg, 20 * kDeg);
+  s.vessel->setLevel(THGROUP_HOVER, 1.0);              // 3000 N against about 3300 N of weight
+  for (int i = 0; i < 10; ++i) s.world.advance(10.0);  // 3000 / 2900 * 100 = 103 kg wanted
+  EXPECT_TRUE(s.vessel->groundContact());
+  EXPECT_EQ(s.vessel->propellant(), 0.0);
+  EXPECT_EQ(s.vessel->mass(), 2000.0);
+}
+
+// A step across the moment the tank runs dry goes on from that moment: one
+// long step and many short ones fly the same path in gravity.
+TEST(Propellant, StepAcrossTheEmptyTankMatchesShortSteps) {
+  sim::VesselSpec lander{"Test", 2000, 16000, 0, 0, 400, 3050, 0, 0};
+  const auto flown = [&](double step_s, int steps) {
+    auto s = std::make_unique<Scene>(*sim::builtinBody("Moon"), lander);
+    s->vessel->placeInFlight(0.3, 0.4, 2e6, 800, 0, 0);
+    s->vessel->setRotation(s->vessel->rotation());
+    s->vessel->setLevel(THGROUP_MAIN, 1.0);  // dry after 400 * 3050 / 16000 = 76 s
+    for (int i = 0; i < steps; ++i) s->world.advance(step_s);
+    return s;
+  };
+  const auto once = flown(600.0, 1);
+  const auto often = flown(1.0, 600);
+  EXPECT_EQ(once->vessel->propellant(), 0.0);
+  EXPECT_LT(norm(once->vessel->position() - often->vessel->position()), 1.0);
+  EXPECT_LT(norm(once->vessel->velocity() - often->vessel->velocity()), 1e-3);
 }
 
 TEST(Thrust, LevelsAreClampedAndAbsentGroupsStayOff) {

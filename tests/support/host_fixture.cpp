@@ -46,9 +46,9 @@ int MoonHop::openLaunchDisplay(int width, int height) {
 }
 
 bool MoonHop::typeInto(int displayId, DWORD key, const std::string& text) {
-  const std::size_t before = host.inputBoxes().size();
+  const int before = host.hasInputBox() ? host.inputBox()->id : 0;
   host.pressKey(displayId, key);
-  if (host.inputBoxes().size() <= before) {
+  if (!host.hasInputBox() || host.inputBox()->id == before) {
     throw sim::HostError("typeInto: key " + std::to_string(key) +
                          " opened no input box on display " + std::to_string(displayId));
   }
