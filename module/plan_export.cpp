@@ -88,7 +88,12 @@ DLLCLBK int ArvexGetPlan(const void* display, ArvexPlan* plan) {
     // The display built last: the end of the list of live instances.
     for (ArvexMFD* i = moduleState.firstInstance; i != nullptr; i = i->nextInstance) m = i;
   } else {
-    m = dynamic_cast<ArvexMFD*>(static_cast<MFD*>(const_cast<void*>(display)));
+    // Compared by address with the live instances, never dereferenced
+    // first: a display of another module, or one already closed, is no
+    // entry of the list.
+    for (ArvexMFD* i = moduleState.firstInstance; i != nullptr; i = i->nextInstance) {
+      if (static_cast<const MFD*>(i) == display) m = i;
+    }
   }
   if (m == nullptr) return 0;
   // Filled in a full record of our own and copied out up to the caller's

@@ -78,6 +78,10 @@ TEST_F(PlanExport, RefusesWhatItCannotAnswer) {
   plan.size = ARVEX_PLAN_V1_SIZE - 1;  // a record older than version 1
   EXPECT_EQ(get(hop.host.display(d), &plan), 0);
   EXPECT_EQ(plan.version, 0u);
+  // Something that is no display of this module: refused, not read.
+  plan.size = sizeof plan;
+  const long long notADisplay[8] = {};
+  EXPECT_EQ(get(notADisplay, &plan), 0);
 }
 
 // An add-on built with version 1 gets version 1, and the memory past its
