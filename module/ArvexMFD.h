@@ -106,7 +106,6 @@ class ArvexMFD : public MFD {
   // Called by the host at every refresh of the display.
   void Update(HDC hDC) override;
   void DrawIndicator(HDC hDC);
-  void DrawRing(HDC hDC, int x, int y, double angle);
 
   // --- buttons, keys and entry ----------------------------------------
   // Called by the host for a key pressed while the display has the focus.
@@ -148,6 +147,9 @@ class ArvexMFD : public MFD {
   void UpdatePitchCommand(double dt, double thrusting);
   double BurnPitchCommand(double dt);
   bool SolveInFlight();
+  // A new target, mode or vessel: the in-flight search starts from its cold
+  // solve again.
+  void RestartSearch();
 
   // Fields, in the order of the instance's data model. Angles ending in Deg
   // are degrees (module factor), their twins radians.
@@ -189,24 +191,26 @@ class ArvexMFD : public MFD {
   int flightMode;          // 0 grounded planning, 1 in-flight correction
   unsigned int width;      // [pixel]
   unsigned int height;     // [pixel]
-  int lineHeight;          // [pixel]
-  int cursorY;             // [pixel]
-  int column2X;            // [pixel]
-  int marginX;             // [pixel]
-  int frameMargin;         // [pixel]
-  bool english;            // texts in English, else French
-  OBJHANDLE targetBase;    // the base chosen by name, or null
-  double securityAlt;      // [m]
-  double ownLatDeg;        // [deg]
-  double ownLngDeg;        // [deg]
-  double tgtLatDeg;        // [deg]
-  double tgtLngDeg;        // [deg]
-  double tgtLat;           // [rad]
-  double ownLat;           // [rad]
-  double tgtLng;           // [rad]
-  double ownLng;           // [rad]
-  double altAboveTarget;   // [m]
-  VECTOR3 relPos;          // [m] global frame, relative to refBody
+  // [pixel] h/28, kept for the plan record only: the pages scale from their
+  // 290-pixel layout and no longer draw with it.
+  int lineHeight;
+  int cursorY;            // [pixel]
+  int column2X;           // [pixel]
+  int marginX;            // [pixel]
+  int frameMargin;        // [pixel]
+  bool english;           // texts in English, else French
+  OBJHANDLE targetBase;   // the base chosen by name, or null
+  double securityAlt;     // [m]
+  double ownLatDeg;       // [deg]
+  double ownLngDeg;       // [deg]
+  double tgtLatDeg;       // [deg]
+  double tgtLngDeg;       // [deg]
+  double tgtLat;          // [rad]
+  double ownLat;          // [rad]
+  double tgtLng;          // [rad]
+  double ownLng;          // [rad]
+  double altAboveTarget;  // [m]
+  VECTOR3 relPos;         // [m] global frame, relative to refBody
 
   // --- state beyond the data model (each says why) ----------------------
   // prevRelVel is a sample from the grounded step just before; otherwise

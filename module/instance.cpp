@@ -371,9 +371,8 @@ void ArvexMFD::ResetSolution() {
   // over.
   groundSolValid = false;
   launchPitchSet = false;
-  solverStarted = false;
+  RestartSearch();
   flightSolValid = false;
-  searchDir = +1;
   inAntipodeBand = false;
   // 3 - The saved parameters go back to their defaults; the saved mode, page,
   // dvToGo and engine are kept. This display's own record goes too; the

@@ -154,8 +154,7 @@ bool ArvexMFD::SolveInFlight() {
 
   inAntipodeBand = NearAntipode(relPos, T);
   if (inAntipodeBand) {
-    solverStarted = false;
-    searchDir = +1;
+    RestartSearch();
     return false;
   }
 
@@ -169,6 +168,11 @@ bool ArvexMFD::SolveInFlight() {
   solverParam = state.param;
   reqVel = state.reqVel;
   return true;
+}
+
+void ArvexMFD::RestartSearch() {
+  solverStarted = false;
+  searchDir = +1;
 }
 
 }  // namespace arvex

@@ -34,8 +34,7 @@ void ArvexMFD::RecomputePlan() {
     launchVelocity = ComputeLaunchVelocity();
   } else if (flightMode == 1) {
     // 4 - In flight: the solver starts its search over.
-    solverStarted = false;
-    searchDir = +1;
+    RestartSearch();
     flightSolValid = SolveInFlight();
   }
 }

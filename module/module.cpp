@@ -45,8 +45,7 @@ void (*FindExitHook(HINSTANCE hModule))(HINSTANCE) {
 void ResetForNewFocus(ArvexMFD* instance) {
   VESSEL* vessel = moduleState.focusVessel;
   // 1 - Solver: the in-flight search starts over on the new vessel.
-  instance->solverStarted = false;
-  instance->searchDir = +1;
+  instance->RestartSearch();
   // 2 - Engines of the new vessel; the main engine is chosen whenever there
   // is one.
   instance->hasMain = vessel->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
