@@ -26,7 +26,7 @@ void ArvexMFD::PostStep(double dt) {
   VESSEL* vessel = moduleState.focusVessel;
   if (vessel == nullptr) return;
 
-  // 1 - Thrust detection: any polled group off idle, compared exactly.
+  // Thrust detection: any polled group off idle, compared exactly.
   double level0 = 0, level1 = 0, level2 = 0;
   if (hasMain) {
     level0 = vessel->GetThrusterGroupLevel(kGroupMain);
@@ -35,12 +35,12 @@ void ArvexMFD::PostStep(double dt) {
   if (hasHover) level2 = vessel->GetThrusterGroupLevel(kGroupHover);
   const double thrusting = (level0 != 0 || level1 != 0 || level2 != 0) ? 1.0 : 0.0;
 
-  // 2 - Velocity relative to the body, global frame [m/s].
+  // Velocity relative to the body, global frame [m/s].
   VECTOR3 v = _V(0, 0, 0);
   vessel->GetRelativeVel(refBody, v);
 
   if (flightMode == 0) {
-    // 3 - Grounded: count the burn along the plan, then take this step's
+    // Grounded: count the burn along the plan, then take this step's
     // velocity as the sample the next step counts from.
     VECTOR3 r = _V(0, 0, 0);
     vessel->GetRelativePos(refBody, r);
@@ -51,12 +51,12 @@ void ArvexMFD::PostStep(double dt) {
     prevRelVel = v;
     prevRelVelFresh = true;
 
-    // 4 - Measured attitude [deg].
+    // Measured attitude [deg].
     const double pitch = vessel->GetPitch();
     actualPitch = pitch * kDegPerRad;
     flightPathAngle = (pitch - vessel->GetAOA()) * kDegPerRad;
 
-    // 5 - The pitch to fly.
+    // The pitch to fly.
     UpdatePitchCommand(dt, thrusting);
     return;
   }
@@ -64,7 +64,7 @@ void ArvexMFD::PostStep(double dt) {
   // Any step outside grounded mode leaves prevRelVel behind.
   prevRelVelFresh = false;
 
-  // 6 - In flight with a complete target: the correction still needed, from
+  // In flight with a complete target: the correction still needed, from
   // the velocity read before the solver ran.
   if (flightMode == 1 && tgtLatSet && tgtLngSet) {
     const bool wasInBand = inAntipodeBand;
@@ -133,7 +133,7 @@ bool ArvexMFD::SolveInFlight() {
   VESSEL* vessel = moduleState.focusVessel;
   if (vessel == nullptr) return false;
 
-  // 1 - The aim point altAboveTarget above the target, body-fixed (y towards
+  // The aim point altAboveTarget above the target, body-fixed (y towards
   // the north pole), then in the global frame.
   const double rTgt = altAboveTarget + bodyRadius;
   const VECTOR3 aimBodyFixed =
@@ -141,12 +141,12 @@ bool ArvexMFD::SolveInFlight() {
          rTgt * std::cos(tgtLat) * std::sin(tgtLng));
   const VECTOR3 T = PlanetToGlobal(aimBodyFixed);
 
-  // 2 - Position and velocity relative to the body, global frame.
+  // Position and velocity relative to the body, global frame.
   vessel->GetRelativePos(refBody, relPos);
   VECTOR3 V = _V(0, 0, 0);
   vessel->GetRelativeVel(refBody, V);
 
-  // 3 - A climbing vessel keeps its crossing point above the security
+  // A climbing vessel keeps its crossing point above the security
   // altitude.
   VECTOR3 airspeed = _V(0, 0, 0);  // horizon frame: x east, y up, z north [m/s]
   vessel->GetHorizonAirspeedVector(airspeed);
@@ -158,7 +158,7 @@ bool ArvexMFD::SolveInFlight() {
     return false;
   }
 
-  // 4 - The geometry of the hop, then the search from the kept state.
+  // The geometry of the hop, then the search from the kept state.
   FlightGeometry geo;
   if (!isFinite(V) || !MakeFlightGeometry(relPos, T, kGravConst * bodyMass, geo)) return false;
   FlightSearchState state{solverStarted, searchDir, solverParam, reqVel};

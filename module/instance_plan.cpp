@@ -10,14 +10,14 @@ namespace arvex {
 // Run by the constructor with restored parameters, by the target and security
 // altitude entries and by the mode switch.
 void ArvexMFD::RecomputePlan() {
-  // 1 - Same place: a target exactly on the vessel's own position has no
+  // Same place: a target exactly on the vessel's own position has no
   // plan; the comparison is of the degree values as entered, without
   // tolerance.
   if (tgtLatDeg == ownLatDeg && tgtLngDeg == ownLngDeg) {
     ResetSolution();
     return;
   }
-  // 2 - Incomplete target: the target fields hold no place the pilot chose,
+  // Incomplete target: the target fields hold no place the pilot chose,
   // so a plan toward them would be a wrong result. Both solutions are marked
   // invalid and the rest is left as it is.
   if (!TargetComplete()) {
@@ -26,14 +26,14 @@ void ArvexMFD::RecomputePlan() {
     return;
   }
   if (flightMode == 0) {
-    // 3 - Grounded: the launch plan, and a fresh pre-burn pitch proposal for
+    // Grounded: the launch plan, and a fresh pre-burn pitch proposal for
     // it.
     launchPitchSet = false;
     ComputeGroundSolution();
     groundSolValid = ComputeHeading();
     launchVelocity = ComputeLaunchVelocity();
   } else if (flightMode == 1) {
-    // 4 - In flight: the solver starts its search over.
+    // In flight: the solver starts its search over.
     RestartSearch();
     flightSolValid = SolveInFlight();
   }
