@@ -139,6 +139,7 @@ class ArvexMFD : public MFD {
   bool ComputeHeading();
   VECTOR3 ComputeLaunchVelocity();
   VECTOR3 PlanetToGlobal(const VECTOR3& v);
+  VECTOR3 AimPoint();
   bool TargetComplete() const;
 
   // --- guidance in flight and during the burn -------------------------

@@ -133,13 +133,7 @@ bool ArvexMFD::SolveInFlight() {
   VESSEL* vessel = moduleState.focusVessel;
   if (vessel == nullptr) return false;
 
-  // The aim point altAboveTarget above the target, body-fixed (y towards
-  // the north pole), then in the global frame.
-  const double rTgt = altAboveTarget + bodyRadius;
-  const VECTOR3 aimBodyFixed =
-      _V(rTgt * std::cos(tgtLat) * std::cos(tgtLng), rTgt * std::sin(tgtLat),
-         rTgt * std::cos(tgtLat) * std::sin(tgtLng));
-  const VECTOR3 T = PlanetToGlobal(aimBodyFixed);
+  const VECTOR3 T = AimPoint();
 
   // Position and velocity relative to the body, global frame.
   vessel->GetRelativePos(refBody, relPos);

@@ -5,6 +5,8 @@
 #include "ArvexMFD.h"
 #include "ground_plan.h"
 
+#include <cmath>
+
 namespace arvex {
 
 // Run by the constructor with restored parameters, by the target and security
@@ -73,6 +75,16 @@ VECTOR3 ArvexMFD::PlanetToGlobal(const VECTOR3& v) {
   MATRIX3 m = {{1, 0, 0, 0, 1, 0, 0, 0, 1}};
   oapiGetPlanetObliquityMatrix(refBody, &m);
   return BodyFixedToGlobal(v, m, oapiGetPlanetCurrentRotation(refBody));
+}
+
+// The point altAboveTarget above the target, body-fixed (y towards the north
+// pole), in the global frame: where the in-flight solver aims and what the
+// plan record exports.
+VECTOR3 ArvexMFD::AimPoint() {
+  const double r = altAboveTarget + bodyRadius;  // [m]
+  const VECTOR3 aimBodyFixed = _V(r * std::cos(tgtLat) * std::cos(tgtLng), r * std::sin(tgtLat),
+                                  r * std::cos(tgtLat) * std::sin(tgtLng));
+  return PlanetToGlobal(aimBodyFixed);
 }
 
 }  // namespace arvex
