@@ -106,7 +106,6 @@ class ArvexMFD : public MFD {
   // Called by the host at every refresh of the display.
   void Update(HDC hDC) override;
   void DrawIndicator(HDC hDC);
-  void DrawRing(HDC hDC, int x, int y, double angle);
 
   // --- buttons, keys and entry ----------------------------------------
   // Called by the host for a key pressed while the display has the focus.
@@ -141,6 +140,7 @@ class ArvexMFD : public MFD {
   bool ComputeHeading();
   VECTOR3 ComputeLaunchVelocity();
   VECTOR3 PlanetToGlobal(const VECTOR3& v);
+  VECTOR3 AimPoint();
   bool TargetComplete() const;
 
   // --- guidance in flight and during the burn -------------------------
@@ -149,76 +149,82 @@ class ArvexMFD : public MFD {
   void UpdatePitchCommand(double dt, double thrusting);
   double BurnPitchCommand(double dt);
   bool SolveInFlight();
+  // A new target, mode or vessel: the in-flight search starts from its cold
+  // solve again.
+  void RestartSearch();
 
-  // Fields, in the order of the instance's data model. Angles ending in Deg
-  // are degrees (module factor), their twins radians.
-  bool tgtLatSet;          // a target latitude was entered (or a base chosen)
-  bool tgtLngSet;          // a target longitude was entered (or a base chosen)
-  double pitchGainP;       // [deg/deg] proportional gain of the burn pitch law
-  double pitchGainI;       // [1/s] integral gain
-  double pitchGainD;       // [s] derivative gain
-  double pitchIntegral;    // [deg s]
-  double lastPitchCmd;     // [deg] the burn law's last command
-  double prevPitchCmd;     // [deg] the command before that
-  OBJHANDLE refBody;       // the body the vessel stands on or flies over
-  double bodyRadius;       // [m]
-  double bodyMass;         // [kg]
-  double surfaceGravity;   // [m/s^2]
-  double heading;          // [deg] launch azimuth from north through east
-  double launchAngle;      // [deg] planned elevation of the launch velocity
-  double launchSpeed;      // [m/s] with its 2 % margin
-  double dvRemaining;      // [m/s]
-  double vTan;             // [m/s] speed at apoapsis
-  double apoAltitude;      // [m] above bodyRadius
-  VECTOR3 launchVelocity;  // [m/s] global frame
-  bool groundSolValid;     // the ground plan's fields hold a plan
-  VECTOR3 reqVel;          // [m/s] global frame, relative to refBody
-  double dvToGo;           // [m/s]
-  bool flightSolValid;     // reqVel holds an in-flight solution
-  int flightPage;          // 0 = page 1/2, 1 = page 2/2
-  bool solverStarted;      // the cold solve (both passes) has been done
-  int searchDir;           // +1 near side, -1 far side
-  double solverParam;      // crossing parameter b kept between solves (a ratio, no unit)
-  double flightPathAngle;  // [deg]
-  double actualPitch;      // [deg]
-  double pitchCmd;         // [deg]
-  bool launchPitchSet;     // the pre-burn proposal for this plan and engine is made
-  VECTOR3 prevRelVel;      // [m/s] global frame
-  bool hasMain;            // the vessel has main engines
-  bool hasHover;           // the vessel has hover engines
-  bool useMainEngine;      // main engine chosen, else hover
-  int flightMode;          // 0 grounded planning, 1 in-flight correction
-  unsigned int width;      // [pixel]
-  unsigned int height;     // [pixel]
-  int lineHeight;          // [pixel]
-  int cursorY;             // [pixel]
-  int column2X;            // [pixel]
-  int marginX;             // [pixel]
-  int frameMargin;         // [pixel]
-  bool english;            // texts in English, else French
-  bool aimLead;            // the aim point leads the body's rotation ("AIM_LEAD")
-  VECTOR3 solverAim;       // [m] global frame: the aim point of reqVel's conic
-  OBJHANDLE targetBase;    // the base chosen by name, or null
-  double securityAlt;      // [m]
-  double ownLatDeg;        // [deg]
-  double ownLngDeg;        // [deg]
-  double tgtLatDeg;        // [deg]
-  double tgtLngDeg;        // [deg]
-  double tgtLat;           // [rad]
-  double ownLat;           // [rad]
-  double tgtLng;           // [rad]
-  double ownLng;           // [rad]
-  double altAboveTarget;   // [m]
-  VECTOR3 relPos;          // [m] global frame, relative to refBody
+  // The instance's state, under the names an add-on's reader knows from the
+  // pages. Angles ending in Deg are degrees (module factor), their twins
+  // radians.
+  bool tgtLatSet = false;                // a target latitude was entered (or a base chosen)
+  bool tgtLngSet = false;                // a target longitude was entered (or a base chosen)
+  double pitchGainP;                     // [deg/deg] proportional gain of the burn pitch law
+  double pitchGainI;                     // [1/s] integral gain
+  double pitchGainD;                     // [s] derivative gain
+  double pitchIntegral = 0;              // [deg s]
+  double lastPitchCmd = 0;               // [deg] the burn law's last command
+  double prevPitchCmd = 0;               // [deg] the command before that
+  OBJHANDLE refBody = nullptr;           // the body the vessel stands on or flies over
+  double bodyRadius = 0;                 // [m]
+  double bodyMass = 0;                   // [kg]
+  double surfaceGravity = 0;             // [m/s^2]
+  double heading = 0;                    // [deg] launch azimuth from north through east
+  double launchAngle = 0;                // [deg] planned elevation of the launch velocity
+  double launchSpeed = 0;                // [m/s] with its 2 % margin
+  double dvRemaining = 0;                // [m/s]
+  double vTan = 0;                       // [m/s] speed at apoapsis
+  double apoAltitude = 0;                // [m] above bodyRadius
+  VECTOR3 launchVelocity = _V(0, 0, 0);  // [m/s] global frame
+  bool groundSolValid = false;           // the ground plan's fields hold a plan
+  VECTOR3 reqVel = _V(0, 0, 0);          // [m/s] global frame, relative to refBody
+  double dvToGo = 0;                     // [m/s]
+  bool flightSolValid = false;           // reqVel holds an in-flight solution
+  int flightPage = 0;                    // 0 = page 1/2, 1 = page 2/2
+  bool solverStarted = false;            // the cold solve (both passes) has been done
+  int searchDir = +1;                    // +1 near side, -1 far side
+  double solverParam = 0;            // crossing parameter b kept between solves (a ratio, no unit)
+  double flightPathAngle = 0;        // [deg]
+  double actualPitch = 0;            // [deg]
+  double pitchCmd = 0;               // [deg]
+  bool launchPitchSet = false;       // the pre-burn proposal for this plan and engine is made
+  VECTOR3 prevRelVel = _V(0, 0, 0);  // [m/s] global frame
+  bool hasMain = false;              // the vessel has main engines
+  bool hasHover = false;             // the vessel has hover engines
+  bool useMainEngine = false;        // main engine chosen, else hover
+  int flightMode = 0;                // 0 grounded planning, 1 in-flight correction
+  unsigned int width = 0;            // [pixel]
+  unsigned int height = 0;           // [pixel]
+  // [pixel] h/28, kept for the plan record only: the pages scale from their
+  // 290-pixel layout and no longer draw with it.
+  int lineHeight = 0;
+  int cursorY = 0;                  // [pixel]
+  int column2X = 0;                 // [pixel]
+  int marginX = 0;                  // [pixel]
+  int frameMargin = 0;              // [pixel]
+  bool english = true;              // texts in English, else French
+  bool aimLead = false;             // the aim point leads the body's rotation ("AIM_LEAD")
+  VECTOR3 solverAim = _V(0, 0, 0);  // [m] global frame: the aim point of reqVel's conic
+  OBJHANDLE targetBase = nullptr;   // the base chosen by name, or null
+  double securityAlt;               // [m]
+  double ownLatDeg = 0;             // [deg]
+  double ownLngDeg = 0;             // [deg]
+  double tgtLatDeg = 0;             // [deg]
+  double tgtLngDeg = 0;             // [deg]
+  double tgtLat = 0;                // [rad]
+  double ownLat = 0;                // [rad]
+  double tgtLng = 0;                // [rad]
+  double ownLng = 0;                // [rad]
+  double altAboveTarget;            // [m]
+  VECTOR3 relPos = _V(0, 0, 0);     // [m] global frame, relative to refBody
 
-  // --- state beyond the data model (each says why) ----------------------
+  // --- bookkeeping of displays and rebuilds (each says why) -------------
   // prevRelVel is a sample from the grounded step just before; otherwise
   // the next grounded step only takes a fresh sample, so that a stretch in
   // flight or another vessel's velocity is never counted as burn.
-  bool prevRelVelFresh;
+  bool prevRelVelFresh = false;
   // Every open display of the mode is served by the hooks, not only the one
   // built last: the instances form a list from moduleState.firstInstance.
-  ArvexMFD* nextInstance;
+  ArvexMFD* nextInstance = nullptr;
   // The display the host built this instance for, when it named one: its
   // inputs are kept for it alone through a rebuild of every display.
   bool displayKnown;
@@ -226,13 +232,13 @@ class ArvexMFD : public MFD {
   // ownLat/ownLng are no launch point of the focus vessel: they were read
   // from another vessel, or from the new focus vessel in flight. The switch
   // to grounded planning reads the position afresh then.
-  bool positionStale;
+  bool positionStale = false;
   // Built from saved parameters (first-time values are not set then).
-  bool restored;
+  bool restored = false;
   // The last solve found the vessel near the antipode of the aim point,
   // where no correction is computed: the one shown stands, and the first
   // found past the band is shown even if the plan was made inside it.
-  bool inAntipodeBand;
+  bool inAntipodeBand = false;
 };
 
 }  // namespace arvex

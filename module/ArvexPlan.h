@@ -84,7 +84,7 @@ typedef struct ArvexPlan {
   int english;            /* 1 texts in English, 0 in French */
   int width;              /* [pixel] the display's size */
   int height;             /* [pixel] */
-  int lineHeight;         /* [pixel] height of one text line */
+  int lineHeight;         /* [pixel] h/28; the pages no longer draw with it */
   int column2X;           /* [pixel] left edge of the second column */
 
   /* Version 3: which aim the in-flight solution takes. */

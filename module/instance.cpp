@@ -39,80 +39,23 @@ const VECTOR3 kZero = {{0.0, 0.0, 0.0}};
 // destroyed instance.
 ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel) : ArvexMFD(w, h, vessel, 0, false) {}
 
-// Built by MsgProc when the host opens a display in this mode. Every field is
-// given a value here: the host allocates the instance without clearing it.
+// Built by MsgProc when the host opens a display in this mode. Every field
+// gets a value, at its declaration or here: the host allocates the instance
+// without clearing it.
 ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel, UINT display, bool known)
     : MFD(w, h, vessel),
-      tgtLatSet(false),
-      tgtLngSet(false),
       pitchGainP(kPitchGains.p),
       pitchGainI(kPitchGains.i),
       pitchGainD(kPitchGains.d),
-      pitchIntegral(0),
-      lastPitchCmd(0),
-      prevPitchCmd(0),
-      refBody(nullptr),
-      bodyRadius(0),
-      bodyMass(0),
-      surfaceGravity(0),
-      heading(0),
-      launchAngle(0),
-      launchSpeed(0),
-      dvRemaining(0),
-      vTan(0),
-      apoAltitude(0),
-      launchVelocity(kZero),
-      groundSolValid(false),
-      reqVel(kZero),
-      dvToGo(0),
-      flightSolValid(false),
-      flightPage(0),
-      solverStarted(false),
-      searchDir(+1),
-      solverParam(0),
-      flightPathAngle(0),
-      actualPitch(0),
-      pitchCmd(0),
-      launchPitchSet(false),
-      prevRelVel(kZero),
-      hasMain(false),
-      hasHover(false),
-      useMainEngine(false),
-      flightMode(0),
-      width(0),
-      height(0),
-      lineHeight(0),
-      cursorY(0),
-      column2X(0),
-      marginX(0),
-      frameMargin(0),
-      english(true),
-      aimLead(false),
-      solverAim(kZero),
-      targetBase(nullptr),
       securityAlt(kDefaultSecurityAlt),
-      ownLatDeg(0),
-      ownLngDeg(0),
-      tgtLatDeg(0),
-      tgtLngDeg(0),
-      tgtLat(0),
-      ownLat(0),
-      tgtLng(0),
-      ownLng(0),
       altAboveTarget(kDefaultAltAboveTarget),
-      relPos(kZero),
-      prevRelVelFresh(false),
-      nextInstance(nullptr),
       displayKnown(known),
-      displayIndex(display),
-      positionStale(false),
-      restored(false),
-      inAntipodeBand(false) {
-  // 1 - Hooks off: the per-step hook keeps off this instance until it is
+      displayIndex(display) {
+  // Hooks off: the per-step hook keeps off this instance until it is
   // complete; it joins the list of live instances at the end.
   moduleState.hooksEnabled = false;
 
-  // 2 - Layout: unsigned divisions that drop the remainder. Both sizes are
+  // Layout: unsigned divisions that drop the remainder. Both sizes are
   // 16-bit halves of the host's message parameter, so they fit an int.
   height = h;
   width = w;
@@ -120,11 +63,11 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel, UINT display, bool known)
   lineHeight = static_cast<int>(h / 28);
   marginX = 3;
 
-  // 3 - Language and aim, read afresh at every construction.
+  // Language and aim, read afresh at every construction.
   english = ReadLanguage();
   aimLead = ReadAimLead();
 
-  // 4 - Vessel: everything the module asks of a vessel it asks of the focus
+  // Vessel: everything the module asks of a vessel it asks of the focus
   // vessel;
   // the vessel passed by the host goes to the base class, and stands in only
   // while the host names no focus vessel (MsgProc builds no instance
@@ -133,21 +76,21 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel, UINT display, bool known)
   if (moduleState.focusVessel == nullptr) moduleState.focusVessel = vessel;
   VESSEL* focus = moduleState.focusVessel;
 
-  // 5 - The body under the vessel, and its surface gravity [m/s^2].
+  // The body under the vessel, and its surface gravity [m/s^2].
   refBody = focus->GetSurfaceRef();
   bodyMass = oapiGetMass(refBody);
   bodyRadius = oapiGetSize(refBody);
   surfaceGravity = kGravConst * bodyMass / (bodyRadius * bodyRadius);
 
-  // 6 - Engines; the main engine is chosen whenever there is one.
+  // Engines; the main engine is chosen whenever there is one.
   hasMain = focus->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
   useMainEngine = hasMain;
   hasHover = focus->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
 
-  // 7 - The pre-burn pitch proposal is still to be made.
+  // The pre-burn pitch proposal is still to be made.
   launchPitchSet = false;
 
-  // 8 - Parameters: the pilot's from the previous instance, or defaults
+  // Parameters: the pilot's from the previous instance, or defaults
   // with the mode that the vessel's ground contact gives.
   const SavedParameters* saved = ParametersToRestore();
   restored = saved != nullptr;
@@ -159,7 +102,7 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel, UINT display, bool known)
     flightMode = focus->GroundContact() ? 0 : 1;
   }
 
-  // 9 - The pitch controller starts afresh with its gains.
+  // The pitch controller starts afresh with its gains.
   pitchIntegral = 0;
   pitchGainP = kPitchGains.p;
   pitchGainI = kPitchGains.i;
@@ -167,13 +110,13 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel, UINT display, bool known)
   lastPitchCmd = 0;
   prevPitchCmd = 0;
 
-  // 10 - The first burn-count step compares against this velocity.
+  // The first burn-count step compares against this velocity.
   focus->GetRelativeVel(refBody, prevRelVel);
 
-  // 11 - First-time target and position (nothing when restored).
+  // First-time target and position (nothing when restored).
   InitTargetAndPosition();
 
-  // 12 - A restored complete target gets its plan again: the solution
+  // A restored complete target gets its plan again: the solution
   // itself is never saved. The burn count goes on where the same vessel
   // flies the same plan.
   if (saved != nullptr && TargetComplete()) {
@@ -183,7 +126,7 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel, UINT display, bool known)
   // A new run of closings begins with the next destruction.
   moduleState.closeRunOpen = false;
 
-  // 13 - Hooks on: the instance is complete, and the hooks serve it from
+  // Hooks on: the instance is complete, and the hooks serve it from
   // now on, beside every other open display of the mode.
   ArvexMFD** link = &moduleState.firstInstance;
   while (*link != nullptr) link = &(*link)->nextInstance;
@@ -261,7 +204,7 @@ void ArvexMFD::KeepBurnCountOfSamePlan(const SavedParameters& saved) {
 // the record of this display.
 void ArvexMFD::SaveParameters() {
   SavedParameters& saved = moduleState.savedParameters;
-  // 1 - Target, altitudes, position and mode.
+  // Target, altitudes, position and mode.
   saved.tgtLatSet = tgtLatSet;
   saved.tgtLngSet = tgtLngSet;
   saved.securityAlt = securityAlt;
@@ -271,7 +214,7 @@ void ArvexMFD::SaveParameters() {
   saved.tgtLngDeg = tgtLngDeg;
   saved.flightMode = flightMode;
   saved.altAboveTarget = altAboveTarget;
-  // 2 - The count of the mode in use; the other mode's values stay as saved
+  // The count of the mode in use; the other mode's values stay as saved
   // earlier.
   if (flightMode == 0) {
     saved.dvRemaining = dvRemaining;
@@ -279,13 +222,13 @@ void ArvexMFD::SaveParameters() {
     saved.flightPage = flightPage;
     saved.dvToGo = dvToGo;
   }
-  // 3 - The engine choice, whatever the mode, and whose they were.
+  // The engine choice, whatever the mode, and whose they were.
   saved.useMainEngine = useMainEngine;
   saved.vessel = moduleState.focusVessel;
   saved.groundSolValid = groundSolValid;
   saved.refBody = refBody;
   moduleState.savedValid = true;
-  // 4 - This display's own copy, in the current run of closings.
+  // This display's own copy, in the current run of closings.
   if (!displayKnown) return;
   if (!moduleState.closeRunOpen) {
     ++moduleState.closeRun;
@@ -302,15 +245,15 @@ void ArvexMFD::SaveParameters() {
 // The previous instance's inputs come back. Radians are derived again from
 // the degrees that were saved.
 void ArvexMFD::RestoreParameters(const SavedParameters& saved) {
-  // 1 - A base chosen by name comes back as its coordinates.
+  // A base chosen by name comes back as its coordinates.
   targetBase = nullptr;
-  // 2 - Target flags, altitudes [m] and the burn count [m/s] as saved.
+  // Target flags, altitudes [m] and the burn count [m/s] as saved.
   tgtLatSet = saved.tgtLatSet;
   tgtLngSet = saved.tgtLngSet;
   securityAlt = saved.securityAlt;
   altAboveTarget = saved.altAboveTarget;
   dvRemaining = saved.dvRemaining;
-  // 3 - Position: the launch point is where the focus vessel is now. Only the vessel
+  // Position: the launch point is where the focus vessel is now. Only the vessel
   // that saved it, still in flight, keeps it: a display rebuilt during the
   // launch burn goes on with the plan being flown. Another vessel (a focus
   // change with no display open), or one that has landed since, would be
@@ -331,9 +274,9 @@ void ArvexMFD::RestoreParameters(const SavedParameters& saved) {
   tgtLat = tgtLatDeg / kDegPerRad;
   tgtLngDeg = saved.tgtLngDeg;
   tgtLng = tgtLngDeg / kDegPerRad;
-  // 4 - The mode is restored as it was, not compared with ground contact.
+  // The mode is restored as it was, not compared with ground contact.
   flightMode = saved.flightMode;
-  // 5 - In flight the page comes back, and the solution is found again; the
+  // In flight the page comes back, and the solution is found again; the
   // validity is the solver's own answer, so that no solution is claimed that
   // was not found.
   if (flightMode == 1) {
@@ -341,7 +284,7 @@ void ArvexMFD::RestoreParameters(const SavedParameters& saved) {
     if (tgtLatSet && tgtLngSet) flightSolValid = SolveInFlight();
     dvToGo = saved.dvToGo;
   }
-  // 6 - The engine choice comes back where the vessel has that engine;
+  // The engine choice comes back where the vessel has that engine;
   // otherwise it stays the one construction chose from the vessel's engines
   // (ENG could not change it: it needs both).
   if (saved.useMainEngine ? hasMain : hasHover) useMainEngine = saved.useMainEngine;
@@ -361,7 +304,7 @@ void ArvexMFD::ReadPosition() {
 // restores nothing.
 void ArvexMFD::InitTargetAndPosition() {
   if (restored) return;
-  // 1 - No target, default altitudes.
+  // No target, default altitudes.
   tgtLatSet = false;
   tgtLngSet = false;
   targetBase = nullptr;
@@ -369,30 +312,29 @@ void ArvexMFD::InitTargetAndPosition() {
   tgtLat = ownLat = tgtLng = ownLng = 0;
   securityAlt = kDefaultSecurityAlt;
   altAboveTarget = kDefaultAltAboveTarget;
-  // 2 - No position or velocity sample yet.
+  // No position or velocity sample yet.
   relPos = kZero;
   prevRelVel = kZero;
-  // 3 - The point under the vessel, on the ground or not.
+  // The point under the vessel, on the ground or not.
   ReadPosition();
 }
 
 // Clears the solution, the pitch controller and the solver state, and the
 // parameters kept for the next instance.
 void ArvexMFD::ResetSolution() {
-  // 1 - The plan's numbers, the required velocity and the pitch law's
+  // The plan's numbers, the required velocity and the pitch law's
   // memory.
   heading = launchAngle = launchSpeed = dvRemaining = vTan = apoAltitude = 0;
   reqVel = kZero;
   pitchIntegral = lastPitchCmd = prevPitchCmd = 0;
-  // 2 - No solution in either mode; the solver and the pitch proposal start
+  // No solution in either mode; the solver and the pitch proposal start
   // over.
   groundSolValid = false;
   launchPitchSet = false;
-  solverStarted = false;
+  RestartSearch();
   flightSolValid = false;
-  searchDir = +1;
   inAntipodeBand = false;
-  // 3 - The saved parameters go back to their defaults; the saved mode, page,
+  // The saved parameters go back to their defaults; the saved mode, page,
   // dvToGo and engine are kept. This display's own record goes too; the
   // other displays keep theirs.
   if (displayKnown) {
@@ -406,26 +348,25 @@ void ArvexMFD::ResetSolution() {
   saved.altAboveTarget = kDefaultAltAboveTarget;
   saved.ownLatDeg = saved.ownLngDeg = saved.tgtLatDeg = saved.tgtLngDeg = 0;
   saved.dvRemaining = 0;
-  // 4 - Hooks on again.
   moduleState.hooksEnabled = true;
 }
 
 // The planning parameters go back to their defaults; the vessel position and
 // the solution values stay.
 void ArvexMFD::ResetParameters() {
-  // 1 - Default altitudes, no target.
+  // Default altitudes, no target.
   securityAlt = kDefaultSecurityAlt;
   altAboveTarget = kDefaultAltAboveTarget;
   targetBase = nullptr;
   tgtLatSet = false;
   tgtLngSet = false;
   tgtLatDeg = tgtLngDeg = tgtLat = tgtLng = 0;
-  // 2 - No solution, and the pitch law's memory cleared.
+  // No solution, and the pitch law's memory cleared.
   flightSolValid = false;
   groundSolValid = false;
   inAntipodeBand = false;
   pitchIntegral = lastPitchCmd = prevPitchCmd = 0;
-  // 3 - Hooks on again.
+  // Hooks on again.
   moduleState.hooksEnabled = true;
 }
 
@@ -437,9 +378,9 @@ void ArvexMFD::ResetFromVessel() {
   // vessel) there is nothing to read: the display stays as it is.
   VESSEL* focus = moduleState.focusVessel;
   if (focus == nullptr) return;
-  // 1 - Hooks off while the instance is half read.
+  // Hooks off while the instance is half read.
   moduleState.hooksEnabled = false;
-  // 2 - Mode and position: only a grounded vessel's position is a launch point.
+  // Mode and position: only a grounded vessel's position is a launch point.
   if (focus->GroundContact()) {
     double radius = 0;
     focus->GetEquPos(ownLng, ownLat, radius);
@@ -450,7 +391,7 @@ void ArvexMFD::ResetFromVessel() {
   } else {
     flightMode = 1;
   }
-  // 3 - The body under the vessel, as at construction.
+  // The body under the vessel, as at construction.
   refBody = focus->GetSurfaceRef();
   bodyMass = oapiGetMass(refBody);
   bodyRadius = oapiGetSize(refBody);
@@ -458,10 +399,10 @@ void ArvexMFD::ResetFromVessel() {
   // The last velocity sample may belong to another vessel (a focus change):
   // the next grounded step only takes a fresh one.
   prevRelVelFresh = false;
-  // 4 - Defaults for the parameters and the solution.
+  // Defaults for the parameters and the solution.
   ResetParameters();
   ResetSolution();
-  // 5 - Hooks on again.
+  // Hooks on again.
   moduleState.hooksEnabled = true;
 }
 

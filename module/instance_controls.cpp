@@ -205,8 +205,7 @@ bool ArvexMFD::SetTargetByName(const char* text) {
   double radius = 0;  // [m] not kept
   oapiGetBaseEquPos(base, &tgtLng, &tgtLat, &radius);
   // A new target: the in-flight solver searches from the start.
-  solverStarted = false;
-  searchDir = +1;
+  RestartSearch();
   tgtLatDeg = tgtLat * kDegPerRad;
   tgtLngDeg = tgtLng * kDegPerRad;
   RecomputePlan();
@@ -221,8 +220,7 @@ bool ArvexMFD::SetTargetLatitude(const char* text) {
   tgtLatDeg = x;
   targetBase = nullptr;
   tgtLatSet = true;
-  solverStarted = false;
-  searchDir = +1;
+  RestartSearch();
   tgtLat = x / kDegPerRad;
   if (tgtLngSet) RecomputePlan();
   return true;
@@ -235,8 +233,7 @@ bool ArvexMFD::SetTargetLongitude(const char* text) {
   tgtLngDeg = x;
   tgtLngSet = true;
   targetBase = nullptr;
-  solverStarted = false;
-  searchDir = +1;
+  RestartSearch();
   tgtLng = x / kDegPerRad;
   if (tgtLatSet) RecomputePlan();
   return true;

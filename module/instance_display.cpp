@@ -110,10 +110,4 @@ void ArvexMFD::DrawIndicator(HDC hDC) {
                         static_cast<int>(ch));
 }
 
-// One ring of angle [rad] around (x, y) [pixel], with the module's pens.
-void ArvexMFD::DrawRing(HDC hDC, int x, int y, double angle) {
-  DrawIndicatorRing(hDC, RingAround(width, height, frameMargin, x, y, angle), moduleState.whitePen,
-                    moduleState.greenPen);
-}
-
 }  // namespace arvex

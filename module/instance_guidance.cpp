@@ -41,7 +41,7 @@ void ArvexMFD::PostStep(double dt) {
   VESSEL* vessel = moduleState.focusVessel;
   if (vessel == nullptr) return;
 
-  // 1 - Thrust detection: any polled group off idle, compared exactly.
+  // Thrust detection: any polled group off idle, compared exactly.
   double level0 = 0, level1 = 0, level2 = 0;
   if (hasMain) {
     level0 = vessel->GetThrusterGroupLevel(kGroupMain);
@@ -50,12 +50,12 @@ void ArvexMFD::PostStep(double dt) {
   if (hasHover) level2 = vessel->GetThrusterGroupLevel(kGroupHover);
   const double thrusting = (level0 != 0 || level1 != 0 || level2 != 0) ? 1.0 : 0.0;
 
-  // 2 - Velocity relative to the body, global frame [m/s].
+  // Velocity relative to the body, global frame [m/s].
   VECTOR3 v = _V(0, 0, 0);
   vessel->GetRelativeVel(refBody, v);
 
   if (flightMode == 0) {
-    // 3 - Grounded: count the burn along the plan, then take this step's
+    // Grounded: count the burn along the plan, then take this step's
     // velocity as the sample the next step counts from.
     VECTOR3 r = _V(0, 0, 0);
     vessel->GetRelativePos(refBody, r);
@@ -66,12 +66,12 @@ void ArvexMFD::PostStep(double dt) {
     prevRelVel = v;
     prevRelVelFresh = true;
 
-    // 4 - Measured attitude [deg].
+    // Measured attitude [deg].
     const double pitch = vessel->GetPitch();
     actualPitch = pitch * kDegPerRad;
     flightPathAngle = (pitch - vessel->GetAOA()) * kDegPerRad;
 
-    // 5 - The pitch to fly.
+    // The pitch to fly.
     UpdatePitchCommand(dt, thrusting);
     return;
   }
@@ -79,7 +79,7 @@ void ArvexMFD::PostStep(double dt) {
   // Any step outside grounded mode leaves prevRelVel behind.
   prevRelVelFresh = false;
 
-  // 6 - In flight with a complete target: the correction still needed, from
+  // In flight with a complete target: the correction still needed, from
   // the velocity read before the solver ran.
   if (flightMode == 1 && tgtLatSet && tgtLngSet) {
     const bool wasInBand = inAntipodeBand;
@@ -148,20 +148,14 @@ bool ArvexMFD::SolveInFlight() {
   VESSEL* vessel = moduleState.focusVessel;
   if (vessel == nullptr) return false;
 
-  // 1 - The aim point altAboveTarget above the target, body-fixed (y towards
-  // the north pole), then in the global frame.
-  const double rTgt = altAboveTarget + bodyRadius;
-  const VECTOR3 aimBodyFixed =
-      _V(rTgt * std::cos(tgtLat) * std::cos(tgtLng), rTgt * std::sin(tgtLat),
-         rTgt * std::cos(tgtLat) * std::sin(tgtLng));
-  const VECTOR3 T = PlanetToGlobal(aimBodyFixed);
+  const VECTOR3 T = AimPoint();
 
-  // 2 - Position and velocity relative to the body, global frame.
+  // Position and velocity relative to the body, global frame.
   vessel->GetRelativePos(refBody, relPos);
   VECTOR3 V = _V(0, 0, 0);
   vessel->GetRelativeVel(refBody, V);
 
-  // 3 - A climbing vessel keeps its crossing point above the security
+  // A climbing vessel keeps its crossing point above the security
   // altitude.
   VECTOR3 airspeed = _V(0, 0, 0);  // horizon frame: x east, y up, z north [m/s]
   vessel->GetHorizonAirspeedVector(airspeed);
@@ -169,12 +163,11 @@ bool ArvexMFD::SolveInFlight() {
 
   inAntipodeBand = NearAntipode(relPos, T);
   if (inAntipodeBand) {
-    solverStarted = false;
-    searchDir = +1;
+    RestartSearch();
     return false;
   }
 
-  // 4 - The geometry of the hop, then the search from the kept state: to
+  // The geometry of the hop, then the search from the kept state: to
   // where the target is now, or, with the lead, to where it will be when
   // the conic arrives.
   const double mu = kGravConst * bodyMass;
@@ -194,6 +187,11 @@ bool ArvexMFD::SolveInFlight() {
   reqVel = state.reqVel;
   solverAim = state.aim;
   return true;
+}
+
+void ArvexMFD::RestartSearch() {
+  solverStarted = false;
+  searchDir = +1;
 }
 
 }  // namespace arvex

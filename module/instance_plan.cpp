@@ -5,19 +5,21 @@
 #include "ArvexMFD.h"
 #include "ground_plan.h"
 
+#include <cmath>
+
 namespace arvex {
 
 // Run by the constructor with restored parameters, by the target and security
 // altitude entries and by the mode switch.
 void ArvexMFD::RecomputePlan() {
-  // 1 - Same place: a target exactly on the vessel's own position has no
+  // Same place: a target exactly on the vessel's own position has no
   // plan; the comparison is of the degree values as entered, without
   // tolerance.
   if (tgtLatDeg == ownLatDeg && tgtLngDeg == ownLngDeg) {
     ResetSolution();
     return;
   }
-  // 2 - Incomplete target: the target fields hold no place the pilot chose,
+  // Incomplete target: the target fields hold no place the pilot chose,
   // so a plan toward them would be a wrong result. Both solutions are marked
   // invalid and the rest is left as it is.
   if (!TargetComplete()) {
@@ -26,16 +28,15 @@ void ArvexMFD::RecomputePlan() {
     return;
   }
   if (flightMode == 0) {
-    // 3 - Grounded: the launch plan, and a fresh pre-burn pitch proposal for
+    // Grounded: the launch plan, and a fresh pre-burn pitch proposal for
     // it.
     launchPitchSet = false;
     ComputeGroundSolution();
     groundSolValid = ComputeHeading();
     launchVelocity = ComputeLaunchVelocity();
   } else if (flightMode == 1) {
-    // 4 - In flight: the solver starts its search over.
-    solverStarted = false;
-    searchDir = +1;
+    // In flight: the solver starts its search over.
+    RestartSearch();
     flightSolValid = SolveInFlight();
   }
 }
@@ -74,6 +75,16 @@ VECTOR3 ArvexMFD::PlanetToGlobal(const VECTOR3& v) {
   MATRIX3 m = {{1, 0, 0, 0, 1, 0, 0, 0, 1}};
   oapiGetPlanetObliquityMatrix(refBody, &m);
   return BodyFixedToGlobal(v, m, oapiGetPlanetCurrentRotation(refBody));
+}
+
+// The point altAboveTarget above the target, body-fixed (y towards the north
+// pole), in the global frame: where the in-flight solver aims and what the
+// plan record exports.
+VECTOR3 ArvexMFD::AimPoint() {
+  const double r = altAboveTarget + bodyRadius;  // [m]
+  const VECTOR3 aimBodyFixed = _V(r * std::cos(tgtLat) * std::cos(tgtLng), r * std::sin(tgtLat),
+                                  r * std::cos(tgtLat) * std::sin(tgtLng));
+  return PlanetToGlobal(aimBodyFixed);
 }
 
 }  // namespace arvex

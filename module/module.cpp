@@ -44,22 +44,21 @@ void (*FindExitHook(HINSTANCE hModule))(HINSTANCE) {
 // the old vessel, so it starts over on the new focus vessel.
 void ResetForNewFocus(ArvexMFD* instance) {
   VESSEL* vessel = moduleState.focusVessel;
-  // 1 - Solver: the in-flight search starts over on the new vessel.
-  instance->solverStarted = false;
-  instance->searchDir = +1;
-  // 2 - Engines of the new vessel; the main engine is chosen whenever there
+  // Solver: the in-flight search starts over on the new vessel.
+  instance->RestartSearch();
+  // Engines of the new vessel; the main engine is chosen whenever there
   // is one.
   instance->hasMain = vessel->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
   instance->useMainEngine = instance->hasMain;
   instance->hasHover = vessel->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
-  // 3 - Pitch proposal: made again for the new vessel before its burn.
+  // Pitch proposal: made again for the new vessel before its burn.
   instance->launchPitchSet = false;
-  // 4 - Target, altitudes and solution belonged to the old vessel: start
+  // Target, altitudes and solution belonged to the old vessel: start
   // from defaults on the new one, on page 1/2.
   instance->ResetFromVessel();
   instance->ResetSolution();
   instance->flightPage = 0;
-  // 5 - A new vessel in flight leaves no launch point of its own: the
+  // A new vessel in flight leaves no launch point of its own: the
   // position kept is the old vessel's, or one passed over in flight. The
   // switch to grounded planning reads where the vessel stands then.
   if (instance->flightMode == 1) instance->positionStale = true;
@@ -120,18 +119,18 @@ DLLCLBK BOOL WINAPI DllMain(HINSTANCE hModule, DWORD reason, LPVOID /*reserved*/
 
 // Called by the host once, after it has loaded the library.
 DLLCLBK void InitModule(HINSTANCE /*hModule*/) {
-  // 1 - Register the mode; its identifier is taken as it comes.
+  // Register the mode; its identifier is taken as it comes.
   MFDMODESPEC spec;
   spec.name = kModeName;
   spec.key = kModeKey;
   spec.msgproc = MsgProc;
   moduleState.modeId = oapiRegisterMFDMode(spec);
   modeRegistered = true;
-  // 2 - Saved parameters: no instance has left any yet, nor has any
+  // Saved parameters: no instance has left any yet, nor has any
   // display.
   moduleState.savedValid = false;
   ForgetDisplayRecords();
-  // 3 - Pens: the direction indicator's ring pens live as long as the
+  // Pens: the direction indicator's ring pens live as long as the
   // module. A pen still held from an earlier InitModule is kept, not leaked.
   if (moduleState.greenPen == nullptr)
     moduleState.greenPen = CreatePen(PS_SOLID, 1, RGB(0, 255, 0));
@@ -144,7 +143,7 @@ DLLCLBK void InitModule(HINSTANCE /*hModule*/) {
 // library detach through exitHook: each step happens once, a second run finds
 // nothing left to do.
 DLLCLBK void ExitModule(HINSTANCE /*hModule*/) {
-  // 1 - Pens: both belong to the module; delete each once.
+  // Pens: both belong to the module; delete each once.
   if (moduleState.greenPen != nullptr) {
     DeleteObject(moduleState.greenPen);
     moduleState.greenPen = nullptr;
@@ -153,7 +152,7 @@ DLLCLBK void ExitModule(HINSTANCE /*hModule*/) {
     DeleteObject(moduleState.whitePen);
     moduleState.whitePen = nullptr;
   }
-  // 2 - Withdraw the mode; its result is not used.
+  // Withdraw the mode; its result is not used.
   if (modeRegistered) {
     oapiUnregisterMFDMode(moduleState.modeId);
     modeRegistered = false;
@@ -169,13 +168,13 @@ DLLCLBK int GetModuleVersion() {
 
 // Called by the host when the pilot switches to another vessel.
 DLLCLBK void opcFocusChanged(OBJHANDLE hGainsFocus, OBJHANDLE hLosesFocus) {
-  // 1 - Every vessel query goes to the new focus vessel from now on.
+  // Every vessel query goes to the new focus vessel from now on.
   moduleState.focusVessel = oapiGetVesselInterface(hGainsFocus);
-  // 2 - Nothing more at the first focus of a session. A focus on no vessel
+  // Nothing more at the first focus of a session. A focus on no vessel
   // at all leaves the open displays as they are rather than querying
   // nothing.
   if (hLosesFocus == nullptr || moduleState.focusVessel == nullptr) return;
-  // 3 - Every open display showed the old vessel's plan, and what each
+  // Every open display showed the old vessel's plan, and what each
   // display kept for its next instance was planned for the old vessel too.
   if (moduleState.firstInstance != nullptr) ForgetDisplayRecords();
   for (ArvexMFD* instance = moduleState.firstInstance; instance != nullptr;

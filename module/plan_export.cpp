@@ -34,13 +34,9 @@ void FillVersion1(ArvexMFD& m, ArvexPlan& plan) {
   CopyVector(m.reqVel, plan.reqVel);
   plan.dvToGo = m.dvToGo;
 
-  // The aim point as the in-flight solver places it: body-fixed over the
-  // target, turned into the global frame at the body's rotation of now.
-  const double r = m.altAboveTarget + m.bodyRadius;  // [m]
-  const VECTOR3 aimBodyFixed =
-      _V(r * std::cos(m.tgtLat) * std::cos(m.tgtLng), r * std::sin(m.tgtLat),
-         r * std::cos(m.tgtLat) * std::sin(m.tgtLng));
-  CopyVector(m.PlanetToGlobal(aimBodyFixed), plan.aimPoint);
+  // The aim point as the in-flight solver places it, at the body's rotation
+  // of now.
+  CopyVector(m.AimPoint(), plan.aimPoint);
   plan.tgtLatDeg = m.tgtLatDeg;
   plan.tgtLngDeg = m.tgtLngDeg;
   plan.securityAlt = m.securityAlt;

@@ -8,8 +8,10 @@ namespace arvex {
 
 namespace {
 
-// pi/2 as the heading computation writes it (the shorter value) and as the
-// launch-velocity turns write it (the longer value); 2 pi for wrapping.
+// pi/2 rounded to 9 digits in the heading's colatitudes and to 16 in the
+// launch-velocity turns: the two are kept apart because the rounding shifts
+// the heading in its last digits, and the plans, and so every flight, are
+// fixed to those digits. 2 pi for wrapping.
 constexpr double kHalfPiHeading = 1.57079633;
 constexpr double kHalfPiTurns = 1.570796326794895;
 constexpr double kTwoPi = 6.28318530717958;
