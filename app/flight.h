@@ -59,7 +59,8 @@ struct FlightResult {
   double sim_seconds_per_wall_second = 0;
   std::vector<TelemetryRow> telemetry;
   std::vector<std::filesystem::path> pictures;
-  std::string note;  // why a flight was aborted
+  std::string note;                   // why a flight was aborted or stopped
+  std::vector<std::string> warnings;  // what makes the hop doubtful, found before it flew
 };
 
 struct FlightOptions {
@@ -71,12 +72,20 @@ struct FlightOptions {
   bool land = false;                 // on to a touchdown at the target (the program's own pilot)
 };
 
+// Flies the hop, never past the scenario's max_time_s. Throws ScenarioError,
+// before anything flies, for a vessel that cannot do the hop at all: its
+// engine cannot lift it, or its tank holds less than the launch burn.
 FlightResult fly(const Scenario& sc, FlightOptions opt);
 
-// The three display pages of the scenario's hop (grounded, in flight 1/2 and
-// 2/2), flown just as far as needed; returns the files written.
-std::vector<std::filesystem::path> renderPages(const Scenario& sc, FlightOptions opt,
-                                               const std::filesystem::path& dir,
-                                               const std::string& format);
+// The display pages of the scenario's hop (grounded, in flight 1/2 and 2/2),
+// flown just as far as needed; returns the files written.
+// A start in flight has no grounded page. With fewer pictures than pages,
+// the second value says how the flight ended.
+struct PagesDrawn {
+  std::vector<std::filesystem::path> files;
+  std::string ending;  // the outcome, and the note if there is one
+};
+PagesDrawn renderPages(const Scenario& sc, FlightOptions opt, const std::filesystem::path& dir,
+                       const std::string& format);
 
 }  // namespace lobarc
