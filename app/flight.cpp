@@ -203,6 +203,7 @@ FlightResult Flight::run() {
     res_.note = s.str();
     opt_.land ? judgeLanding() : judge();
   }
+  res_.end_time_s = session_.host().simTime();
   res_.telemetry = telemetry_.take();
   res_.pictures = opt_.pictures.files();
   return res_;

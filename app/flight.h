@@ -27,6 +27,7 @@ struct FlightResult {
   double miss_m = 0;                    // [m] closest distance to the aim point
   double closest_alt_m = 0;             // [m] altitude at closest approach
   double time_s = 0;                    // [s] until the closest approach
+  double end_time_s = 0;                // [s] simulation time when the flight ended
   double dv_launch_mps = 0;             // [m/s] thrust delta-v until the switch to flight mode
   double dv_correction_mps = 0;         // [m/s] thrust delta-v after it
   double dv_total_mps = 0;              // [m/s] launch and corrections

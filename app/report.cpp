@@ -23,6 +23,7 @@ nlohmann::json flightReport(const FlightResult& r) {
   j["miss_m"] = r.miss_m;
   j["closest_altitude_m"] = r.closest_alt_m;
   j["time_s"] = r.time_s;
+  j["end_time_s"] = r.end_time_s;
   j["dv_launch_mps"] = r.dv_launch_mps;
   j["dv_correction_mps"] = r.dv_correction_mps;
   j["dv_total_mps"] = r.dv_total_mps;
