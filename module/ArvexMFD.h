@@ -113,6 +113,8 @@ class ArvexMFD : public MFD {
   void PostStep(double simdt);
   void UpdatePitchCommand(double dt, double thrusting);
   double BurnPitchCommand(double dt);
+  double Thrusting() const;
+  void ProposePitchNow();
   bool SolveInFlight();
 
   // Fields, in the order of the instance's data model. Angles ending in Deg

@@ -32,6 +32,7 @@ void ArvexMFD::RecomputePlan() {
     ComputeGroundSolution();
     groundSolValid = ComputeHeading();
     launchVelocity = ComputeLaunchVelocity();
+    ProposePitchNow();
   } else if (flightMode == 1) {
     // 4 - In flight: the solver starts its search over.
     solverStarted = false;
