@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <numbers>
 
+#include "display/texts.h"
 #include "entry_points.h"
 
 namespace web {
@@ -17,6 +19,8 @@ constexpr double kDeg = 3.14159265358979323846 / 180;
 // Samples of the hop: one a simulated second, at most this many (older
 // samples are thinned to every other one when the record is full).
 constexpr std::size_t kMaxTrack = 4000;
+// A touchdown faster than this [m/s] breaks the lander: a crash.
+constexpr double kCrash_mps = 5;
 
 // The vector type of the world, read component by component, whether it is
 // a plain record (x, y, z) or a linear-algebra vector (x(), y(), z()).
@@ -113,6 +117,8 @@ Playground::Playground(const std::string& scenario, const std::string& language)
   if (display_ < 0) throw sim::HostError("the module did not open its display");
   cockpit_ = std::make_unique<lobarc::Cockpit>(*host_, vessel_, display_);
   pilot_ = std::make_unique<Autopilot>(*cockpit_, sc_, language_ == "fr");
+  eyes_ = std::make_unique<lobarc::Pilot>(*cockpit_, sc_, language_ == "fr");
+  airborne_ = !host_->world().vessel(vessel_).groundContact();
   referee();
   record();
 }
@@ -165,8 +171,21 @@ std::string Playground::dialog() const {
       -1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+std::string Playground::entryProblem(const std::string& utf8) const {
+  if (!host_->hasInputBox()) return "";
+  const std::string title = host_->inputBoxTitle();
+  for (const arvex::DisplayTexts* t : {&arvex::kEnglishTexts, &arvex::kFrenchTexts}) {
+    for (auto [prompt, lowest] :
+         {std::pair{t->securityAltPrompt, 1.0}, std::pair{t->altAboveTargetPrompt, 0.0}}) {
+      if (title == prompt && !lobarc::altitudeEntryProblem(utf8, lowest).empty())
+        return nlohmann::json{{"lowest", lowest}, {"highest", lobarc::kMaxAltitudeKm}}.dump();
+    }
+  }
+  return "";
+}
+
 bool Playground::typeInput(const std::string& utf8) {
-  if (!host_->hasInputBox()) return false;
+  if (!host_->hasInputBox() || !entryProblem(utf8).empty()) return false;
   return host_->typeInput(utf8ToCp1252(utf8));
 }
 
@@ -180,23 +199,50 @@ std::string Playground::instruments() const {
   nlohmann::json groups = nlohmann::json::object();
   for (auto [name, g] : {std::pair{"main", THGROUP_MAIN}, std::pair{"hover", THGROUP_HOVER}})
     if (v.hasGroup(g)) groups[name] = {{"level", v.level(g)}, {"max_thrust_n", v.maxThrust(g)}};
-  return nlohmann::json{{"time_s", host_->simTime()},
-                        {"altitude_m", v.altitude()},
-                        {"vertical_speed_mps", component(air, 1)},
-                        {"horizontal_speed_mps", std::hypot(component(air, 0), component(air, 2))},
-                        {"pitch_deg", v.pitch() / kDeg},
-                        {"heading_deg", std::fmod(v.heading() / kDeg + 360, 360)},
-                        {"lat_deg", lat / kDeg},
-                        {"lng_deg", lng / kDeg},
-                        {"mass_kg", v.mass()},
-                        {"ground_contact", v.groundContact()},
-                        {"engines", groups}}
+  return nlohmann::json{
+      {"time_s", host_->simTime()},
+      {"altitude_m", v.altitude()},
+      {"vertical_speed_mps", component(air, 1)},
+      {"horizontal_speed_mps", std::hypot(component(air, 0), component(air, 2))},
+      {"pitch_deg", v.pitch() / kDeg},
+      {"heading_deg", std::fmod(v.heading() / kDeg + 360, 360)},
+      {"lat_deg", lat / kDeg},
+      {"lng_deg", lng / kDeg},
+      {"mass_kg", v.mass()},
+      // A vessel whose engines burn nothing keeps its mass.
+      {"propellant_kg", v.propellant()},
+      {"propellant_counted", sc_.vessel.isp_main_mps > 0 || sc_.vessel.isp_hover_mps > 0},
+      {"ground_contact", v.groundContact()},
+      {"engines", groups}}
       .dump();
 }
 
 void Playground::setAttitude(double headingDeg, double pitchDeg) {
   if (!std::isfinite(headingDeg) || !std::isfinite(pitchDeg)) return;
+  markerHold_ = false;
+  rates_ = {};
   cockpit_->holdAttitude(headingDeg * kDeg, std::clamp(pitchDeg, -90.0, 90.0) * kDeg, 0);
+}
+
+void Playground::setRates(double pitchDegps, double yawDegps, double rollDegps) {
+  for (double r : {pitchDegps, yawDegps, rollDegps})
+    if (!std::isfinite(r)) return;
+  const bool was = rates_ != std::array<double, 3>{};
+  rates_ = {pitchDegps * kDeg, yawDegps * kDeg, rollDegps * kDeg};
+  if (!was) {
+    // The keys turn the vessel from where it points now.
+    markerHold_ = false;
+    hdg_ = cockpit_->heading();
+    pit_ = cockpit_->pitch();
+    bnk_ = cockpit_->bank();
+    cockpit_->holdAttitude(hdg_, pit_, bnk_);
+  }
+}
+
+void Playground::holdTowardMarker(bool on) {
+  markerHold_ = on;
+  rates_ = {};
+  markerRedraw_ = 0;
 }
 
 void Playground::setThrottle(const std::string& group, double level) {
@@ -209,6 +255,11 @@ void Playground::setAutopilot(bool on) {
   if (on == pilotOn_) return;
   pilotOn_ = on;
   note_.clear();
+  if (on) {
+    markerHold_ = false;
+    rates_ = {};
+    if (ended_ == "handed-over") ended_.clear();
+  }
   pilot_->release();
 }
 
@@ -219,6 +270,8 @@ double Playground::advance(double simSeconds, double wallBudgetMs) {
         .count();
   };
   double run = 0;
+  // Landed or crashed: the clock stands still.
+  if (ended_ == "landed" || ended_ == "crashed") return 0;
   while (run < simSeconds - 1e-9 && elapsedMs() < wallBudgetMs) {
     double dt = 0.1;
     if (pilotOn_) {
@@ -228,6 +281,13 @@ double Playground::advance(double simSeconds, double wallBudgetMs) {
         note_ = e.what();
         pilotOn_ = false;
         pilot_->release();
+      }
+      if (pilot_->phase() == Autopilot::Phase::kDone) {
+        // The display's job ends over the target: the vessel is the
+        // visitor's, and the page stops the clock.
+        pilotOn_ = false;
+        ended_ = "handed-over";
+        return run;
       }
     }
     // A step never runs past what the page asked for, nor shrinks to nothing.
@@ -239,6 +299,8 @@ double Playground::advance(double simSeconds, double wallBudgetMs) {
 }
 
 void Playground::step(double dt) {
+  if (ended_ == "landed" || ended_ == "crashed") return;
+  flyByKeys(dt);
   // The attitude thrusters turn the vessel toward what the controls ask for,
   // at their own rate, whoever sets the controls (visitor or autopilot).
   cockpit_->control(dt);
@@ -246,6 +308,52 @@ void Playground::step(double dt) {
   cockpit_->afterStep();
   referee();
   record();
+  watchGround();
+}
+
+// The visitor's rotation keys and the hold toward the marker.
+void Playground::flyByKeys(double dt) {
+  if (pilotOn_) return;
+  if (rates_ != std::array<double, 3>{}) {
+    pit_ = std::clamp(pit_ + rates_[0] * dt, -89.9 * kDeg, 89.9 * kDeg);
+    hdg_ = std::fmod(hdg_ + rates_[1] * dt + 4 * std::numbers::pi, 2 * std::numbers::pi);
+    bnk_ = std::remainder(bnk_ + rates_[2] * dt, 2 * std::numbers::pi);
+    cockpit_->holdAttitude(hdg_, pit_, bnk_);
+  }
+  if (!markerHold_ || cockpit_->redraws() == markerRedraw_) return;
+  // At each redraw: the engine from page 1/2 or the grounded page, the "+"
+  // from page 2/2.
+  markerRedraw_ = cockpit_->redraws();
+  cockpit_->look();
+  const bool fr = language_ == "fr";
+  if (cockpit_->shows(fr ? "Moteur : Principal" : "Engine : Main")) markerMain_ = true;
+  if (cockpit_->shows(fr ? "Moteur : Ventral" : "Engine : Hovers")) markerMain_ = false;
+  if (!cockpit_->shows("2/2")) return;
+  if (auto u = eyes_->burnDirection(markerMain_))
+    cockpit_->pointAxis(markerMain_ ? sim::Vec3{0, 0, 1} : sim::Vec3{0, 1, 0}, *u);
+}
+
+// A touchdown after flight: landed, or crashed when too fast; the clock
+// stops either way.
+void Playground::watchGround() {
+  const sim::Vessel& v = host_->world().vessel(vessel_);
+  if (!v.groundContact()) {
+    // Clear of a hop on the pad first.
+    if (v.altitude() > 20) airborne_ = true;
+    return;
+  }
+  if (!airborne_) return;
+  airborne_ = false;
+  impact_mps_ = v.touchdownSpeed();
+  double lng = 0, lat = 0, rad = 0;
+  v.equPos(lng, lat, rad);
+  const double dLat = sc_.target.lat_deg * kDeg, dLng = sc_.target.lng_deg * kDeg;
+  const double c =
+      std::sin(lat) * std::sin(dLat) + std::cos(lat) * std::cos(dLat) * std::cos(dLng - lng);
+  landing_m_ = std::acos(std::clamp(c, -1.0, 1.0)) * v.body().radius();
+  ended_ = impact_mps_ > kCrash_mps ? "crashed" : "landed";
+  pilotOn_ = false;
+  for (THGROUP_TYPE g : {THGROUP_MAIN, THGROUP_HOVER}) cockpit_->throttle(g, 0);
 }
 
 // Closest approach to the aim point, between two samples along the straight
@@ -316,7 +424,10 @@ std::string Playground::status() const {
                         {"closest_t_s", bestT_},
                         {"goal_m", goal},
                         {"arrived", best_ <= goal},
-                        {"done", pilot_->phase() == Autopilot::Phase::kDone}}
+                        {"done", !ended_.empty()},
+                        {"ended", ended_},
+                        {"impact_mps", impact_mps_},
+                        {"landing_m", landing_m_}}
       .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
