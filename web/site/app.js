@@ -242,9 +242,12 @@ function setLevel(group, level) {
   if (r) r.value = l;
 }
 
-// The display as large as the screen allows, up to one and a half times.
+// The display as large as the screen allows, up to one and a half times:
+// on a wide screen with the instruments and the charts beside it, on a
+// narrow one alone in its row.
 function fitZoom() {
-  const room = (window.innerWidth - 2 * 52 - 80) / 290;
+  const beside = window.innerWidth > 1100 ? 290 + 400 + 40 : 0;  // [px] panel and charts
+  const room = (window.innerWidth - beside - 2 * 52 - 110) / 290;
   $('zoom').value = Math.max(0.75, Math.min(1.5, Math.floor(room * 4) / 4));
 }
 
