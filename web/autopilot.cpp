@@ -115,7 +115,8 @@ double Autopilot::takeOver() {
     chooseEngine();
     phase_ = Phase::kPad;
     burnSteps_ = 0;
-    return kStep;  // the pitch proposal appears after a step
+    padRedraws_ = c_.redraws();
+    return kStep;
   }
   if (!inFlightDisplay) {
     // Airborne under the grounded page: a burn still counting down goes on.
@@ -137,8 +138,11 @@ double Autopilot::takeOver() {
 }
 
 double Autopilot::pad() {
-  // The proposal needs a few steps with the target set, as in the cockpit.
-  if (burnSteps_++ < 5) return kStep;
+  // The plan is read from a redraw made after the target was entered. Under
+  // time acceleration the host redraws only so many times per second of
+  // real time, so that may be many steps later.
+  ++burnSteps_;
+  if (burnSteps_ < 5 || (c_.redraws() <= padRedraws_ && burnSteps_ < 6000)) return kStep;
   lobarc::PlanShown plan = pilot_.readPlan();
   if (!plan.valid) throw std::runtime_error("the display shows no launch plan");
   heading_ = plan.heading_deg * kDeg;
@@ -214,7 +218,22 @@ double Autopilot::coast(double simTime, double aimDistance_m, bool pastAim) {
     phase_ = Phase::kDone;
     return kFarStep;
   }
+  c_.look();
+  if (!c_.shows("2/2")) {
+    // Someone turned the page: back to 2/2, where the "+" is.
+    phase_ = Phase::kPage;
+    pageTries_ = 0;
+    return kStep;
+  }
   const auto dv = shownCorrection();
+  // Page 2/2 without an answer for a while: the target is gone (a reset
+  // keeps the page): enter it again, with the altitude above it.
+  unanswered_ = dv ? 0 : unanswered_ + 1;
+  if (unanswered_ > 20) {
+    unanswered_ = 0;
+    pilot_.enterTarget();
+    return kStep;
+  }
   if (dv) {
     const lobarc::CorrectionCue cue{
         *dv, pilot_.timeToArrival(sc_.target.alt_above_target_km * 1000), simTime - lastBurnEnd_,

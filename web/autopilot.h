@@ -6,6 +6,7 @@
 // stands from the display and the instruments.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -62,6 +63,8 @@ class Autopilot {
   std::optional<lobarc::BurnDown> burn_;  // watches the correction being flown
   int burnSteps_ = 0;
   int corrections_ = 0;
+  std::uint64_t padRedraws_ = 0;  // redraws when the target was entered on the pad
+  int unanswered_ = 0;            // coast readings of page 2/2 without an answer
 };
 
 }  // namespace web

@@ -119,6 +119,8 @@ Playground::Playground(const std::string& scenario, const std::string& language)
   pilot_ = std::make_unique<Autopilot>(*cockpit_, sc_, language_ == "fr");
   eyes_ = std::make_unique<lobarc::Pilot>(*cockpit_, sc_, language_ == "fr");
   airborne_ = !host_->world().vessel(vessel_).groundContact();
+  // The display guides the main engine whenever there is one.
+  markerMain_ = sc_.vessel.main_thrust_n > 0;
   referee();
   record();
 }
