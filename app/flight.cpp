@@ -3,19 +3,22 @@
 #include <chrono>
 #include <cmath>
 #include <iomanip>
+#include <numbers>
 #include <ostream>
 #include <sstream>
 
 #include "cockpit.h"
 #include "lander.h"
 #include "referee.h"
+#include "report.h"
 
 namespace lobarc {
 namespace {
 
 std::string fmtKm(double v) {
   std::ostringstream s;
-  s << std::fixed << std::setprecision(1) << v / 1000;
+  // No "-0.0" for a vessel a hair below the reference radius.
+  s << std::fixed << std::setprecision(1) << (std::fabs(v) < 50 ? 0.0 : v / 1000);
   return s.str();
 }
 
@@ -34,6 +37,10 @@ double burnDeltaV(double thrust_n, double flow_kgps, double m0, double m1, doubl
 
 // The tank ran dry: the flight ends there.
 struct OutOfPropellant {};
+// The scenario's time limit: the flight ends there too.
+struct TimeUp {};
+// The launch burn went on with the vessel still on the ground.
+struct StuckOnGround {};
 
 // The flow of propellant at the groups' throttles [kg/s], from the data
 // sheet; none from groups that burn none or while the tank is empty.
@@ -65,6 +72,9 @@ class Flight {
   // pilot's part of the hop there.
   bool at(Moment m);
   bool coasting();  // the pilot coasts on: above the ground, before the closest approach
+  void checkVessel();
+  void checkLift(double pitchDeg);
+  void warn(const std::string& what);
   void land();
   void judge();
   void judgeCosts();
@@ -83,11 +93,13 @@ class Flight {
   Engine engine_;
   FlightResult res_;
   std::string phase_ = "pad";
-  double lastLog_s_ = -1e9;    // [s] simulation time of the last progress line
-  Spend spend_ = kLaunch;      // the phase that pays for the thrust now
-  double dv_[kPhases] = {};    // [m/s] thrust delta-v by phase
-  double prop_[kPhases] = {};  // [kg] propellant by phase
-  bool dry_ = false;           // the tank ran dry: the flight ended there
+  double lastLog_s_ = -1e9;         // [s] simulation time of the last progress line
+  Spend spend_ = kLaunch;           // the phase that pays for the thrust now
+  double dv_[kPhases] = {};         // [m/s] thrust delta-v by phase
+  double prop_[kPhases] = {};       // [kg] propellant by phase
+  bool dry_ = false;                // the tank ran dry: the flight ended there
+  double lift_ = 0;                 // thrust's upward part over the weight at launch
+  double groundedUntil_s_ = 1e300;  // [s] a launch burn still on the ground then is given up
 };
 
 std::string languageOf(const Scenario& sc, const FlightOptions& opt) {
@@ -111,7 +123,10 @@ Flight::Flight(const Scenario& sc, FlightOptions opt)
   res_.target_lng_deg = sc.target.lng_deg;
   res_.alt_above_target_m = sc.target.alt_above_target_km * 1000;
   const sim::Body& b = session_.host().world().body(session_.bodyIndex());
-  res_.dv_min_energy_mps = Referee::minimumEnergySpeed(sc, b.mu(), b.radius());
+  // The minimum-energy hop starts on the ground: no measure for a vessel
+  // that starts in flight.
+  res_.dv_min_energy_mps =
+      sc.vessel.in_flight ? 0 : Referee::minimumEnergySpeed(sc, b.mu(), b.radius());
   res_.propellant_counted = sc.vessel.isp_main_mps > 0 || sc.vessel.isp_hover_mps > 0;
   res_.land = opt_.land;
   res_.goal_landing_m = sc.goal_landing_m;
@@ -128,6 +143,9 @@ void Flight::advance(double dt) {
   dv_[spend_] += burnDeltaV(thrust, flow, m0, vessel().mass(), dt);
   prop_[spend_] += m0 - vessel().mass();
   if (res_.propellant_counted && vessel().propellant() <= 0) throw OutOfPropellant{};
+  if (session_.host().simTime() >= sc_.max_time_s) throw TimeUp{};
+  if (phase_ == "burn" && vessel().groundContact() && session_.host().simTime() > groundedUntil_s_)
+    throw StuckOnGround{};
   cockpit_.afterStep();
   const double d = referee_.observe();
   telemetry_.sample(d, pilot_.shownDv(), phase_);
@@ -161,7 +179,31 @@ FlightResult Flight::run() {
     cockpit_.throttle(THGROUP_HOVER, 0);
     dry_ = true;
     opt_.land ? judgeLanding() : judge();
+  } catch (const StuckOnGround&) {
+    cockpit_.throttle(THGROUP_MAIN, 0);
+    cockpit_.throttle(THGROUP_HOVER, 0);
+    judgeCosts();
+    res_.outcome = "aborted";
+    res_.success = false;
+    std::ostringstream s;
+    s << std::fixed << std::setprecision(2)
+      << "the vessel did not leave the ground during the launch burn: at the proposed pitch the "
+         "engine lifts only "
+      << lift_ << " times its weight; give it more thrust";
+    res_.note = s.str();
+    say("end", "aborted: " + res_.note);
+  } catch (const TimeUp&) {
+    cockpit_.throttle(THGROUP_MAIN, 0);
+    cockpit_.throttle(THGROUP_HOVER, 0);
+    std::ostringstream s;
+    s << "the flight reached its time limit, goal.max_time_s = " << sc_.max_time_s << " s"
+      << (vessel().groundContact() && !sc_.vessel.in_flight && res_.time_s == 0
+              ? ", still on the ground"
+              : "");
+    res_.note = s.str();
+    opt_.land ? judgeLanding() : judge();
   }
+  res_.end_time_s = session_.host().simTime();
   res_.telemetry = telemetry_.take();
   res_.pictures = opt_.pictures.files();
   return res_;
@@ -178,7 +220,9 @@ void Flight::flyPhases() {
         break;
     }
   } catch (const Aborted& e) {
+    judgeCosts();
     res_.outcome = "aborted";
+    res_.success = false;
     res_.note = e.what();
     return;
   }
@@ -204,10 +248,12 @@ bool Flight::at(Moment m) {
         << res_.plan.launchAngle_deg << " deg, hMax " << res_.plan.apoAltitude_km << " km, DeltaV "
         << res_.plan.launchSpeed_mps << " m/s";
       say("plan", s.str());
+      checkVessel();
       opt_.pictures.take("pad", cockpit_);
       return true;
     }
     case Moment::kLaunching:
+      if (vessel().groundContact()) checkLift(pilot_.launchPitch());
       phase_ = "burn";
       say(phase_,
           "pitch " + std::to_string(std::lround(pilot_.launchPitch())) + " deg, full throttle");
@@ -262,6 +308,79 @@ bool Flight::coasting() {
          !referee_.pastClosestApproach(cockpit_.verticalSpeed(), vessel().altitude());
 }
 
+void Flight::warn(const std::string& what) {
+  res_.warnings.push_back(what);
+  say("warning", what);
+}
+
+// Before the launch burn: can the engine the display guides lift the
+// vessel, and does the tank hold the plan's delta-v? A hop that cannot
+// start is refused; one that may fall short is flown with a warning.
+void Flight::checkVessel() {
+  const sim::Body& b = session_.host().world().body(session_.bodyIndex());
+  const double g = b.mu() / (b.radius() * b.radius());  // [m/s^2]
+  const double weight = vessel().mass() * g;            // [N]
+  const std::string key = engine_.main ? "vessel.main_thrust_n" : "vessel.hover_thrust_n";
+  std::ostringstream s;
+  s << std::fixed << std::setprecision(1);
+  if (engine_.thrust_n <= weight) {
+    s << sc_.source << ": the vessel cannot lift off: its " << (engine_.main ? "main" : "hover")
+      << " engines, which the display guides, give " << engine_.thrust_n / 1000
+      << " kN against a weight of " << weight / 1000 << " kN on " << b.name() << "; give " << key
+      << " above " << weight / 1000 << " kN (twice that for a brisk launch)";
+    throw ScenarioError(s.str());
+  }
+  const double isp = engine_.main ? sc_.vessel.isp_main_mps : sc_.vessel.isp_hover_mps;
+  if (!res_.propellant_counted || isp <= 0) return;
+  const double m0 = vessel().mass(), prop = vessel().propellant();  // [kg]
+  const double dv = isp * std::log(m0 / std::max(1.0, m0 - prop));  // [m/s] the tank's
+  const double need = res_.plan.launchSpeed_mps;                    // [m/s] the launch burn
+  const double needKg = m0 * (1 - std::exp(-need / isp));           // [kg]
+  if (dv < need) {
+    s.precision(0);
+    s << sc_.source << ": the tank holds " << prop << " kg, " << dv
+      << " m/s of delta-v, and the launch burn alone needs " << need << " m/s (" << needKg
+      << " kg); give vessel.propellant_kg of at least " << needKg * 1.3
+      << " kg to leave room for the corrections";
+    throw ScenarioError(s.str());
+  }
+  s.precision(0);
+  if (opt_.land && dv < 2 * need)
+    s << "the tank holds " << dv << " m/s of delta-v: enough for the hop (" << need
+      << " m/s at launch) but likely not for braking and landing as well (about " << 2 * need
+      << " m/s)";
+  else if (dv < 1.2 * need)
+    s << "the tank holds " << dv << " m/s of delta-v, little more than the launch burn's " << need
+      << " m/s: the corrections may run it dry";
+  if (!s.str().empty()) warn(s.str());
+}
+
+// At the launch attitude: what the engine lifts, its thrust's upward part
+// against the weight. For a flat launch the display proposes a pitch that
+// just holds the vessel up, and a vessel that barely lifts stays on the
+// ground while its burn goes into the ground's friction.
+void Flight::checkLift(double pitchDeg) {
+  const sim::Body& b = session_.host().world().body(session_.bodyIndex());
+  const double weight = vessel().mass() * b.mu() / (b.radius() * b.radius());  // [N]
+  const double p = pitchDeg * std::numbers::pi / 180;
+  // Main engines push along the nose, hover engines along the vessel's up.
+  const double up = engine_.main ? std::sin(p) : std::cos(p);
+  lift_ = engine_.thrust_n * up / weight;
+  // Time enough for the whole launch burn at full thrust, twice over: a
+  // vessel still on the ground then will not leave it.
+  groundedUntil_s_ = session_.host().simTime() + 30 +
+                     2 * res_.plan.launchSpeed_mps * vessel().mass() / engine_.thrust_n;
+  if (lift_ < 1.5) {
+    std::ostringstream s;
+    s << std::fixed << std::setprecision(2) << "at the proposed launch pitch of "
+      << std::setprecision(0) << pitchDeg << " deg the engine lifts only " << std::setprecision(2)
+      << lift_
+      << " times the vessel's weight: it may not leave the ground, or only slowly and far from "
+         "the plan";
+    warn(s.str());
+  }
+}
+
 // The landing pilot takes over from the coast: braking, then the descent.
 void Flight::land() {
   spend_ = kBraking;
@@ -308,8 +427,8 @@ void Flight::judgeCosts() {
 void Flight::judge() {
   judgeCosts();
   std::ostringstream s;
-  s << res_.outcome << ": closest approach " << std::fixed << std::setprecision(0) << res_.miss_m
-    << " m from the aim point at t = " << res_.time_s << " s";
+  s << res_.outcome << ": closest approach " << distance(res_.miss_m)
+    << " from the aim point at t = " << std::fixed << std::setprecision(0) << res_.time_s << " s";
   say("end", s.str());
 }
 
@@ -344,11 +463,11 @@ FlightResult fly(const Scenario& sc, FlightOptions opt) {
   return flight.run();
 }
 
-std::vector<std::filesystem::path> renderPages(const Scenario& sc, FlightOptions opt,
-                                               const std::filesystem::path& dir,
-                                               const std::string& format) {
-  opt.pictures = Pictures::pages(dir, format);
-  return fly(sc, std::move(opt)).pictures;
+PagesDrawn renderPages(const Scenario& sc, FlightOptions opt, const std::filesystem::path& dir,
+                       const std::string& format) {
+  opt.pictures = Pictures::pages(dir, format, !sc.vessel.in_flight);
+  FlightResult r = fly(sc, std::move(opt));
+  return {r.pictures, r.outcome + (r.note.empty() ? "" : ": " + r.note)};
 }
 
 }  // namespace lobarc

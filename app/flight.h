@@ -27,6 +27,7 @@ struct FlightResult {
   double miss_m = 0;                    // [m] closest distance to the aim point
   double closest_alt_m = 0;             // [m] altitude at closest approach
   double time_s = 0;                    // [s] until the closest approach
+  double end_time_s = 0;                // [s] simulation time when the flight ended
   double dv_launch_mps = 0;             // [m/s] thrust delta-v until the switch to flight mode
   double dv_correction_mps = 0;         // [m/s] thrust delta-v after it
   double dv_total_mps = 0;              // [m/s] launch and corrections
@@ -59,7 +60,8 @@ struct FlightResult {
   double sim_seconds_per_wall_second = 0;
   std::vector<TelemetryRow> telemetry;
   std::vector<std::filesystem::path> pictures;
-  std::string note;  // why a flight was aborted
+  std::string note;                   // why a flight was aborted or stopped
+  std::vector<std::string> warnings;  // what makes the hop doubtful, found before it flew
 };
 
 struct FlightOptions {
@@ -72,12 +74,20 @@ struct FlightOptions {
   bool aim_lead = false;             // AIM_LEAD = 1 in the module's configuration file
 };
 
+// Flies the hop, never past the scenario's max_time_s. Throws ScenarioError,
+// before anything flies, for a vessel that cannot do the hop at all: its
+// engine cannot lift it, or its tank holds less than the launch burn.
 FlightResult fly(const Scenario& sc, FlightOptions opt);
 
-// The three display pages of the scenario's hop (grounded, in flight 1/2 and
-// 2/2), flown just as far as needed; returns the files written.
-std::vector<std::filesystem::path> renderPages(const Scenario& sc, FlightOptions opt,
-                                               const std::filesystem::path& dir,
-                                               const std::string& format);
+// The display pages of the scenario's hop (grounded, in flight 1/2 and 2/2),
+// flown just as far as needed; returns the files written.
+// A start in flight has no grounded page. With fewer pictures than pages,
+// the second value says how the flight ended.
+struct PagesDrawn {
+  std::vector<std::filesystem::path> files;
+  std::string ending;  // the outcome, and the note if there is one
+};
+PagesDrawn renderPages(const Scenario& sc, FlightOptions opt, const std::filesystem::path& dir,
+                       const std::string& format);
 
 }  // namespace lobarc

@@ -2,10 +2,12 @@
 // simulated host.
 //
 // Exit codes: 0 success, 1 the flight failed its goal (or ran out of
-// propellant), 2 bad input.
+// propellant), 2 bad input (a vessel that cannot do the hop among it), 3 an
+// output folder or file that cannot be written.
 #include <CLI/CLI.hpp>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -18,7 +20,31 @@
 
 namespace {
 
-constexpr int kExitOk = 0, kExitFailed = 1, kExitBadInput = 2;
+constexpr int kExitOk = 0, kExitFailed = 1, kExitBadInput = 2, kExitCannotWrite = 3;
+
+// An output folder that cannot be made or written to.
+class OutputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Makes the folder and writes a file in it, before anything flies, so that a
+// wrong --out is said at once and in a person's words.
+void prepareOutput(const std::filesystem::path& dir) {
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  const auto probe = dir / ".lobarc-write-test";
+  if (!ec) {
+    std::ofstream f(probe);
+    if (!f) ec = std::make_error_code(std::errc::permission_denied);
+  }
+  std::error_code ignored;
+  std::filesystem::remove(probe, ignored);
+  if (ec || !std::filesystem::is_directory(dir))
+    throw OutputError("--out " + dir.string() + ": cannot write there (" +
+                      (ec ? ec.message() : std::string("not a folder")) +
+                      "); give a folder you can write to");
+}
 
 // "LAT,LNG" in degrees.
 std::pair<double, double> parseLatLng(const std::string& text, const std::string& option) {
@@ -74,9 +100,14 @@ int runFly(const FlyCommand& c, const ModulePath& module) {
   opt.refresh_s = c.refresh;
   opt.land = c.land;
   opt.aim_lead = c.aimLead;
-  if (c.out) opt.pictures = lobarc::Pictures::everyMoment(*c.out, "png");
+  if (c.out) {
+    prepareOutput(*c.out);
+    opt.pictures = lobarc::Pictures::everyMoment(*c.out, "png");
+  }
   opt.progress = c.json ? &std::cerr : &std::cout;
-  if (!c.json) std::cout << "Flying " << sc.name << " (" << sc.description << ")\n";
+  if (!c.json)
+    std::cout << "Flying " << sc.name << (sc.description.empty() ? "" : " (" + sc.description + ")")
+              << "\n";
   lobarc::FlightResult r = lobarc::fly(sc, std::move(opt));
   if (c.out) {
     lobarc::writeTelemetryCsv(r, std::filesystem::path(*c.out) / "telemetry.csv");
@@ -112,9 +143,18 @@ int runRender(const RenderCommand& c, const ModulePath& module) {
   lobarc::FlightOptions opt;
   opt.module = lobarc::findModuleLibrary(module);
   opt.language = c.lang;
-  const auto files = lobarc::renderPages(sc, std::move(opt), c.out, c.format);
+  prepareOutput(c.out);
+  const auto [files, why] = lobarc::renderPages(sc, std::move(opt), c.out, c.format);
   for (auto& f : files) std::cout << f.string() << "\n";
-  return files.size() == 3 ? kExitOk : kExitFailed;
+  // A start in flight has no grounded page.
+  if (sc.vessel.in_flight)
+    std::cerr << "lobarc render: " << sc.name
+              << " starts in flight, so there is no grounded page; drew the two in-flight pages\n";
+  const std::size_t wanted = sc.vessel.in_flight ? 2 : 3;
+  if (files.size() == wanted) return kExitOk;
+  std::cerr << "lobarc render: drew " << files.size() << " of the " << wanted
+            << " pages: the flight ended before the others could be seen (" << why << ")\n";
+  return kExitFailed;
 }
 
 struct ServeCommand {
@@ -210,6 +250,15 @@ int main(int argc, char** argv) {
   CLI::App* scenarios = app.add_subcommand("scenarios", "list the built-in scenarios");
   ServeCommand serveCmd;
   CLI::App* serve = addServe(app, serveCmd);
+  // A word that is no command is said as such, not as a missing one.
+  bool known = argc < 2 || argv[1][0] == '-';
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+    known = known || sub->get_name() == argv[1];
+  if (!known) {
+    std::cerr << "lobarc: unknown command '" << argv[1]
+              << "'; use one of: fly, plan, render, scenarios, serve (see lobarc --help)\n";
+    return kExitBadInput;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -224,6 +273,13 @@ int main(int argc, char** argv) {
     if (*fly) return runFly(flyCmd, module);
     if (*plan) return runPlan(planCmd, module);
     if (*render) return runRender(renderCmd, module);
+  } catch (const OutputError& e) {
+    std::cerr << "lobarc: " << e.what() << "\n";
+    return kExitCannotWrite;
+  } catch (const std::filesystem::filesystem_error& e) {
+    std::cerr << "lobarc: cannot write " << e.path1().string() << ": " << e.code().message()
+              << "; check the folder given with --out\n";
+    return kExitCannotWrite;
   } catch (const lobarc::ScenarioError& e) {
     std::cerr << "lobarc: " << e.what() << "\n";
     return kExitBadInput;

@@ -11,12 +11,14 @@ Pictures Pictures::everyMoment(const std::filesystem::path& dir, const std::stri
   return p;
 }
 
-Pictures Pictures::pages(const std::filesystem::path& dir, const std::string& format) {
+Pictures Pictures::pages(const std::filesystem::path& dir, const std::string& format,
+                         bool grounded) {
   Pictures p;
   p.dir_ = dir;
   p.format_ = format;
   p.names_ = {
       {"pad", "page-grounded"}, {"page1", "page-flight-1"}, {"page2-before", "page-flight-2"}};
+  if (!grounded) p.names_.erase("pad");
   std::filesystem::create_directories(dir);
   return p;
 }

@@ -18,9 +18,10 @@ class Pictures {
   Pictures() = default;
   // Every moment, as display-<moment>.<format> in dir.
   static Pictures everyMoment(const std::filesystem::path& dir, const std::string& format);
-  // The three display pages as page-grounded, page-flight-1 and
-  // page-flight-2.<format> in dir.
-  static Pictures pages(const std::filesystem::path& dir, const std::string& format);
+  // The display pages as page-grounded (unless the vessel starts in flight),
+  // page-flight-1 and page-flight-2.<format> in dir.
+  static Pictures pages(const std::filesystem::path& dir, const std::string& format,
+                        bool grounded = true);
 
   // Looks at the display and writes it, if this moment is wanted.
   void take(const std::string& moment, Cockpit& cockpit);

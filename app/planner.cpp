@@ -7,7 +7,6 @@
 #include "pilot.h"
 #include "session.h"
 
-
 namespace lobarc {
 namespace {
 
@@ -20,12 +19,9 @@ nlohmann::json vec(const sim::Vec3& v) { return nlohmann::json::array({v.x(), v.
 
 void applyOverrides(Scenario& sc, const PlanOverrides& ov) {
   if (ov.body) {
-    auto spec = sim::builtinBody(*ov.body);
-    if (!spec) {
-      std::string names;
-      for (auto& n : sim::builtinBodyNames()) names += (names.empty() ? "" : ", ") + n;
-      throw ScenarioError("--body '" + *ov.body + "': unknown body; use one of: " + names);
-    }
+    auto spec = findBody(*ov.body);
+    if (!spec)
+      throw ScenarioError("--body '" + *ov.body + "': unknown body; use one of: " + bodyList());
     // Keep the scenario's own extra bases only if they were on a custom body.
     sc.body = *spec;
     if (sc.vessel.base && !ov.from && !findBase(sc.body, *sc.vessel.base))
@@ -50,19 +46,28 @@ void applyOverrides(Scenario& sc, const PlanOverrides& ov) {
     if (b == nullptr)
       throw ScenarioError("--target '" + *ov.target + "': no such base on " + sc.body.name +
                           "; use one of: " + baseList(sc.body));
-    sc.target.base = *ov.target;
+    sc.target.base = b->name;
     sc.target.lat_deg = b->lat_rad * 180 / kPi;
     sc.target.lng_deg = b->lng_rad * 180 / kPi;
   }
   auto wholeKm = [](double v, const char* opt, double lo) {
-    if (!std::isfinite(v) || v < lo || v > 10000 || v != std::floor(v))
-      throw ScenarioError(std::string(opt) + " " + std::to_string(v) +
-                          ": give whole kilometres from " + std::to_string(int(lo)) + " to 10000");
+    if (auto fix = altitudeProblem(v, lo); !fix.empty()) {
+      std::ostringstream s;
+      s << opt << " " << v << ": " << fix;
+      throw ScenarioError(s.str());
+    }
     return v;
   };
   if (ov.securityAlt_km)
     sc.target.security_alt_km = wholeKm(*ov.securityAlt_km, "--security-alt", 1);
   if (ov.altAbove_km) sc.target.alt_above_target_km = wholeKm(*ov.altAbove_km, "--alt-above", 0);
+  if (ov.body || ov.from || ov.to || ov.target) {
+    // No longer the scenario's hop, only its vessel ("Plan for moon-hop's
+    // vessel on Mars").
+    sc.name += "'s vessel";
+    sc.source = "the command line";
+  }
+  checkHop(sc);
 }
 
 nlohmann::json planScenario(const Scenario& sc, const std::filesystem::path& module) {
@@ -101,7 +106,10 @@ nlohmann::json planScenario(const Scenario& sc, const std::filesystem::path& mod
   }
   j["target"] = {{"lat_deg", m.tgtLatDeg}, {"lng_deg", m.tgtLngDeg}};
   j["securityAlt"] = m.securityAlt;
-  j["altAboveTarget"] = m.altAboveTarget;
+  // On the ground the display takes the altitude above the target only
+  // once airborne, and its ground plan does not depend on it: what is shown
+  // is what the pilot will enter then.
+  j["altAboveTarget"] = m.flightMode == 0 ? sc.target.alt_above_target_km * 1000 : m.altAboveTarget;
   return j;
 }
 
@@ -116,7 +124,8 @@ std::string planText(const nlohmann::json& p) {
       << p["heading"].get<double>() << " deg\n  launchAngle " << p["launchAngle"].get<double>()
       << " deg\n  apoAltitude " << p["apoAltitude"].get<double>() / 1000 << " km\n  vTan        "
       << p["vTan"].get<double>() << " m/s\n  launchSpeed " << p["launchSpeed"].get<double>()
-      << " m/s\n  dvRemaining " << p["dvRemaining"].get<double>() << " m/s\n";
+      << " m/s\n  dvRemaining " << p["dvRemaining"].get<double>() << " m/s\n  altAboveTarget "
+      << p["altAboveTarget"].get<double>() / 1000 << " km (entered once airborne)\n";
   } else {
     s << "  flightSolValid " << p["flightSolValid"] << "\n  dvToGo " << p["dvToGo"].get<double>()
       << " m/s\n  reqVel " << p["reqVel"].dump() << " m/s\n  relPos " << p["relPos"].dump()

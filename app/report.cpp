@@ -3,6 +3,7 @@
 #include <plplot.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iomanip>
 #include <sstream>
@@ -22,11 +23,13 @@ nlohmann::json flightReport(const FlightResult& r) {
   j["miss_m"] = r.miss_m;
   j["closest_altitude_m"] = r.closest_alt_m;
   j["time_s"] = r.time_s;
+  j["end_time_s"] = r.end_time_s;
   j["dv_launch_mps"] = r.dv_launch_mps;
   j["dv_correction_mps"] = r.dv_correction_mps;
   j["dv_total_mps"] = r.dv_total_mps;
   j["dv_min_energy_mps"] = r.dv_min_energy_mps;
-  j["dv_ratio"] = r.dv_ratio;
+  // No ratio for a start in flight: there is no ground hop to compare with.
+  j["dv_ratio"] = r.dv_min_energy_mps > 0 ? nlohmann::json(r.dv_ratio) : nlohmann::json();
   j["dv_braking_mps"] = r.dv_braking_mps;
   j["dv_landing_mps"] = r.dv_landing_mps;
   if (r.propellant_counted) {
@@ -70,6 +73,7 @@ nlohmann::json flightReport(const FlightResult& r) {
   for (auto& p : r.pictures) pics.push_back(p.string());
   j["pictures"] = pics;
   if (!r.note.empty()) j["note"] = r.note;
+  j["warnings"] = r.warnings;
   return j;
 }
 
@@ -173,36 +177,56 @@ std::vector<std::filesystem::path> plotTrajectory(const FlightResult& r, const S
   return files;
 }
 
+std::string distance(double m) {
+  std::ostringstream s;
+  s << std::fixed;
+  if (std::abs(m) < 10000)
+    s << std::setprecision(0) << m << " m";
+  else
+    s << std::setprecision(1) << m / 1000 << " km";
+  return s.str();
+}
+
 std::string summary(const FlightResult& r) {
   std::ostringstream s;
   s << std::fixed << std::setprecision(0);
   s << "Scenario " << r.scenario << ": " << r.outcome;
   if (!r.note.empty()) s << " (" << r.note << ")";
   for (auto& g : r.goals_failed) s << ", goal " << g << " not met";
-  s << "\n  closest approach " << r.miss_m << " m from the aim point (goal " << r.goal_miss_m
-    << (r.land ? " m without --land" : " m") << "), at " << r.closest_alt_m
-    << " m altitude, t = " << r.time_s << " s\n";
-  if (r.land)
-    s << std::setprecision(1)
-      << "  landing: " << (r.touched_down ? "touched down " : "still flying ")
-      << r.landing_distance_m << " m from the target (goal " << r.goal_landing_m << " m) at "
-      << r.touchdown_speed_mps << " m/s (goal " << r.goal_touchdown_mps
-      << " m/s), t = " << std::setprecision(0) << r.landing_time_s << " s\n"
-      << std::setprecision(0);
+  s << "\n";
+  for (auto& w : r.warnings) s << "  warning: " << w << "\n";
+  s << "  closest approach " << distance(r.miss_m) << " from the aim point (goal "
+    << distance(r.goal_miss_m) << (r.land ? " without --land" : "") << "), at "
+    << distance(r.closest_alt_m) << " altitude, t = " << r.time_s << " s\n";
+  if (r.land && r.touched_down)
+    s << std::setprecision(1) << "  landing: touched down " << distance(r.landing_distance_m)
+      << " from the target (goal " << distance(r.goal_landing_m) << ") at " << r.touchdown_speed_mps
+      << " m/s (goal " << r.goal_touchdown_mps << " m/s), t = " << std::setprecision(0)
+      << r.landing_time_s << " s\n";
+  else if (r.land)
+    s << "  landing: not down, " << distance(r.landing_distance_m)
+      << " from the target at the end, t = " << r.landing_time_s << " s\n";
   if (r.plan.valid)
     s << "  plan shown: heading " << r.plan.heading_deg << " deg, velocity vector "
       << r.plan.launchAngle_deg << " deg, hMax " << std::setprecision(1) << r.plan.apoAltitude_km
       << std::setprecision(0) << " km, vTan " << r.plan.vTan_mps << " m/s, DeltaV "
       << r.plan.launchSpeed_mps << " m/s\n";
   s << "  delta-v: launch " << r.dv_launch_mps << " m/s + corrections " << r.dv_correction_mps
-    << " m/s (" << r.corrections << ") = " << r.dv_total_mps << " m/s; minimum-energy hop needs "
-    << r.dv_min_energy_mps << " m/s at launch (ratio " << std::setprecision(2) << r.dv_ratio
-    << ")\n";
-  if (r.land)
+    << " m/s (" << r.corrections << ") = " << r.dv_total_mps << " m/s";
+  if (r.dv_min_energy_mps > 0)
+    s << "; minimum-energy hop needs " << r.dv_min_energy_mps << " m/s at launch (ratio "
+      << std::setprecision(2) << r.dv_ratio << ")";
+  else
+    s << "; started in flight, so no minimum-energy hop to compare with";
+  s << "\n";
+  if (r.land) {
     s << std::setprecision(0) << "  with the landing: + braking " << r.dv_braking_mps
-      << " m/s + landing " << r.dv_landing_mps << " m/s = " << landedTotal(r)
-      << " m/s; the minimum-energy hop launched and stopped needs " << 2 * r.dv_min_energy_mps
-      << " m/s\n";
+      << " m/s + landing " << r.dv_landing_mps << " m/s = " << landedTotal(r) << " m/s";
+    if (r.dv_min_energy_mps > 0)
+      s << "; the minimum-energy hop launched and stopped needs " << 2 * r.dv_min_energy_mps
+        << " m/s";
+    s << "\n";
+  }
   if (r.propellant_counted) {
     s << std::setprecision(0) << "  propellant: launch " << r.propellant_launch_kg
       << " kg + corrections " << r.propellant_correction_kg << " kg";

@@ -19,6 +19,9 @@ void writeTelemetryCsv(const FlightResult& r, const std::filesystem::path& file)
 // drawn with PLplot. Returns the files written.
 std::vector<std::filesystem::path> plotTrajectory(const FlightResult& r, const Scenario& sc,
                                                   const std::filesystem::path& dir);
+// A distance as a reader takes it in: metres below 10 km, then kilometres.
+std::string distance(double m);
+
 std::string summary(const FlightResult& r);
 
 }  // namespace lobarc

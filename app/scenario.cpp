@@ -2,7 +2,10 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -13,6 +16,13 @@ namespace lobarc {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+
+// A number as a person writes it: 10.5, -5, 10000.
+std::string km(double v) {
+  std::ostringstream s;
+  s << v;
+  return s.str();
+}
 
 struct Builtin {
   const char* name;
@@ -237,11 +247,13 @@ void readVesselMass(const Reader& r, VesselSetup& v) {
 }
 
 // The base's place in degrees; refuses an unknown name at key.
+// The name becomes the base's own spelling.
 std::pair<double, double> baseDegrees(const Reader& r, const std::string& key,
-                                      const sim::BodySpec& body, const std::string& name) {
+                                      const sim::BodySpec& body, std::string& name) {
   const sim::Base* b = findBase(body, name);
   if (b == nullptr)
     r.fail(key, "unknown base '" + name + "' on " + body.name, "use one of: " + baseList(body));
+  name = b->name;
   return {b->lat_rad * 180 / kPi, b->lng_rad * 180 / kPi};
 }
 
@@ -252,13 +264,10 @@ void readBody(const Reader& r, const toml::table& root, Scenario& sc) {
   }
   if (root["body"].is_string()) {
     std::string bodyName = *r.text("body");
-    auto spec = sim::builtinBody(bodyName);
-    if (!spec) {
-      std::string names;
-      for (auto& n : sim::builtinBodyNames()) names += (names.empty() ? "" : ", ") + n;
+    auto spec = findBody(bodyName);
+    if (!spec)
       r.fail("body", "unknown body '" + bodyName + "'",
-             "use one of: " + names + ", or a [body] table");
-    }
+             "use one of: " + bodyList() + ", or a [body] table");
     sc.body = *spec;
   } else {
     const toml::table* t = r.table("body");
@@ -371,15 +380,13 @@ void readTarget(const Reader& r, Scenario& sc) {
     t.lat_deg = r.number("target.lat_deg", -90, 90, "deg");
     t.lng_deg = r.number("target.lng_deg", -180, 180, "deg");
   }
-  t.security_alt_km = r.inRange("target.security_alt_km",
-                                r.number("target.security_alt_km").value_or(40), 1, 10000, "km");
-  if (t.security_alt_km != std::floor(t.security_alt_km))
-    r.fail("target.security_alt_km", "is not a whole number", "give whole kilometres");
-  t.alt_above_target_km =
-      r.inRange("target.alt_above_target_km", r.number("target.alt_above_target_km").value_or(5), 0,
-                10000, "km");
-  if (t.alt_above_target_km != std::floor(t.alt_above_target_km))
-    r.fail("target.alt_above_target_km", "is not a whole number", "give whole kilometres");
+  t.security_alt_km = r.number("target.security_alt_km").value_or(40);
+  if (auto fix = altitudeProblem(t.security_alt_km, 1); !fix.empty())
+    r.fail("target.security_alt_km", "value " + km(t.security_alt_km) + " is not usable", fix);
+  t.alt_above_target_km = r.number("target.alt_above_target_km").value_or(5);
+  if (auto fix = altitudeProblem(t.alt_above_target_km, 0); !fix.empty())
+    r.fail("target.alt_above_target_km", "value " + km(t.alt_above_target_km) + " is not usable",
+           fix);
 }
 
 // The display.
@@ -411,8 +418,13 @@ void readGoal(const Reader& r, Scenario& sc) {
     if (auto n = r.number("goal.max_corrections"))
       sc.goal_max_corrections =
           static_cast<int>(r.inRange("goal.max_corrections", *n, 0, 1000, ""));
-    if (auto x = r.number("goal.max_dv_ratio"))
+    if (auto x = r.number("goal.max_dv_ratio")) {
+      // The ratio compares with a hop launched from the ground.
+      if (sc.vessel.in_flight)
+        r.fail("goal.max_dv_ratio", "is only for a start on the ground",
+               "remove it, or start the vessel on the ground");
       sc.goal_max_dv_ratio = r.inRange("goal.max_dv_ratio", *x, 1, 100, "");
+    }
     sc.goal_landing_m =
         r.inRange("goal.landing_m", r.number("goal.landing_m").value_or(100), 1, 1e7, "m");
     sc.goal_touchdown_mps = r.inRange("goal.touchdown_mps",
@@ -428,10 +440,66 @@ std::string baseList(const sim::BodySpec& b) {
   return s.empty() ? "(none)" : s;
 }
 
+namespace {
+
+bool sameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+}  // namespace
+
 const sim::Base* findBase(const sim::BodySpec& b, const std::string& name) {
   for (auto& base : b.bases)
-    if (base.name == name) return &base;
+    if (sameName(base.name, name)) return &base;
   return nullptr;
+}
+
+std::optional<sim::BodySpec> findBody(const std::string& name) {
+  for (auto& n : sim::builtinBodyNames())
+    if (sameName(n, name)) return sim::builtinBody(n);
+  return std::nullopt;
+}
+
+std::string bodyList() {
+  std::string names;
+  for (auto& n : sim::builtinBodyNames()) names += (names.empty() ? "" : ", ") + n;
+  return names;
+}
+
+std::string altitudeProblem(double v, double lowest_km) {
+  if (std::isfinite(v) && v >= lowest_km && v <= kMaxAltitudeKm && v == std::floor(v)) return "";
+  return "give whole kilometres from " + km(lowest_km) + " to " + km(kMaxAltitudeKm);
+}
+
+std::string altitudeEntryProblem(const std::string& text, double lowest_km) {
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  const double v = std::strtod(begin, &end);
+  while (end != nullptr && *end == ' ') ++end;
+  if (end == begin || *end != '\0') return "not a number: " + altitudeProblem(-1, lowest_km);
+  return altitudeProblem(v, lowest_km);
+}
+
+void checkHop(const Scenario& sc) {
+  if (sc.vessel.in_flight) return;
+  // The ground distance on the body's sphere (haversine form).
+  constexpr double kRad = kPi / 180;
+  const double la1 = sc.vessel.lat_deg * kRad, la2 = sc.target.lat_deg * kRad;
+  const double s1 = std::sin((la2 - la1) / 2);
+  const double s2 = std::sin((sc.target.lng_deg - sc.vessel.lng_deg) * kRad / 2);
+  const double d_m =
+      2 * sc.body.radius_m *
+      std::asin(std::min(1.0, std::sqrt(s1 * s1 + std::cos(la1) * std::cos(la2) * s2 * s2)));
+  // Closer than this a ballistic hop is a jump straight up and down, which
+  // the display does not plan.
+  constexpr double kShortestHop_m = 1000;
+  if (d_m < kShortestHop_m)
+    throw ScenarioError(sc.source + ": the target is " + std::to_string(std::lround(d_m)) +
+                        " m from the vessel, which stands on the ground; a hop needs a target at "
+                        "least 1 km away: give another target");
 }
 
 std::vector<BuiltinInfo> builtinScenarios() {
@@ -468,6 +536,7 @@ Scenario parseScenario(const std::string& tomlText, const std::string& source,
   readTarget(r, sc);
   readDisplay(r, sc);
   readGoal(r, sc);
+  checkHop(sc);
   return sc;
 }
 

@@ -72,9 +72,28 @@ struct BuiltinInfo {
 std::vector<BuiltinInfo> builtinScenarios();
 std::string defaultScenarioName();
 
-// A base of the body by its exact name, or null; and the names, for messages.
+// A base of the body by name, or null; and the names, for messages. Names
+// match whatever their case, as the host's base lookup (and so the display's
+// target dialog) matches them.
 const sim::Base* findBase(const sim::BodySpec& body, const std::string& name);
 std::string baseList(const sim::BodySpec& body);
+// A built-in body by name, whatever its case; and the names, for messages.
+std::optional<sim::BodySpec> findBody(const std::string& name);
+std::string bodyList();
+
+// The one rule for the security altitude (lowest 1) and the altitude above
+// the target (lowest 0) wherever they are given: whole kilometres from
+// lowest to kMaxAltitudeKm. The display reads "30.5" as 30; a scenario, an
+// option and the playground's dialog refuse it instead, so what is flown is
+// what was typed. Returns what is wrong with the value, or "" when it is
+// sound.
+constexpr double kMaxAltitudeKm = 10000;
+std::string altitudeProblem(double km, double lowest_km);
+// The same for a text as typed: a plain number, nothing else.
+std::string altitudeEntryProblem(const std::string& text, double lowest_km);
+// Refuses a hop that means nothing: a vessel on the ground whose target is
+// the launch point. source names the scenario for the message.
+void checkHop(const Scenario& sc);
 
 // Loads a built-in scenario by name, or a TOML file by path. Throws
 // ScenarioError.

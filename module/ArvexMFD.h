@@ -148,6 +148,8 @@ class ArvexMFD : public MFD {
   void PostStep(double simdt);
   void UpdatePitchCommand(double dt, double thrusting);
   double BurnPitchCommand(double dt);
+  double Thrusting() const;
+  void ProposePitchNow();
   bool SolveInFlight();
   // A new target, mode or vessel: the in-flight search starts from its cold
   // solve again.

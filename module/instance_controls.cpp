@@ -140,6 +140,7 @@ bool ArvexMFD::ConsumeKeyBuffered(DWORD key) {
       if (hasHover && hasMain) {
         launchPitchSet = false;
         useMainEngine = !useMainEngine;
+        ProposePitchNow();
       }
       return true;
     case kKeyR:

@@ -36,19 +36,35 @@ AimLead BodyTurn(OBJHANDLE body) {
 
 }  // namespace
 
-// Body of opcPostStep past its gate; dt is the host's step [s].
-void ArvexMFD::PostStep(double dt) {
+// 1 if any polled group of the focus vessel is off idle (compared exactly),
+// else 0.
+double ArvexMFD::Thrusting() const {
   VESSEL* vessel = moduleState.focusVessel;
-  if (vessel == nullptr) return;
-
-  // Thrust detection: any polled group off idle, compared exactly.
   double level0 = 0, level1 = 0, level2 = 0;
   if (hasMain) {
     level0 = vessel->GetThrusterGroupLevel(kGroupMain);
     level1 = vessel->GetThrusterGroupLevel(kGroupWithMain);
   }
   if (hasHover) level2 = vessel->GetThrusterGroupLevel(kGroupHover);
-  const double thrusting = (level0 != 0 || level1 != 0 || level2 != 0) ? 1.0 : 0.0;
+  return (level0 != 0 || level1 != 0 || level2 != 0) ? 1.0 : 0.0;
+}
+
+// A new plan or engine with the engines off: the pre-burn proposal at once.
+// The host calls opcPostStep only while the simulation runs, so with the
+// proposal left to the next step a pilot who plans while paused would read
+// the pitch of the previous plan (or of none) under the new plan.
+void ArvexMFD::ProposePitchNow() {
+  if (moduleState.focusVessel == nullptr || launchPitchSet || Thrusting() != 0) return;
+  UpdatePitchCommand(0, 0);
+}
+
+// Body of opcPostStep past its gate; dt is the host's step [s].
+void ArvexMFD::PostStep(double dt) {
+  VESSEL* vessel = moduleState.focusVessel;
+  if (vessel == nullptr) return;
+
+  // Thrust detection.
+  const double thrusting = Thrusting();
 
   // Velocity relative to the body, global frame [m/s].
   VECTOR3 v = _V(0, 0, 0);

@@ -34,6 +34,7 @@ void ArvexMFD::RecomputePlan() {
     ComputeGroundSolution();
     groundSolValid = ComputeHeading();
     launchVelocity = ComputeLaunchVelocity();
+    ProposePitchNow();
   } else if (flightMode == 1) {
     // In flight: the solver starts its search over.
     RestartSearch();

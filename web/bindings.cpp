@@ -107,6 +107,24 @@ EMSCRIPTEN_BINDINGS(lobarc_playground) {
         });
       });
   emscripten::function(
+      "entryProblem", +[](std::string text) {
+        return guardedValue(std::string(), [&text](Playground& p) { return p.entryProblem(text); });
+      });
+  emscripten::function(
+      "setRates", +[](double pitch, double yaw, double roll) {
+        guardedValue(0, [=](Playground& p) {
+          p.setRates(pitch, yaw, roll);
+          return 0;
+        });
+      });
+  emscripten::function(
+      "holdTowardMarker", +[](bool on) {
+        guardedValue(0, [on](Playground& p) {
+          p.holdTowardMarker(on);
+          return 0;
+        });
+      });
+  emscripten::function(
       "advance", +[](double simSeconds, double wallBudgetMs) {
         return guardedValue(0.0,
                             [=](Playground& p) { return p.advance(simSeconds, wallBudgetMs); });

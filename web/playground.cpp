@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <numbers>
 
+#include "display/texts.h"
 #include "linked_module.h"
 
 namespace web {
@@ -17,6 +19,8 @@ constexpr double kManualStep_s = 0.1, kMinStep_s = 0.005;
 // Samples of the hop: one a simulated second, at most this many (older
 // samples are thinned to every other one when the record is full).
 constexpr std::size_t kMaxTrack = 4000;
+// A touchdown faster than this [m/s] breaks the lander: a crash.
+constexpr double kCrash_mps = 5;
 
 std::string hexColor(COLORREF c) {
   char text[8];
@@ -75,6 +79,11 @@ Playground::Playground(const std::string& scenario, const std::string& language)
       pilot_(cockpit_, sc_, language_ == "fr", referee_),
       startLat_(sc_.vessel.lat_deg * kDeg),
       startLng_(sc_.vessel.lng_deg * kDeg) {
+  // Reads the "+" of page 2/2 for the visitor's hold toward it.
+  eyes_ = std::make_unique<lobarc::Pilot>(cockpit_, sc_, language_ == "fr");
+  airborne_ = !vessel().groundContact();
+  // The display guides the main engine whenever there is one.
+  markerMain_ = sc_.vessel.main_thrust_n > 0;
   record();
 }
 
@@ -128,8 +137,21 @@ std::string Playground::dialog() const {
       -1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+std::string Playground::entryProblem(const std::string& utf8) const {
+  if (!session_.host().hasInputBox()) return "";
+  const std::string title = session_.host().inputBoxTitle();
+  for (const arvex::DisplayTexts* t : {&arvex::kEnglishTexts, &arvex::kFrenchTexts}) {
+    for (auto [prompt, lowest] :
+         {std::pair{t->securityAltPrompt, 1.0}, std::pair{t->altAboveTargetPrompt, 0.0}}) {
+      if (title == prompt && !lobarc::altitudeEntryProblem(utf8, lowest).empty())
+        return nlohmann::json{{"lowest", lowest}, {"highest", lobarc::kMaxAltitudeKm}}.dump();
+    }
+  }
+  return "";
+}
+
 bool Playground::typeInput(const std::string& utf8) {
-  if (!cockpit_.dialogOpen()) return false;
+  if (!cockpit_.dialogOpen() || !entryProblem(utf8).empty()) return false;
   return cockpit_.type(utf8ToCp1252(utf8));
 }
 
@@ -152,6 +174,10 @@ std::string Playground::instruments() const {
                         {"lat_deg", lat / kDeg},
                         {"lng_deg", lng / kDeg},
                         {"mass_kg", v.mass()},
+                        // A vessel whose engines burn nothing keeps its mass.
+                        {"propellant_kg", v.propellant()},
+                        {"propellant_counted",
+                         sc_.vessel.isp_main_mps > 0 || sc_.vessel.isp_hover_mps > 0},
                         {"ground_contact", v.groundContact()},
                         {"engines", groups}}
       .dump();
@@ -159,7 +185,30 @@ std::string Playground::instruments() const {
 
 void Playground::setAttitude(double headingDeg, double pitchDeg) {
   if (!std::isfinite(headingDeg) || !std::isfinite(pitchDeg)) return;
+  markerHold_ = false;
+  rates_ = {};
   cockpit_.holdAttitude(headingDeg * kDeg, std::clamp(pitchDeg, -90.0, 90.0) * kDeg, 0);
+}
+
+void Playground::setRates(double pitchDegps, double yawDegps, double rollDegps) {
+  for (double r : {pitchDegps, yawDegps, rollDegps})
+    if (!std::isfinite(r)) return;
+  const bool was = rates_ != std::array<double, 3>{};
+  rates_ = {pitchDegps * kDeg, yawDegps * kDeg, rollDegps * kDeg};
+  if (!was) {
+    // The keys turn the vessel from where it points now.
+    markerHold_ = false;
+    hdg_ = cockpit_.heading();
+    pit_ = cockpit_.pitch();
+    bnk_ = cockpit_.bank();
+    cockpit_.holdAttitude(hdg_, pit_, bnk_);
+  }
+}
+
+void Playground::holdTowardMarker(bool on) {
+  markerHold_ = on;
+  rates_ = {};
+  markerRedraw_ = 0;
 }
 
 void Playground::setThrottle(const std::string& group, double level) {
@@ -172,6 +221,11 @@ void Playground::setAutopilot(bool on) {
   if (on == pilotOn_) return;
   pilotOn_ = on;
   note_.clear();
+  if (on) {
+    markerHold_ = false;
+    rates_ = {};
+    if (ended_ == "handed-over") ended_.clear();
+  }
   pilot_.release();
 }
 
@@ -181,6 +235,8 @@ double Playground::advance(double simSeconds, double wallBudgetMs) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
   };
+  // Landed or crashed: the clock stands still.
+  if (ended_ == "landed" || ended_ == "crashed") return 0;
   double run = std::min(ahead_s_, simSeconds);
   ahead_s_ -= run;
   while (run < simSeconds - 1e-9 && elapsedMs() < wallBudgetMs) {
@@ -192,6 +248,13 @@ double Playground::advance(double simSeconds, double wallBudgetMs) {
         note_ = e.what();
         pilotOn_ = false;
         continue;
+      }
+      if (pilot_.phase() == Autopilot::Phase::kDone) {
+        // The display's job ends over the target: the vessel is the
+        // visitor's, and the page stops the clock.
+        pilotOn_ = false;
+        ended_ = "handed-over";
+        return run;
       }
     }
     step(dt);
@@ -208,11 +271,61 @@ double Playground::advance(double simSeconds, double wallBudgetMs) {
 // toward what the controls ask for, at their own rate, whoever sets the
 // controls (visitor or autopilot); the referee watches every step.
 void Playground::step(double dt) {
+  if (ended_ == "landed" || ended_ == "crashed") return;
+  flyByKeys(dt);
+  // The attitude thrusters turn the vessel toward what the controls ask for,
+  // at their own rate, whoever sets the controls (visitor or autopilot).
   cockpit_.control(dt);
   host().step(dt);
   cockpit_.afterStep();
   referee_.observe();
   record();
+  watchGround();
+}
+
+// The visitor's rotation keys and the hold toward the marker.
+void Playground::flyByKeys(double dt) {
+  if (pilotOn_) return;
+  if (rates_ != std::array<double, 3>{}) {
+    pit_ = std::clamp(pit_ + rates_[0] * dt, -89.9 * kDeg, 89.9 * kDeg);
+    hdg_ = std::fmod(hdg_ + rates_[1] * dt + 4 * std::numbers::pi, 2 * std::numbers::pi);
+    bnk_ = std::remainder(bnk_ + rates_[2] * dt, 2 * std::numbers::pi);
+    cockpit_.holdAttitude(hdg_, pit_, bnk_);
+  }
+  if (!markerHold_ || cockpit_.redraws() == markerRedraw_) return;
+  // At each redraw: the engine from page 1/2 or the grounded page, the "+"
+  // from page 2/2.
+  markerRedraw_ = cockpit_.redraws();
+  cockpit_.look();
+  const bool fr = language_ == "fr";
+  if (cockpit_.shows(fr ? "Moteur : Principal" : "Engine : Main")) markerMain_ = true;
+  if (cockpit_.shows(fr ? "Moteur : Ventral" : "Engine : Hovers")) markerMain_ = false;
+  if (!cockpit_.shows("2/2")) return;
+  if (auto u = eyes_->burnDirection(markerMain_))
+    cockpit_.pointAxis(markerMain_ ? sim::Vec3{0, 0, 1} : sim::Vec3{0, 1, 0}, *u);
+}
+
+// A touchdown after flight: landed, or crashed when too fast; the clock
+// stops either way.
+void Playground::watchGround() {
+  const sim::Vessel& v = vessel();
+  if (!v.groundContact()) {
+    // Clear of a hop on the pad first.
+    if (v.altitude() > 20) airborne_ = true;
+    return;
+  }
+  if (!airborne_) return;
+  airborne_ = false;
+  impact_mps_ = v.touchdownSpeed();
+  double lng = 0, lat = 0, rad = 0;
+  v.equPos(lng, lat, rad);
+  const double dLat = sc_.target.lat_deg * kDeg, dLng = sc_.target.lng_deg * kDeg;
+  const double c =
+      std::sin(lat) * std::sin(dLat) + std::cos(lat) * std::cos(dLat) * std::cos(dLng - lng);
+  landing_m_ = std::acos(std::clamp(c, -1.0, 1.0)) * v.body().radius();
+  ended_ = impact_mps_ > kCrash_mps ? "crashed" : "landed";
+  pilotOn_ = false;
+  for (THGROUP_TYPE g : {THGROUP_MAIN, THGROUP_HOVER}) cockpit_.throttle(g, 0);
 }
 
 const sim::Vessel& Playground::vessel() const {
@@ -254,7 +367,10 @@ std::string Playground::status() const {
                         {"closest_t_s", referee_.closestTime()},
                         {"goal_m", goal},
                         {"arrived", best <= goal},
-                        {"done", pilot_.phase() == Autopilot::Phase::kDone}}
+                        {"done", !ended_.empty()},
+                        {"ended", ended_},
+                        {"impact_mps", impact_mps_},
+                        {"landing_m", landing_m_}}
       .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

@@ -9,12 +9,15 @@
 // input.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "autopilot.h"
 #include "cockpit.h"
+#include "pilot.h"
 #include "referee.h"
 #include "scenario.h"
 #include "session.h"
@@ -48,11 +51,25 @@ class Playground {
   // closed), false when it refused (the dialog stays open) or none is open.
   bool typeInput(const std::string& utf8);
   void cancelInput();
+  // What is wrong with an entry for the open dialog, as JSON: "" when the
+  // entry may go to the display, else {"lowest":..,"highest":..} for an
+  // altitude that is not whole kilometres in that range (the rule of
+  // scenarios and the command line; the display alone would read "30.5" as
+  // 30 km).
+  std::string entryProblem(const std::string& utf8) const;
 
   // --- the vessel ---------------------------------------------------------------
   std::string instruments() const;
   void setAttitude(double headingDeg, double pitchDeg);
   void setThrottle(const std::string& group, double level);  // "main", "hover"
+  // Flying by keys: the attitude turns at these rates [deg per simulated
+  // second] while they are not 0 (pitch up, yaw right, roll right), as the
+  // keyboard's rotation keys turn a vessel; all 0 holds the attitude then.
+  void setRates(double pitchDegps, double yawDegps, double rollDegps);
+  // Turns the guided engine's thrust axis toward the "+" of page 2/2 as it
+  // is drawn, and keeps it there at every redraw, until switched off (or
+  // another control is used).
+  void holdTowardMarker(bool on);
 
   // --- time -----------------------------------------------------------------------
   // Runs the simulation on by simSeconds, but never for more than
@@ -66,13 +83,20 @@ class Playground {
   // --- the autopilot and the record of the hop -----------------------------
   void setAutopilot(bool on);
   bool autopilot() const { return pilotOn_; }
-  // {"on":..,"phase":..,"note":..,"closest_m":..,"goal_m":..,"arrived":..,...}
+  // The display's job ends over the target: past the closest approach the
+  // autopilot hands the vessel over (status "handed-over") and the page
+  // stops the clock; landing is the visitor's.
+  // {"on":..,"phase":..,"note":..,"closest_m":..,"goal_m":..,"arrived":..,
+  //  "ended":"" | "handed-over" | "landed" | "crashed","impact_mps":..,
+  //  "landing_m":..,...}. Once landed or crashed the clock stands still.
   std::string status() const;
   // Launch site, target and the samples so far.
   std::string track() const;
 
  private:
   void step(double dt);
+  void flyByKeys(double dt);
+  void watchGround();
   void record();
   sim::Host& host() { return session_.host(); }
   const sim::Vessel& vessel() const;
@@ -86,6 +110,16 @@ class Playground {
   bool pilotOn_ = false;
   double ahead_s_ = 0;  // [s] run past what the page asked for so far
   std::string note_;    // why the autopilot gave up, if it did
+  std::unique_ptr<lobarc::Pilot> eyes_;  // reads the "+" for the visitor's hold
+  // How the flight ended: "", "handed-over", "landed", "crashed".
+  std::string ended_;
+  double impact_mps_ = 0, landing_m_ = 0;  // at the touchdown
+  bool airborne_ = false;                  // has left the ground
+  // Flying by keys.
+  std::array<double, 3> rates_{};       // [rad/s] pitch, yaw, roll
+  double hdg_ = 0, pit_ = 0, bnk_ = 0;  // [rad] the attitude the keys hold
+  bool markerHold_ = false, markerMain_ = true;
+  std::uint64_t markerRedraw_ = 0;
 
   std::vector<TrackPoint> track_;
   double lastSample_ = -1e9;

@@ -1,8 +1,12 @@
 // The browser playground in the system's headless Chromium: served by
 // `lobarc serve`, a visitor enters the target through the display's dialog,
 // then lets the autopilot fly the default hop at 100x, which must arrive
-// within the scenario's goal. Also: a refused entry keeps the dialog open,
-// and a page without WebAssembly (or without lobarc.wasm) says so.
+// within the scenario's goal and hand the vessel over with the clock
+// stopped. Another visitor switches the autopilot on first at 100x, flies a
+// correction by keys, presses PG during the autopilot, and lets the vessel
+// fall after the hand-over: "Crashed". Also: a refused entry keeps the
+// dialog open, the page speaks French, and a page without WebAssembly (or
+// without lobarc.wasm) says so.
 //
 // Environment: LOBARC_EXE (the lobarc program), LOBARC_WEB_DIR (the built
 // page), CHROMIUM (the browser), LOBARC_SCREENSHOT_DIR (where the pictures go).
@@ -71,17 +75,31 @@ async function enterTarget(page) {
   await page.press('#dialog-text', 'Enter');
   await page.waitForSelector('#dialog', { state: 'hidden' });
 
+  // A security altitude that is not whole kilometres: refused as the
+  // command line refuses it.
+  await page.click('button[data-button="3"]');
+  await page.fill('#dialog-text', '30.5');
+  await page.press('#dialog-text', 'Enter');
+  assert.match(await page.textContent('#dialog-refused'), /whole kilometres from 1 to 10000/);
+  await page.click('#dialog-cancel');
+
   const shown = await texts(page);
   assert.ok(shown.includes('Apollo16'), `the display names the target: ${shown}`);
+  // Paused, the pitch shown already belongs to the plan: it stays once time runs.
+  pausedPitch = numberAfter(shown, 'Pitch : ');
   // The plan climbs at least to the security altitude of 40 km.
   assert.ok(numberAfter(shown, 'hMax : ') >= 40, `hMax: ${shown}`);
   assert.ok(numberAfter(shown, 'DeltaV : ') > 500, `DeltaV: ${shown}`);
   log(`plan: ${shown.filter((s) => /^(Heading|hMax|DeltaV)/.test(s)).join(', ')}`);
 }
 
+let pausedPitch = NaN;
+
 async function flyHop(page) {
   await page.click('button[data-warp="1"]');
-  await page.waitForFunction(() => window.lobarcPage.texts().some((t) => t.startsWith('Pitch : ')));
+  await page.waitForFunction(() => window.lobarcPage.instruments().time_s > 2);
+  const running = numberAfter(await texts(page), 'Pitch : ');
+  assert.ok(Math.abs(running - pausedPitch) <= 1, `pitch paused ${pausedPitch}, running ${running}`);
   await page.screenshot({ path: path.join(shots, 'playground-pad.png'), fullPage: true });
   await page.check('#autopilot');
   await page.click('button[data-warp="100"]');
@@ -90,7 +108,7 @@ async function flyHop(page) {
   for (;;) {
     const s = await status(page);
     if (s.note) assert.fail(`the autopilot stopped: ${s.note}`);
-    if (s.done) break;
+    if (s.ended) break;
     const shown = await texts(page);
     const time = (await page.evaluate(() => window.lobarcPage.instruments())).time_s;
     // Page 2/2 late in the coast, when the picture of the hop is nearly whole.
@@ -109,6 +127,85 @@ async function flyHop(page) {
   assert.ok(page2, 'the autopilot never showed page 2/2 late in the coast');
   assert.equal(s.arrived, true);
   assert.ok(s.closest_m <= s.goal_m);
+  // Handed over: the clock stopped, and the page says the vessel is the visitor's.
+  assert.equal(s.ended, 'handed-over');
+  assert.equal(await page.evaluate(() => window.lobarcPage.warp()), 0);
+  assert.match(await page.textContent('#status'), /the vessel is yours/);
+}
+
+const waitFor = async (page, what, test, limitMs = 120000) => {
+  const start = Date.now();
+  for (;;) {
+    const s = await status(page);
+    if (s.note) assert.fail(`${what}: the autopilot stopped: ${s.note}`);
+    if (await test(s)) return s;
+    if (Date.now() - start > limitMs) assert.fail(`${what}: not after ${limitMs / 1000} s`);
+    await page.waitForTimeout(100);
+  }
+};
+const dvShown = async (page) => {
+  const shown = await texts(page);
+  const second = numberAfter(shown, ' Dv : ');  // page 2/2 has a leading space
+  return Number.isFinite(second) ? second : numberAfter(shown, 'Dv : ');
+};
+
+// The visitor's own path: the autopilot first, at 100x, on a fresh scenario.
+// (On moon-hover the stepwise autopilot at 100x ends some 1.4 km out, PG or
+// not, so its arrival is checked on moon-dateline.)
+async function visitorFlies(page) {
+  await page.selectOption('#scenario', 'moon-hover');
+  await page.click('button[data-warp="100"]');
+  await page.check('#autopilot');
+  await waitFor(page, 'page 2/2 after the launch', async () => (await texts(page)).includes('2/2') &&
+    Number.isFinite(await dvShown(page)));
+
+  // A manual correction by keys: autopilot off, turn toward the "+", burn, cut.
+  await page.uncheck('#autopilot');
+  await page.click('button[data-warp="0"]');
+  await page.keyboard.press('Home');
+  await page.click('button[data-warp="10"]');
+  await page.waitForTimeout(3000);  // some 30 simulated seconds to turn
+  const before = await dvShown(page);
+  // The engine the display guides: the main one if there is one.
+  const guided = (await page.evaluate(() => window.lobarcPage.instruments())).engines.main
+    ? 'PageUp' : 'Numpad0';
+  for (let i = 0; i < 6; i++) await page.keyboard.press(guided);  // 30 %
+  let after = before;
+  for (let i = 0; i < 200 && after > Math.max(0.5, before / 3); i++) {
+    await page.waitForTimeout(100);
+    after = await dvShown(page);
+  }
+  await page.keyboard.press('NumpadMultiply');
+  while ((await page.evaluate(() => window.lobarcPage.instruments())).engines.hover?.level > 0) {
+    await page.keyboard.press('NumpadDecimal');
+  }
+  log(`by keys: Dv ${before.toFixed(1)} -> ${after.toFixed(1)} m/s`);
+  assert.ok(after < before * 0.7, `the correction by keys: Dv ${before} -> ${after}`);
+  const engines = (await page.evaluate(() => window.lobarcPage.instruments())).engines;
+  assert.equal(Object.values(engines).every((e) => e.level === 0), true, 'engines cut');
+
+  // Another hop, the autopilot first again, and a press of PG while it flies.
+  await page.selectOption('#scenario', 'moon-dateline');
+  await page.click('button[data-warp="100"]');
+  await page.check('#autopilot');
+  await page.waitForTimeout(1000);
+  await page.click('button[data-button="11"]');
+  const s = await waitFor(page, 'the hand-over', async (x) => x.ended === 'handed-over');
+  log(`after PG during the autopilot: closest approach ${s.closest_m.toFixed(0)} m`);
+  assert.ok(s.closest_m <= s.goal_m, `closest approach ${s.closest_m} m`);
+
+  // Time runs on with nobody at the controls: the vessel hits the ground.
+  await page.click('button[data-warp="100"]');
+  const c = await waitFor(page, 'the crash', async (x) => x.ended === 'crashed');
+  assert.ok(c.impact_mps > 50, `impact ${c.impact_mps} m/s`);
+  assert.match(await page.textContent('#status'), /Crashed at \d+\.\d m\/s/);
+
+  // The whole page in French, the guide too.
+  await page.selectOption('#language', 'fr');
+  await page.waitForFunction(() => document.querySelector('h1').textContent.includes('bac'));
+  await page.click('#guide summary');
+  await page.waitForFunction(() => document.getElementById('guide-text').textContent
+    .includes('Un saut, pas \u00e0 pas'));
 }
 
 async function oneClearMessage(browser, url) {
@@ -142,6 +239,7 @@ async function main() {
       null, { timeout: 60000 });
     await enterTarget(page);
     await flyHop(page);
+    await visitorFlies(page);
     await page.close();
     await oneClearMessage(browser, url);
   } finally {

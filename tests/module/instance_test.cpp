@@ -423,3 +423,24 @@ TEST_F(FocusChange, ToAnObjectWithoutAVesselLeavesTheDisplayAndItsReset) {
 }
 
 }  // namespace
+
+namespace {
+
+// Paused, the host runs no step: the pitch a new plan (or the other engine)
+// shows must already be the one for it, as one step later.
+TEST_F(Instance, PitchProposalBelongsToThePlanWithoutAStep) {
+  const int d = hop.openLaunchDisplay();
+  hop.host.step(0.1);  // a proposal for the display's first state
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
+  const double paused = mfd(d).pitchCmd;
+  hop.host.step(0.1);
+  EXPECT_NEAR(paused, mfd(d).pitchCmd, 1e-6) << "a new target";
+
+  ASSERT_TRUE(hop.host.pressKey(d, kKeyE));
+  const double pausedOther = mfd(d).pitchCmd;
+  hop.host.step(0.1);
+  EXPECT_NEAR(pausedOther, mfd(d).pitchCmd, 1e-6) << "the other engine";
+  EXPECT_GT(std::fabs(pausedOther - paused), 10) << "each engine has its own proposal";
+}
+
+}  // namespace

@@ -101,7 +101,8 @@ TEST_F(GroundPlan, TwentyDegreeHopEastUsesTheNaturalEllipse) {
   EXPECT_GT(m.heading, 90);
   EXPECT_NEAR(m.heading, 90 / kToTrue, 1e-6);
   EXPECT_EQ(m.dvRemaining, m.launchSpeed);
-  EXPECT_FALSE(m.launchPitchSet);
+  // A fresh pre-burn proposal for the new plan, made at once (engines off).
+  EXPECT_TRUE(m.launchPitchSet);
 }
 
 TEST_F(GroundPlan, OneDegreeHopTakesTheSecurityAltitudeExactly) {

@@ -11,6 +11,89 @@ const SCAN_CODES = {
 const FRAME_BUDGET_MS = 12;  // simulation time per animation frame, at most
 const $ = (id) => document.getElementById(id);
 
+// The page's own words in both languages; the display's are the module's.
+const WORDS = {
+  en: {
+    title: 'Lobarc Launch playground',
+    intro: 'The display module and its simulated host, running in your browser. Press the ' +
+      "display's buttons (or their keys), fly the vessel by keys, or let the autopilot fly the hop.",
+    scenario: 'Scenario', language: 'Language', restart: 'Restart', pause: 'Pause',
+    autopilot: 'Autopilot', size: 'Size', instrumentsTitle: 'Instruments', controlsTitle: 'Controls',
+    heading: 'Heading [\u00b0]', pitch: 'Pitch [\u00b0]', hold: 'Hold attitude',
+    toward: 'Turn toward the "+"', guide: "Pilot's guide",
+    hint: 'Display keys: T target, L latitude, N longitude, Z security altitude, B altitude above ' +
+      'target, R reset, S switch, E engine, P page. Vessel: arrows or numeric pad 2/8 pitch, 4/6 ' +
+      'yaw, 1/3 roll, 5 hold, Home toward the "+"; +/- or PageUp/PageDown main throttle, * cut; ' +
+      'numeric 0 and . hover throttle.',
+    profile: 'Altitude over distance flown',
+    track: 'Ground track: launch site (green) and target (yellow)',
+    enter: 'Enter', cancel: 'Cancel', loading: 'Loading the simulation\u2026',
+    time: 'Time', altitude: 'Altitude', vspeed: 'Vertical speed', hspeed: 'Horizontal speed',
+    position: 'Position', mass: 'Mass', propellant: 'Propellant', contact: 'Ground contact',
+    yes: 'yes', no: 'no', noPropellant: 'none burnt (constant mass)', main: 'Main', hover: 'Hover',
+    engines: (g) => `${g} engines`, throttle: (g) => `${g} throttle `, of: 'of',
+    refused: (t) => `"${t}" was refused: try another entry or Cancel.`,
+    wholeKm: (t, lo, hi) => `"${t}" was refused: give whole kilometres from ${lo} to ${hi}.`,
+    cannotLoad: (e) => `Cannot load the scenario: ${e}`,
+    stopped: (n) => `Autopilot stopped: ${n}`,
+    goal: (d) => `(goal ${d})`,
+    arrived: 'Arrived', missed: 'Missed',
+    closest: (d) => `closest approach ${d} from the aim point`,
+    handedOver: 'The clock is stopped and the vessel is yours: land it by hand (hover ' +
+      'engines, keys) and pick a speed to go on, or Restart.',
+    landed: (v, d) => `Landed at ${v} m/s, ${d} from the target.`,
+    crashed: (v, d) => `Crashed at ${v} m/s, ${d} from the target.`,
+    manual: 'Manual', autopilotPhase: (p) => `Autopilot: ${p}`,
+    aim: (d) => `aim point ${d} away`, error: (e) => `Error: ${e}`,
+    guideFile: 'pilot-guide.md',
+  },
+  fr: {
+    title: 'Lobarc Launch : bac \u00e0 sable',
+    intro: "Le module d'\u00e9cran et son h\u00f4te simul\u00e9, dans votre navigateur. " +
+      "Appuyez sur les boutons de l'\u00e9cran (ou leurs touches), pilotez au clavier, ou " +
+      'laissez le pilote automatique faire le saut.',
+    scenario: 'Sc\u00e9nario', language: 'Langue', restart: 'Recommencer', pause: 'Pause',
+    autopilot: 'Pilote automatique', size: 'Taille', instrumentsTitle: 'Instruments',
+    controlsTitle: 'Commandes', heading: 'Cap [\u00b0]', pitch: 'Assiette [\u00b0]',
+    hold: "Tenir l'attitude", toward: 'Tourner vers le \u00ab + \u00bb', guide: 'Guide du pilote',
+    hint: "Touches de l'\u00e9cran : T cible, L latitude, N longitude, Z altitude de " +
+      's\u00e9curit\u00e9, B altitude de survol, R remise \u00e0 z\u00e9ro, S bascule, ' +
+      'E moteur, P page. Vaisseau : fl\u00e8ches ou pav\u00e9 num\u00e9rique 2/8 tangage, 4/6 ' +
+      'lacet, 1/3 roulis, 5 tenir, Origine vers le \u00ab + \u00bb ; +/- ou Page pr\u00e9c./' +
+      'suiv. pouss\u00e9e principale, * coupure ; 0 et . du pav\u00e9 pouss\u00e9e ventrale.',
+    profile: 'Altitude selon la distance parcourue',
+    track: 'Trace au sol : site de lancement (vert) et cible (jaune)',
+    enter: 'Valider', cancel: 'Annuler', loading: 'Chargement de la simulation\u2026',
+    time: 'Temps', altitude: 'Altitude', vspeed: 'Vitesse verticale',
+    hspeed: 'Vitesse horizontale', position: 'Position', mass: 'Masse', propellant: 'Ergols',
+    contact: 'Contact au sol', yes: 'oui', no: 'non', noPropellant: 'aucun br\u00fbl\u00e9 ' +
+      '(masse constante)', main: 'Principal', hover: 'Ventral',
+    engines: (g) => `Moteur ${g.toLowerCase()}`, throttle: (g) => `Pouss\u00e9e ${g.toLowerCase()} `,
+    of: 'de',
+    refused: (t) => `\u00ab ${t} \u00bb a \u00e9t\u00e9 refus\u00e9 : essayez une autre ` +
+      'saisie ou Annuler.',
+    wholeKm: (t, lo, hi) => `\u00ab ${t} \u00bb a \u00e9t\u00e9 refus\u00e9 : donnez des ` +
+      `kilom\u00e8tres entiers, de ${lo} \u00e0 ${hi}.`,
+    cannotLoad: (e) => `Impossible de charger le sc\u00e9nario : ${e}`,
+    stopped: (n) => `Pilote automatique arr\u00eat\u00e9 : ${n}`,
+    goal: (d) => `(objectif ${d})`,
+    arrived: 'Arriv\u00e9', missed: 'Manqu\u00e9',
+    closest: (d) => `au plus pr\u00e8s \u00e0 ${d} du point vis\u00e9`,
+    handedOver: "L'horloge est arr\u00eat\u00e9e et le vaisseau est \u00e0 vous : posez-le " +
+      '\u00e0 la main (moteurs ventraux, clavier) puis choisissez une vitesse, ou Recommencer.',
+    landed: (v, d) => `Pos\u00e9 \u00e0 ${v} m/s, \u00e0 ${d} de la cible.`,
+    crashed: (v, d) => `\u00c9cras\u00e9 \u00e0 ${v} m/s, \u00e0 ${d} de la cible.`,
+    manual: 'Manuel', autopilotPhase: (p) => `Pilote automatique : ${p}`,
+    aim: (d) => `point vis\u00e9 \u00e0 ${d}`, error: (e) => `Erreur : ${e}`,
+    guideFile: 'pilot-guide.fr.md',
+  },
+};
+let lang = 'en';
+const t = (key, ...args) => {
+  const w = WORDS[lang][key];
+  return typeof w === 'function' ? w(...args) : w;
+};
+
 let sim = null;
 let warp = 1;
 let shown = null;        // the display list last drawn
@@ -26,6 +109,7 @@ window.lobarcPage = {
   texts: () => (shown ? shown.texts.filter((t) => !t.title).map((t) => t.text) : []),
   status: () => status,
   instruments: () => instruments,
+  warp: () => warp,
 };
 
 function json(text) {
@@ -81,8 +165,14 @@ function setUp() {
   for (const b of document.querySelectorAll('[data-warp]')) {
     b.onclick = () => setWarp(Number(b.dataset.warp));
   }
-  $('autopilot').onchange = (e) => { sim.setAutopilot(e.target.checked); syncControls(); };
+  $('autopilot').onchange = (e) => {
+    sim.setAutopilot(e.target.checked);
+    handedOver = false;
+    syncControls();
+  };
   $('attitude').onclick = () => sim.setAttitude(Number($('heading').value), Number($('pitch').value));
+  $('toward').onclick = () => sim.holdTowardMarker(true);
+  fitZoom();
   $('zoom').oninput = () => drawDisplay();
   for (let b = 0; b < 12; b++) {
     const button = document.createElement('button');
@@ -99,20 +189,147 @@ function setUp() {
   document.addEventListener('keydown', (e) => {
     const field = e.target.closest && e.target.closest('input, select, textarea');
     if (field || dialogShown || e.ctrlKey || e.altKey || e.metaKey) return;
+    if (flightKey(e, true)) { e.preventDefault(); return; }
     const code = SCAN_CODES[e.code];
     if (code === undefined) return;
     if (sim.pressKey(code)) e.preventDefault();
     afterInput();
   });
+  document.addEventListener('keyup', (e) => { if (flightKey(e, false)) e.preventDefault(); });
+}
+
+// --- flying by keys, as Orbiter's keyboard does -------------------------------
+// Rotation keys turn the vessel while held; the throttle keys move in steps.
+const TURN_RATE = 5;  // [deg per simulated second]
+const ROTATION_KEYS = {  // key: [pitch, yaw, roll] while held
+  ArrowUp: [1, 0, 0], ArrowDown: [-1, 0, 0], ArrowLeft: [0, -1, 0], ArrowRight: [0, 1, 0],
+  Numpad2: [1, 0, 0], Numpad8: [-1, 0, 0], Numpad4: [0, -1, 0], Numpad6: [0, 1, 0],
+  Numpad1: [0, 0, -1], Numpad3: [0, 0, 1],
+};
+const held = new Set();
+const THROTTLE_STEP = 0.05;
+
+function flightKey(e, down) {
+  if ($('autopilot').checked) return false;
+  if (ROTATION_KEYS[e.code]) {
+    if (down) held.add(e.code); else held.delete(e.code);
+    const r = [0, 0, 0];
+    for (const k of held) ROTATION_KEYS[k].forEach((v, i) => { r[i] += v * TURN_RATE; });
+    sim.setRates(r[0], r[1], r[2]);
+    return true;
+  }
+  if (!down) return false;
+  const steps = {
+    NumpadAdd: ['main', 1], Equal: ['main', 1], PageUp: ['main', 1], NumpadSubtract: ['main', -1],
+    Minus: ['main', -1], PageDown: ['main', -1], Numpad0: ['hover', 1], NumpadDecimal: ['hover', -1],
+  };
+  if (e.code === 'NumpadMultiply' || e.key === '*') { setLevel('main', 0); return true; }
+  if (e.code === 'Numpad5') {
+    sim.setAttitude(instruments.heading_deg, instruments.pitch_deg);
+    return true;
+  }
+  if (e.code === 'Home') { sim.holdTowardMarker(true); return true; }
+  const s = steps[e.code];
+  if (!s || !instruments.engines || !instruments.engines[s[0]]) return false;
+  setLevel(s[0], instruments.engines[s[0]].level + s[1] * THROTTLE_STEP);
+  return true;
+}
+
+function setLevel(group, level) {
+  const l = Math.min(1, Math.max(0, Math.round(level / THROTTLE_STEP) * THROTTLE_STEP));
+  sim.setThrottle(group, l);
+  const r = document.querySelector(`#throttles input[data-group="${group}"]`);
+  if (r) r.value = l;
+}
+
+// The display as large as the screen allows, up to one and a half times:
+// on a wide screen with the instruments and the charts beside it, on a
+// narrow one alone in its row.
+function fitZoom() {
+  const beside = window.innerWidth > 1100 ? 290 + 400 + 40 : 0;  // [px] panel and charts
+  const room = (window.innerWidth - beside - 2 * 52 - 110) / 290;
+  $('zoom').value = Math.max(0.75, Math.min(1.5, Math.floor(room * 4) / 4));
+}
+
+// --- the page in its language, and the pilot's guide ----------------------------
+
+function translate() {
+  lang = $('language').value === 'fr' ? 'fr' : 'en';
+  document.documentElement.lang = lang;
+  document.title = t('title');
+  for (const el of document.querySelectorAll('[data-t]')) el.textContent = t(el.dataset.t);
+  showGuide();
+}
+
+const guides = {};
+async function showGuide() {
+  const file = t('guideFile');
+  try {
+    if (!guides[file]) {
+      const r = await fetch(file);
+      if (!r.ok) throw new Error(`${file}: ${r.status}`);
+      guides[file] = markdown(await r.text());
+    }
+    $('guide-text').innerHTML = guides[file];
+  } catch (e) {
+    $('guide-text').textContent = `${file}: ${e.message || e}`;
+  }
+}
+
+// The little Markdown the guide uses: headings, paragraphs, lists, tables,
+// bold and code.
+function markdown(text) {
+  const esc = (s) => s.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+  const inline = (s) => esc(s).replace(/\*\*(.+?)\*\*/g, '<strong>$1</strong>')
+    .replace(/`(.+?)`/g, '<code>$1</code>');
+  const out = [];
+  let para = [], list = null, table = null;
+  const flush = () => {
+    if (para.length) out.push(`<p>${inline(para.join(' '))}</p>`);
+    if (list) out.push(`<${list.tag}>${list.items.map((i) => `<li>${inline(i)}</li>`).join('')}</${list.tag}>`);
+    if (table) {
+      const [head, ...rows] = table.filter((r) => !/^\|?\s*-+/.test(r.join('')));
+      out.push(`<table><tr>${head.map((c) => `<th>${inline(c)}</th>`).join('')}</tr>` +
+        rows.map((r) => `<tr>${r.map((c) => `<td>${inline(c)}</td>`).join('')}</tr>`).join('') +
+        '</table>');
+    }
+    para = []; list = null; table = null;
+  };
+  for (const line of text.split('\n')) {
+    let m;
+    if ((m = line.match(/^(#{1,3}) (.*)/))) {
+      flush();
+      out.push(`<h${m[1].length + 1}>${inline(m[2])}</h${m[1].length + 1}>`);
+    } else if ((m = line.match(/^(-|\d+\.) (.*)/))) {
+      const tag = m[1] === '-' ? 'ul' : 'ol';
+      if (!list || list.tag !== tag) { flush(); list = { tag, items: [] }; }
+      list.items.push(m[2]);
+    } else if (line.startsWith('|')) {
+      if (!table) { flush(); table = []; }
+      table.push(line.split('|').slice(1, -1).map((c) => c.trim()));
+    } else if (line.trim() === '') {
+      flush();
+    } else if (list && /^\s+/.test(line)) {
+      list.items[list.items.length - 1] += ` ${line.trim()}`;
+    } else {
+      if (list || table) flush();
+      para.push(line.trim());
+    }
+  }
+  flush();
+  return out.join('\n');
 }
 
 function restart() {
+  translate();
   const error = sim.load($('scenario').value, $('language').value);
   if (error) {
-    setStatus(`Cannot load the scenario: ${error}`, 'bad');
+    setStatus(t('cannotLoad', error), 'bad');
     return;
   }
   $('autopilot').checked = false;
+  handedOver = false;
+  held.clear();
   const labels = json(sim.buttonLabels());
   document.querySelectorAll('[data-button]').forEach((b, i) => {
     b.textContent = labels[i];
@@ -143,13 +360,20 @@ function afterInput() {
 
 function enter() {
   const text = $('dialog-text').value;
+  const problem = sim.entryProblem(text);
+  if (problem) {
+    const p = JSON.parse(problem);
+    $('dialog-refused').textContent = t('wholeKm', text, p.lowest, p.highest);
+    $('dialog-text').select();
+    return;
+  }
   if (sim.typeInput(text)) {
     syncDialog();
     drawDisplay();
     return;
   }
   // Refused: the dialog stays open with the entry, as the host keeps it.
-  $('dialog-refused').textContent = `"${text}" was refused: try another entry or Cancel.`;
+  $('dialog-refused').textContent = t('refused', text);
   $('dialog-text').select();
 }
 
@@ -215,7 +439,7 @@ function makeThrottles(engines) {
   box.textContent = '';
   for (const [group, e] of Object.entries(engines)) {
     const label = document.createElement('label');
-    label.textContent = `${group === 'main' ? 'Main' : 'Hover'} throttle `;
+    label.textContent = t('throttle', t(group));
     const range = document.createElement('input');
     Object.assign(range, { type: 'range', min: 0, max: 1, step: 0.01, value: e.level });
     range.dataset.group = group;
@@ -231,6 +455,7 @@ function syncControls() {
   for (const el of document.querySelectorAll('.controls input, .controls button')) {
     el.disabled = auto;
   }
+  if (auto) { held.clear(); }
 }
 
 const fixed = (v, n) => (Number.isFinite(v) ? v.toFixed(n) : '-');
@@ -238,20 +463,20 @@ const fixed = (v, n) => (Number.isFinite(v) ? v.toFixed(n) : '-');
 function showInstruments() {
   const i = instruments;
   const rows = [
-    ['Time', `${fixed(i.time_s, 1)} s`],
-    ['Altitude', `${fixed(i.altitude_m / 1000, 2)} km`],
-    ['Vertical speed', `${fixed(i.vertical_speed_mps, 1)} m/s`],
-    ['Horizontal speed', `${fixed(i.horizontal_speed_mps, 1)} m/s`],
-    ['Pitch', `${fixed(i.pitch_deg, 1)}\u00b0`],
-    ['Heading', `${fixed(i.heading_deg, 1)}\u00b0`],
-    ['Position', `${fixed(i.lat_deg, 3)}\u00b0, ${fixed(i.lng_deg, 3)}\u00b0`],
-    ['Mass', `${fixed(i.mass_kg, 0)} kg`],
-    ['Propellant', 'not simulated (constant mass)'],
-    ['Ground contact', i.ground_contact ? 'yes' : 'no'],
+    [t('time'), `${fixed(i.time_s, 1)} s`],
+    [t('altitude'), `${fixed(i.altitude_m / 1000, 2)} km`],
+    [t('vspeed'), `${fixed(i.vertical_speed_mps, 1)} m/s`],
+    [t('hspeed'), `${fixed(i.horizontal_speed_mps, 1)} m/s`],
+    [t('pitch').replace(/ \[.*/, ''), `${fixed(i.pitch_deg, 1)}\u00b0`],
+    [t('heading').replace(/ \[.*/, ''), `${fixed(i.heading_deg, 1)}\u00b0`],
+    [t('position'), `${fixed(i.lat_deg, 3)}\u00b0, ${fixed(i.lng_deg, 3)}\u00b0`],
+    [t('mass'), `${fixed(i.mass_kg, 0)} kg`],
+    [t('propellant'), i.propellant_counted ? `${fixed(i.propellant_kg, 0)} kg` : t('noPropellant')],
+    [t('contact'), i.ground_contact ? t('yes') : t('no')],
   ];
   for (const [group, e] of Object.entries(i.engines || {})) {
-    rows.push([`${group === 'main' ? 'Main' : 'Hover'} engines`,
-      `${fixed(e.level * 100, 0)} % of ${fixed(e.max_thrust_n / 1000, 0)} kN`]);
+    rows.push([t('engines', t(group)),
+      `${fixed(e.level * 100, 0)} % ${t('of')} ${fixed(e.max_thrust_n / 1000, 0)} kN`]);
   }
   const dl = $('instruments');
   dl.textContent = '';
@@ -261,11 +486,12 @@ function showInstruments() {
   }
   if ($('autopilot').checked) {
     // The controls follow the pilot's hands.
-    for (const r of document.querySelectorAll('#throttles input')) {
-      r.value = i.engines[r.dataset.group].level;
-    }
     $('heading').value = Math.round(i.heading_deg);
     $('pitch').value = Math.round(i.pitch_deg);
+  }
+  // The sliders follow the throttles, whoever moves them.
+  for (const r of document.querySelectorAll('#throttles input')) {
+    if (document.activeElement !== r) r.value = i.engines[r.dataset.group].level;
   }
 }
 
@@ -277,18 +503,28 @@ function setStatus(text, kind) {
 
 const distance = (m) => (m >= 10000 ? `${fixed(m / 1000, 0)} km` : `${fixed(m, 0)} m`);
 
+let handedOver = false;  // the page stopped the clock for the hand-over
+
 function showStatus() {
-  const goal = `(goal ${distance(status.goal_m)})`;
-  if (status.note) {
-    setStatus(`Autopilot stopped: ${status.note}`, 'bad');
-    $('autopilot').checked = false;
+  const goal = t('goal', distance(status.goal_m));
+  const closest = `${t('closest', distance(status.closest_m))} ${goal}`;
+  if ($('autopilot').checked && !status.on) {
+    $('autopilot').checked = false;  // the autopilot let go
     syncControls();
-  } else if (status.done) {
-    setStatus(`${status.arrived ? 'Arrived' : 'Missed'}: closest approach ` +
-      `${distance(status.closest_m)} from the aim point ${goal}`, status.arrived ? 'good' : 'bad');
+  }
+  if (status.ended === 'crashed' || status.ended === 'landed') {
+    const v = fixed(status.impact_mps, 1), d = distance(status.landing_m);
+    setStatus(status.ended === 'crashed' ? t('crashed', v, d) : t('landed', v, d),
+      status.ended === 'crashed' ? 'bad' : 'good');
+  } else if (status.note) {
+    setStatus(t('stopped', status.note), 'bad');
+  } else if (status.ended === 'handed-over') {
+    if (!handedOver) { handedOver = true; setWarp(0); }
+    setStatus(`${status.arrived ? t('arrived') : t('missed')}: ${closest}. ${t('handedOver')}`,
+      status.arrived ? 'good' : 'bad');
   } else {
-    setStatus(`${status.on ? `Autopilot: ${status.phase}` : 'Manual'} \u00b7 aim point ` +
-      `${distance(status.aim_distance_m)} away ${goal}`);
+    setStatus(`${status.on ? t('autopilotPhase', status.phase) : t('manual')} \u00b7 ` +
+      `${t('aim', distance(status.aim_distance_m))} ${goal}`);
   }
 }
 
@@ -388,7 +624,7 @@ function frame(now) {
       drawHop();
     }
   } catch (e) {
-    setStatus(`Error: ${e.message || e}`, 'bad');
+    setStatus(t('error', e.message || e), 'bad');
   }
   requestAnimationFrame(frame);
 }
