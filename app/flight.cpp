@@ -72,6 +72,7 @@ class Flight {
   // pilot's part of the hop there.
   bool at(Moment m);
   bool coasting();  // the pilot coasts on: above the ground, before the closest approach
+  bool pastAim();   // in flight mode, past the closest approach to the aim point
   void checkVessel();
   void checkLift(double pitchDeg);
   void warn(const std::string& what);
@@ -214,10 +215,14 @@ void Flight::flyPhases() {
   try {
     ActRun hop(pilot_.fly());
     for (auto beat = hop.next(); beat; beat = hop.next()) {
-      if (!beat->moment)
+      if (!beat->moment) {
         advance(beat->wait_s);
-      else if (!at(*beat->moment))
+        // Past the closest approach the hop is over, even in the middle of
+        // a correction: what the display asks for then no longer helps.
+        if (!opt_.land && pastAim()) break;
+      } else if (!at(*beat->moment)) {
         break;
+      }
     }
   } catch (const Aborted& e) {
     judgeCosts();
@@ -301,6 +306,11 @@ bool Flight::at(Moment m) {
       return coasting() && session_.host().simTime() < sc_.max_time_s;
   }
   return true;
+}
+
+bool Flight::pastAim() {
+  return (phase_ == "coast" || phase_ == "correct") &&
+         referee_.pastClosestApproach(cockpit_.verticalSpeed(), vessel().altitude());
 }
 
 bool Flight::coasting() {

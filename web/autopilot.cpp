@@ -49,6 +49,14 @@ double Autopilot::nextWait() {
     pilot_.emplace(c_, sc_, fr_);
     hop_ = std::make_unique<lobarc::ActRun>(pilot_->fly());
   }
+  // Past the closest approach the hop is over, even in the middle of a
+  // correction, as in the program's flight.
+  const bool inFlightMode = phase_ == Phase::kCoast || phase_ == Phase::kCorrect;
+  if (inFlightMode && referee_.pastClosestApproach(c_.verticalSpeed(), c_.altitude())) {
+    release();
+    phase_ = Phase::kDone;
+    return kIdleStep_s;
+  }
   try {
     for (auto beat = hop_->next(); beat; beat = hop_->next()) {
       if (!beat->moment) return beat->wait_s;

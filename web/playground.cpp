@@ -165,21 +165,21 @@ std::string Playground::instruments() const {
   nlohmann::json groups = nlohmann::json::object();
   for (auto [name, g] : {std::pair{"main", THGROUP_MAIN}, std::pair{"hover", THGROUP_HOVER}})
     if (v.hasGroup(g)) groups[name] = {{"level", v.level(g)}, {"max_thrust_n", v.maxThrust(g)}};
-  return nlohmann::json{{"time_s", session_.host().simTime()},
-                        {"altitude_m", v.altitude()},
-                        {"vertical_speed_mps", air.y()},
-                        {"horizontal_speed_mps", std::hypot(air.x(), air.z())},
-                        {"pitch_deg", v.pitch() / kDeg},
-                        {"heading_deg", std::fmod(v.heading() / kDeg + 360, 360)},
-                        {"lat_deg", lat / kDeg},
-                        {"lng_deg", lng / kDeg},
-                        {"mass_kg", v.mass()},
-                        // A vessel whose engines burn nothing keeps its mass.
-                        {"propellant_kg", v.propellant()},
-                        {"propellant_counted",
-                         sc_.vessel.isp_main_mps > 0 || sc_.vessel.isp_hover_mps > 0},
-                        {"ground_contact", v.groundContact()},
-                        {"engines", groups}}
+  return nlohmann::json{
+      {"time_s", session_.host().simTime()},
+      {"altitude_m", v.altitude()},
+      {"vertical_speed_mps", air.y()},
+      {"horizontal_speed_mps", std::hypot(air.x(), air.z())},
+      {"pitch_deg", v.pitch() / kDeg},
+      {"heading_deg", std::fmod(v.heading() / kDeg + 360, 360)},
+      {"lat_deg", lat / kDeg},
+      {"lng_deg", lng / kDeg},
+      {"mass_kg", v.mass()},
+      // A vessel whose engines burn nothing keeps its mass.
+      {"propellant_kg", v.propellant()},
+      {"propellant_counted", sc_.vessel.isp_main_mps > 0 || sc_.vessel.isp_hover_mps > 0},
+      {"ground_contact", v.groundContact()},
+      {"engines", groups}}
       .dump();
 }
 

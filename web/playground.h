@@ -108,8 +108,8 @@ class Playground {
   lobarc::Referee referee_;
   Autopilot pilot_;
   bool pilotOn_ = false;
-  double ahead_s_ = 0;  // [s] run past what the page asked for so far
-  std::string note_;    // why the autopilot gave up, if it did
+  double ahead_s_ = 0;                   // [s] run past what the page asked for so far
+  std::string note_;                     // why the autopilot gave up, if it did
   std::unique_ptr<lobarc::Pilot> eyes_;  // reads the "+" for the visitor's hold
   // How the flight ended: "", "handed-over", "landed", "crashed".
   std::string ended_;
