@@ -25,8 +25,10 @@ done
 [ ${#sets[@]} -gt 0 ] || sets=(simulated gdi playground)
 images=$root/docs/images
 if [ "$check" = 1 ]; then
-  [ ${#sets[@]} = 1 ] && [ "${sets[0]}" != playground ] ||
-    { echo "readme-figures: --check takes one set, simulated or gdi" >&2; exit 2; }
+  if [ ${#sets[@]} != 1 ] || [ "${sets[0]}" = playground ]; then
+    echo "readme-figures: --check takes one set, simulated or gdi" >&2
+    exit 2
+  fi
   out=$build/readme-pictures/${sets[0]}
   rm -rf "$out"
 else
