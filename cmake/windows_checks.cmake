@@ -76,7 +76,14 @@ add_test(NAME wine_gdi COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh
                                ${win64}/orbiter/Orbiter.exe Modules/Plugin/ArvexMFD.dll
                                ${win64}/wine-out ${CMAKE_BINARY_DIR}/sim-pages/pages.txt)
 set_tests_properties(wine_gdi PROPERTIES TIMEOUT 300 LABELS wine SKIP_RETURN_CODE 77
-                                         FIXTURES_REQUIRED sim_pages RESOURCE_LOCK wine)
+                                         FIXTURES_REQUIRED sim_pages RESOURCE_LOCK wine
+                                         FIXTURES_SETUP wine_pages)
+# The README's real-GDI pictures against this run's, repacked as the README's are.
+add_test(NAME readme_pictures_gdi
+         COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/readme-figures.sh --check gdi
+                 --build ${CMAKE_BINARY_DIR})
+set_tests_properties(readme_pictures_gdi PROPERTIES TIMEOUT 60 SKIP_RETURN_CODE 77
+                                                    FIXTURES_REQUIRED wine_pages)
 add_test(NAME wine_missing_import COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh
                                           ${win64}/orbiter/Orbiter.exe
                                           Modules/Plugin/MissingImport.dll ${win64}/wine-missing)

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Makes every picture the README shows, from the build:
+#   readme-figures.sh [--build DIR] [all|simulated|gdi|playground]...
+#       regenerates docs/images (default: all three sets)
+#   readme-figures.sh --check simulated|gdi [--build DIR]
+#       regenerates that set into the build folder and compares it byte for
+#       byte with docs/images (the test "readme_pictures_*")
+# simulated: the Cairo pages from `lobarc render`. gdi: the real-GDI pages of
+# the Windows test host under Wine (its test wine_gdi), repacked through Cairo.
+# playground: the browser test's screenshots (scripts/test-web.sh); these
+# change from run to run, so they are made here but never checked.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build check=0 sets=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --build) build=$(cd "$2" && pwd); shift ;;
+    --check) check=1 ;;
+    all) sets+=(simulated gdi playground) ;;
+    simulated | gdi | playground) sets+=("$1") ;;
+    *) echo "readme-figures: unknown argument '$1' (see the head of $0)" >&2; exit 2 ;;
+  esac
+  shift
+done
+[ ${#sets[@]} -gt 0 ] || sets=(simulated gdi playground)
+images=$root/docs/images
+if [ "$check" = 1 ]; then
+  if [ ${#sets[@]} != 1 ] || [ "${sets[0]}" = playground ]; then
+    echo "readme-figures: --check takes one set, simulated or gdi" >&2
+    exit 2
+  fi
+  out=$build/readme-pictures/${sets[0]}
+  rm -rf "$out"
+else
+  out=$images
+fi
+lobarc=$build/app/lobarc
+need() { [ -x "$1" ] || { echo "readme-figures: $1 is missing; $2" >&2; exit 1; }; }
+
+# The README's simulated pictures: folder, scenario (empty: the default hop),
+# language, and the pages it shows from that set.
+simulated_sets=(
+  ".||en|page-grounded page-flight-1 page-flight-2"
+  "fr||fr|page-grounded page-flight-1 page-flight-2"
+  "256|256/moon-hop.toml|en|page-grounded page-flight-1"
+  "256/fr|256/moon-hop.toml|fr|page-flight-2"
+  "600|600/moon-hop.toml|en|page-flight-2"
+  "600/fr|600/moon-hop.toml|fr|page-grounded page-flight-1"
+)
+simulated() {
+  need "$lobarc" "build it first (cmake --build build --target lobarc)"
+  local tmp entry dir scenario lang pages p
+  tmp=$(mktemp -d)
+  trap 'rm -rf "$tmp"' RETURN
+  for entry in "${simulated_sets[@]}"; do
+    IFS='|' read -r dir scenario lang pages <<<"$entry"
+    echo "== simulated: $dir ($lang)"
+    local args=(render --lang "$lang" --out "$tmp/$dir")
+    [ -n "$scenario" ] && args=(render "$images/$scenario" --lang "$lang" --out "$tmp/$dir")
+    "$lobarc" "${args[@]}" >/dev/null
+    mkdir -p "$out/$dir"
+    for p in $pages; do cp "$tmp/$dir/$p.png" "$out/$dir/$p.png"; done
+  done
+}
+
+gdi_pages="page-grounded page-flight-1 page-flight-2"
+gdi() {
+  local wine_out=$build/windows-x86_64/wine-out repack=$build/tests/png_repack lang dir p
+  need "$repack" "build it first (cmake --build build --target png_repack)"
+  if [ "$check" = 1 ] && [ ! -d "$wine_out" ]; then
+    echo "readme-figures: skipped, no Wine run in $wine_out (the test wine_gdi was skipped)"
+    exit 77
+  fi
+  if [ "$check" = 0 ]; then
+    echo "== gdi: the Windows test host under Wine (ctest -R wine_gdi)"
+    rm -rf "$wine_out"
+    ctest --test-dir "$build" -R '^(sim_pages|wine_gdi)$' --output-on-failure >/dev/null ||
+      { echo "readme-figures: the Wine run failed or was skipped (ctest --test-dir $build -R wine_gdi -V)" >&2; exit 1; }
+  fi
+  for lang in en fr; do
+    dir=$out/gdi
+    [ "$lang" = fr ] && dir=$out/gdi/fr
+    mkdir -p "$dir"
+    for p in $gdi_pages; do
+      [ -f "$wine_out/$lang-290-$p.png" ] || {
+        echo "readme-figures: $wine_out/$lang-290-$p.png is missing; run the Wine test (ctest -R wine_gdi)" >&2
+        exit 1
+      }
+      "$repack" "$wine_out/$lang-290-$p.png" "$dir/$p.png"
+    done
+    echo "== gdi: $lang"
+  done
+}
+
+playground() {
+  echo "== playground: the browser test (scripts/test-web.sh)"
+  [ "$build" = "$root/build" ] || { echo "readme-figures: the browser test uses $root/build" >&2; exit 1; }
+  LOBARC_SCREENSHOT_DIR=$images bash "$root/scripts/test-web.sh"
+}
+
+for s in "${sets[@]}"; do "$s"; done
+[ "$check" = 1 ] || { echo "readme-figures: pictures written to $images"; exit 0; }
+
+# Every picture of the set, the committed one against the one just made.
+bad=0 n=0
+while IFS= read -r f; do
+  rel=${f#"$out"/}
+  n=$((n + 1))
+  if [ ! -f "$images/$rel" ]; then
+    echo "FAIL: docs/images/$rel is not committed"; bad=1
+  elif ! cmp -s "$f" "$images/$rel"; then
+    echo "FAIL: docs/images/$rel differs from what the build draws ($f)"; bad=1
+  fi
+done < <(find "$out" -name '*.png' | sort)
+if [ "$bad" = 1 ]; then
+  echo "The committed pictures are stale: run scripts/readme-figures.sh ${sets[0]} and commit docs/images."
+  exit 1
+fi
+echo "readme-figures: the $n ${sets[0]} pictures match docs/images"
