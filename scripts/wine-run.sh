@@ -11,6 +11,9 @@
 set -uo pipefail
 exe=$1 dll=$2 out=$3 list=${4:-}
 limit=${WINE_TIMEOUT:-240}
+# What an earlier run wrote goes first: a skipped or failed run leaves no
+# pages behind for a later comparison to mistake for its own.
+rm -rf "$out"
 # The 64-bit loader itself where Debian keeps it: with wine32 installed,
 # /usr/bin/wine starts the 32-bit one, which a kernel without 32-bit
 # support cannot run even for a 64-bit program.
