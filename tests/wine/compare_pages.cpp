@@ -21,23 +21,48 @@ std::string Describe(const std::string& bytes, int x, int y, unsigned colour, un
   return line;
 }
 
-// Whether a pixel is the colour c at some intensity from a half up: text
-// drawn with grey antialiasing on black is c scaled by its coverage.
-bool OfColour(std::uint32_t pixel, COLORREF c) {
+// The faintest pixel counted as a text's ink, against the outline's box on
+// the simulated side: a stroke thinner than a pixel (a 6-pixel font's) has
+// no pixel from half strength up.
+constexpr double kFaintestInk = 0.25;
+
+// The character cells a text covers, from its anchor and alignment: the
+// neighbours' cells are where their ink is, not this text's.
+struct Cells {
+  int left, top, right, bottom;
+  bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+};
+Cells CellsOf(const pagelist::Page& page, const pagelist::Text& t) {
+  const int width = page.cw * static_cast<int>(t.bytes.size());
+  const int left = (t.align & TA_CENTER) == TA_CENTER ? t.x - width / 2
+                   : (t.align & TA_RIGHT) != 0        ? t.x - width
+                                                      : t.x;
+  return {left, t.y, left + width, t.y + page.ch};
+}
+// Whether the pixel lies in another text's cells and not in text i's own.
+bool Neighbours(const std::vector<Cells>& cells, std::size_t i, int x, int y) {
+  if (cells[i].contains(x, y)) return false;
+  for (std::size_t j = 0; j < cells.size(); ++j) {
+    if (j != i && cells[j].contains(x, y)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool OfColour(std::uint32_t pixel, COLORREF c, double least) {
   const int p[3] = {static_cast<int>(pixel >> 16 & 0xFF), static_cast<int>(pixel >> 8 & 0xFF),
                     static_cast<int>(pixel & 0xFF)};
   const int want[3] = {GetRValue(c), GetGValue(c), GetBValue(c)};
   const int strongest = static_cast<int>(std::max_element(want, want + 3) - want);
   if (want[strongest] == 0) return false;
   const double a = static_cast<double>(p[strongest]) / want[strongest];
-  if (a < 0.5) return false;
+  if (a < least) return false;
   for (int i = 0; i < 3; ++i) {
     if (std::fabs(p[i] - a * want[i]) > 3) return false;
   }
   return true;
 }
-
-}  // namespace
 
 bool ListTextOut(HMODULE dll) {
   auto* base = reinterpret_cast<BYTE*>(dll);
@@ -104,16 +129,25 @@ std::vector<std::string> CompareInk(const pagelist::Page& page, const std::vecto
                                     const Pixels& full, const Pixels& bare,
                                     const TEXTMETRICA& gdi) {
   std::vector<std::string> faults;
-  for (std::size_t i = 0; i < page.texts.size(); ++i) {
-    // The simulated ink, moved by the slack the anchors may differ by.
-    pagelist::Text t = page.texts[i];
+  // The simulated texts, moved by the slack the anchors may differ by.
+  std::vector<pagelist::Text> moved = page.texts;
+  std::vector<Cells> cells;
+  for (std::size_t i = 0; i < moved.size(); ++i) {
+    pagelist::Text& t = moved[i];
     if (i < drawn.size() && std::abs(drawn[i].x - t.x) <= kAnchorSlack &&
         std::abs(drawn[i].y - t.y) <= kAnchorSlack) {
-      t.left += drawn[i].x - t.x;
-      t.right += drawn[i].x - t.x;
-      t.top += drawn[i].y - t.y;
-      t.bottom += drawn[i].y - t.y;
+      const int dx = drawn[i].x - t.x, dy = drawn[i].y - t.y;
+      t.x += dx;
+      t.y += dy;
+      t.left += dx;
+      t.right += dx;
+      t.top += dy;
+      t.bottom += dy;
     }
+    cells.push_back(CellsOf(page, t));
+  }
+  for (std::size_t i = 0; i < moved.size(); ++i) {
+    const pagelist::Text& t = moved[i];
     if (t.right <= t.left) continue;  // no ink (blanks only)
     const Tolerance tol = InkTolerance(page, gdi, t.bytes.size());
     const int x0 = std::max(0, static_cast<int>(std::floor(t.left)) - tol.x - 1);
@@ -124,7 +158,10 @@ std::vector<std::string> CompareInk(const pagelist::Page& page, const std::vecto
     for (int y = y0; y < y1; ++y) {
       for (int x = x0; x < x1; ++x) {
         const std::uint32_t p = full.p[y * full.w + x] & 0xFFFFFF;
-        if (p == (bare.p[y * bare.w + x] & 0xFFFFFF) || !OfColour(p, t.colour)) continue;
+        if (p == (bare.p[y * bare.w + x] & 0xFFFFFF) || !OfColour(p, t.colour, kFaintestInk) ||
+            Neighbours(cells, i, x, y)) {
+          continue;
+        }
         ++count;
         left = std::min(left, x);
         right = std::max(right, x + 1);

@@ -24,6 +24,11 @@ struct Pixels {
   int w, h;
 };
 
+// Whether a pixel (0x00RRGGBB) is the colour c at some intensity from
+// `least` up: text drawn with grey antialiasing on black is c scaled by its
+// coverage, and a small font has few pixels at full strength.
+bool OfColour(std::uint32_t pixel, COLORREF c, double least = 0.5);
+
 // How far the two fonts may put the same text's ink apart [pixel]: the
 // difference of the character advances over the text's length, and of the
 // ascents, plus one pixel for rasterising the same outline twice.

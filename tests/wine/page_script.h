@@ -110,13 +110,25 @@ inline constexpr Action kPages[] = {
 inline constexpr Action kLeave[] = {Place(kOnPad), Do(Op::Refocus), Do(Op::Close)};
 
 // The sessions, in order, with the module loaded throughout (what one
-// display leaves for the next carries over): each language at each size.
+// display leaves for the next carries over): each language at each size the
+// layout test covers, so that every whole-pixel advance GDI gives (4 px a
+// character at 150 high up to 28 at 1024) is held against the simulated
+// surface's, and the longest texts (French) are seen on the narrowest
+// displays.
 struct Session {
   int language;  // LANGUAGE in ArvexMFD.cfg
-  int size;      // [pixel] square display
+  int w, h;      // [pixel]
   const char* tag;
 };
 inline constexpr Session kSessions[] = {
-    {0, 290, "en-290"}, {0, 256, "en-256"}, {1, 290, "fr-290"}, {1, 256, "fr-256"}};
+    {0, 290, 290, "en-290"},     {0, 256, 256, "en-256"},     {0, 150, 150, "en-150"},
+    {0, 200, 200, "en-200"},     {0, 400, 400, "en-400"},     {0, 600, 600, "en-600"},
+    {0, 1024, 1024, "en-1024"},  {0, 290, 150, "en-290x150"}, {0, 1024, 600, "en-1024x600"},
+    {0, 400, 290, "en-400x290"}, {0, 256, 290, "en-256x290"}, {0, 600, 700, "en-600x700"},
+    {1, 290, 290, "fr-290"},     {1, 256, 256, "fr-256"},     {1, 150, 150, "fr-150"},
+    {1, 200, 200, "fr-200"},     {1, 400, 400, "fr-400"},     {1, 600, 600, "fr-600"},
+    {1, 1024, 1024, "fr-1024"},  {1, 290, 150, "fr-290x150"}, {1, 1024, 600, "fr-1024x600"},
+    {1, 400, 290, "fr-400x290"}, {1, 256, 290, "fr-256x290"}, {1, 600, 700, "fr-600x700"},
+};
 
 }  // namespace pagescript

@@ -53,7 +53,7 @@ class Player {
         Place(a.state);
         break;
       case Op::Open:
-        display_ = host_.openDisplay("Lobarc Launch", session.size, session.size);
+        display_ = host_.openDisplay("Lobarc Launch", session.w, session.h);
         break;
       case Op::Button:
         for (int event : {sim::kButtonDown, sim::kButtonHeld, sim::kButtonUp}) {

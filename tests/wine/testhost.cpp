@@ -158,10 +158,10 @@ void Release(Frame& frame) {
 std::uint32_t Pixel(const Frame& f, int x, int y) { return f.pixels[y * f.w + x] & 0xFFFFFF; }
 // Pixels of a COLORREF in the box [x0, x1) x [y0, y1).
 int CountColour(const Frame& f, COLORREF c, int x0, int y0, int x1, int y1) {
-  const std::uint32_t bgr = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
   int n = 0;
   for (int y = std::max(0, y0); y < std::min(f.h, y1); ++y)
-    for (int x = std::max(0, x0); x < std::min(f.w, x1); ++x) n += Pixel(f, x, y) == bgr;
+    for (int x = std::max(0, x0); x < std::min(f.w, x1); ++x)
+      n += testhost::OfColour(Pixel(f, x, y), c);
   return n;
 }
 
@@ -247,13 +247,15 @@ void Save(Session& s, const Frame& f, const std::string& name) {
 // The rings of page 2/2 are outlines: the points halfway between the centre
 // and each ring, off the cross, are background.
 void CheckRingsHollow(const Frame& f) {
-  const int cx = f.w / 2, cy = 120;
+  // The cross's centre and the rings' height scale with the display's height
+  // from 120 and 100 pixels at 290.
+  const int cx = f.w / 2, cy = 120 * f.h / 290, halfHeight = 100 * f.h / 290;
   const int m = static_cast<int>(std::floor(0.03 * f.w));
   const double angles[3] = {0.0872665, 0.1745329, 0.7853982};
   bool hollow = true;
   for (double a : angles) {
     const int rx = static_cast<int>(std::floor(std::sin(a) * (f.w - 2 * m) * 0.25));
-    const int ry = static_cast<int>(std::floor(std::sin(a) * 100));
+    const int ry = static_cast<int>(std::floor(std::sin(a) * halfHeight));
     const int x = cx - rx / 2 + 1, y = cy + ry / 2 - 1;
     if (rx >= 6 && ry >= 6 && Pixel(f, x, y) != 0) hollow = false;
   }
@@ -363,6 +365,14 @@ void NoteMetrics(const Session& s) {
         "tolerance 1 + ceil(n x %.2f) across a text of n characters, %d down\n",
         s.w, s.h, p.advance, p.ascent, p.cw, p.ch, std::fabs(tm.tmAveCharWidth - p.advance),
         testhost::InkTolerance(p, tm, 1).y);
+    // GDI sets a fixed-pitch font's characters whole pixels apart; the
+    // simulated surface must set them as far apart, or its line breaking and
+    // text widths hold only on Linux.
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "%dx%d: the simulated advance and cell width (%.2f, %d) are GDI's %ld px", s.w,
+                  s.h, p.advance, p.cw, static_cast<long>(tm.tmAveCharWidth));
+    Check(p.advance == tm.tmAveCharWidth && p.cw == tm.tmAveCharWidth, line);
     return;
   }
 }
@@ -431,8 +441,9 @@ int main(int argc, char** argv) {
     FILE* cfg = std::fopen((world().configDir + "ArvexMFD.cfg").c_str(), "w");
     std::fprintf(cfg, "LANGUAGE = %d\n", session.language);
     std::fclose(cfg);
-    s.w = s.h = session.size;
-    s.font = Font0(session.size);
+    s.w = session.w;
+    s.h = session.h;
+    s.font = Font0(session.h);
     s.pen = CreatePen(PS_SOLID, 0, RGB(0, 255, 0));
     for (const pagescript::Action& a : pagescript::kPages) {
       Play(s, a, session.tag);
@@ -440,7 +451,7 @@ int main(int argc, char** argv) {
     }
     if (s.mfd != nullptr) {
       NoteMetrics(s);
-      if (session.language == 0 && session.size == 290) CheckNoLeak(s);
+      if (session.language == 0 && session.w == 290 && session.h == 290) CheckNoLeak(s);
       for (const pagescript::Action& a : pagescript::kLeave) Play(s, a, session.tag);
     }
     DeleteObject(s.pen);
