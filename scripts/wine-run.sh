@@ -43,5 +43,7 @@ timeout "$limit" "$wine" "./$(basename "$exe")" "${args[@]}"
 rc=$?
 if [ "$rc" = 124 ]; then
   echo "wine-run: the test host did not finish within ${limit}s"
+elif [ "$rc" != 0 ]; then
+  echo "wine-run: the test host exited with code $rc (above 255 or negative: it crashed)"
 fi
 exit "$rc"

@@ -404,6 +404,9 @@ void CheckNoLeak(Session& s) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Unbuffered: should the host or the module crash, every line before the
+  // crash has reached the log.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
   if (argc != 3 && argc != 4) {
     std::fprintf(stderr, "usage: Orbiter <ArvexMFD.dll> <output folder> [<simulated pages.txt>]\n");
     return 100;
