@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -402,6 +403,9 @@ struct CoastCase {
   bool onTarget;  // the coast itself leads through the aim point
 };
 
+// Printed by name, so that the tests' names stay the same from build to build.
+void PrintTo(const CoastCase& c, std::ostream* os) { *os << c.name; }
+
 class CoastTrackingTest : public ::testing::TestWithParam<CoastCase> {};
 
 TEST_P(CoastTrackingTest, AnswerFollowsTheBestMember) {
@@ -643,6 +647,8 @@ struct LeadCase {
   const char* name;
   sim::BodySpec body;
 };
+
+void PrintTo(const LeadCase& c, std::ostream* os) { *os << c.name; }
 
 class AimLeadTest : public ::testing::TestWithParam<LeadCase> {};
 
