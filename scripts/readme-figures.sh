@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Makes every picture the README shows, from the build:
-#   readme-figures.sh [--build DIR] [all|simulated|gdi|playground]...
-#       regenerates docs/images (default: all three sets)
-#   readme-figures.sh --check simulated|gdi [--build DIR]
-#       regenerates that set into the build folder and compares it byte for
-#       byte with docs/images (the test "readme_pictures_*")
+# Makes every picture the README shows, and its figures, from the build:
+#   readme-figures.sh [--build DIR] [all|simulated|gdi|playground|numbers|numbers-timing]...
+#       regenerates docs/images and README.md's marked figures (default: all
+#       but numbers-timing)
+#   readme-figures.sh --check simulated|gdi|numbers|numbers-timing [--build DIR]
+#       regenerates that set into the build folder and compares it with the
+#       committed one: pictures byte for byte (the tests "readme_pictures_*"),
+#       numbers exactly (the test "readme_figures_numbers", which also checks
+#       that the timing blocks are there), numbers-timing within the factor
+#       scripts/readme-numbers.py states
+# numbers: README.md's <!-- figures: NAME --> blocks that flights and the
+# Windows DLLs give (scripts/readme-numbers.py). numbers-timing: those that
+# depend on the machine; regenerated on demand only.
 # simulated: the Cairo pages from `lobarc render`. gdi: the real-GDI pages of
 # the Windows test host under Wine (its test wine_gdi), repacked through Cairo.
 # playground: the browser test's screenshots (scripts/test-web.sh); these
@@ -16,17 +23,31 @@ while [ $# -gt 0 ]; do
   case $1 in
     --build) build=$(cd "$2" && pwd); shift ;;
     --check) check=1 ;;
-    all) sets+=(simulated gdi playground) ;;
-    simulated | gdi | playground) sets+=("$1") ;;
+    all) sets+=(simulated gdi playground numbers) ;;
+    simulated | gdi | playground | numbers | numbers-timing) sets+=("$1") ;;
     *) echo "readme-figures: unknown argument '$1' (see the head of $0)" >&2; exit 2 ;;
   esac
   shift
 done
-[ ${#sets[@]} -gt 0 ] || sets=(simulated gdi playground)
+[ ${#sets[@]} -gt 0 ] || sets=(simulated gdi playground numbers)
 images=$root/docs/images
+numbers() {
+  local set=numbers
+  [ "$1" = numbers-timing ] && set=timing
+  local args=(--build "$build" "$set")
+  [ "$check" = 1 ] && args=(--check "${args[@]}")
+  python3 "$root/scripts/readme-numbers.py" "${args[@]}"
+  if [ "$check" = 1 ] && [ "$set" = numbers ]; then
+    python3 "$root/scripts/readme-numbers.py" --present timing
+  fi
+}
+if [ "$check" = 1 ] && [ ${#sets[@]} = 1 ] && [[ ${sets[0]} == numbers* ]]; then
+  numbers "${sets[0]}"
+  exit
+fi
 if [ "$check" = 1 ]; then
   if [ ${#sets[@]} != 1 ] || [ "${sets[0]}" = playground ]; then
-    echo "readme-figures: --check takes one set, simulated or gdi" >&2
+    echo "readme-figures: --check takes one set, simulated, gdi, numbers or numbers-timing" >&2
     exit 2
   fi
   out=$build/readme-pictures/${sets[0]}
@@ -98,8 +119,10 @@ playground() {
   LOBARC_SCREENSHOT_DIR=$images bash "$root/scripts/test-web.sh"
 }
 
-for s in "${sets[@]}"; do "$s"; done
-[ "$check" = 1 ] || { echo "readme-figures: pictures written to $images"; exit 0; }
+for s in "${sets[@]}"; do
+  case $s in numbers*) numbers "$s" ;; *) "$s" ;; esac
+done
+[ "$check" = 1 ] || { echo "readme-figures: pictures written to $images, figures to README.md"; exit 0; }
 
 # Every picture of the set, the committed one against the one just made.
 bad=0 n=0

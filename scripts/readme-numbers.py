@@ -1,0 +1,577 @@
+#!/usr/bin/env python3
+"""The README's figures that the build produces, written into its marked blocks
+
+    <!-- figures: NAME -->...<!-- /figures -->
+
+(a block may be whole lines, such as a table, or a part of one line).
+
+    readme-numbers.py [--build DIR] [--check] numbers|timing
+
+numbers: the built-in hops as `lobarc fly --json` reports them (with the aim
+    lead, with --land, at a redraw every 0.5 s) and the Windows DLLs' sizes and
+    imports. Flights are deterministic, so --check (the test
+    readme_figures_numbers) wants every block exactly as generated, and shows
+    the difference of each block that is not.
+timing: what depends on the machine (the flights' simulated seconds per wall
+    second). Generated only on demand; --check holds every number of each
+    timing block within a factor of TIMING_NOISE of this run's, and the test
+    only checks that the blocks are there and well formed (--present).
+Without --check the blocks of the set are rewritten in README.md.
+"""
+import argparse
+import csv
+import difflib
+import json
+import os
+import re
+import statistics
+import subprocess
+import sys
+import tempfile
+import textwrap
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+README = os.path.join(ROOT, "README.md")
+HOPS = ["moon-hop", "moon-hover", "moon-dateline", "moon-in-flight", "mars-hop"]
+MOON = HOPS[:4]
+TIMING_NOISE = 3.0  # a timing figure may be this factor off this run's
+BLOCK = re.compile(r"<!-- figures: ([a-z0-9-]+) -->(.*?)<!-- /figures -->", re.S)
+
+
+def fail(message):
+    print(f"readme-numbers: {message}", file=sys.stderr)
+    sys.exit(1)
+
+
+# --- formatting ---------------------------------------------------------------
+
+
+def m(x):
+    """A distance in metres as the README gives it: a tenth below 10 m."""
+    return f"{x:.1f}" if x < 9.95 else f"{x:.0f}"
+
+
+def n0(x):
+    return f"{x:.0f}"
+
+
+def span(values, fmt, unit=""):
+    """'a to b', 'a or b' for neighbouring whole numbers, 'a' when all equal."""
+    lo, hi = fmt(min(values)), fmt(max(values))
+    if lo == hi:
+        return lo + unit
+    if all(isinstance(v, int) for v in values) and max(values) - min(values) == 1:
+        return f"{lo} or {hi}{unit}"
+    return f"{lo} to {hi}{unit}"
+
+
+def paragraph(text):
+    """A whole paragraph, its markers on lines of their own (a line that starts
+    with a marker is raw HTML to Markdown), wrapped as the README is."""
+    # A number keeps its unit on its line.
+    text = re.sub(r"(\d) (?=(?:m|m/s|kg|km|km/s|s)\b)", "\\1\0", text)
+    return "\n" + textwrap.fill(text, 100, break_on_hyphens=False).replace("\0", " ") + "\n"
+
+
+def thousands(x):
+    return f"{x:,.0f}"
+
+
+# --- the flights ----------------------------------------------------------------
+
+
+class Flights:
+    def __init__(self, build):
+        self.lobarc = os.path.join(build, "app", "lobarc")
+        if not os.access(self.lobarc, os.X_OK):
+            fail(f"{self.lobarc} is missing; build it first (cmake --build {build} --target lobarc)")
+        self.cache = {}
+
+    def fly(self, hop, *options):
+        key = (hop,) + options
+        if key not in self.cache:
+            args = [self.lobarc, "fly"] + ([hop] if hop else []) + list(options) + ["--json"]
+            run = subprocess.run(args, capture_output=True, text=True)
+            # Exit 1 is a missed goal (the Mars lander's empty tank): still a report.
+            if run.returncode not in (0, 1) or not run.stdout.strip():
+                fail(f"'{' '.join(args)}' failed (exit {run.returncode}): {run.stderr.strip()[-300:]}")
+            self.cache[key] = json.loads(run.stdout)
+        return self.cache[key]
+
+    def telemetry(self, hop, *options):
+        """The rows of telemetry.csv of a flight with --out."""
+        with tempfile.TemporaryDirectory() as out:
+            self.fly(hop, *options, "--out", out)
+            with open(os.path.join(out, "telemetry.csv"), newline="") as f:
+                return [
+                    {k: (v if k == "phase" else float(v)) for k, v in row.items()}
+                    for row in csv.DictReader(f)
+                ]
+
+
+def tank(r):
+    p = r["propellant"]
+    return p["launch_kg"] + p["correction_kg"] + p["braking_kg"] + p["landing_kg"] + p["left_kg"]
+
+
+def hops_table(f):
+    default = f.fly("")["scenario"]
+    rows = [
+        "| Scenario | Outcome | Miss [m] | Goal [m] | Delta-v: launch + corrections = total [m/s] "
+        "| Corrections | Min-energy [m/s] | Ratio | Propellant: launch + corrections, left [kg] |",
+        "|---|---|---|---|---|---|---|---|---|",
+    ]
+    for hop in HOPS:
+        r = f.fly(hop)
+        p = r["propellant"]
+        name = f"`{hop}`" + (" (default)" if hop == default else "")
+        launched = r["dv_ratio"] is not None
+        emin = n0(r["dv_min_energy_mps"]) if launched else ""
+        ratio = f"{r['dv_ratio']:.2f}" if launched else ""
+        rows.append(
+            f"| {name} | {r['outcome']} | {m(r['miss_m'])} | {n0(r['goal_miss_m'])} "
+            f"| {n0(r['dv_launch_mps'])} + {n0(r['dv_correction_mps'])} = {n0(r['dv_total_mps'])} "
+            f"| {r['corrections']} | {emin} | {ratio} "
+            f"| {n0(p['launch_kg'])} + {n0(p['correction_kg'])}, {n0(p['left_kg'])} of {n0(tank(r))} |"
+        )
+    return "\n" + "\n".join(rows) + "\n"
+
+
+def hops_summary(f):
+    moon = [f.fly(h) for h in MOON]
+    launched = [r for r in moon if r["dv_ratio"] is not None]
+    ratios = [r["dv_ratio"] for r in launched]
+    mars = f.fly("mars-hop")
+    return paragraph(
+        f"The targets on the Moon hold: misses of {span([r['miss_m'] for r in moon], m, ' m')}, "
+        f"{span([r['corrections'] for r in moon], str)} corrections, ratios "
+        f"{span(ratios, lambda x: f'{x:.2f}')} (median {statistics.median(ratios):.2f}). On Mars "
+        f"the miss is {mars['miss_m'] / 1000:.1f} km with {mars['corrections']} corrections and a "
+        f"ratio of {mars['dv_ratio']:.2f} (see below why)."
+    )
+
+
+def hops_lead_table(f):
+    rows = [
+        "| Scenario | Miss [m]: now / lead | Corrections: now / lead "
+        "| Delta-v of corrections [m/s]: now / lead | Ratio: now / lead "
+        "| Propellant left [kg]: now / lead |",
+        "|---|---|---|---|---|---|",
+    ]
+    for hop in HOPS:
+        a, b = f.fly(hop), f.fly(hop, "--aim-lead")
+        ratio = f"{a['dv_ratio']:.2f} / {b['dv_ratio']:.2f}" if a["dv_ratio"] is not None else ""
+        rows.append(
+            f"| `{hop}` | {m(a['miss_m'])} / {m(b['miss_m'])} | {a['corrections']} / {b['corrections']} "
+            f"| {n0(a['dv_correction_mps'])} / {n0(b['dv_correction_mps'])} | {ratio} "
+            f"| {n0(a['propellant']['left_kg'])} / {n0(b['propellant']['left_kg'])} |"
+        )
+    return "\n" + "\n".join(rows) + "\n"
+
+
+def landed_distance(r):
+    land = r["landing"]
+    if land["touched_down"]:
+        return f"{land['distance_m']:.2f}"
+    return f"({land['distance_m'] / 1000:.1f} km, still flying)"
+
+
+def hops_land_table(f):
+    rows = [
+        "| Scenario | Outcome | Landed from the target [m] | Touchdown [m/s] | Corrections "
+        "| Delta-v: launch + corrections + braking + landing = whole hop [m/s] "
+        "| Twice min-energy [m/s] | Ratio (launch + corrections) "
+        "| Propellant: launch + corrections + braking + landing, left [kg] |",
+        "|---|---|---|---|---|---|---|---|---|",
+    ]
+    for hop in HOPS:
+        r = f.fly(hop, "--land")
+        land, p = r["landing"], r["propellant"]
+        launched = r["dv_ratio"] is not None
+        speed = f"{land['touchdown_speed_mps']:.1f}" if land["touched_down"] else ""
+        ratio = f"{r['dv_ratio']:.2f}" if launched else ""
+        emin2 = n0(land["dv_min_energy_mps"]) if launched else ""
+        rows.append(
+            f"| `{hop}` | {r['outcome']} | {landed_distance(r)} | {speed} | {r['corrections']} "
+            f"| {n0(r['dv_launch_mps'])} + {n0(r['dv_correction_mps'])} + {n0(r['dv_braking_mps'])} "
+            f"+ {n0(r['dv_landing_mps'])} = {n0(land['dv_total_mps'])} "
+            f"| {emin2} | {ratio} "
+            f"| {n0(p['launch_kg'])} + {n0(p['correction_kg'])} + {n0(p['braking_kg'])} "
+            f"+ {n0(p['landing_kg'])}, {n0(p['left_kg'])} left |"
+        )
+    return "\n" + "\n".join(rows) + "\n"
+
+
+WORDS = "zero one two three four five six seven eight nine ten eleven twelve".split()
+
+
+def words(n):
+    return WORDS[n] if 0 <= n < len(WORDS) else str(n)
+
+
+def distance(x):
+    return f"{m(x)} m" if x < 999.5 else f"{x / 1000:.1f} km"
+
+
+def tens(x):
+    return f"{round(x, -1):.0f}"
+
+
+def arrival(rows):
+    """The row nearest the aim point."""
+    return min(rows, key=lambda row: row["aim_distance_m"])
+
+
+def phases(rows, name):
+    """(start, end) of every run of rows in that phase."""
+    runs, start, last = [], None, None
+    for row in rows:
+        if row["phase"] == name and start is None:
+            start = row
+        elif row["phase"] != name and start is not None:
+            runs.append((start, last))
+            start = None
+        last = row
+    if start is not None:
+        runs.append((start, last))
+    return runs
+
+
+def arrival_speeds(f):
+    a = arrival(f.telemetry(""))
+    return f"about {tens(-a['vertical_speed_mps'])} m/s down and {tens(a['airspeed_mps'])} m/s in all"
+
+
+def braking(f, hop):
+    (start, end), = phases(f.telemetry(hop, "--land"), "braking")
+    return start, end
+
+
+def braking_minutes(f):
+    start, end = braking(f, "")
+    return f"{words(round((end['t_s'] - start['t_s']) / 60))} minutes"
+
+
+def land_takeover(f):
+    start, _ = braking(f, "")
+    return f"some {tens(f.fly('')['time_s'] - start['t_s'])} s"
+
+
+def hops_land_summary(f):
+    hop, land = f.fly(""), f.fly("", "--land")
+    arrived = arrival(f.telemetry(""))["airspeed_mps"]
+    start, end = braking(f, "")
+    descents = [f.fly(h, "--land")["dv_landing_mps"] for h in MOON]
+    descent = (
+        f"{n0(descents[0])} m/s every time"
+        if len({n0(d) for d in descents}) == 1
+        else f"{span(descents, n0)} m/s"
+    )
+    flight = f.fly("moon-in-flight", "--land")
+    v0 = f.telemetry("moon-in-flight")[0]["airspeed_mps"]
+    mars = f.fly("mars-hop", "--land")
+    p = mars["propellant"]
+    mars_arrival = arrival(f.telemetry("mars-hop"))["airspeed_mps"]
+    mars_end = (
+        f"it runs dry {mars['landing']['distance_m'] / 1000:.0f} km from the target"
+        if not mars["landing"]["touched_down"]
+        else f"it lands {m(mars['landing']['distance_m'])} m from the target"
+    )
+    return paragraph(
+        f"Braking costs about {land['dv_braking_mps'] / arrived:.1f} times the speed it takes out "
+        f"({n0(land['dv_braking_mps'])} m/s against about {tens(arrived)} m/s on the default hop): "
+        f"constant decelerations pay gravity over some "
+        f"{words(round((end['t_s'] - start['t_s']) / 60))} minutes. The descent from the gate costs "
+        f"{descent} (it is the same 100 m at the same decelerations). The in-flight start arrives "
+        f"fast (it starts at {tens(v0)} m/s and climbs), so its braking is long and leaves "
+        f"{n0(flight['propellant']['left_kg'])} kg. The Mars lander arrives at about "
+        f"{mars_arrival / 1000:.1f} km/s, and what its tank holds after the hop "
+        f"({n0(p['braking_kg'] + p['landing_kg'] + p['left_kg'])} kg of {n0(tank(mars))}) brakes it "
+        f"by {n0(mars['dv_braking_mps'])} m/s: {mars_end}."
+    )
+
+
+def hops_refresh(f):
+    moon = [f.fly(h, "--refresh", "0.5") for h in MOON]
+    ratios = [r["dv_ratio"] for r in moon if r["dv_ratio"] is not None]
+    mars = f.fly("mars-hop", "--refresh", "0.5")
+    landed = [f.fly(h, "--refresh", "0.5", "--land") for h in MOON]
+    mars_land = f.fly("mars-hop", "--refresh", "0.5", "--land")
+    if all(r["landing"]["touched_down"] for r in landed):
+        moon_land = (
+            f"touch down within {max(r['landing']['distance_m'] for r in landed):.2f} m of the "
+            f"target at {span([r['landing']['touchdown_speed_mps'] for r in landed], lambda x: f'{x:.1f}')}"
+            f" m/s with {span([r['propellant']['left_kg'] for r in landed], n0)} kg left"
+        )
+    else:
+        moon_land = "do not all touch down: " + ", ".join(
+            f"{h} {r['outcome']}" for h, r in zip(MOON, landed)
+        )
+    mars_end = (
+        "runs out of propellant braking"
+        if mars_land["outcome"] == "out of propellant"
+        else f"{mars_land['outcome']} {distance(mars_land['landing']['distance_m'])} from the target"
+    )
+    return paragraph(
+        "With the display redrawn every 0.5 s (`--refresh 0.5`, Orbiter 2024's interval) the Moon "
+        f"hops miss by {span([r['miss_m'] for r in moon], m, ' m')} with "
+        f"{span([r['corrections'] for r in moon], str)} corrections and ratios "
+        f"{span(ratios, lambda x: f'{x:.2f}')}; Mars misses by {distance(mars['miss_m'])} with "
+        f"{mars['corrections']} corrections (ratio {mars['dv_ratio']:.2f}, "
+        f"{n0(mars['propellant']['left_kg'])} kg of propellant left). With `--land` as well the "
+        f"Moon hops {moon_land}, and Mars {mars_end}."
+    )
+
+
+def corrections(rows):
+    """(size shown [m/s], start time) of each correction of a flight."""
+    return [(s["display_dv_mps"], s["t_s"]) for s, _ in phases(rows, "correct")]
+
+
+def launch_ratio(f):
+    r = f.fly("")
+    return f"about {r['dv_launch_mps'] / r['dv_min_energy_mps']:.2f} times"
+
+
+def first_correction(f):
+    return f"about {tens(corrections(f.telemetry(''))[0][0])} m/s"
+
+
+def later_corrections(f):
+    later = [dv for dv, _ in corrections(f.telemetry(""))[1:]]
+    return f"{span([round(dv) for dv in later], str)} m/s each"
+
+
+def last_correction(f):
+    before = []
+    for hop in MOON:
+        rows = f.telemetry(hop)
+        before.append(round(f.fly(hop)["time_s"] - corrections(rows)[-1][1]))
+    return f"some {span(before, str)} s before arrival"
+
+
+def mars_drift(f):
+    r = f.fly("mars-hop")
+    return f"(about {distance(r['miss_m'])})"
+
+
+def mars_counts(f):
+    r = f.fly("mars-hop")
+    return f"({r['corrections']}) and ratio ({r['dv_ratio']:.2f})"
+
+
+# --- the Windows DLLs -------------------------------------------------------------
+
+
+def dll_imports(path):
+    """{dll name: number of names imported} of a PE file."""
+    try:
+        dump = subprocess.run(
+            [os.environ.get("LLVM_OBJDUMP", "llvm-objdump-16"), "-p", path],
+            capture_output=True, text=True, check=True,
+        ).stdout
+    except (OSError, subprocess.CalledProcessError) as e:
+        fail(f"cannot read the imports of {path} ({e}); is llvm-objdump-16 installed?")
+    counts, dll = {}, None
+    for line in dump.splitlines():
+        if line.strip().startswith("DLL Name:"):
+            dll = line.split()[2]
+            counts[dll] = 0
+        elif not line.strip():
+            dll = None
+        elif dll and not line.strip().startswith("Hint/Ord") and len(line.split()) >= 2:
+            counts[dll] += 1
+    return counts
+
+
+ORDER = ["Orbiter.exe", "GDI32.dll", "KERNEL32.dll", "msvcrt.dll"]
+
+
+class Dlls:
+    def __init__(self, build):
+        self.info = {}
+        for arch in ("x86_64", "i686"):
+            path = os.path.join(build, f"windows-{arch}", "orbiter", "Modules", "Plugin", "ArvexMFD.dll")
+            if not os.path.isfile(path):
+                fail(f"{path} is missing; build it first (cmake --build {build} --target windows_{arch})")
+            self.info[arch] = (os.path.getsize(path), dll_imports(path))
+
+    def sizes(self):
+        size64, imp64 = self.info["x86_64"]
+        size32, imp32 = self.info["i686"]
+        names = ", ".join(f"{d} {imp64.get(d, 0)}" for d in ORDER)
+        return (
+            f"the x64 DLL is {thousands(size64)} bytes and imports {names} names; the x86 one "
+            f"{thousands(size32)} bytes, {'/'.join(str(imp32.get(d, 0)) for d in ORDER)}"
+        )
+
+    def sdk_names(self):
+        return f"{self.info['x86_64'][1].get('Orbiter.exe', 0)} names each"
+
+
+# --- the machine-dependent figures ----------------------------------------------
+
+
+def hop_rate(f):
+    rates = [f.fly(h)["sim_seconds_per_wall_second"] for h in HOPS]
+    return f"{span([round(r, -3) for r in rates], thousands)} simulated seconds per second"
+
+
+def machine():
+    model = "unknown"
+    try:
+        with open("/proc/cpuinfo") as cpu:
+            model = next(line.split(":", 1)[1].strip() for line in cpu if line.startswith("model name"))
+    except (OSError, StopIteration):
+        pass
+    return f"{model}, {os.cpu_count()} cores"
+
+
+def timing_machine(_f):
+    return machine()
+
+
+SETS = {
+    "numbers": {
+        "hops": hops_table,
+        "hops-summary": hops_summary,
+        "hops-lead": hops_lead_table,
+        "hops-land": hops_land_table,
+        "hops-land-summary": hops_land_summary,
+        "hops-refresh": hops_refresh,
+        "arrival-speeds": arrival_speeds,
+        "braking-minutes": braking_minutes,
+        "land-takeover": land_takeover,
+        "launch-ratio": launch_ratio,
+        "first-correction": first_correction,
+        "later-corrections": later_corrections,
+        "last-correction": last_correction,
+        "mars-drift": mars_drift,
+        "mars-counts": mars_counts,
+        "dll-sizes": lambda d: d.sizes(),
+        "sdk-names": lambda d: d.sdk_names(),
+    },
+    "timing": {
+        "timing-machine": timing_machine,
+        "hop-rate": hop_rate,
+    },
+}
+DLL_BLOCKS = {"dll-sizes", "sdk-names"}
+
+
+# --- README.md ------------------------------------------------------------------------
+
+
+def blocks(text):
+    """{name: [text of each occurrence]} of the marked blocks."""
+    found = {}
+    for match in BLOCK.finditer(text):
+        found.setdefault(match.group(1), []).append(match.group(2))
+    return found
+
+
+def numbers_in(text):
+    return [float(x.replace(",", "")) for x in re.findall(r"\d[\d,]*(?:\.\d+)?", text)]
+
+
+def generate(set_name, build):
+    flights, dlls = Flights(build), None
+    made = {}
+    for name, make in SETS[set_name].items():
+        if name in DLL_BLOCKS:
+            dlls = dlls or Dlls(build)
+            made[name] = make(dlls)
+        else:
+            made[name] = make(flights)
+        print(f"== {set_name}: {name}", file=sys.stderr)
+    return made
+
+
+def check_exact(made, committed):
+    bad = 0
+    for name, text in made.items():
+        for old in committed.get(name, [None]):
+            if old is None:
+                print(f"FAIL: README.md has no block '<!-- figures: {name} -->'")
+                bad += 1
+            elif old != text:
+                print(f"FAIL: README.md's block '{name}' differs from what the build gives:")
+                diff = difflib.unified_diff(
+                    old.splitlines() or [""], text.splitlines() or [""],
+                    "README.md", "build", lineterm="", n=0,
+                )
+                print("\n".join(line for line in diff if not line.startswith("@@")))
+                bad += 1
+    return bad
+
+
+def check_noise(made, committed):
+    """Every number of each committed block within TIMING_NOISE of this run's."""
+    bad = 0
+    for name, text in made.items():
+        for old in committed.get(name, []):
+            if name == "timing-machine":
+                continue
+            a, b = numbers_in(old), numbers_in(text)
+            if len(a) != len(b) or any(
+                not (x > 0 and y > 0 and max(x, y) / min(x, y) <= TIMING_NOISE) for x, y in zip(a, b)
+            ):
+                print(f"FAIL: README.md's '{name}' says '{old}', this machine '{text}' "
+                      f"(more than a factor {TIMING_NOISE:g} apart)")
+                bad += 1
+    return bad
+
+
+def check_present(set_name, committed):
+    bad = 0
+    for name in SETS[set_name]:
+        texts = committed.get(name, [])
+        if not texts or not all(numbers_in(t) or name == "timing-machine" for t in texts):
+            print(f"FAIL: README.md's block '{name}' is missing or has no figure")
+            bad += 1
+    return bad
+
+
+def write(made):
+    with open(README) as f:
+        text = f.read()
+    missing = [name for name in made if name not in blocks(text)]
+    if missing:
+        fail(f"README.md has no block for {', '.join(missing)} (mark it <!-- figures: NAME -->...<!-- /figures -->)")
+    text = BLOCK.sub(
+        lambda mm: f"<!-- figures: {mm.group(1)} -->{made.get(mm.group(1), mm.group(2))}<!-- /figures -->",
+        text,
+    )
+    with open(README, "w") as f:
+        f.write(text)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--build", default=os.path.join(ROOT, "build"))
+    parser.add_argument("--check", action="store_true", help="compare README.md, change nothing")
+    parser.add_argument("--present", action="store_true",
+                        help="only check that the set's blocks are there, each with a figure")
+    parser.add_argument("set", choices=sorted(SETS))
+    args = parser.parse_args()
+    with open(README) as f:
+        committed = blocks(f.read())
+    if args.present:
+        bad = check_present(args.set, committed)
+        print(f"readme-numbers: the {args.set} blocks are {'not ' if bad else ''}all there")
+        sys.exit(1 if bad else 0)
+    made = generate(args.set, args.build)
+    if not args.check:
+        write(made)
+        print(f"readme-numbers: {len(made)} {args.set} blocks written to README.md")
+        return
+    bad = check_exact(made, committed) if args.set == "numbers" else check_noise(made, committed)
+    if bad:
+        print(f"The README's {args.set} figures are stale: run scripts/readme-figures.sh "
+              f"{'numbers' if args.set == 'numbers' else 'numbers-timing'} and commit README.md.")
+        sys.exit(1)
+    print(f"readme-numbers: the {len(made)} {args.set} blocks match what the build gives")
+
+
+if __name__ == "__main__":
+    main()
