@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Makes every picture the README shows, and its figures, from the build:
-#   readme-figures.sh [--build DIR] [all|simulated|gdi|playground|numbers|numbers-timing]...
+#   readme-figures.sh [--build DIR] [all|simulated|gdi|playground|numbers|numbers-timing|numbers-web]...
 #       regenerates docs/images and README.md's marked figures (default: all
-#       but numbers-timing)
-#   readme-figures.sh --check simulated|gdi|numbers|numbers-timing [--build DIR]
+#       but numbers-timing and numbers-web)
+#   readme-figures.sh --check simulated|gdi|numbers|numbers-timing|numbers-web [--build DIR]
 #       regenerates that set into the build folder and compares it with the
 #       committed one: pictures byte for byte (the tests "readme_pictures_*"),
 #       numbers exactly (the test "readme_figures_numbers", which also checks
-#       that the timing blocks are there), numbers-timing within the factor
+#       that the timing and browser blocks are there), numbers-timing and
+#       numbers-web (after scripts/test-web.sh's run) within the noise
 #       scripts/readme-numbers.py states
 # numbers: README.md's <!-- figures: NAME --> blocks that flights and the
 # Windows DLLs give (scripts/readme-numbers.py). numbers-timing: those that
-# depend on the machine; regenerated on demand only.
+# depend on the machine; regenerated on demand only. numbers-web: the browser
+# test's, over the runs of scripts/test-web.sh kept in build-web/figures-runs/.
 # simulated: the Cairo pages from `lobarc render`. gdi: the real-GDI pages of
 # the Windows test host under Wine (its test wine_gdi), repacked through Cairo.
 # playground: the browser test's screenshots (scripts/test-web.sh); these
@@ -24,7 +26,7 @@ while [ $# -gt 0 ]; do
     --build) build=$(cd "$2" && pwd); shift ;;
     --check) check=1 ;;
     all) sets+=(simulated gdi playground numbers) ;;
-    simulated | gdi | playground | numbers | numbers-timing) sets+=("$1") ;;
+    simulated | gdi | playground | numbers | numbers-timing | numbers-web) sets+=("$1") ;;
     *) echo "readme-figures: unknown argument '$1' (see the head of $0)" >&2; exit 2 ;;
   esac
   shift
@@ -32,13 +34,14 @@ done
 [ ${#sets[@]} -gt 0 ] || sets=(simulated gdi playground numbers)
 images=$root/docs/images
 numbers() {
-  local set=numbers
-  [ "$1" = numbers-timing ] && set=timing
+  local set=${1#numbers-}
+  [ "$1" = numbers ] && set=numbers
   local args=(--build "$build" "$set")
   [ "$check" = 1 ] && args=(--check "${args[@]}")
   python3 "$root/scripts/readme-numbers.py" "${args[@]}"
   if [ "$check" = 1 ] && [ "$set" = numbers ]; then
     python3 "$root/scripts/readme-numbers.py" --present timing
+    python3 "$root/scripts/readme-numbers.py" --present web
   fi
 }
 if [ "$check" = 1 ] && [ ${#sets[@]} = 1 ] && [[ ${sets[0]} == numbers* ]]; then
@@ -47,7 +50,7 @@ if [ "$check" = 1 ] && [ ${#sets[@]} = 1 ] && [[ ${sets[0]} == numbers* ]]; then
 fi
 if [ "$check" = 1 ]; then
   if [ ${#sets[@]} != 1 ] || [ "${sets[0]}" = playground ]; then
-    echo "readme-figures: --check takes one set, simulated, gdi, numbers or numbers-timing" >&2
+    echo "readme-figures: --check takes one set: simulated, gdi, numbers, numbers-timing or numbers-web" >&2
     exit 2
   fi
   out=$build/readme-pictures/${sets[0]}

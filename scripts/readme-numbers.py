@@ -5,7 +5,7 @@
 
 (a block may be whole lines, such as a table, or a part of one line).
 
-    readme-numbers.py [--build DIR] [--check] numbers|timing
+    readme-numbers.py [--build DIR] [--check | --present] numbers|timing|web
 
 numbers: the built-in hops as `lobarc fly --json` reports them (with the aim
     lead, with --land, at a redraw every 0.5 s) and the Windows DLLs' sizes and
@@ -16,11 +16,19 @@ timing: what depends on the machine (the flights' simulated seconds per wall
     second). Generated only on demand; --check holds every number of each
     timing block within a factor of TIMING_NOISE of this run's, and the test
     only checks that the blocks are there and well formed (--present).
+web: the browser test's (scripts/test-web.sh): each run leaves its figures in
+    build-web/figures.json and a copy in build-web/figures-runs/; the blocks
+    give the range over the runs kept there, and the page's size. With
+    --check (test-web.sh, after its run) the page's size must be as stated and
+    the run within the noise that web_noise() states, since the autopilot
+    takes over at a moment that differs from run to run.
 Without --check the blocks of the set are rewritten in README.md.
 """
 import argparse
 import csv
+import glob
 import difflib
+import functools
 import json
 import os
 import re
@@ -417,6 +425,129 @@ def hop_rate(f):
     return f"{span([round(r, -3) for r in rates], thousands)} simulated seconds per second"
 
 
+class Bench:
+    """The medians of 5 repetitions of every benchmark (a few minutes)."""
+
+    def __init__(self, build):
+        self.medians = {}
+        for program in ("guidance_bench", "module_bench"):
+            path = os.path.join(build, "bench", program)
+            if not os.access(path, os.X_OK):
+                fail(f"{path} is missing; build it first (cmake --build {build} --target {program})")
+            print(f"== timing: {program} (5 repetitions of each benchmark)", file=sys.stderr)
+            run = subprocess.run(
+                [path, "--benchmark_repetitions=5", "--benchmark_report_aggregates_only=true",
+                 "--benchmark_format=json"], capture_output=True, text=True,
+            )
+            if run.returncode != 0:
+                fail(f"{path} failed (exit {run.returncode}): {run.stderr.strip()[-300:]}")
+            for b in json.loads(run.stdout)["benchmarks"]:
+                if b.get("aggregate_name") == "median":
+                    self.medians[b["run_name"].split("/")[0]] = b
+
+    def get(self, name):
+        if name not in self.medians:
+            fail(f"no benchmark {name}: the README's table names one the suite no longer has")
+        return self.medians[name]
+
+    def us(self, name, key="cpu_time"):
+        b = self.get(name)
+        scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3}[b["time_unit"]]
+        return b[key] * scale
+
+    def whole_host_module(self, whole, host):
+        w, h = self.us(whole), self.us(host)
+        return f"{w:.2f} / {h:.2f} / {w - h:.2f} us"
+
+    def allocs(self, name, whose="the host's"):
+        b = self.get(name)
+        n = b.get("allocs", 0)
+        count = f"{n:.0f}" if abs(n - round(n)) < 0.05 else f"{n:.1f}"
+        if round(n, 1) == 0:
+            return "0"
+        if round(b.get("module", 0), 1) == 0:
+            return f"{count}, {whose}; 0 in the module"
+        return f"{count}, {b.get('module', 0):.0f} in the module"
+
+    def spread(self, name):
+        b = self.get(name)
+        return f"{b['median_us']:.2f} / {b['worst_us']:.2f} us"
+
+    def counts(self, name, evals=True):
+        b = self.get(name)
+        trials = f"{b['evals']:.2f} trial velocities, " if evals else ""
+        return f"{trials}{b['roots']:.1f} root steps"
+
+    def table(self):
+        host_list = "all the host's display list"
+        rows = [
+            ("warm in-flight `opcPostStep`, on the conic through the aim point: whole / the host's "
+             "queries / the module's own", "< 5 us",
+             self.whole_host_module("BM_WarmInFlightPostStep_OnTarget", "BM_HostQueriesOfAFlightStep"),
+             self.allocs("BM_WarmInFlightPostStep_OnTarget")),
+            ("warm in-flight `opcPostStep`, off it: whole / host / module", "< 5 us",
+             self.whole_host_module("BM_WarmInFlightPostStep_OffTarget", "BM_HostQueriesOfAFlightStep"),
+             self.allocs("BM_WarmInFlightPostStep_OffTarget")),
+            ("cold solve on the scene's state in flight", "< 4 us",
+             f"{self.us('BM_ColdSolveInFlight'):.2f} us", self.allocs("BM_ColdSolveInFlight")),
+            (f"cold solve, mean over 64 random lunar hop states ({self.counts('BM_ColdSolveRandomHops')})",
+             "< 4 us", f"{self.us('BM_ColdSolveRandomHops'):.2f} us", self.allocs("BM_ColdSolveRandomHops")),
+            (f"cold call, each of {self.get('BM_ColdSolveThreeBodies')['states']:.0f} states on the Moon, "
+             f"Mercury and Mars ({self.counts('BM_ColdSolveThreeBodies')}): median / worst", "4 / 8 us",
+             self.spread("BM_ColdSolveThreeBodies"), self.allocs("BM_ColdSolveThreeBodies")),
+            ("warm call 1 s after it, same states: median / worst", "0.5 us median",
+             self.spread("BM_WarmSolveOneSecondRefresh"), self.allocs("BM_WarmSolveOneSecondRefresh")),
+            (f"the same with `AIM_LEAD = 1`, cold: median / worst ({self.counts('BM_ColdSolveThreeBodies_Lead')})",
+             "4 / 8 us", self.spread("BM_ColdSolveThreeBodies_Lead"),
+             self.allocs("BM_ColdSolveThreeBodies_Lead")),
+            ("the same with `AIM_LEAD = 1`, warm 1 s later: median / worst "
+             f"({self.counts('BM_WarmSolveOneSecondRefresh_Lead', evals=False)})", "0.5 us median",
+             self.spread("BM_WarmSolveOneSecondRefresh_Lead"),
+             self.allocs("BM_WarmSolveOneSecondRefresh_Lead")),
+            ("grounded `opcPostStep` (burning): whole / host / module", "< 0.3 us",
+             self.whole_host_module("BM_GroundedPostStep", "BM_HostQueriesOfAGroundedStep"),
+             self.allocs("BM_GroundedPostStep")),
+            ("`RecomputePlan` on the ground (switch key on the pad)", "",
+             f"{self.us('BM_RecomputePlanOnTheGround'):.2f} us", self.allocs("BM_RecomputePlanOnTheGround")),
+            ("redraw, grounded page", "< 20 us", f"{self.us('BM_RedrawGrounded'):.1f} us",
+             self.allocs("BM_RedrawGrounded", host_list)),
+            ("redraw, in flight page 1/2", "< 20 us", f"{self.us('BM_RedrawInFlightPage1'):.1f} us",
+             self.allocs("BM_RedrawInFlightPage1", "all the host's")),
+            ("redraw, in flight page 2/2 (indicator)", "< 20 us", f"{self.us('BM_RedrawInFlightPage2'):.1f} us",
+             self.allocs("BM_RedrawInFlightPage2", "all the host's")),
+            ("whole host step in flight (world and hook)", "", f"{self.us('BM_HostStepInFlight'):.2f} us",
+             self.allocs("BM_HostStepInFlight")),
+            ("whole host step on the ground", "", f"{self.us('BM_HostStepOnTheGround'):.2f} us",
+             self.allocs("BM_HostStepOnTheGround")),
+            ("opening and closing a display", "", f"{self.us('BM_OpenAndCloseDisplay'):.1f} us",
+             self.allocs("BM_OpenAndCloseDisplay")),
+        ]
+        lines = ["| Benchmark | Target | Measured | Heap allocations |", "|---|---|---|---|"]
+        lines += [f"| {a} | {b} | {c} | {d} |" for a, b, c, d in rows]
+        return "\n" + "\n".join(lines)
+
+    def hop(self):
+        b = self.get("BM_FlyDefaultHop")
+        return (f"{self.us('BM_FlyDefaultHop', 'real_time') / 1e3:.0f} ms: "
+                f"{thousands(round(b['sim_s_per_wall_s'], -2))} simulated s per wall s")
+
+    def grounded_share(self):
+        return (f"{self.us('BM_HostQueriesOfAGroundedStep'):.2f} us of its "
+                f"{self.us('BM_GroundedPostStep'):.2f} us")
+
+
+def load():
+    try:
+        with open("/proc/loadavg") as f:
+            return f"{float(f.read().split()[0]):.1f}"
+    except (OSError, ValueError, IndexError):
+        return "unknown"
+
+
+def default_hop_time(f):
+    return f"{f.fly('')['time_s']:.0f} s"
+
+
 def machine():
     model = "unknown"
     try:
@@ -427,36 +558,133 @@ def machine():
     return f"{model}, {os.cpu_count()} cores"
 
 
-def timing_machine(_f):
-    return machine()
+# --- the browser test's figures ---------------------------------------------------
 
 
+class WebRuns:
+    def __init__(self, root_dir, check):
+        self.web = os.path.join(root_dir, "build-web")
+        pattern = "figures.json" if check else os.path.join("figures-runs", "*.json")
+        self.runs = []
+        for path in sorted(glob.glob(os.path.join(self.web, pattern))):
+            with open(path) as f:
+                self.runs.append(json.load(f))
+        if not self.runs:
+            fail(f"no figures in {os.path.join(self.web, pattern)}: run scripts/test-web.sh first "
+                 "(a few times: the range is over the runs kept in build-web/figures-runs/)")
+
+    def page_size(self):
+        site = os.path.join(self.web, "site")
+        size = lambda *names: sum(os.path.getsize(os.path.join(site, n)) for n in names)
+        return (f"{size('lobarc.wasm') / 1e6:.1f} MB of WebAssembly and "
+                f"{size('lobarc.js', 'app.js') / 1e6:.1f} MB of script")
+
+    def hop(self):
+        hops = [r["hop"] for r in self.runs]
+        return (
+            f"{span([round(h['miss_m']) for h in hops], str, ' m')} from the aim point with "
+            f"{span([h['corrections'] for h in hops], str)} corrections, some "
+            f"{span([int(tens(h['closest_t_s'])) for h in hops], str)} simulated seconds in, in about "
+            f"{statistics.median(h['wall_s'] for h in hops):.0f} s of real time"
+        )
+
+    def test_time(self):
+        return f"about {tens(statistics.median(r['test_s'] for r in self.runs))} s"
+
+
+WEB_HOP = re.compile(r"(.*) from the aim point with (.*) corrections, some (.*) simulated "
+                     r"seconds in, in about (.*) s of real time", re.S)
+
+
+def web_noise(stated, run):
+    """What is wrong with a run against the README's figures, or "". A run may
+    miss by half the least to twice the most stated, make one correction more
+    or fewer, pass 100 s earlier or later, and take a third to three times the
+    stated real time."""
+    wrong = []
+    parts = WEB_HOP.fullmatch(stated["web-hop"][0]) if stated.get("web-hop") else None
+    if not parts:
+        return "README.md's block 'web-hop' is missing or not in the generator's words"
+    miss, corr, t, wall = (numbers_in(g) for g in parts.groups())
+    hop = run["hop"]
+    if not min(miss) / 2 <= hop["miss_m"] <= 2 * max(miss):
+        wrong.append(f"missed by {hop['miss_m']:.0f} m")
+    if not min(corr) - 1 <= hop["corrections"] <= max(corr) + 1:
+        wrong.append(f"{hop['corrections']} corrections")
+    if not min(t) - 100 <= hop["closest_t_s"] <= max(t) + 100:
+        wrong.append(f"arrived at {hop['closest_t_s']:.0f} s")
+    if not wall[0] / TIMING_NOISE <= hop["wall_s"] <= wall[0] * TIMING_NOISE:
+        wrong.append(f"flew in {hop['wall_s']:.0f} s of real time")
+    total = numbers_in(stated.get("web-test-time", ["0"])[0])[0]
+    if not total / TIMING_NOISE <= run["test_s"] <= total * TIMING_NOISE:
+        wrong.append(f"the whole test took {run['test_s']:.0f} s")
+    return ", ".join(wrong)
+
+
+class Sources:
+    """What the blocks are made from, each measured once and only when needed."""
+
+    def __init__(self, build, check):
+        self.build, self.check = build, check
+
+    @functools.cached_property
+    def flights(self):
+        return Flights(self.build)
+
+    @functools.cached_property
+    def dlls(self):
+        return Dlls(self.build)
+
+    @functools.cached_property
+    def bench(self):
+        return Bench(self.build)
+
+    @functools.cached_property
+    def web(self):
+        return WebRuns(ROOT, self.check)
+
+
+FLIGHT_BLOCKS = {
+    "hops": hops_table,
+    "hops-summary": hops_summary,
+    "hops-lead": hops_lead_table,
+    "hops-land": hops_land_table,
+    "hops-land-summary": hops_land_summary,
+    "hops-refresh": hops_refresh,
+    "arrival-speeds": arrival_speeds,
+    "braking-minutes": braking_minutes,
+    "land-takeover": land_takeover,
+    "launch-ratio": launch_ratio,
+    "first-correction": first_correction,
+    "later-corrections": later_corrections,
+    "last-correction": last_correction,
+    "mars-drift": mars_drift,
+    "mars-counts": mars_counts,
+    "default-hop-time": default_hop_time,
+}
 SETS = {
     "numbers": {
-        "hops": hops_table,
-        "hops-summary": hops_summary,
-        "hops-lead": hops_lead_table,
-        "hops-land": hops_land_table,
-        "hops-land-summary": hops_land_summary,
-        "hops-refresh": hops_refresh,
-        "arrival-speeds": arrival_speeds,
-        "braking-minutes": braking_minutes,
-        "land-takeover": land_takeover,
-        "launch-ratio": launch_ratio,
-        "first-correction": first_correction,
-        "later-corrections": later_corrections,
-        "last-correction": last_correction,
-        "mars-drift": mars_drift,
-        "mars-counts": mars_counts,
-        "dll-sizes": lambda d: d.sizes(),
-        "sdk-names": lambda d: d.sdk_names(),
+        **{name: (lambda make: lambda src: make(src.flights))(make) for name, make in FLIGHT_BLOCKS.items()},
+        "dll-sizes": lambda src: src.dlls.sizes(),
+        "sdk-names": lambda src: src.dlls.sdk_names(),
     },
     "timing": {
-        "timing-machine": timing_machine,
-        "hop-rate": hop_rate,
+        "timing-machine": lambda src: machine(),
+        "hop-rate": lambda src: hop_rate(src.flights),
+        # The load before the benchmarks run, which they are read against.
+        "timing-load": lambda src: load(),
+        "bench-table": lambda src: src.bench.table(),
+        "bench-hop": lambda src: src.bench.hop(),
+        "bench-grounded-share": lambda src: src.bench.grounded_share(),
+    },
+    "web": {
+        "web-page-size": lambda src: src.web.page_size(),
+        "web-hop": lambda src: src.web.hop(),
+        "web-test-time": lambda src: src.web.test_time(),
     },
 }
-DLL_BLOCKS = {"dll-sizes", "sdk-names"}
+# Blocks whose words are not figures to hold within a noise.
+WORDS_ONLY = {"timing-machine", "timing-load"}
 
 
 # --- README.md ------------------------------------------------------------------------
@@ -474,15 +702,10 @@ def numbers_in(text):
     return [float(x.replace(",", "")) for x in re.findall(r"\d[\d,]*(?:\.\d+)?", text)]
 
 
-def generate(set_name, build):
-    flights, dlls = Flights(build), None
-    made = {}
+def generate(set_name, build, check):
+    src, made = Sources(build, check), {}
     for name, make in SETS[set_name].items():
-        if name in DLL_BLOCKS:
-            dlls = dlls or Dlls(build)
-            made[name] = make(dlls)
-        else:
-            made[name] = make(flights)
+        made[name] = make(src)
         print(f"== {set_name}: {name}", file=sys.stderr)
     return made
 
@@ -510,11 +733,12 @@ def check_noise(made, committed):
     bad = 0
     for name, text in made.items():
         for old in committed.get(name, []):
-            if name == "timing-machine":
+            if name in WORDS_ONLY:
                 continue
             a, b = numbers_in(old), numbers_in(text)
             if len(a) != len(b) or any(
-                not (x > 0 and y > 0 and max(x, y) / min(x, y) <= TIMING_NOISE) for x, y in zip(a, b)
+                x != y and not (x > 0 and y > 0 and max(x, y) / min(x, y) <= TIMING_NOISE)
+                for x, y in zip(a, b)
             ):
                 print(f"FAIL: README.md's '{name}' says '{old}', this machine '{text}' "
                       f"(more than a factor {TIMING_NOISE:g} apart)")
@@ -522,11 +746,28 @@ def check_noise(made, committed):
     return bad
 
 
+def check_web(made, committed):
+    with open(os.path.join(ROOT, "build-web", "figures.json")) as f:
+        run = json.load(f)
+    bad = check_exact({"web-page-size": made["web-page-size"]}, committed)
+    wrong = web_noise(committed, run)
+    if wrong:
+        print(f"FAIL: this browser run is out of the README's figures: {wrong} (README.md: "
+              f"{committed.get('web-hop', ['?'])[0]}; {committed.get('web-test-time', ['?'])[0]} in all)")
+        bad += 1
+    if bad:
+        print("If the page changed on purpose, run scripts/test-web.sh a few times, then "
+              "scripts/readme-figures.sh numbers-web, and commit README.md.")
+        return 1
+    print("readme-numbers: this browser run is within the README's figures")
+    return 0
+
+
 def check_present(set_name, committed):
     bad = 0
     for name in SETS[set_name]:
         texts = committed.get(name, [])
-        if not texts or not all(numbers_in(t) or name == "timing-machine" for t in texts):
+        if not texts or not all(numbers_in(t) or name in WORDS_ONLY for t in texts):
             print(f"FAIL: README.md's block '{name}' is missing or has no figure")
             bad += 1
     return bad
@@ -560,7 +801,9 @@ def main():
         bad = check_present(args.set, committed)
         print(f"readme-numbers: the {args.set} blocks are {'not ' if bad else ''}all there")
         sys.exit(1 if bad else 0)
-    made = generate(args.set, args.build)
+    made = generate(args.set, args.build, args.check)
+    if args.check and args.set == "web":
+        sys.exit(check_web(made, committed))
     if not args.check:
         write(made)
         print(f"readme-numbers: {len(made)} {args.set} blocks written to README.md")
