@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Makes every picture the README shows, and its figures, from the build:
-#   readme-figures.sh [--build DIR] [all|simulated|gdi|playground|numbers|numbers-timing|numbers-web]...
+#   readme-figures.sh [--build DIR] [all|simulated|gdi|playground|numbers|numbers-wine|numbers-timing|numbers-web]...
 #       regenerates docs/images and README.md's marked figures (default: all
-#       but numbers-timing and numbers-web)
-#   readme-figures.sh --check simulated|gdi|numbers|numbers-timing|numbers-web [--build DIR]
+#       but numbers-timing and numbers-web; numbers-wine reads the last Wine run)
+#   readme-figures.sh --check simulated|gdi|numbers|numbers-wine|numbers-timing|numbers-web [--build DIR]
 #       regenerates that set into the build folder and compares it with the
 #       committed one: pictures byte for byte (the tests "readme_pictures_*"),
 #       numbers exactly (the test "readme_figures_numbers", which also checks
-#       that the timing and browser blocks are there), numbers-timing and
+#       that the timing and browser blocks are there), numbers-wine exactly
+#       after the test wine_gdi (the test "readme_figures_wine"), numbers-timing and
 #       numbers-web (after scripts/test-web.sh's run) within the noise
 #       scripts/readme-numbers.py states
 # numbers: README.md's <!-- figures: NAME --> blocks that flights and the
-# Windows DLLs give (scripts/readme-numbers.py). numbers-timing: those that
+# Windows DLLs give (scripts/readme-numbers.py). numbers-wine: the Windows test
+# host's report of the fonts and checks of its Wine run. numbers-timing: those that
 # depend on the machine; regenerated on demand only. numbers-web: the browser
 # test's, over the runs of scripts/test-web.sh kept in build-web/figures-runs/.
 # simulated: the Cairo pages from `lobarc render`. gdi: the real-GDI pages of
@@ -25,13 +27,13 @@ while [ $# -gt 0 ]; do
   case $1 in
     --build) build=$(cd "$2" && pwd); shift ;;
     --check) check=1 ;;
-    all) sets+=(simulated gdi playground numbers) ;;
-    simulated | gdi | playground | numbers | numbers-timing | numbers-web) sets+=("$1") ;;
+    all) sets+=(simulated gdi numbers-wine playground numbers) ;;
+    simulated | gdi | playground | numbers | numbers-wine | numbers-timing | numbers-web) sets+=("$1") ;;
     *) echo "readme-figures: unknown argument '$1' (see the head of $0)" >&2; exit 2 ;;
   esac
   shift
 done
-[ ${#sets[@]} -gt 0 ] || sets=(simulated gdi playground numbers)
+[ ${#sets[@]} -gt 0 ] || sets=(simulated gdi numbers-wine playground numbers)
 images=$root/docs/images
 numbers() {
   local set=${1#numbers-}
@@ -42,6 +44,7 @@ numbers() {
   if [ "$check" = 1 ] && [ "$set" = numbers ]; then
     python3 "$root/scripts/readme-numbers.py" --present timing
     python3 "$root/scripts/readme-numbers.py" --present web
+    python3 "$root/scripts/readme-numbers.py" --present wine
   fi
 }
 if [ "$check" = 1 ] && [ ${#sets[@]} = 1 ] && [[ ${sets[0]} == numbers* ]]; then
@@ -50,7 +53,7 @@ if [ "$check" = 1 ] && [ ${#sets[@]} = 1 ] && [[ ${sets[0]} == numbers* ]]; then
 fi
 if [ "$check" = 1 ]; then
   if [ ${#sets[@]} != 1 ] || [ "${sets[0]}" = playground ]; then
-    echo "readme-figures: --check takes one set: simulated, gdi, numbers, numbers-timing or numbers-web" >&2
+    echo "readme-figures: --check takes one set: simulated, gdi, numbers, numbers-wine, numbers-timing or numbers-web" >&2
     exit 2
   fi
   out=$build/readme-pictures/${sets[0]}

@@ -5,13 +5,16 @@
 
 (a block may be whole lines, such as a table, or a part of one line).
 
-    readme-numbers.py [--build DIR] [--check | --present] numbers|timing|web
+    readme-numbers.py [--build DIR] [--check | --present] numbers|timing|wine|web
 
 numbers: the built-in hops as `lobarc fly --json` reports them (with the aim
     lead, with --land, at a redraw every 0.5 s) and the Windows DLLs' sizes and
     imports. Flights are deterministic, so --check (the test
     readme_figures_numbers) wants every block exactly as generated, and shows
     the difference of each block that is not.
+wine: the Windows test host's report of the test wine_gdi's run (fonts,
+    checks), deterministic on the same Debian packages: --check (the test
+    readme_figures_wine) wants them exactly; exit 77 without a Wine run.
 timing: what depends on the machine (the flights' simulated seconds per wall
     second). Generated only on demand; --check holds every number of each
     timing block within a factor of TIMING_NOISE of this run's, and the test
@@ -26,10 +29,11 @@ Without --check the blocks of the set are rewritten in README.md.
 """
 import argparse
 import csv
-import glob
 import difflib
 import functools
+import glob
 import json
+import math
 import os
 import re
 import statistics
@@ -108,13 +112,16 @@ class Flights:
 
     def telemetry(self, hop, *options):
         """The rows of telemetry.csv of a flight with --out."""
-        with tempfile.TemporaryDirectory() as out:
-            self.fly(hop, *options, "--out", out)
-            with open(os.path.join(out, "telemetry.csv"), newline="") as f:
-                return [
-                    {k: (v if k == "phase" else float(v)) for k, v in row.items()}
-                    for row in csv.DictReader(f)
-                ]
+        key = ("telemetry", hop) + options
+        if key not in self.cache:
+            with tempfile.TemporaryDirectory() as out:
+                self.fly(hop, *options, "--out", out)
+                with open(os.path.join(out, "telemetry.csv"), newline="") as f:
+                    self.cache[key] = [
+                        {k: (v if k == "phase" else float(v)) for k, v in row.items()}
+                        for row in csv.DictReader(f)
+                    ]
+        return self.cache[key]
 
 
 def tank(r):
@@ -266,9 +273,8 @@ def land_takeover(f):
 
 
 def hops_land_summary(f):
-    hop, land = f.fly(""), f.fly("", "--land")
+    land = f.fly("", "--land")
     arrived = arrival(f.telemetry(""))["airspeed_mps"]
-    start, end = braking(f, "")
     descents = [f.fly(h, "--land")["dv_landing_mps"] for h in MOON]
     descent = (
         f"{n0(descents[0])} m/s every time"
@@ -288,8 +294,8 @@ def hops_land_summary(f):
     return paragraph(
         f"Braking costs about {land['dv_braking_mps'] / arrived:.1f} times the speed it takes out "
         f"({n0(land['dv_braking_mps'])} m/s against about {tens(arrived)} m/s on the default hop): "
-        f"constant decelerations pay gravity over some "
-        f"{words(round((end['t_s'] - start['t_s']) / 60))} minutes. The descent from the gate costs "
+        f"constant decelerations pay gravity over some {braking_minutes(f)}. The descent from the "
+        f"gate costs "
         f"{descent} (it is the same 100 m at the same decelerations). The in-flight start arrives "
         f"fast (it starts at {tens(v0)} m/s and climbs), so its braking is long and leaves "
         f"{n0(flight['propellant']['left_kg'])} kg. The Mars lander arrives at about "
@@ -415,6 +421,59 @@ class Dlls:
 
     def sdk_names(self):
         return f"{self.info['x86_64'][1].get('Orbiter.exe', 0)} names each"
+
+
+# --- the Wine run ------------------------------------------------------------------
+
+
+class WineRun:
+    """The Windows test host's report of its last run under Wine (test wine_gdi)."""
+
+    def __init__(self, build):
+        path = os.path.join(build, "windows-x86_64", "wine-out", "host.log")
+        if not os.path.isfile(path):
+            print(f"readme-numbers: skipped, no Wine run's report {path} (the test wine_gdi was "
+                  "skipped or not run)")
+            sys.exit(77)
+        with open(path, errors="replace") as f:
+            self.lines = f.read().splitlines()
+        self.gdi, self.cairo = {}, {}
+        for line in self.lines:
+            g = re.match(r"note: (\d+)x\1: GDI font 0 is (.+), advance (\d+), ascent (\d+),", line)
+            c = re.match(r"note: (\d+)x\1: simulated font 0: advance ([\d.]+), ascent ([\d.]+),.*"
+                         r"ceil\(n x ([\d.]+)\) across a text of n characters, (\d+) down", line)
+            if g:
+                self.gdi[int(g[1])] = (g[2], int(g[3]), int(g[4]))
+            if c:
+                self.cairo[int(c[1])] = (float(c[2]), float(c[3]), float(c[4]), int(c[5]))
+        if 290 not in self.gdi or 256 not in self.cairo:
+            fail(f"{path} has no font notes for 290 and 256 pixels: is it a whole run?")
+
+    def sizes(self):
+        seen = []
+        for line in self.lines:
+            g = re.match(r"note: (\d+)x(\d+): GDI font 0", line)
+            if g and g.groups() not in seen:
+                seen.append(g.groups())
+        return f"{len(seen)} sizes (" + ", ".join(f"{w} × {h}" for w, h in seen) + " pixels)"
+
+    def checks(self):
+        return f"{sum(line.startswith('ok: ') for line in self.lines)} checks pass"
+
+    def fonts(self):
+        def cairo(size):
+            adv, asc, _, _ = self.cairo[size]
+            return f"(Cairo: {adv:g} / {asc:g})"
+
+        diffs = sorted({self.cairo[size][2] for size in (290, 256)})
+        across = "1 pixel" if diffs == [0] else " or ".join(f"1 + n x {d:g} pixels" for d in diffs)
+        (face, adv290, asc290), (_, adv256, asc256) = self.gdi[290], self.gdi[256]
+        return (
+            f"Wine's GDI takes {face} for\n  \"Courier New\" (no antialiasing), advance {adv290} / "
+            f"ascent {asc290} at 290 pixels {cairo(290)} and {adv256} / {asc256}\n  at 256 {cairo(256)}, "
+            f"so the tolerance is {across} across and {self.cairo[290][3]} (290) or "
+            f"{self.cairo[256][3]} (256) down"
+        )
 
 
 # --- the machine-dependent figures ----------------------------------------------
@@ -598,16 +657,17 @@ WEB_HOP = re.compile(r"(.*) from the aim point with (.*) corrections, some (.*) 
 
 def web_noise(stated, run):
     """What is wrong with a run against the README's figures, or "". A run may
-    miss by half the least to twice the most stated, make one correction more
-    or fewer, pass 100 s earlier or later, and take a third to three times the
-    stated real time."""
+    miss by up to twice the most stated (a closer pass is never stale: the
+    autopilot's moment of taking over spreads the misses from a few metres
+    up), make one correction more or fewer, pass 100 s earlier or later, and
+    take a third to three times the stated real time."""
     wrong = []
     parts = WEB_HOP.fullmatch(stated["web-hop"][0]) if stated.get("web-hop") else None
     if not parts:
         return "README.md's block 'web-hop' is missing or not in the generator's words"
     miss, corr, t, wall = (numbers_in(g) for g in parts.groups())
     hop = run["hop"]
-    if not min(miss) / 2 <= hop["miss_m"] <= 2 * max(miss):
+    if not hop["miss_m"] <= 2 * max(miss):
         wrong.append(f"missed by {hop['miss_m']:.0f} m")
     if not min(corr) - 1 <= hop["corrections"] <= max(corr) + 1:
         wrong.append(f"{hop['corrections']} corrections")
@@ -638,6 +698,10 @@ class Sources:
     @functools.cached_property
     def bench(self):
         return Bench(self.build)
+
+    @functools.cached_property
+    def wine(self):
+        return WineRun(self.build)
 
     @functools.cached_property
     def web(self):
@@ -676,6 +740,11 @@ SETS = {
         "bench-table": lambda src: src.bench.table(),
         "bench-hop": lambda src: src.bench.hop(),
         "bench-grounded-share": lambda src: src.bench.grounded_share(),
+    },
+    "wine": {
+        "wine-fonts": lambda src: src.wine.fonts(),
+        "wine-checks": lambda src: src.wine.checks(),
+        "wine-sizes": lambda src: src.wine.sizes(),
     },
     "web": {
         "web-page-size": lambda src: src.web.page_size(),
@@ -808,10 +877,11 @@ def main():
         write(made)
         print(f"readme-numbers: {len(made)} {args.set} blocks written to README.md")
         return
-    bad = check_exact(made, committed) if args.set == "numbers" else check_noise(made, committed)
+    exact = args.set in ("numbers", "wine")
+    bad = check_exact(made, committed) if exact else check_noise(made, committed)
     if bad:
         print(f"The README's {args.set} figures are stale: run scripts/readme-figures.sh "
-              f"{'numbers' if args.set == 'numbers' else 'numbers-timing'} and commit README.md.")
+              f"{'numbers' if args.set == 'numbers' else 'numbers-' + args.set} and commit README.md.")
         sys.exit(1)
     print(f"readme-numbers: the {len(made)} {args.set} blocks match what the build gives")
 
