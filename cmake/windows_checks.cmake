@@ -84,6 +84,12 @@ add_test(NAME readme_pictures_gdi
                  --build ${CMAKE_BINARY_DIR})
 set_tests_properties(readme_pictures_gdi PROPERTIES TIMEOUT 60 SKIP_RETURN_CODE 77
                                                     FIXTURES_REQUIRED wine_pages)
+# The README's figures of that run (fonts, checks) against its report.
+add_test(NAME readme_figures_wine
+         COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/readme-figures.sh --check numbers-wine
+                 --build ${CMAKE_BINARY_DIR})
+set_tests_properties(readme_figures_wine PROPERTIES TIMEOUT 60 SKIP_RETURN_CODE 77
+                                                    FIXTURES_REQUIRED wine_pages)
 add_test(NAME wine_missing_import COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh
                                           ${win64}/orbiter/Orbiter.exe
                                           Modules/Plugin/MissingImport.dll ${win64}/wine-missing)

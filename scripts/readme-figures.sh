@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
-# Makes every picture the README shows, from the build:
-#   readme-figures.sh [--build DIR] [all|simulated|gdi|playground]...
-#       regenerates docs/images (default: all three sets)
-#   readme-figures.sh --check simulated|gdi [--build DIR]
-#       regenerates that set into the build folder and compares it byte for
-#       byte with docs/images (the test "readme_pictures_*")
+# Makes every picture the README shows, and its figures, from the build:
+#   readme-figures.sh [--build DIR] [all|simulated|gdi|playground|numbers|numbers-wine|numbers-timing|numbers-web]...
+#       regenerates docs/images and README.md's marked figures (default: all
+#       but numbers-timing and numbers-web; numbers-wine reads the last Wine run)
+#   readme-figures.sh --check simulated|gdi|numbers|numbers-wine|numbers-timing|numbers-web [--build DIR]
+#       regenerates that set into the build folder and compares it with the
+#       committed one: pictures byte for byte (the tests "readme_pictures_*"),
+#       numbers exactly (the test "readme_figures_numbers", which also checks
+#       that the timing and browser blocks are there), numbers-wine exactly
+#       after the test wine_gdi (the test "readme_figures_wine"), numbers-timing and
+#       numbers-web (after scripts/test-web.sh's run) within the noise
+#       scripts/readme-numbers.py states
+# numbers: README.md's <!-- figures: NAME --> blocks that flights and the
+# Windows DLLs give (scripts/readme-numbers.py). numbers-wine: the Windows test
+# host's report of the fonts and checks of its Wine run. numbers-timing: those that
+# depend on the machine; regenerated on demand only. numbers-web: the browser
+# test's, over the runs of scripts/test-web.sh kept in build-web/figures-runs/.
 # simulated: the Cairo pages from `lobarc render`. gdi: the real-GDI pages of
 # the Windows test host under Wine (its test wine_gdi), repacked through Cairo.
 # playground: the browser test's screenshots (scripts/test-web.sh); these
@@ -16,17 +27,33 @@ while [ $# -gt 0 ]; do
   case $1 in
     --build) build=$(cd "$2" && pwd); shift ;;
     --check) check=1 ;;
-    all) sets+=(simulated gdi playground) ;;
-    simulated | gdi | playground) sets+=("$1") ;;
+    all) sets+=(simulated gdi numbers-wine playground numbers) ;;
+    simulated | gdi | playground | numbers | numbers-wine | numbers-timing | numbers-web) sets+=("$1") ;;
     *) echo "readme-figures: unknown argument '$1' (see the head of $0)" >&2; exit 2 ;;
   esac
   shift
 done
-[ ${#sets[@]} -gt 0 ] || sets=(simulated gdi playground)
+[ ${#sets[@]} -gt 0 ] || sets=(simulated gdi numbers-wine playground numbers)
 images=$root/docs/images
+numbers() {
+  local set=${1#numbers-}
+  [ "$1" = numbers ] && set=numbers
+  local args=(--build "$build" "$set")
+  [ "$check" = 1 ] && args=(--check "${args[@]}")
+  python3 "$root/scripts/readme-numbers.py" "${args[@]}"
+  if [ "$check" = 1 ] && [ "$set" = numbers ]; then
+    python3 "$root/scripts/readme-numbers.py" --present timing
+    python3 "$root/scripts/readme-numbers.py" --present web
+    python3 "$root/scripts/readme-numbers.py" --present wine
+  fi
+}
+if [ "$check" = 1 ] && [ ${#sets[@]} = 1 ] && [[ ${sets[0]} == numbers* ]]; then
+  numbers "${sets[0]}"
+  exit
+fi
 if [ "$check" = 1 ]; then
   if [ ${#sets[@]} != 1 ] || [ "${sets[0]}" = playground ]; then
-    echo "readme-figures: --check takes one set, simulated or gdi" >&2
+    echo "readme-figures: --check takes one set: simulated, gdi, numbers, numbers-wine, numbers-timing or numbers-web" >&2
     exit 2
   fi
   out=$build/readme-pictures/${sets[0]}
@@ -98,8 +125,10 @@ playground() {
   LOBARC_SCREENSHOT_DIR=$images bash "$root/scripts/test-web.sh"
 }
 
-for s in "${sets[@]}"; do "$s"; done
-[ "$check" = 1 ] || { echo "readme-figures: pictures written to $images"; exit 0; }
+for s in "${sets[@]}"; do
+  case $s in numbers*) numbers "$s" ;; *) "$s" ;; esac
+done
+[ "$check" = 1 ] || { echo "readme-figures: pictures written to $images, figures to README.md"; exit 0; }
 
 # Every picture of the set, the committed one against the one just made.
 bad=0 n=0

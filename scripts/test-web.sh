@@ -20,3 +20,8 @@ echo "== browser test (headless Chromium)"
 export PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1
 (cd tests/browser && npm ci --no-audit --no-fund --loglevel=error)
 timeout 300 node tests/browser/playground.test.mjs
+# This run's figures against the README's (within the noise stated there),
+# kept for the range that scripts/readme-figures.sh numbers-web writes.
+mkdir -p build-web/figures-runs
+cp build-web/figures.json "build-web/figures-runs/$(date -u +%Y%m%dT%H%M%S).json"
+bash scripts/readme-figures.sh --check numbers-web

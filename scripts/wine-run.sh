@@ -39,8 +39,9 @@ esac
 args=("$dll" "Z:$(cd "$out" && pwd | sed 's|/|\\|g')")
 [ -n "$list" ] && args+=("$(windows_path "$list")")
 cd "$(dirname "$exe")" || exit 1
-timeout "$limit" "$wine" "./$(basename "$exe")" "${args[@]}"
-rc=$?
+# Its report is kept beside its pages, for the README's figures.
+timeout "$limit" "$wine" "./$(basename "$exe")" "${args[@]}" | tee "$out/host.log"
+rc=${PIPESTATUS[0]}
 if [ "$rc" = 124 ]; then
   echo "wine-run: the test host did not finish within ${limit}s"
 elif [ "$rc" != 0 ]; then

@@ -230,8 +230,11 @@ function flightKey(e, down) {
   }
   if (e.code === 'Home') { sim.holdTowardMarker(true); return true; }
   const s = steps[e.code];
-  if (!s || !instruments.engines || !instruments.engines[s[0]]) return false;
-  setLevel(s[0], instruments.engines[s[0]].level + s[1] * THROTTLE_STEP);
+  // From the level set last, not the frame's reading: presses quicker than
+  // the frames would otherwise step from the same level and be lost.
+  const engines = json(sim.instruments()).engines;
+  if (!s || !engines || !engines[s[0]]) return false;
+  setLevel(s[0], engines[s[0]].level + s[1] * THROTTLE_STEP);
   return true;
 }
 
