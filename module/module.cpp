@@ -49,7 +49,7 @@ void ResetForNewFocus(ArvexMFD* instance) {
   // Engines of the new vessel; the main engine is chosen whenever there
   // is one.
   instance->hasMain = vessel->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
-  instance->useMainEngine = instance->hasMain;
+  instance->inputs.useMainEngine = instance->hasMain;
   instance->hasHover = vessel->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
   // Pitch proposal: made again for the new vessel before its burn.
   instance->launchPitchSet = false;
@@ -57,11 +57,11 @@ void ResetForNewFocus(ArvexMFD* instance) {
   // from defaults on the new one, on page 1/2.
   instance->ResetFromVessel();
   instance->ResetSolution();
-  instance->flightPage = 0;
+  instance->inputs.flightPage = 0;
   // A new vessel in flight leaves no launch point of its own: the
   // position kept is the old vessel's, or one passed over in flight. The
   // switch to grounded planning reads where the vessel stands then.
-  if (instance->flightMode == 1) instance->positionStale = true;
+  if (instance->inputs.flightMode == 1) instance->positionStale = true;
 }
 
 }  // namespace
