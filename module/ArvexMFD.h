@@ -152,7 +152,7 @@ class ArvexMFD : public MFD {
   // values between calls; the rest is what the host and the burn give the
   // instance. Angles ending in Deg are degrees (module factor), their twins
   // radians.
-  PilotInputs inputs;                   // the target, altitudes, launch point, mode, engine
+  PilotInputs inputs = kFreshInputs;    // the target, altitudes, launch point, mode, engine
   double tgtLat = 0;                    // [rad] inputs.tgtLatDeg over the module factor
   double tgtLng = 0;                    // [rad]
   double ownLat = 0;                    // [rad] inputs.ownLatDeg over the module factor

@@ -7,6 +7,10 @@ namespace arvex {
 
 namespace {
 
+// What a reset leaves for the next instance: the inputs of a fresh display,
+// no counts, no vessel or plan they belong to.
+constexpr SavedParameters kNothingSaved = {kFreshInputs, 0, 0, nullptr, false, nullptr};
+
 // The language file in the host's configuration folder.
 const char* const kConfigFile = "ArvexMFD.cfg";
 // Not const: the SDK takes the item name as a char*.
@@ -266,20 +270,19 @@ void ArvexMFD::ResetSolution() {
     if (DisplayRecord* own = FindDisplayRecord(displayIndex)) own->valid = false;
   }
   moduleState.savedValid = false;
-  moduleState.savedParameters = SavedParameters{};
+  moduleState.savedParameters = kNothingSaved;
   moduleState.hooksEnabled = true;
 }
 
 // The target and the altitudes go back to their defaults, with no solution;
 // the launch point, the mode, the page and the engine stay.
 void ArvexMFD::ResetParameters() {
-  const PilotInputs defaults;
-  inputs.securityAlt = defaults.securityAlt;
-  inputs.altAboveTarget = defaults.altAboveTarget;
-  inputs.tgtLatSet = defaults.tgtLatSet;
-  inputs.tgtLngSet = defaults.tgtLngSet;
-  inputs.tgtLatDeg = defaults.tgtLatDeg;
-  inputs.tgtLngDeg = defaults.tgtLngDeg;
+  inputs.securityAlt = kFreshInputs.securityAlt;
+  inputs.altAboveTarget = kFreshInputs.altAboveTarget;
+  inputs.tgtLatSet = kFreshInputs.tgtLatSet;
+  inputs.tgtLngSet = kFreshInputs.tgtLngSet;
+  inputs.tgtLatDeg = kFreshInputs.tgtLatDeg;
+  inputs.tgtLngDeg = kFreshInputs.tgtLngDeg;
   tgtLat = tgtLng = 0;
   targetBase = nullptr;
   flightSolValid = false;

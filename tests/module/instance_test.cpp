@@ -199,6 +199,17 @@ TEST_F(Instance, ResetValuesSurviveARebuild) {
   EXPECT_FALSE(m.plan.groundSolValid);
 }
 
+// The reset key clears the whole plan, its launch direction included: a
+// burn after it has no plan to be counted along, and the count stays at 0.
+TEST_F(Instance, ResetLeavesNoPlanToCountABurnAlong) {
+  const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
+  ASSERT_TRUE(hop.host.pressKey(d, kKeyR));
+  hop.lander().setLevel(THGROUP_HOVER, 1.0);
+  for (int i = 0; i < 5; ++i) hop.host.step(0.1);
+  EXPECT_EQ(mfd(d).plan.dvRemaining, 0);
+}
+
 // A target typed onto the vessel's own position: the plan is cleared, and
 // once more at the rebuild, which also leaves nothing for a further display.
 TEST_F(Instance, RestoredTargetOnTheVesselClearsThePlanAndTheSavedParameters) {
