@@ -71,23 +71,21 @@ ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel, UINT display, bool known)
   inputs.useMainEngine = hasMain;
   hasHover = focus->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
 
-  // The pilot's inputs from the previous instance, or a fresh start in the
-  // mode that the vessel's ground contact gives.
   const SavedParameters* saved = ParametersToRestore();
-  if (saved != nullptr) {
-    RestoreParameters(*saved);
-  } else {
+  if (saved == nullptr) {
+    // A fresh start: from the point under the vessel, in the mode that its
+    // ground contact gives.
     inputs.flightMode = focus->GroundContact() ? 0 : 1;
-  }
-
-  if (saved == nullptr) ReadPosition();
-
-  // The solution itself is never saved: a restored complete target is
-  // planned again. The burn count goes on where the same vessel flies the
-  // same plan.
-  if (saved != nullptr && TargetComplete()) {
-    RecomputePlan();
-    KeepBurnCountOfSamePlan(*saved);
+    ReadPosition();
+  } else {
+    // The pilot's inputs from the previous instance. The solution itself is
+    // never saved: a complete target is planned again, and the burn count
+    // goes on where the same vessel flies the same plan.
+    RestoreParameters(*saved);
+    if (TargetComplete()) {
+      RecomputePlan();
+      KeepBurnCountOfSamePlan(*saved);
+    }
   }
   // A new run of closings begins with the next destruction.
   moduleState.closeRunOpen = false;

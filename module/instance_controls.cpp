@@ -146,12 +146,7 @@ bool ArvexMFD::ConsumeKeyBuffered(DWORD key) {
     case kKeyR:
       // The reset reads the vessel afresh; with none in focus (an object
       // without a vessel interface) it does nothing at all.
-      if (moduleState.focusVessel == nullptr) return true;
-      moduleState.hooksEnabled = false;
-      ResetSolution();
-      ResetParameters();
       ResetFromVessel();
-      moduleState.hooksEnabled = true;
       return true;
     case kKeyT:
       OpenDialog(texts.targetPrompt, TargetInput);
