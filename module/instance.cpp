@@ -253,8 +253,8 @@ void ArvexMFD::ReadBody() {
 }
 
 // Clears the solution, the pitch law's memory and the solver state, and the
-// parameters kept for the next instance. The target, the mode, the page and
-// dvToGo stay.
+// parameters kept for the next instance, and leaves the hooks on. The
+// target, the mode, the page and dvToGo stay.
 void ArvexMFD::ResetSolution() {
   plan = GroundPlan{};
   pitchLaw = PitchLawState{};
@@ -287,7 +287,6 @@ void ArvexMFD::ResetParameters() {
   plan.groundSolValid = false;
   inAntipodeBand = false;
   pitchLaw = PitchLawState{};
-  moduleState.hooksEnabled = true;
 }
 
 // Reads the mode, the position and the body afresh from the focus vessel,
@@ -298,8 +297,6 @@ void ArvexMFD::ResetFromVessel() {
   // vessel) there is nothing to read: the display stays as it is.
   VESSEL* focus = moduleState.focusVessel;
   if (focus == nullptr) return;
-  // The hooks must not run on a half-read instance.
-  moduleState.hooksEnabled = false;
   // Only a grounded vessel's position is a launch point.
   if (focus->GroundContact()) {
     ReadPosition();
@@ -313,7 +310,6 @@ void ArvexMFD::ResetFromVessel() {
   prevRelVelFresh = false;
   ResetParameters();
   ResetSolution();
-  moduleState.hooksEnabled = true;
 }
 
 // English unless "LANGUAGE" in the configuration file holds a non-zero

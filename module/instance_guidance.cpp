@@ -153,7 +153,7 @@ bool NearAntipode(const VECTOR3& P, const VECTOR3& T) {
 }  // namespace
 
 // Runs after every change of plan in flight mode and after every simulation
-// step. Returns false, leaving reqVel and the search state as they were, when
+// step. Returns false, leaving the search and its answer as they were, when
 // it finds no finite velocity (vessel over the aim point or its antipode), or
 // when the vessel is near the antipode: the correction shown stands until it
 // has passed, and the search starts afresh behind it, where the short way to
