@@ -116,13 +116,13 @@ void PlacePositionRows(PageWriter& w, const DisplayTexts& texts) {
   w.Name(xr, w.y(), in.targetName);
 
   // 3 - Latitudes.
-  const bool bothCoordinates = in.targetBaseSet || (in.tgtLatSet && in.tgtLngSet);
+  const bool bothCoordinates = in.targetBaseSet || (in.inputs.tgtLatSet && in.inputs.tgtLngSet);
   w.Advance(kHalfStep);
   w.Color(kGreen);
-  if (in.ownKnown) w.Value(xl, w.y(), kLatFormat, in.ownLatDeg);
+  if (in.ownKnown) w.Value(xl, w.y(), kLatFormat, in.inputs.ownLatDeg);
   w.Color(kYellow);
   if (bothCoordinates) {
-    w.Value(xr, w.y(), kLatFormat, in.tgtLatDeg);
+    w.Value(xr, w.y(), kLatFormat, in.inputs.tgtLatDeg);
   } else {
     w.Fixed(xr, w.y(), texts.noTarget);
   }
@@ -130,14 +130,14 @@ void PlacePositionRows(PageWriter& w, const DisplayTexts& texts) {
   // 4 - Longitudes, or the one coordinate of an incomplete target.
   w.Advance(kHalfStep);
   w.Color(kGreen);
-  if (in.ownKnown) w.Value(xl, w.y(), kLngFormat, in.ownLngDeg);
+  if (in.ownKnown) w.Value(xl, w.y(), kLngFormat, in.inputs.ownLngDeg);
   w.Color(kYellow);
   if (bothCoordinates) {
-    w.Value(xr, w.y(), kLngFormat, in.tgtLngDeg);
-  } else if (in.tgtLatSet) {
-    w.Value(xr, w.y(), kLatFormat, in.tgtLatDeg);
-  } else if (in.tgtLngSet) {
-    w.Value(xr, w.y(), kLngFormat, in.tgtLngDeg);
+    w.Value(xr, w.y(), kLngFormat, in.inputs.tgtLngDeg);
+  } else if (in.inputs.tgtLatSet) {
+    w.Value(xr, w.y(), kLatFormat, in.inputs.tgtLatDeg);
+  } else if (in.inputs.tgtLngSet) {
+    w.Value(xr, w.y(), kLngFormat, in.inputs.tgtLngDeg);
   }
 }
 
@@ -153,13 +153,13 @@ void PlaceCommonRows(PageWriter& w, const DisplayTexts& texts) {
   // Rows 5 to 7 - Parameters [km] and engine.
   w.Color(kGreen);
   w.Advance(3 * kLine);
-  w.Value(xl, w.y(), texts.securityAltFormat, in.securityAlt / 1000.0);
-  if (in.flightMode == 1) {
+  w.Value(xl, w.y(), texts.securityAltFormat, in.inputs.securityAlt / 1000.0);
+  if (in.inputs.flightMode == 1) {
     w.Advance(2 * kLine);
-    w.Value(xl, w.y(), texts.altAboveTargetFormat, in.altAboveTarget / 1000.0);
+    w.Value(xl, w.y(), texts.altAboveTargetFormat, in.inputs.altAboveTarget / 1000.0);
   }
   w.Advance(2 * kLine);
-  w.Fixed(xl, w.y(), in.useMainEngine ? texts.engineMain : texts.engineHover);
+  w.Fixed(xl, w.y(), in.inputs.useMainEngine ? texts.engineMain : texts.engineHover);
 }
 
 // Rows 8 to 13: the ground solution and the burn count down to MECO.
@@ -284,17 +284,17 @@ void LayOutPage(const PageInput& in, PageLayout& out) {
   PageWriter w{in, out};
 
   // 2 - Title by mode.
-  out.title = in.flightMode == 1 ? texts.titleInFlight : texts.titleGrounded;
+  out.title = in.inputs.flightMode == 1 ? texts.titleInFlight : texts.titleGrounded;
 
   // 3 - Page 2/2 has none of the common rows.
-  if (in.flightMode == 1 && in.flightPage == 1) {
+  if (in.inputs.flightMode == 1 && in.inputs.flightPage == 1) {
     PlaceSecondPage(w, texts);
     return;
   }
 
   // 4 - Common rows, then the grounded plan or the delta-v to go.
   PlaceCommonRows(w, texts);
-  if (in.flightMode == 1) {
+  if (in.inputs.flightMode == 1) {
     PlaceFirstPageFooter(w);
   } else {
     PlaceGroundSolution(w, texts);

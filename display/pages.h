@@ -9,6 +9,7 @@
 #pragma once
 
 #include "host_sdk.h"
+#include "pilot_inputs.h"
 
 namespace arvex {
 
@@ -23,24 +24,17 @@ struct PageInput {
   int column2X;         // [pixel] x of the right column, and the centre of centred texts
   int charWidth;        // [pixel] width of a character of the host's font
   bool english;
-  int flightMode;  // 0 grounded planning, 1 in-flight correction
-  int flightPage;  // 0 = page 1/2, 1 = page 2/2
-  // Left column: the body the vessel stands on, and its own position.
+  // The pilot's inputs as the display holds them, but for the own position:
+  // inputs.ownLatDeg and ownLngDeg are the position shown, the launch point
+  // while grounded and the point under the vessel in flight.
+  PilotInputs inputs;
+  // Left column: the body the vessel stands on, and whether there is a
+  // position to show.
   char bodyName[kPageNameSize];
-  bool ownKnown;     // a position to show
-  double ownLatDeg;  // [deg, module factor]
-  double ownLngDeg;  // [deg, module factor]
-  // Right column: the target's base (or its body) and coordinates.
+  bool ownKnown;
+  // Right column: the target's base (or its body).
   char targetName[kPageNameSize];
   bool targetBaseSet;  // a base is chosen: both coordinates are known
-  bool tgtLatSet;
-  bool tgtLngSet;
-  double tgtLatDeg;  // [deg, module factor]
-  double tgtLngDeg;  // [deg, module factor]
-  // Parameters.
-  double securityAlt;     // [m]
-  double altAboveTarget;  // [m]
-  bool useMainEngine;
   // Ground solution and burn count.
   bool groundSolValid;
   double heading;          // [deg] launch azimuth from north through east

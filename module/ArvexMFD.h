@@ -6,28 +6,24 @@
 // the parameters one instance leaves for the next.
 #pragma once
 
+#include "burn_guidance.h"
 #include "constants.h"
+#include "flight_solver.h"
+#include "ground_plan.h"
 #include "host_sdk.h"
+#include "pilot_inputs.h"
 
 namespace arvex {
 
 class ArvexMFD;
 
-// The pilot's inputs carried from a destroyed instance to the next one.
+// What a destroyed instance leaves for the next one: the pilot's inputs
+// (saved whole; the next instance corrects what no longer fits its vessel)
+// and the counts of the plan or correction in hand.
 struct SavedParameters {
-  bool tgtLatSet;         // a target latitude was entered
-  bool tgtLngSet;         // a target longitude was entered
-  double securityAlt;     // [m]
-  double altAboveTarget;  // [m]
-  double ownLatDeg;       // [deg, module factor]
-  double ownLngDeg;       // [deg, module factor]
-  double tgtLatDeg;       // [deg, module factor]
-  double tgtLngDeg;       // [deg, module factor]
-  double dvRemaining;     // [m/s] saved in grounded mode only
-  int flightMode;         // 0 grounded planning, 1 in-flight correction
-  int flightPage;         // 0 = page 1/2, 1 = page 2/2; saved in flight mode only
-  double dvToGo;          // [m/s] saved in flight mode only
-  bool useMainEngine;     // main engine chosen, else hover
+  PilotInputs inputs;
+  double dvRemaining;  // [m/s] saved in grounded mode only
+  double dvToGo;       // [m/s] saved in flight mode only
   // The focus vessel of the display that saved them, only compared: its
   // launch point is kept for the next display only while that is still the
   // focus vessel and in flight.
@@ -126,8 +122,8 @@ class ArvexMFD : public MFD {
   void RestoreParameters(const SavedParameters& saved);
   const SavedParameters* ParametersToRestore() const;
   void KeepBurnCountOfSamePlan(const SavedParameters& saved);
-  void InitTargetAndPosition();
   void ReadPosition();
+  void ReadBody();
   void ResetSolution();
   void ResetParameters();
   void ResetFromVessel();
@@ -136,9 +132,6 @@ class ArvexMFD : public MFD {
 
   // --- ground plan ----------------------------------------------------
   void RecomputePlan();
-  void ComputeGroundSolution();
-  bool ComputeHeading();
-  VECTOR3 ComputeLaunchVelocity();
   VECTOR3 PlanetToGlobal(const VECTOR3& v);
   VECTOR3 AimPoint();
   bool TargetComplete() const;
@@ -155,69 +148,47 @@ class ArvexMFD : public MFD {
   // solve again.
   void RestartSearch();
 
-  // The instance's state, under the names an add-on's reader knows from the
-  // pages. Angles ending in Deg are degrees (module factor), their twins
+  // The instance's state. The pure functions' own records keep their
+  // values between calls; the rest is what the host and the burn give the
+  // instance. Angles ending in Deg are degrees (module factor), their twins
   // radians.
-  bool tgtLatSet = false;                // a target latitude was entered (or a base chosen)
-  bool tgtLngSet = false;                // a target longitude was entered (or a base chosen)
-  double pitchGainP;                     // [deg/deg] proportional gain of the burn pitch law
-  double pitchGainI;                     // [1/s] integral gain
-  double pitchGainD;                     // [s] derivative gain
-  double pitchIntegral = 0;              // [deg s]
-  double lastPitchCmd = 0;               // [deg] the burn law's last command
-  double prevPitchCmd = 0;               // [deg] the command before that
-  OBJHANDLE refBody = nullptr;           // the body the vessel stands on or flies over
-  double bodyRadius = 0;                 // [m]
-  double bodyMass = 0;                   // [kg]
-  double surfaceGravity = 0;             // [m/s^2]
-  double heading = 0;                    // [deg] launch azimuth from north through east
-  double launchAngle = 0;                // [deg] planned elevation of the launch velocity
-  double launchSpeed = 0;                // [m/s] with its 2 % margin
-  double dvRemaining = 0;                // [m/s]
-  double vTan = 0;                       // [m/s] speed at apoapsis
-  double apoAltitude = 0;                // [m] above bodyRadius
-  VECTOR3 launchVelocity = _V(0, 0, 0);  // [m/s] global frame
-  bool groundSolValid = false;           // the ground plan's fields hold a plan
-  VECTOR3 reqVel = _V(0, 0, 0);          // [m/s] global frame, relative to refBody
-  double dvToGo = 0;                     // [m/s]
-  bool flightSolValid = false;           // reqVel holds an in-flight solution
-  int flightPage = 0;                    // 0 = page 1/2, 1 = page 2/2
-  bool solverStarted = false;            // the cold solve (both passes) has been done
-  int searchDir = +1;                    // +1 near side, -1 far side
-  double solverParam = 0;            // crossing parameter b kept between solves (a ratio, no unit)
-  double flightPathAngle = 0;        // [deg]
-  double actualPitch = 0;            // [deg]
-  double pitchCmd = 0;               // [deg]
-  bool launchPitchSet = false;       // the pre-burn proposal for this plan and engine is made
-  VECTOR3 prevRelVel = _V(0, 0, 0);  // [m/s] global frame
-  bool hasMain = false;              // the vessel has main engines
-  bool hasHover = false;             // the vessel has hover engines
-  bool useMainEngine = false;        // main engine chosen, else hover
-  int flightMode = 0;                // 0 grounded planning, 1 in-flight correction
-  unsigned int width = 0;            // [pixel]
-  unsigned int height = 0;           // [pixel]
+  PilotInputs inputs = kFreshInputs;    // the target, altitudes, launch point, mode, engine
+  double tgtLat = 0;                    // [rad] inputs.tgtLatDeg over the module factor
+  double tgtLng = 0;                    // [rad]
+  double ownLat = 0;                    // [rad] inputs.ownLatDeg over the module factor
+  double ownLng = 0;                    // [rad]
+  OBJHANDLE targetBase = nullptr;       // the base chosen by name, or null
+  GroundPlan plan;                      // the ground launch plan and its burn count
+  PitchGains pitchGains = kPitchGains;  // the burn pitch law's gains
+  PitchLawState pitchLaw;               // the burn pitch law's memory
+  FlightSearchState search;             // the in-flight search and its answer reqVel
+  double dvToGo = 0;                    // [m/s]
+  bool flightSolValid = false;          // search.reqVel holds an in-flight solution
+  OBJHANDLE refBody = nullptr;          // the body the vessel stands on or flies over
+  double bodyRadius = 0;                // [m]
+  double bodyMass = 0;                  // [kg]
+  double surfaceGravity = 0;            // [m/s^2]
+  double flightPathAngle = 0;           // [deg]
+  double actualPitch = 0;               // [deg]
+  double pitchCmd = 0;                  // [deg]
+  bool launchPitchSet = false;          // the pre-burn proposal for this plan and engine is made
+  VECTOR3 prevRelVel = _V(0, 0, 0);     // [m/s] global frame
+  VECTOR3 relPos = _V(0, 0, 0);         // [m] global frame, relative to refBody, at the last solve
+  bool hasMain = false;                 // the vessel has main engines
+  bool hasHover = false;                // the vessel has hover engines
+  unsigned int width = 0;               // [pixel]
+  unsigned int height = 0;              // [pixel]
   // [pixel] h/28, kept for the plan record only: the pages scale from their
   // 290-pixel layout and no longer draw with it.
   int lineHeight = 0;
-  int cursorY = 0;                  // [pixel]
-  int column2X = 0;                 // [pixel]
-  int marginX = 0;                  // [pixel]
-  int frameMargin = 0;              // [pixel]
-  bool english = true;              // texts in English, else French
-  bool aimLead = false;             // the aim point leads the body's rotation ("AIM_LEAD")
-  VECTOR3 solverAim = _V(0, 0, 0);  // [m] global frame: the aim point of reqVel's conic
-  OBJHANDLE targetBase = nullptr;   // the base chosen by name, or null
-  double securityAlt;               // [m]
-  double ownLatDeg = 0;             // [deg]
-  double ownLngDeg = 0;             // [deg]
-  double tgtLatDeg = 0;             // [deg]
-  double tgtLngDeg = 0;             // [deg]
-  double tgtLat = 0;                // [rad]
-  double ownLat = 0;                // [rad]
-  double tgtLng = 0;                // [rad]
-  double ownLng = 0;                // [rad]
-  double altAboveTarget;            // [m]
-  VECTOR3 relPos = _V(0, 0, 0);     // [m] global frame, relative to refBody
+  // [pixel] the last row the latest redraw used; nothing reads it since the
+  // pages are laid out whole at each redraw.
+  int cursorY = 0;
+  int column2X = 0;      // [pixel]
+  int marginX = 3;       // [pixel]
+  int frameMargin = 0;   // [pixel] of the indicator, set at each redraw
+  bool english = true;   // texts in English, else French
+  bool aimLead = false;  // the aim point leads the body's rotation ("AIM_LEAD")
 
   // --- bookkeeping of displays and rebuilds (each says why) -------------
   // prevRelVel is a sample from the grounded step just before; otherwise
@@ -235,8 +206,6 @@ class ArvexMFD : public MFD {
   // from another vessel, or from the new focus vessel in flight. The switch
   // to grounded planning reads the position afresh then.
   bool positionStale = false;
-  // Built from saved parameters (first-time values are not set then).
-  bool restored = false;
   // The last solve found the vessel near the antipode of the aim point,
   // where no correction is computed: the one shown stands, and the first
   // found past the band is shown even if the plan was made inside it.

@@ -2,15 +2,14 @@
 // vessel and the parameters a previous instance left, destruction that leaves
 // them for the next one, and the three resets.
 #include "ArvexMFD.h"
-#include "burn_guidance.h"
 
 namespace arvex {
 
 namespace {
 
-// Defaults of the pilot's altitudes.
-constexpr double kDefaultSecurityAlt = 40000.0;    // [m]
-constexpr double kDefaultAltAboveTarget = 5000.0;  // [m]
+// What a reset leaves for the next instance: the inputs of a fresh display,
+// no counts, no vessel or plan they belong to.
+constexpr SavedParameters kNothingSaved = {kFreshInputs, 0, 0, nullptr, false, nullptr};
 
 // The language file in the host's configuration folder.
 const char* const kConfigFile = "ArvexMFD.cfg";
@@ -31,103 +30,68 @@ int ReadConfigInt(char* item) {
   return value;
 }
 
-const VECTOR3 kZero = {{0.0, 0.0, 0.0}};
-
 }  // namespace
 
 // A display the host does not name shares the one record of the last
 // destroyed instance.
 ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel) : ArvexMFD(w, h, vessel, 0, false) {}
 
-// Built by MsgProc when the host opens a display in this mode. Every field
-// gets a value, at its declaration or here: the host allocates the instance
-// without clearing it.
+// Built by MsgProc when the host opens a display in this mode. The host
+// allocates the instance without clearing it, so every field has its start
+// value at its declaration; what follows is what the display, the
+// configuration file and the focus vessel give it.
 ArvexMFD::ArvexMFD(DWORD w, DWORD h, VESSEL* vessel, UINT display, bool known)
-    : MFD(w, h, vessel),
-      pitchGainP(kPitchGains.p),
-      pitchGainI(kPitchGains.i),
-      pitchGainD(kPitchGains.d),
-      securityAlt(kDefaultSecurityAlt),
-      altAboveTarget(kDefaultAltAboveTarget),
-      displayKnown(known),
-      displayIndex(display) {
-  // Hooks off: the per-step hook keeps off this instance until it is
-  // complete; it joins the list of live instances at the end.
+    : MFD(w, h, vessel), displayKnown(known), displayIndex(display) {
+  // The per-step hook must not run on a half-built instance.
   moduleState.hooksEnabled = false;
 
-  // Layout: unsigned divisions that drop the remainder. Both sizes are
-  // 16-bit halves of the host's message parameter, so they fit an int.
+  // Unsigned divisions that drop the remainder. Both sizes are 16-bit
+  // halves of the host's message parameter, so they fit an int.
   height = h;
   width = w;
   column2X = static_cast<int>(w / 2);
   lineHeight = static_cast<int>(h / 28);
-  marginX = 3;
 
-  // Language and aim, read afresh at every construction.
+  // Read afresh at every construction, so that an edit of the file shows
+  // at the next display.
   english = ReadLanguage();
   aimLead = ReadAimLead();
 
-  // Vessel: everything the module asks of a vessel it asks of the focus
-  // vessel;
-  // the vessel passed by the host goes to the base class, and stands in only
+  // Everything the module asks of a vessel it asks of the focus vessel; the
+  // vessel passed by the host goes to the base class, and stands in only
   // while the host names no focus vessel (MsgProc builds no instance
   // without either).
   moduleState.focusVessel = oapiGetFocusInterface();
   if (moduleState.focusVessel == nullptr) moduleState.focusVessel = vessel;
   VESSEL* focus = moduleState.focusVessel;
+  ReadBody();
 
-  // The body under the vessel, and its surface gravity [m/s^2].
-  refBody = focus->GetSurfaceRef();
-  bodyMass = oapiGetMass(refBody);
-  bodyRadius = oapiGetSize(refBody);
-  surfaceGravity = kGravConst * bodyMass / (bodyRadius * bodyRadius);
-
-  // Engines; the main engine is chosen whenever there is one.
+  // The main engine is chosen whenever there is one.
   hasMain = focus->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
-  useMainEngine = hasMain;
+  inputs.useMainEngine = hasMain;
   hasHover = focus->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
 
-  // The pre-burn pitch proposal is still to be made.
-  launchPitchSet = false;
-
-  // Parameters: the pilot's from the previous instance, or defaults
-  // with the mode that the vessel's ground contact gives.
   const SavedParameters* saved = ParametersToRestore();
-  restored = saved != nullptr;
-  if (saved != nullptr) {
-    RestoreParameters(*saved);
+  if (saved == nullptr) {
+    // A fresh start: from the point under the vessel, in the mode that its
+    // ground contact gives.
+    inputs.flightMode = focus->GroundContact() ? 0 : 1;
+    ReadPosition();
   } else {
-    ResetParameters();
-    flightPage = 0;
-    flightMode = focus->GroundContact() ? 0 : 1;
-  }
-
-  // The pitch controller starts afresh with its gains.
-  pitchIntegral = 0;
-  pitchGainP = kPitchGains.p;
-  pitchGainI = kPitchGains.i;
-  pitchGainD = kPitchGains.d;
-  lastPitchCmd = 0;
-  prevPitchCmd = 0;
-
-  // The first burn-count step compares against this velocity.
-  focus->GetRelativeVel(refBody, prevRelVel);
-
-  // First-time target and position (nothing when restored).
-  InitTargetAndPosition();
-
-  // A restored complete target gets its plan again: the solution
-  // itself is never saved. The burn count goes on where the same vessel
-  // flies the same plan.
-  if (saved != nullptr && TargetComplete()) {
-    RecomputePlan();
-    KeepBurnCountOfSamePlan(*saved);
+    // The pilot's inputs from the previous instance. The solution itself is
+    // never saved: a complete target is planned again, and the burn count
+    // goes on where the same vessel flies the same plan.
+    RestoreParameters(*saved);
+    if (TargetComplete()) {
+      RecomputePlan();
+      KeepBurnCountOfSamePlan(*saved);
+    }
   }
   // A new run of closings begins with the next destruction.
   moduleState.closeRunOpen = false;
 
-  // Hooks on: the instance is complete, and the hooks serve it from
-  // now on, beside every other open display of the mode.
+  // Complete now: the hooks serve it from here on, beside every other open
+  // display of the mode.
   ArvexMFD** link = &moduleState.firstInstance;
   while (*link != nullptr) link = &(*link)->nextInstance;
   *link = this;
@@ -192,40 +156,29 @@ const SavedParameters* ArvexMFD::ParametersToRestore() const {
 // body, the burn so far was delivered all the same: the count goes on from
 // where it was, or the cut-off would come late by everything burnt so far.
 void ArvexMFD::KeepBurnCountOfSamePlan(const SavedParameters& saved) {
-  const bool samePlan = flightMode == 0 && saved.flightMode == 0 && groundSolValid &&
+  const PilotInputs& was = saved.inputs;
+  const bool samePlan = inputs.flightMode == 0 && was.flightMode == 0 && plan.groundSolValid &&
                         saved.groundSolValid && saved.vessel == moduleState.focusVessel &&
-                        saved.refBody == refBody && saved.ownLatDeg == ownLatDeg &&
-                        saved.ownLngDeg == ownLngDeg && saved.tgtLatDeg == tgtLatDeg &&
-                        saved.tgtLngDeg == tgtLngDeg && saved.securityAlt == securityAlt;
-  if (samePlan) dvRemaining = saved.dvRemaining;
+                        saved.refBody == refBody && was.ownLatDeg == inputs.ownLatDeg &&
+                        was.ownLngDeg == inputs.ownLngDeg && was.tgtLatDeg == inputs.tgtLatDeg &&
+                        was.tgtLngDeg == inputs.tgtLngDeg && was.securityAlt == inputs.securityAlt;
+  if (samePlan) plan.dvRemaining = saved.dvRemaining;
 }
 
 // The pilot's inputs go to the module state for the next instance, and to
 // the record of this display.
 void ArvexMFD::SaveParameters() {
   SavedParameters& saved = moduleState.savedParameters;
-  // Target, altitudes, position and mode.
-  saved.tgtLatSet = tgtLatSet;
-  saved.tgtLngSet = tgtLngSet;
-  saved.securityAlt = securityAlt;
-  saved.ownLatDeg = ownLatDeg;
-  saved.ownLngDeg = ownLngDeg;
-  saved.tgtLatDeg = tgtLatDeg;
-  saved.tgtLngDeg = tgtLngDeg;
-  saved.flightMode = flightMode;
-  saved.altAboveTarget = altAboveTarget;
-  // The count of the mode in use; the other mode's values stay as saved
+  saved.inputs = inputs;
+  // The count of the mode in use; the other mode's count stays as saved
   // earlier.
-  if (flightMode == 0) {
-    saved.dvRemaining = dvRemaining;
-  } else if (flightMode == 1) {
-    saved.flightPage = flightPage;
+  if (inputs.flightMode == 0) {
+    saved.dvRemaining = plan.dvRemaining;
+  } else if (inputs.flightMode == 1) {
     saved.dvToGo = dvToGo;
   }
-  // The engine choice, whatever the mode, and whose they were.
-  saved.useMainEngine = useMainEngine;
   saved.vessel = moduleState.focusVessel;
-  saved.groundSolValid = groundSolValid;
+  saved.groundSolValid = plan.groundSolValid;
   saved.refBody = refBody;
   moduleState.savedValid = true;
   // This display's own copy, in the current run of closings.
@@ -242,52 +195,43 @@ void ArvexMFD::SaveParameters() {
   record.params = saved;
 }
 
-// The previous instance's inputs come back. Radians are derived again from
-// the degrees that were saved.
+// The previous instance's inputs come back, but for what no longer fits
+// this instance's vessel.
 void ArvexMFD::RestoreParameters(const SavedParameters& saved) {
-  // A base chosen by name comes back as its coordinates.
-  targetBase = nullptr;
-  // Target flags, altitudes [m] and the burn count [m/s] as saved.
-  tgtLatSet = saved.tgtLatSet;
-  tgtLngSet = saved.tgtLngSet;
-  securityAlt = saved.securityAlt;
-  altAboveTarget = saved.altAboveTarget;
-  dvRemaining = saved.dvRemaining;
-  // Position: the launch point is where the focus vessel is now. Only the vessel
-  // that saved it, still in flight, keeps it: a display rebuilt during the
-  // launch burn goes on with the plan being flown. Another vessel (a focus
-  // change with no display open), or one that has landed since, would be
-  // planned from a point it does not stand on, even on another body.
+  // A base chosen by name comes back as its coordinates (targetBase stays
+  // null), and the page as it was only in flight.
+  inputs = saved.inputs;
+  if (inputs.flightMode != 1) inputs.flightPage = 0;
+  plan.dvRemaining = saved.dvRemaining;
+  // The launch point stays where the vessel that saved it still flies: a
+  // display rebuilt during the launch burn goes on with the plan being
+  // flown. Another vessel (a focus change with no display open), or one
+  // that has landed since, would be planned from a point it does not stand
+  // on, even on another body.
   const VESSEL* focus = moduleState.focusVessel;
   if (saved.vessel == focus && !focus->GroundContact()) {
-    ownLatDeg = saved.ownLatDeg;
-    ownLat = ownLatDeg / kDegPerRad;
-    ownLngDeg = saved.ownLngDeg;
-    ownLng = ownLngDeg / kDegPerRad;
+    ownLat = inputs.ownLatDeg / kDegPerRad;
+    ownLng = inputs.ownLngDeg / kDegPerRad;
   } else {
     ReadPosition();
     // Another vessel's record read in flight gives the point passed over,
     // not where the vessel will launch from.
     positionStale = saved.vessel != focus && !focus->GroundContact();
   }
-  tgtLatDeg = saved.tgtLatDeg;
-  tgtLat = tgtLatDeg / kDegPerRad;
-  tgtLngDeg = saved.tgtLngDeg;
-  tgtLng = tgtLngDeg / kDegPerRad;
-  // The mode is restored as it was, not compared with ground contact.
-  flightMode = saved.flightMode;
-  // In flight the page comes back, and the solution is found again; the
-  // validity is the solver's own answer, so that no solution is claimed that
-  // was not found.
-  if (flightMode == 1) {
-    flightPage = saved.flightPage;
-    if (tgtLatSet && tgtLngSet) flightSolValid = SolveInFlight();
+  // Radians from the degrees saved, as for a typed target: a base's target
+  // is planned from the coordinates the page showed.
+  tgtLat = inputs.tgtLatDeg / kDegPerRad;
+  tgtLng = inputs.tgtLngDeg / kDegPerRad;
+  // In flight the solution is found again; the validity is the solver's
+  // own answer, so that no solution is claimed that was not found.
+  if (inputs.flightMode == 1) {
+    if (inputs.tgtLatSet && inputs.tgtLngSet) flightSolValid = SolveInFlight();
     dvToGo = saved.dvToGo;
   }
   // The engine choice comes back where the vessel has that engine;
-  // otherwise it stays the one construction chose from the vessel's engines
+  // otherwise it is the one construction chose from the vessel's engines
   // (ENG could not change it: it needs both).
-  if (saved.useMainEngine ? hasMain : hasHover) useMainEngine = saved.useMainEngine;
+  if (!(inputs.useMainEngine ? hasMain : hasHover)) inputs.useMainEngine = hasMain;
 }
 
 // The point under the focus vessel, on the ground or not; the radius is not
@@ -295,79 +239,54 @@ void ArvexMFD::RestoreParameters(const SavedParameters& saved) {
 void ArvexMFD::ReadPosition() {
   double radius = 0;
   moduleState.focusVessel->GetEquPos(ownLng, ownLat, radius);
-  ownLatDeg = ownLat * kDegPerRad;
-  ownLngDeg = ownLng * kDegPerRad;
+  inputs.ownLatDeg = ownLat * kDegPerRad;
+  inputs.ownLngDeg = ownLng * kDegPerRad;
   positionStale = false;
 }
 
-// First-time target, altitudes and vessel position, for an instance that
-// restores nothing.
-void ArvexMFD::InitTargetAndPosition() {
-  if (restored) return;
-  // No target, default altitudes.
-  tgtLatSet = false;
-  tgtLngSet = false;
-  targetBase = nullptr;
-  ownLatDeg = ownLngDeg = tgtLatDeg = tgtLngDeg = 0;
-  tgtLat = ownLat = tgtLng = ownLng = 0;
-  securityAlt = kDefaultSecurityAlt;
-  altAboveTarget = kDefaultAltAboveTarget;
-  // No position or velocity sample yet.
-  relPos = kZero;
-  prevRelVel = kZero;
-  // The point under the vessel, on the ground or not.
-  ReadPosition();
+// The body under the focus vessel, and its surface gravity [m/s^2].
+void ArvexMFD::ReadBody() {
+  refBody = moduleState.focusVessel->GetSurfaceRef();
+  bodyMass = oapiGetMass(refBody);
+  bodyRadius = oapiGetSize(refBody);
+  surfaceGravity = kGravConst * bodyMass / (bodyRadius * bodyRadius);
 }
 
-// Clears the solution, the pitch controller and the solver state, and the
-// parameters kept for the next instance.
+// Clears the solution, the pitch law's memory and the solver state, and the
+// parameters kept for the next instance, and leaves the hooks on. The
+// target, the mode, the page and dvToGo stay.
 void ArvexMFD::ResetSolution() {
-  // The plan's numbers, the required velocity and the pitch law's
-  // memory.
-  heading = launchAngle = launchSpeed = dvRemaining = vTan = apoAltitude = 0;
-  reqVel = kZero;
-  pitchIntegral = lastPitchCmd = prevPitchCmd = 0;
-  // No solution in either mode; the solver and the pitch proposal start
-  // over.
-  groundSolValid = false;
+  plan = GroundPlan{};
+  pitchLaw = PitchLawState{};
+  search = FlightSearchState{};
   launchPitchSet = false;
-  RestartSearch();
   flightSolValid = false;
   inAntipodeBand = false;
-  // The saved parameters go back to their defaults; the saved mode, page,
-  // dvToGo and engine are kept. This display's own record goes too; the
-  // other displays keep theirs.
+  // Nothing is kept for the next instance: neither the last one destroyed
+  // nor this display's own record. The other displays keep theirs.
   if (displayKnown) {
     if (DisplayRecord* own = FindDisplayRecord(displayIndex)) own->valid = false;
   }
   moduleState.savedValid = false;
-  SavedParameters& saved = moduleState.savedParameters;
-  saved.tgtLatSet = false;
-  saved.tgtLngSet = false;
-  saved.securityAlt = kDefaultSecurityAlt;
-  saved.altAboveTarget = kDefaultAltAboveTarget;
-  saved.ownLatDeg = saved.ownLngDeg = saved.tgtLatDeg = saved.tgtLngDeg = 0;
-  saved.dvRemaining = 0;
+  moduleState.savedParameters = kNothingSaved;
   moduleState.hooksEnabled = true;
 }
 
-// The planning parameters go back to their defaults; the vessel position and
-// the solution values stay.
+// The target and the altitudes go back to their defaults, with no solution;
+// the launch point, the mode, the page and the engine stay.
 void ArvexMFD::ResetParameters() {
-  // Default altitudes, no target.
-  securityAlt = kDefaultSecurityAlt;
-  altAboveTarget = kDefaultAltAboveTarget;
+  inputs.securityAlt = kFreshInputs.securityAlt;
+  inputs.altAboveTarget = kFreshInputs.altAboveTarget;
+  inputs.tgtLatSet = kFreshInputs.tgtLatSet;
+  inputs.tgtLngSet = kFreshInputs.tgtLngSet;
+  inputs.tgtLatDeg = kFreshInputs.tgtLatDeg;
+  inputs.tgtLngDeg = kFreshInputs.tgtLngDeg;
+  tgtLat = tgtLng = 0;
   targetBase = nullptr;
-  tgtLatSet = false;
-  tgtLngSet = false;
-  tgtLatDeg = tgtLngDeg = tgtLat = tgtLng = 0;
-  // No solution, and the pitch law's memory cleared.
   flightSolValid = false;
-  groundSolValid = false;
+  plan.groundSolValid = false;
   inAntipodeBand = false;
-  pitchIntegral = lastPitchCmd = prevPitchCmd = 0;
-  // Hooks on again.
-  moduleState.hooksEnabled = true;
+  pitchLaw = PitchLawState{};
 }
 
 // Reads the mode, the position and the body afresh from the focus vessel,
@@ -378,32 +297,19 @@ void ArvexMFD::ResetFromVessel() {
   // vessel) there is nothing to read: the display stays as it is.
   VESSEL* focus = moduleState.focusVessel;
   if (focus == nullptr) return;
-  // Hooks off while the instance is half read.
-  moduleState.hooksEnabled = false;
-  // Mode and position: only a grounded vessel's position is a launch point.
+  // Only a grounded vessel's position is a launch point.
   if (focus->GroundContact()) {
-    double radius = 0;
-    focus->GetEquPos(ownLng, ownLat, radius);
-    flightMode = 0;
-    ownLatDeg = ownLat * kDegPerRad;
-    ownLngDeg = ownLng * kDegPerRad;
-    positionStale = false;
+    ReadPosition();
+    inputs.flightMode = 0;
   } else {
-    flightMode = 1;
+    inputs.flightMode = 1;
   }
-  // The body under the vessel, as at construction.
-  refBody = focus->GetSurfaceRef();
-  bodyMass = oapiGetMass(refBody);
-  bodyRadius = oapiGetSize(refBody);
-  surfaceGravity = kGravConst * bodyMass / (bodyRadius * bodyRadius);
+  ReadBody();
   // The last velocity sample may belong to another vessel (a focus change):
   // the next grounded step only takes a fresh one.
   prevRelVelFresh = false;
-  // Defaults for the parameters and the solution.
   ResetParameters();
   ResetSolution();
-  // Hooks on again.
-  moduleState.hooksEnabled = true;
 }
 
 // English unless "LANGUAGE" in the configuration file holds a non-zero
@@ -416,6 +322,8 @@ bool ArvexMFD::ReadLanguage() { return ReadConfigInt(kLanguageItem) == 0; }
 bool ArvexMFD::ReadAimLead() { return ReadConfigInt(kAimLeadItem) != 0; }
 
 // A target is complete when a base was chosen or both coordinates are there.
-bool ArvexMFD::TargetComplete() const { return targetBase != nullptr || (tgtLatSet && tgtLngSet); }
+bool ArvexMFD::TargetComplete() const {
+  return targetBase != nullptr || (inputs.tgtLatSet && inputs.tgtLngSet);
+}
 
 }  // namespace arvex

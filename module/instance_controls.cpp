@@ -139,39 +139,35 @@ bool ArvexMFD::ConsumeKeyBuffered(DWORD key) {
       // The pitch proposal belongs to the engine, so it is worked out again.
       if (hasHover && hasMain) {
         launchPitchSet = false;
-        useMainEngine = !useMainEngine;
+        inputs.useMainEngine = !inputs.useMainEngine;
         ProposePitchNow();
       }
       return true;
     case kKeyR:
       // The reset reads the vessel afresh; with none in focus (an object
       // without a vessel interface) it does nothing at all.
-      if (moduleState.focusVessel == nullptr) return true;
-      moduleState.hooksEnabled = false;
-      ResetSolution();
-      ResetParameters();
       ResetFromVessel();
-      moduleState.hooksEnabled = true;
       return true;
     case kKeyT:
       OpenDialog(texts.targetPrompt, TargetInput);
       return true;
     case kKeyP:
       // Page 2/2 needs a solution to show; going back needs nothing.
-      if (flightMode == 1) flightPage = (flightPage != 1 && flightSolValid) ? 1 : 0;
+      if (inputs.flightMode == 1)
+        inputs.flightPage = (inputs.flightPage != 1 && flightSolValid) ? 1 : 0;
       return true;
     case kKeyS: {
       // The mode follows the vessel: no free toggle.
       const VESSEL* vessel = moduleState.focusVessel;
       if (vessel != nullptr) {
         const bool contact = vessel->GroundContact();
-        if (flightMode == 1 && contact) {
-          flightMode = 0;
+        if (inputs.flightMode == 1 && contact) {
+          inputs.flightMode = 0;
           // A launch point that is not this vessel's (a focus change in
           // flight) is read again: the plan starts where the vessel stands.
           if (positionStale) ReadPosition();
-        } else if (flightMode == 0 && !contact) {
-          flightMode = 1;
+        } else if (inputs.flightMode == 0 && !contact) {
+          inputs.flightMode = 1;
         }
       }
       RecomputePlan();
@@ -184,7 +180,7 @@ bool ArvexMFD::ConsumeKeyBuffered(DWORD key) {
       OpenDialog(texts.securityAltPrompt, SecurityAltInput);
       return true;
     case kKeyB:
-      if (flightMode == 1) OpenDialog(texts.altAboveTargetPrompt, AltAboveTargetInput);
+      if (inputs.flightMode == 1) OpenDialog(texts.altAboveTargetPrompt, AltAboveTargetInput);
       return true;
     case kKeyN:
       OpenDialog(texts.longitudePrompt, LongitudeInput);
@@ -201,14 +197,14 @@ bool ArvexMFD::SetTargetByName(const char* text) {
   OBJHANDLE base = oapiGetBaseByName(refBody, const_cast<char*>(text));
   if (base == nullptr) return false;
   targetBase = base;
-  tgtLatSet = true;
-  tgtLngSet = true;
+  inputs.tgtLatSet = true;
+  inputs.tgtLngSet = true;
   double radius = 0;  // [m] not kept
   oapiGetBaseEquPos(base, &tgtLng, &tgtLat, &radius);
   // A new target: the in-flight solver searches from the start.
   RestartSearch();
-  tgtLatDeg = tgtLat * kDegPerRad;
-  tgtLngDeg = tgtLng * kDegPerRad;
+  inputs.tgtLatDeg = tgtLat * kDegPerRad;
+  inputs.tgtLngDeg = tgtLng * kDegPerRad;
   RecomputePlan();
   return true;
 }
@@ -218,12 +214,12 @@ bool ArvexMFD::SetTargetByName(const char* text) {
 bool ArvexMFD::SetTargetLatitude(const char* text) {
   double x = 0;
   if (!ReadLatitudeEntry(text, x)) return false;
-  tgtLatDeg = x;
+  inputs.tgtLatDeg = x;
   targetBase = nullptr;
-  tgtLatSet = true;
+  inputs.tgtLatSet = true;
   RestartSearch();
   tgtLat = x / kDegPerRad;
-  if (tgtLngSet) RecomputePlan();
+  if (inputs.tgtLngSet) RecomputePlan();
   return true;
 }
 
@@ -231,18 +227,18 @@ bool ArvexMFD::SetTargetLatitude(const char* text) {
 bool ArvexMFD::SetTargetLongitude(const char* text) {
   double x = 0;
   if (!ReadLongitudeEntry(text, x)) return false;
-  tgtLngDeg = x;
-  tgtLngSet = true;
+  inputs.tgtLngDeg = x;
+  inputs.tgtLngSet = true;
   targetBase = nullptr;
   RestartSearch();
   tgtLng = x / kDegPerRad;
-  if (tgtLatSet) RecomputePlan();
+  if (inputs.tgtLatSet) RecomputePlan();
   return true;
 }
 
 // Security altitude dialog [km, whole].
 bool ArvexMFD::SetSecurityAltitude(const char* text) {
-  if (!ReadSecurityAltitudeEntry(text, securityAlt)) return false;
+  if (!ReadSecurityAltitudeEntry(text, inputs.securityAlt)) return false;
   if (TargetComplete()) RecomputePlan();
   return true;
 }
@@ -250,7 +246,7 @@ bool ArvexMFD::SetSecurityAltitude(const char* text) {
 // Altitude above target dialog [km, whole]. The in-flight solver picks it up
 // at its next run, so nothing is recomputed here.
 bool ArvexMFD::SetAltitudeAboveTarget(const char* text) {
-  return ReadAltitudeAboveTargetEntry(text, altAboveTarget);
+  return ReadAltitudeAboveTargetEntry(text, inputs.altAboveTarget);
 }
 
 }  // namespace arvex

@@ -17,14 +17,10 @@ void ReadName(OBJHANDLE object, char (&name)[kPageNameSize]) {
   name[kPageNameSize - 1] = '\0';
 }
 
-// The own position [deg]: stored while grounded (the plan starts there), read
-// afresh from the vessel in flight.
+// The own position shown [deg]: the launch point while grounded (the plan
+// starts there), read afresh from the vessel in flight.
 bool OwnPositionDeg(const ArvexMFD& mfd, double& latDeg, double& lngDeg) {
-  if (mfd.flightMode != 1) {
-    latDeg = mfd.ownLatDeg;
-    lngDeg = mfd.ownLngDeg;
-    return true;
-  }
+  if (mfd.inputs.flightMode != 1) return true;
   const VESSEL* vessel = moduleState.focusVessel;
   if (vessel == nullptr) return false;
   double lng = 0.0, lat = 0.0, radius = 0.0;  // [rad], [rad], [m]
@@ -34,8 +30,8 @@ bool OwnPositionDeg(const ArvexMFD& mfd, double& latDeg, double& lngDeg) {
   return true;
 }
 
-// Everything a page shows, from the instance's fields and the host's names;
-// charWidth [pixel] is the host font's character width.
+// Everything a page shows, from the instance's records and fields and the
+// host's names; charWidth [pixel] is the host font's character width.
 void GatherPageInput(const ArvexMFD& mfd, int charWidth, PageInput& in) {
   in.width = mfd.width;
   in.height = mfd.height;
@@ -43,32 +39,24 @@ void GatherPageInput(const ArvexMFD& mfd, int charWidth, PageInput& in) {
   in.column2X = mfd.column2X;
   in.charWidth = charWidth;
   in.english = mfd.english;
-  in.flightMode = mfd.flightMode;
-  in.flightPage = mfd.flightPage;
+  in.inputs = mfd.inputs;
   in.bodyName[0] = in.targetName[0] = '\0';
-  in.ownLatDeg = in.ownLngDeg = 0.0;
   in.ownKnown = false;
   // Page 2/2 shows neither names nor positions: the host is not asked.
-  if (mfd.flightMode != 1 || mfd.flightPage != 1) {
+  if (mfd.inputs.flightMode != 1 || mfd.inputs.flightPage != 1) {
     ReadName(mfd.refBody, in.bodyName);
-    in.ownKnown = OwnPositionDeg(mfd, in.ownLatDeg, in.ownLngDeg);
+    in.ownKnown = OwnPositionDeg(mfd, in.inputs.ownLatDeg, in.inputs.ownLngDeg);
     ReadName(mfd.targetBase != nullptr ? mfd.targetBase : mfd.refBody, in.targetName);
   }
   in.targetBaseSet = mfd.targetBase != nullptr;
-  in.tgtLatSet = mfd.tgtLatSet;
-  in.tgtLngSet = mfd.tgtLngSet;
-  in.tgtLatDeg = mfd.tgtLatDeg;
-  in.tgtLngDeg = mfd.tgtLngDeg;
-  in.securityAlt = mfd.securityAlt;
-  in.altAboveTarget = mfd.altAboveTarget;
-  in.useMainEngine = mfd.useMainEngine;
-  in.groundSolValid = mfd.groundSolValid;
-  in.heading = mfd.heading;
-  in.launchAngle = mfd.launchAngle;
+  const GroundPlan& plan = mfd.plan;
+  in.groundSolValid = plan.groundSolValid;
+  in.heading = plan.heading;
+  in.launchAngle = plan.launchAngle;
+  in.apoAltitude = plan.apoAltitude;
+  in.vTan = plan.vTan;
+  in.dvRemaining = plan.dvRemaining;
   in.flightPathAngle = mfd.flightPathAngle;
-  in.apoAltitude = mfd.apoAltitude;
-  in.vTan = mfd.vTan;
-  in.dvRemaining = mfd.dvRemaining;
   in.pitchCmd = mfd.pitchCmd;
   in.actualPitch = mfd.actualPitch;
   in.flightSolValid = mfd.flightSolValid;
@@ -98,8 +86,8 @@ void ArvexMFD::DrawIndicator(HDC hDC) {
   in.width = width;
   in.height = height;
   in.frameMargin = frameMargin;
-  in.reqVel = reqVel;
-  in.useMainEngine = useMainEngine;
+  in.reqVel = search.reqVel;
+  in.useMainEngine = inputs.useMainEngine;
   const VESSEL* vessel = moduleState.focusVessel;
   in.vesselKnown = vessel != nullptr;
   if (vessel != nullptr) {

@@ -70,15 +70,16 @@ void ArvexMFD::PostStep(double dt) {
   VECTOR3 v = _V(0, 0, 0);
   vessel->GetRelativeVel(refBody, v);
 
-  if (flightMode == 0) {
+  if (inputs.flightMode == 0) {
     // Grounded: count the burn along the plan, then take this step's
     // velocity as the sample the next step counts from.
     VECTOR3 r = _V(0, 0, 0);
     vessel->GetRelativePos(refBody, r);
     const BurnStepInput step{
-        v, r, prevRelVel, prevRelVelFresh, vessel->GroundContact(), launchVelocity, bodyMass, dt};
+        v,        r, prevRelVel, prevRelVelFresh, vessel->GroundContact(), plan.launchVelocity,
+        bodyMass, dt};
     double gain = 0;
-    if (BurnGainAlongPlan(step, gain)) dvRemaining -= gain;
+    if (BurnGainAlongPlan(step, gain)) plan.dvRemaining -= gain;
     prevRelVel = v;
     prevRelVelFresh = true;
 
@@ -97,10 +98,10 @@ void ArvexMFD::PostStep(double dt) {
 
   // In flight with a complete target: the correction still needed, from
   // the velocity read before the solver ran.
-  if (flightMode == 1 && tgtLatSet && tgtLngSet) {
+  if (inputs.flightMode == 1 && inputs.tgtLatSet && inputs.tgtLngSet) {
     const bool wasInBand = inAntipodeBand;
     if (SolveInFlight() && wasInBand) flightSolValid = true;
-    const double correction = length(v - reqVel);
+    const double correction = length(v - search.reqVel);
     if (std::isfinite(correction)) dvToGo = correction;
   }
 }
@@ -117,9 +118,10 @@ void ArvexMFD::UpdatePitchCommand(double dt, double thrusting) {
   if (launchPitchSet) return;
 
   VESSEL* vessel = moduleState.focusVessel;
-  const double thrust = vessel->GetMaxThrust(useMainEngine ? ENGINE_MAIN : ENGINE_HOVER);  // [N]
-  const double weight = vessel->GetMass() * surfaceGravity;                                // [N]
-  pitchCmd = LaunchPitchProposal(thrust, weight, launchAngle, useMainEngine);
+  const double thrust =
+      vessel->GetMaxThrust(inputs.useMainEngine ? ENGINE_MAIN : ENGINE_HOVER);  // [N]
+  const double weight = vessel->GetMass() * surfaceGravity;                     // [N]
+  pitchCmd = LaunchPitchProposal(thrust, weight, plan.launchAngle, inputs.useMainEngine);
   launchPitchSet = true;
 }
 
@@ -127,12 +129,8 @@ void ArvexMFD::UpdatePitchCommand(double dt, double thrusting) {
 double ArvexMFD::BurnPitchCommand(double dt) {
   VESSEL* vessel = moduleState.focusVessel;
   const double fpa = vessel->GetPitch() * kDegPerRad - vessel->GetAOA() * kDegPerRad;  // [deg]
-  PitchLawState state{pitchIntegral, lastPitchCmd, prevPitchCmd};
-  const double cmd = BurnPitchLaw(fpa, launchAngle, useMainEngine,
-                                  PitchGains{pitchGainP, pitchGainI, pitchGainD}, dt, state);
-  pitchIntegral = state.integral;
-  lastPitchCmd = state.lastCmd;
-  prevPitchCmd = state.prevCmd;
+  const double cmd =
+      BurnPitchLaw(fpa, plan.launchAngle, inputs.useMainEngine, pitchGains, dt, pitchLaw);
   return cmd;
 }
 
@@ -155,7 +153,7 @@ bool NearAntipode(const VECTOR3& P, const VECTOR3& T) {
 }  // namespace
 
 // Runs after every change of plan in flight mode and after every simulation
-// step. Returns false, leaving reqVel and the search state as they were, when
+// step. Returns false, leaving the search and its answer as they were, when
 // it finds no finite velocity (vessel over the aim point or its antipode), or
 // when the vessel is near the antipode: the correction shown stands until it
 // has passed, and the search starts afresh behind it, where the short way to
@@ -175,7 +173,7 @@ bool ArvexMFD::SolveInFlight() {
   // altitude.
   VECTOR3 airspeed = _V(0, 0, 0);  // horizon frame: x east, y up, z north [m/s]
   vessel->GetHorizonAirspeedVector(airspeed);
-  const double floorHeight = airspeed.y > 0 ? securityAlt : 0.0;
+  const double floorHeight = airspeed.y > 0 ? inputs.securityAlt : 0.0;
 
   inAntipodeBand = NearAntipode(relPos, T);
   if (inAntipodeBand) {
@@ -187,27 +185,20 @@ bool ArvexMFD::SolveInFlight() {
   // where the target is now, or, with the lead, to where it will be when
   // the conic arrives.
   const double mu = kGravConst * bodyMass;
-  FlightSearchState state{solverStarted, searchDir, solverParam, reqVel, 0.0, solverAim};
   if (!isFinite(V)) return false;
   if (aimLead) {
-    if (!SearchFamilyLeading(relPos, T, mu, BodyTurn(refBody), V, bodyRadius, floorHeight, state))
-      return false;
-  } else {
-    FlightGeometry geo;
-    if (!MakeFlightGeometry(relPos, T, mu, geo)) return false;
-    if (!SearchFamily(geo, V, bodyRadius, floorHeight, state)) return false;
+    return SearchFamilyLeading(relPos, T, mu, BodyTurn(refBody), V, bodyRadius, floorHeight,
+                               search);
   }
-  solverStarted = state.started;
-  searchDir = state.dir;
-  solverParam = state.param;
-  reqVel = state.reqVel;
-  solverAim = state.aim;
-  return true;
+  FlightGeometry geo;
+  return MakeFlightGeometry(relPos, T, mu, geo) &&
+         SearchFamily(geo, V, bodyRadius, floorHeight, search);
 }
 
+// The answer found last stays: it is shown until the search finds another.
 void ArvexMFD::RestartSearch() {
-  solverStarted = false;
-  searchDir = +1;
+  search.solverStarted = false;
+  search.searchDir = +1;
 }
 
 }  // namespace arvex

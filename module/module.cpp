@@ -44,24 +44,18 @@ void (*FindExitHook(HINSTANCE hModule))(HINSTANCE) {
 // the old vessel, so it starts over on the new focus vessel.
 void ResetForNewFocus(ArvexMFD* instance) {
   VESSEL* vessel = moduleState.focusVessel;
-  // Solver: the in-flight search starts over on the new vessel.
-  instance->RestartSearch();
-  // Engines of the new vessel; the main engine is chosen whenever there
-  // is one.
+  // The main engine is chosen whenever there is one.
   instance->hasMain = vessel->GetThrusterGroupHandle(THGROUP_MAIN) != nullptr;
-  instance->useMainEngine = instance->hasMain;
+  instance->inputs.useMainEngine = instance->hasMain;
   instance->hasHover = vessel->GetThrusterGroupHandle(THGROUP_HOVER) != nullptr;
-  // Pitch proposal: made again for the new vessel before its burn.
-  instance->launchPitchSet = false;
-  // Target, altitudes and solution belonged to the old vessel: start
-  // from defaults on the new one, on page 1/2.
+  // Target, altitudes, plan, search and pitch proposal belonged to the old
+  // vessel: start from defaults on the new one, on page 1/2.
   instance->ResetFromVessel();
-  instance->ResetSolution();
-  instance->flightPage = 0;
+  instance->inputs.flightPage = 0;
   // A new vessel in flight leaves no launch point of its own: the
   // position kept is the old vessel's, or one passed over in flight. The
   // switch to grounded planning reads where the vessel stands then.
-  if (instance->flightMode == 1) instance->positionStale = true;
+  if (instance->inputs.flightMode == 1) instance->positionStale = true;
 }
 
 }  // namespace

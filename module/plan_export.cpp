@@ -15,49 +15,52 @@ void CopyVector(const VECTOR3& v, double out[3]) {
   out[2] = v.z;
 }
 
-// The version 1 fields, straight from the instance's own.
+// The version 1 fields: the plan, the in-flight solution and the target.
 void FillVersion1(ArvexMFD& m, ArvexPlan& plan) {
-  plan.flightMode = m.flightMode;
+  const PilotInputs& in = m.inputs;
+  const GroundPlan& ground = m.plan;
+  plan.flightMode = in.flightMode;
   plan.targetComplete = m.TargetComplete() ? 1 : 0;
 
-  plan.groundSolValid = m.groundSolValid ? 1 : 0;
-  plan.heading = m.heading;
-  plan.launchAngle = m.launchAngle;
-  plan.apoAltitude = m.apoAltitude;
-  plan.vTan = m.vTan;
-  plan.launchSpeed = m.launchSpeed;
-  plan.dvRemaining = m.dvRemaining;
+  plan.groundSolValid = ground.groundSolValid ? 1 : 0;
+  plan.heading = ground.heading;
+  plan.launchAngle = ground.launchAngle;
+  plan.apoAltitude = ground.apoAltitude;
+  plan.vTan = ground.vTan;
+  plan.launchSpeed = ground.launchSpeed;
+  plan.dvRemaining = ground.dvRemaining;
   plan.pitchCmd = m.pitchCmd;
-  CopyVector(m.launchVelocity, plan.launchVelocity);
+  CopyVector(ground.launchVelocity, plan.launchVelocity);
 
   plan.flightSolValid = m.flightSolValid ? 1 : 0;
-  CopyVector(m.reqVel, plan.reqVel);
+  CopyVector(m.search.reqVel, plan.reqVel);
   plan.dvToGo = m.dvToGo;
 
   // The aim point as the in-flight solver places it, at the body's rotation
   // of now.
   CopyVector(m.AimPoint(), plan.aimPoint);
-  plan.tgtLatDeg = m.tgtLatDeg;
-  plan.tgtLngDeg = m.tgtLngDeg;
-  plan.securityAlt = m.securityAlt;
-  plan.altAboveTarget = m.altAboveTarget;
+  plan.tgtLatDeg = in.tgtLatDeg;
+  plan.tgtLngDeg = in.tgtLngDeg;
+  plan.securityAlt = in.securityAlt;
+  plan.altAboveTarget = in.altAboveTarget;
 }
 
 // The version 2 fields: the launch point, the entries, the engine, the display.
 void FillVersion2(ArvexMFD& m, ArvexPlan& plan) {
-  plan.ownLatDeg = m.ownLatDeg;
-  plan.ownLngDeg = m.ownLngDeg;
+  const PilotInputs& in = m.inputs;
+  plan.ownLatDeg = in.ownLatDeg;
+  plan.ownLngDeg = in.ownLngDeg;
   plan.ownLat = m.ownLat;
   plan.ownLng = m.ownLng;
   plan.tgtLat = m.tgtLat;
   plan.tgtLng = m.tgtLng;
   plan.targetBase = m.targetBase;
-  plan.tgtLatSet = m.tgtLatSet ? 1 : 0;
-  plan.tgtLngSet = m.tgtLngSet ? 1 : 0;
+  plan.tgtLatSet = in.tgtLatSet ? 1 : 0;
+  plan.tgtLngSet = in.tgtLngSet ? 1 : 0;
   plan.hasMain = m.hasMain ? 1 : 0;
   plan.hasHover = m.hasHover ? 1 : 0;
-  plan.useMainEngine = m.useMainEngine ? 1 : 0;
-  plan.flightPage = m.flightPage;
+  plan.useMainEngine = in.useMainEngine ? 1 : 0;
+  plan.flightPage = in.flightPage;
   plan.surfaceGravity = m.surfaceGravity;
   plan.flightPathAngle = m.flightPathAngle;
   plan.actualPitch = m.actualPitch;

@@ -55,11 +55,12 @@ double BurnPitchLaw(double fpa, double launchAngle, bool useMainEngine, const Pi
     // its last two runs, older minus newer.
     const double err = launchAngle - fpa;
     if (std::fabs(err) < kIntegralWindow) {
-      state.integral += err * dt;
-      cmd = launchAngle + gains.p * err + gains.i * state.integral;
+      state.pitchIntegral += err * dt;
+      cmd = launchAngle + gains.pitchGainP * err + gains.pitchGainI * state.pitchIntegral;
     } else {
-      cmd = launchAngle + gains.p * err + gains.d * (state.prevCmd - state.lastCmd) / dt;
-      state.integral = 0;
+      cmd = launchAngle + gains.pitchGainP * err +
+            gains.pitchGainD * (state.prevPitchCmd - state.lastPitchCmd) / dt;
+      state.pitchIntegral = 0;
     }
     // 3 - Band around the planned angle.
     if (std::fabs(cmd - launchAngle) > kBand) {
@@ -80,8 +81,8 @@ double BurnPitchLaw(double fpa, double launchAngle, bool useMainEngine, const Pi
   }
 
   // 7 - Memory for the derivative of the next run.
-  state.prevCmd = state.lastCmd;
-  state.lastCmd = cmd;
+  state.prevPitchCmd = state.lastPitchCmd;
+  state.lastPitchCmd = cmd;
   return cmd;
 }
 

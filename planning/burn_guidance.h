@@ -26,17 +26,18 @@ bool BurnGainAlongPlan(const BurnStepInput& in, double& gain);
 
 // The pitch law's gains and its memory between steps.
 struct PitchGains {
-  double p;  // [deg/deg]
-  double i;  // [1/s]
-  double d;  // [s]
+  double pitchGainP;  // [deg/deg] proportional
+  double pitchGainI;  // [1/s] integral
+  double pitchGainD;  // [s] derivative
 };
 // The gains every display starts with.
 inline constexpr PitchGains kPitchGains = {0.85, 0.14, 0.1};
 
+// Empty when a display starts, and emptied again by assigning a fresh one.
 struct PitchLawState {
-  double integral;  // [deg s] of the error while inside the integral window
-  double lastCmd;   // [deg] the command of the last run
-  double prevCmd;   // [deg] the command of the run before
+  double pitchIntegral = 0;  // [deg s] of the error while inside the integral window
+  double lastPitchCmd = 0;   // [deg] the command of the last run
+  double prevPitchCmd = 0;   // [deg] the command of the run before
 };
 
 // The burn pitch command [deg], in (-80, 80] or exactly +-80: proportional-

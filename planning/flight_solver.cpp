@@ -335,9 +335,9 @@ bool SearchFamily(const FlightGeometry& geo, const VECTOR3& V, double bodyRadius
 
   double seconds = 0;
   state.timeOfFlight = TimeOfFlight(geo, best.v, seconds) ? seconds : 0;
-  state.started = true;
-  state.dir = +1;
-  state.param = best.b;
+  state.solverStarted = true;
+  state.searchDir = +1;
+  state.solverParam = best.b;
   state.reqVel = best.v;
   state.aim = geo.T;
   t.distance = best.g;
@@ -377,7 +377,7 @@ bool SearchFamilyLeading(const VECTOR3& P, const VECTOR3& T, double mu, const Ai
   // target is after t* arrives after t*. Secant steps on r(t) = tof(t) - t,
   // from the last answer's aim point when there is one: the target reaches
   // it as late as the last answer arrives, which a coast does not change.
-  double t0 = state.started ? TimeToReach(T, state.aim, lead) : 0.0;
+  double t0 = state.solverStarted ? TimeToReach(T, state.aim, lead) : 0.0;
   double tPrev = 0, rPrev = 0;
   bool havePrev = false;
   FlightSearchState best = state;

@@ -43,14 +43,16 @@ bool Eval(double b, const FlightGeometry& geo, VECTOR3& v);
 // The same from the three raw inputs (any consistent units).
 bool Eval(double b, const VECTOR3& P, const VECTOR3& T, double mu, VECTOR3& v);
 
-// The search state kept in the display instance between solves.
+// The search state kept in the display instance between solves. A fresh
+// one is the state before any solve: assigning FlightSearchState{} resets
+// the search and its answer.
 struct FlightSearchState {
-  bool started;         // solverStarted: a solve has been done since the last reset
-  int dir;              // searchDir: +1, the side of the family every answer lies on
-  double param;         // solverParam: crossing parameter b of the answer's member
-  VECTOR3 reqVel;       // [m/s] global frame; the last finite answer
-  double timeOfFlight;  // [s] from P to the aim point on the answer's conic
-  VECTOR3 aim;          // [m] global frame: the aim point of the answer
+  bool solverStarted = false;    // a solve has been done since the last reset
+  int searchDir = +1;            // the side of the family every answer lies on
+  double solverParam = 0;        // crossing parameter b of the answer's member (a ratio)
+  VECTOR3 reqVel = _V(0, 0, 0);  // [m/s] global frame; the last finite answer
+  double timeOfFlight = 0;       // [s] from P to the aim point on the answer's conic
+  VECTOR3 aim = _V(0, 0, 0);     // [m] global frame: the aim point of the answer
 };
 
 // What one solve did, for tests and benchmarks.

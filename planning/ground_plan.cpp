@@ -165,4 +165,20 @@ VECTOR3 BodyFixedToGlobal(const VECTOR3& v, const MATRIX3& obliquity, double rot
   return mul(obliquity, TurnAboutY(v, rotation));
 }
 
+GroundPlan PlanGroundLaunch(const GroundPlanInput& in, const MATRIX3& obliquity, double rotation) {
+  const GroundEllipse ellipse = SolveGroundEllipse(in);
+  GroundPlan plan;
+  plan.heading = LaunchHeading(in.ownLat, in.ownLng, in.tgtLat, in.tgtLng);
+  plan.launchAngle = ellipse.launchAngle;
+  plan.launchSpeed = ellipse.launchSpeed;
+  plan.dvRemaining = ellipse.launchSpeed;
+  plan.vTan = ellipse.vTan;
+  plan.apoAltitude = ellipse.apoAltitude;
+  const VECTOR3 direction =
+      LaunchDirectionBodyFixed(plan.launchAngle, plan.heading, in.ownLat, in.ownLng);
+  plan.launchVelocity = BodyFixedToGlobal(direction, obliquity, rotation) * plan.launchSpeed;
+  plan.groundSolValid = true;
+  return plan;
+}
+
 }  // namespace arvex

@@ -34,6 +34,25 @@ struct GroundEllipse {
 
 GroundEllipse SolveGroundEllipse(const GroundPlanInput& in);
 
+// A display's plan, as the grounded page shows it and the burn counts it
+// down. A fresh one is no plan: assigning GroundPlan{} clears every value.
+struct GroundPlan {
+  double heading = 0;      // [deg, module factor] launch azimuth from north through east
+  double launchAngle = 0;  // [deg, module factor] elevation of the launch velocity
+  double launchSpeed = 0;  // [m/s] with its 2 % margin
+  double dvRemaining = 0;  // [m/s] still to burn along the plan
+  double vTan = 0;         // [m/s] speed at apoapsis
+  double apoAltitude = 0;  // [m] above bodyRadius
+  VECTOR3 launchVelocity = _V(0, 0, 0);  // [m/s] global frame
+  bool groundSolValid = false;           // the values above are a plan
+};
+
+// The whole plan: the ellipse, the heading and the launch velocity, turned
+// into the global frame by the body's obliquity matrix and its rotation
+// [rad] at this moment. Nothing is burnt yet: dvRemaining is the whole
+// launch speed. Always valid: a heading is always produced.
+GroundPlan PlanGroundLaunch(const GroundPlanInput& in, const MATRIX3& obliquity, double rotation);
+
 // The launch azimuth [deg, module factor] from north through east, in
 // [0, 360]: always a finite number for finite inputs [rad].
 double LaunchHeading(double ownLat, double ownLng, double tgtLat, double tgtLng);

@@ -160,13 +160,13 @@ void PrintTo(const Entry& e, std::ostream* os) {
 double FieldOf(ArvexMFD& mfd, DWORD key) {
   switch (key) {
     case kKeyL:
-      return mfd.tgtLatDeg;
+      return mfd.inputs.tgtLatDeg;
     case kKeyN:
-      return mfd.tgtLngDeg;
+      return mfd.inputs.tgtLngDeg;
     case kKeyZ:
-      return mfd.securityAlt;
+      return mfd.inputs.securityAlt;
     default:
-      return mfd.altAboveTarget;
+      return mfd.inputs.altAboveTarget;
   }
 }
 
@@ -222,9 +222,9 @@ TEST(Dialogs, ABaseIsLookedUpByItsExactName) {
   const sim::Base& target = scene.hop.host.world().body(scene.hop.body).spec().bases.at(1);
   EXPECT_TRUE(scene.hop.typeInto(scene.display, kKeyT, target.name));
   EXPECT_EQ(mfd.targetBase, scene.host().baseHandle(scene.hop.body, 1));
-  EXPECT_NEAR(mfd.tgtLatDeg, target.lat_rad * kDegPerRad, 1e-9);
-  EXPECT_NEAR(mfd.tgtLngDeg, target.lng_rad * kDegPerRad, 1e-9);
-  EXPECT_TRUE(mfd.groundSolValid);
+  EXPECT_NEAR(mfd.inputs.tgtLatDeg, target.lat_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(mfd.inputs.tgtLngDeg, target.lng_rad * kDegPerRad, 1e-9);
+  EXPECT_TRUE(mfd.plan.groundSolValid);
 }
 
 // A plan needs both coordinates: the security altitude alone does not make one.
@@ -233,10 +233,10 @@ TEST(Dialogs, RecomputeWaitsForACompleteTarget) {
   ArvexMFD& mfd = scene.mfd();
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyL, "3"));
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyZ, "60"));
-  EXPECT_EQ(mfd.securityAlt, 60000);
-  EXPECT_FALSE(mfd.groundSolValid);
+  EXPECT_EQ(mfd.inputs.securityAlt, 60000);
+  EXPECT_FALSE(mfd.plan.groundSolValid);
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyN, "30"));
-  EXPECT_TRUE(mfd.groundSolValid);
+  EXPECT_TRUE(mfd.plan.groundSolValid);
 }
 
 // --- Dialogs that outlive their display ------------------------------------------
@@ -270,7 +270,7 @@ TEST(DialogLifetime, AnAcceptedAnswerUsesUpItsTicket) {
   const InputBoxState box = *scene.host().inputBox();
   ASSERT_TRUE(scene.host().typeInput("10"));
   EXPECT_TRUE(Answer(box, "20"));
-  EXPECT_EQ(scene.mfd().tgtLatDeg, 10);
+  EXPECT_EQ(scene.mfd().inputs.tgtLatDeg, 10);
 }
 
 TEST(DialogLifetime, ANullTextIsRefusedAndTheBoxStillAnswers) {
@@ -281,7 +281,7 @@ TEST(DialogLifetime, ANullTextIsRefusedAndTheBoxStillAnswers) {
   EXPECT_FALSE(box.callback(nullptr, nullptr, box.usrdata));
   EXPECT_EQ(Snapshot(scene.mfd()), before);
   EXPECT_TRUE(Answer(box, "12"));
-  EXPECT_EQ(scene.mfd().securityAlt, 12000);
+  EXPECT_EQ(scene.mfd().inputs.securityAlt, 12000);
 }
 
 TEST(DialogLifetime, UserDataThatNamesNoTicketReachesNoInstance) {
@@ -311,11 +311,11 @@ TEST(DialogLifetime, WhenEveryTicketIsTakenTheOldestBoxGoesDead) {
   }
   ASSERT_EQ(boxes.size(), static_cast<std::size_t>(kMaxDialogTickets + 1));
   EXPECT_TRUE(Answer(boxes.front(), "11"));
-  EXPECT_FALSE(scene.mfd().tgtLatSet);
+  EXPECT_FALSE(scene.mfd().inputs.tgtLatSet);
   EXPECT_TRUE(Answer(boxes[1], "22"));
-  EXPECT_EQ(scene.mfd().tgtLatDeg, 22);
+  EXPECT_EQ(scene.mfd().inputs.tgtLatDeg, 22);
   EXPECT_TRUE(Answer(boxes.back(), "33"));
-  EXPECT_EQ(scene.mfd().tgtLatDeg, 33);
+  EXPECT_EQ(scene.mfd().inputs.tgtLatDeg, 33);
 }
 
 // --- Keys ---------------------------------------------------------------------------
@@ -325,13 +325,13 @@ TEST(EngineKey, TogglesOnlyWithBothEngineGroups) {
     Scene scene;
     ArvexMFD& mfd = scene.mfd();
     mfd.launchPitchSet = true;
-    ASSERT_TRUE(mfd.useMainEngine);
+    ASSERT_TRUE(mfd.inputs.useMainEngine);
     EXPECT_TRUE(scene.host().pressButton(scene.display, 8));
-    EXPECT_FALSE(mfd.useMainEngine);
+    EXPECT_FALSE(mfd.inputs.useMainEngine);
     // The proposal for the other engine, made at once with the engines off.
     EXPECT_TRUE(mfd.launchPitchSet);
     EXPECT_TRUE(scene.host().pressKey(scene.display, kKeyE));
-    EXPECT_TRUE(mfd.useMainEngine);
+    EXPECT_TRUE(mfd.inputs.useMainEngine);
   }
   {
     testsupport::HopOptions mainOnly;
@@ -358,11 +358,11 @@ TEST_P(PageKey, TurnsOnlyInFlightAndOnlyToASolution) {
   const PageCase& c = GetParam();
   Scene scene;
   ArvexMFD& mfd = scene.mfd();
-  mfd.flightMode = c.flightMode;
+  mfd.inputs.flightMode = c.flightMode;
   mfd.flightSolValid = c.flightSolValid;
-  mfd.flightPage = c.pageBefore;
+  mfd.inputs.flightPage = c.pageBefore;
   EXPECT_TRUE(scene.host().pressButton(scene.display, 11));
-  EXPECT_EQ(mfd.flightPage, c.pageAfter);
+  EXPECT_EQ(mfd.inputs.flightPage, c.pageAfter);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, PageKey,
@@ -387,9 +387,9 @@ TEST_P(SwitchKey, FollowsGroundContact) {
     scene.hop.lander().placeInFlight(scene.hop.base->lat_rad, scene.hop.base->lng_rad, 5e3, 0, 0,
                                      10);
   }
-  scene.mfd().flightMode = c.modeBefore;
+  scene.mfd().inputs.flightMode = c.modeBefore;
   EXPECT_TRUE(scene.host().pressButton(scene.display, 6));
-  EXPECT_EQ(scene.mfd().flightMode, c.modeAfter);
+  EXPECT_EQ(scene.mfd().inputs.flightMode, c.modeAfter);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, SwitchKey,
@@ -403,10 +403,10 @@ TEST(SwitchKey, RecomputesEvenWhenTheModeStays) {
   ArvexMFD& mfd = scene.mfd();
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyL, "5"));
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyN, "30"));
-  mfd.groundSolValid = false;
+  mfd.plan.groundSolValid = false;
   EXPECT_TRUE(scene.host().pressKey(scene.display, kKeyS));
-  EXPECT_EQ(mfd.flightMode, 0);
-  EXPECT_TRUE(mfd.groundSolValid);
+  EXPECT_EQ(mfd.inputs.flightMode, 0);
+  EXPECT_TRUE(mfd.plan.groundSolValid);
 }
 
 TEST(ResetKey, ClearsTheTargetAndAltitudesButKeepsThePage) {
@@ -415,12 +415,12 @@ TEST(ResetKey, ClearsTheTargetAndAltitudesButKeepsThePage) {
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyL, "5"));
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyZ, "70"));
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyB, "9"));
-  mfd.flightPage = 1;
+  mfd.inputs.flightPage = 1;
   EXPECT_TRUE(scene.host().pressButton(scene.display, 5));
-  EXPECT_FALSE(mfd.tgtLatSet);
-  EXPECT_EQ(mfd.securityAlt, 40000);
-  EXPECT_EQ(mfd.altAboveTarget, 5000);
-  EXPECT_EQ(mfd.flightPage, 1);
+  EXPECT_FALSE(mfd.inputs.tgtLatSet);
+  EXPECT_EQ(mfd.inputs.securityAlt, 40000);
+  EXPECT_EQ(mfd.inputs.altAboveTarget, 5000);
+  EXPECT_EQ(mfd.inputs.flightPage, 1);
   EXPECT_TRUE(moduleState.hooksEnabled);
 }
 

@@ -47,8 +47,8 @@ struct IndicatorScene : Scene {
     const double radius = hop.host.world().body(hop.body).radius();
     hop.lander().setState({0, radius + 10e3, 0}, {0, 0, 0});
     ArvexMFD& m = mfd();
-    m.flightMode = 1;
-    m.flightPage = 1;
+    m.inputs.flightMode = 1;
+    m.inputs.flightPage = 1;
     m.flightSolValid = true;
     m.dvToGo = 50;
     attitude(sim::Mat3::Identity());
@@ -61,7 +61,7 @@ struct IndicatorScene : Scene {
   VECTOR3 axis(int i) const { return _V(rotation(0, i), rotation(1, i), rotation(2, i)); }
   // Asks for a change of 50 m/s along u (global frame) and redraws.
   const sim::Surface& ask(const VECTOR3& u) {
-    mfd().reqVel = relativeVelocity() + u * 50.0;
+    mfd().search.reqVel = relativeVelocity() + u * 50.0;
     return redraw();
   }
   sim::Mat3 rotation = sim::Mat3::Identity();
@@ -121,9 +121,9 @@ TEST(Indicator, CentresTheMarkerOnTheCrossAtEveryRedraw) {
   const double upOrDown = 0.25 * sim::fontCharHeight(290);
   for (int language : {0, 1}) {
     IndicatorScene scene(SceneOptions().withLanguage(language));
-    scene.mfd().flightPage = 0;  // left-aligned rows first
+    scene.mfd().inputs.flightPage = 0;  // left-aligned rows first
     scene.redraw();
-    scene.mfd().flightPage = 1;
+    scene.mfd().inputs.flightPage = 1;
     for (int redraw = 1; redraw <= 3; ++redraw) {
       const sim::Surface& s = scene.ask(scene.axis(2));
       const sim::DrawnText* plus = s.findText("+");
@@ -206,7 +206,7 @@ TEST(Indicator, PutsADirectionAtARingsAngleOnThatRing) {
   const double ringDeg[3] = {5, 10, 45};
   for (bool mainEngine : {true, false}) {
     IndicatorScene scene(SceneOptions().withHeight(mainEngine ? 290 : 580));
-    scene.mfd().useMainEngine = mainEngine;
+    scene.mfd().inputs.useMainEngine = mainEngine;
     for (int trial = 0; trial < 40; ++trial) {
       scene.attitude(RandomRotation(rng));
       const VECTOR3 w = scene.axis(mainEngine ? 2 : 1);
@@ -231,7 +231,7 @@ TEST(Indicator, PutsADirectionAtARingsAngleOnThatRing) {
 
 TEST(Indicator, DrawsNoMarkerForAChangeThatIsNotANumber) {
   IndicatorScene scene;
-  scene.mfd().reqVel = _V(std::nan(""), 0, 0);
+  scene.mfd().search.reqVel = _V(std::nan(""), 0, 0);
   const sim::Surface& s = scene.redraw();
   EXPECT_EQ(Marker(s), std::make_pair(-1, -1));
   EXPECT_EQ(s.ellipses().size(), 3u);

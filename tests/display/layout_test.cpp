@@ -27,14 +27,14 @@ struct PageState {
 void GroundedPlan(Scene& scene, double dvRemaining) {
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyT, "Apollo12"));
   ArvexMFD& mfd = scene.mfd();
-  ASSERT_EQ(mfd.flightMode, 0);
-  mfd.groundSolValid = true;
-  mfd.heading = -173.2;
-  mfd.launchAngle = 44.6;
+  ASSERT_EQ(mfd.inputs.flightMode, 0);
+  mfd.plan.groundSolValid = true;
+  mfd.plan.heading = -173.2;
+  mfd.plan.launchAngle = 44.6;
   mfd.flightPathAngle = -13.1;
-  mfd.apoAltitude = 152345.0;
-  mfd.vTan = 1432.6;
-  mfd.dvRemaining = dvRemaining;
+  mfd.plan.apoAltitude = 152345.0;
+  mfd.plan.vTan = 1432.6;
+  mfd.plan.dvRemaining = dvRemaining;
   mfd.pitchCmd = 45.2;
   mfd.actualPitch = -12.7;
 }
@@ -42,11 +42,11 @@ void InFlight(Scene& scene, int page, double dvToGo) {
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyT, "Apollo12"));
   ASSERT_TRUE(scene.host().pressKey(scene.display, kKeyS));
   ArvexMFD& mfd = scene.mfd();
-  ASSERT_EQ(mfd.flightMode, 1);
-  mfd.flightPage = page;
+  ASSERT_EQ(mfd.inputs.flightMode, 1);
+  mfd.inputs.flightPage = page;
   mfd.flightSolValid = true;
   mfd.dvToGo = dvToGo;
-  mfd.reqVel = scene.relativeVelocity();
+  mfd.search.reqVel = scene.relativeVelocity();
 }
 
 const PageState kPages[] = {

@@ -31,17 +31,17 @@ const char* const kNoTarget[2] = {"No Target", "Pas de cible"};
 void SetUpGroundedPlan(Scene& scene) {
   ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyT, "Apollo12"));
   ArvexMFD& mfd = scene.mfd();
-  mfd.ownLatDeg = 0.674;
-  mfd.ownLngDeg = 23.473;
-  mfd.tgtLatDeg = -3.012;
-  mfd.tgtLngDeg = -23.422;
-  mfd.groundSolValid = true;
-  mfd.heading = -73.2;
-  mfd.launchAngle = 44.6;
+  mfd.inputs.ownLatDeg = 0.674;
+  mfd.inputs.ownLngDeg = 23.473;
+  mfd.inputs.tgtLatDeg = -3.012;
+  mfd.inputs.tgtLngDeg = -23.422;
+  mfd.plan.groundSolValid = true;
+  mfd.plan.heading = -73.2;
+  mfd.plan.launchAngle = 44.6;
   mfd.flightPathAngle = 3.1;
-  mfd.apoAltitude = 52345.0;
-  mfd.vTan = 1432.6;
-  mfd.dvRemaining = 1234.4;
+  mfd.plan.apoAltitude = 52345.0;
+  mfd.plan.vTan = 1432.6;
+  mfd.plan.dvRemaining = 1234.4;
   mfd.pitchCmd = 45.2;
   mfd.actualPitch = 12.7;
 }
@@ -85,7 +85,7 @@ TEST(GroundedPage, ShowsMecoOnceTheCountIsDone) {
   for (double dv : {0.0, -3.2}) {
     Scene scene;
     SetUpGroundedPlan(scene);
-    scene.mfd().dvRemaining = dv;
+    scene.mfd().plan.dvRemaining = dv;
     std::vector<Row> rows = PageRows(scene.redraw());
     ASSERT_GE(rows.size(), 2u);
     const std::vector<Row> tail(rows.end() - 2, rows.end());
@@ -99,7 +99,7 @@ TEST(GroundedPage, ShowsMecoOnceTheCountIsDone) {
 TEST(GroundedPage, EndsAfterTheEngineWithoutASolution) {
   Scene scene;
   SetUpGroundedPlan(scene);
-  scene.mfd().groundSolValid = false;
+  scene.mfd().plan.groundSolValid = false;
   const std::vector<Row> rows = PageRows(scene.redraw());
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows.back(), (Row{"Engine : Main", 3, 125, kGreen, kLeft}));
@@ -121,10 +121,10 @@ TEST_P(TargetRows, ShowWhatHasBeenEntered) {
     Scene scene(SceneOptions().withLanguage(fr));
     ArvexMFD& mfd = scene.mfd();
     mfd.targetBase = c.base ? scene.host().baseHandle(scene.hop.body, 1) : nullptr;
-    mfd.tgtLatSet = c.latSet;
-    mfd.tgtLngSet = c.lngSet;
-    mfd.tgtLatDeg = 12.3456;
-    mfd.tgtLngDeg = -98.7654;
+    mfd.inputs.tgtLatSet = c.latSet;
+    mfd.inputs.tgtLngSet = c.lngSet;
+    mfd.inputs.tgtLatDeg = 12.3456;
+    mfd.inputs.tgtLngDeg = -98.7654;
     const sim::Surface& s = scene.redraw();
     SCOPED_TRACE(std::string(c.what) + (fr ? ", French" : ", English"));
     const sim::DrawnText* a = TextAt(s, 145, 60);
@@ -161,7 +161,7 @@ TEST_P(FirstPage, DrawsTheWorkedLayoutAndGivesBackTheSurfaceSettings) {
   scene.hop.lander().placeInFlight(10.0 / 57.29577951308232, -20.0 / 57.29577951308232, 8e3, 0, 0,
                                    0);
   ArvexMFD& mfd = scene.mfd();
-  ASSERT_EQ(mfd.flightMode, 1);
+  ASSERT_EQ(mfd.inputs.flightMode, 1);
   mfd.flightSolValid = true;
   mfd.dvToGo = 123.4;
   const sim::Surface& s = scene.redraw();
@@ -218,10 +218,10 @@ TEST_P(SecondPage, DrawsTheDeltaVAndTheClosingWordsBelowTheIndicator) {
   const int fr = GetParam();
   Scene scene(SceneOptions().withLanguage(fr).flying());
   ArvexMFD& mfd = scene.mfd();
-  mfd.flightPage = 1;
+  mfd.inputs.flightPage = 1;
   mfd.flightSolValid = true;
   mfd.dvToGo = 123.4;
-  mfd.reqVel = scene.relativeVelocity();
+  mfd.search.reqVel = scene.relativeVelocity();
   std::vector<Row> rows = PageRows(scene.redraw());
   ASSERT_FALSE(rows.empty());
   rows.erase(rows.begin());  // the marker, checked with the indicator
@@ -248,10 +248,10 @@ TEST(SecondPage, BreaksClosingWordsTooWideForTheDisplay) {
   options.width = 150;
   Scene scene(options);
   ArvexMFD& mfd = scene.mfd();
-  mfd.flightPage = 1;
+  mfd.inputs.flightPage = 1;
   mfd.flightSolValid = true;
   mfd.dvToGo = 123.4;
-  mfd.reqVel = scene.relativeVelocity();
+  mfd.search.reqVel = scene.relativeVelocity();
   std::vector<Row> rows = PageRows(scene.redraw());
   ASSERT_EQ(rows.size(), 5u);
   rows.erase(rows.begin());  // the marker
@@ -268,10 +268,10 @@ TEST(SecondPage, BreaksClosingWordsTooWideForTheDisplay) {
 TEST(SecondPage, ShowsMecoAtTheEndOfTheCorrection) {
   Scene scene(SceneOptions().flying());
   ArvexMFD& mfd = scene.mfd();
-  mfd.flightPage = 1;
+  mfd.inputs.flightPage = 1;
   mfd.flightSolValid = true;
   mfd.dvToGo = 0.0;
-  mfd.reqVel = scene.relativeVelocity();
+  mfd.search.reqVel = scene.relativeVelocity();
   std::vector<Row> rows = PageRows(scene.redraw());
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[1], (Row{"MECO", 145, 245, kWhite, kCentred}));
@@ -280,7 +280,7 @@ TEST(SecondPage, ShowsMecoAtTheEndOfTheCorrection) {
 TEST(SecondPage, WithoutASolutionShowsOnlyThePageNumberInTheSettingsTheTitleLeft) {
   Scene scene(SceneOptions().flying());
   ArvexMFD& mfd = scene.mfd();
-  mfd.flightPage = 1;
+  mfd.inputs.flightPage = 1;
   mfd.flightSolValid = false;
   const sim::Surface& drawn = scene.redraw();
   // Nothing before it sets a colour or an alignment: the title's grey and
@@ -299,14 +299,14 @@ std::vector<Row> PageOneAfter(bool pageTwoFirst, int mode) {
   ArvexMFD& mfd = scene.mfd();
   mfd.flightSolValid = true;
   mfd.dvToGo = 42.0;
-  mfd.reqVel = scene.relativeVelocity();
+  mfd.search.reqVel = scene.relativeVelocity();
   if (pageTwoFirst) {
-    mfd.flightPage = 1;
+    mfd.inputs.flightPage = 1;
     scene.redraw();
     EXPECT_EQ(scene.host().surface(scene.display).textAlign, kCentred);
   }
-  mfd.flightPage = 0;
-  mfd.flightMode = mode;
+  mfd.inputs.flightPage = 0;
+  mfd.inputs.flightMode = mode;
   return PageRows(scene.redraw());
 }
 
@@ -327,8 +327,8 @@ TEST(Formatting, KeepsEveryLineInsideItsBuffer) {
   in.charWidth = 7;
   in.english = true;
   in.ownKnown = true;
-  in.targetBaseSet = in.tgtLatSet = in.tgtLngSet = true;
-  in.securityAlt = huge;
+  in.targetBaseSet = in.inputs.tgtLatSet = in.inputs.tgtLngSet = true;
+  in.inputs.securityAlt = huge;
   in.groundSolValid = true;
   in.heading = -huge;
   in.launchAngle = huge;
@@ -373,14 +373,14 @@ TEST(Formatting, NeverShowsNotANumber) {
     Scene scene;
     SetUpGroundedPlan(scene);
     ArvexMFD& mfd = scene.mfd();
-    mfd.securityAlt = inf;
-    mfd.heading = nan;
-    mfd.launchAngle = nan;
-    mfd.apoAltitude = -inf;
-    mfd.vTan = nan;
-    mfd.dvRemaining = nan;
-    mfd.tgtLatDeg = nan;
-    mfd.ownLngDeg = inf;
+    mfd.inputs.securityAlt = inf;
+    mfd.plan.heading = nan;
+    mfd.plan.launchAngle = nan;
+    mfd.plan.apoAltitude = -inf;
+    mfd.plan.vTan = nan;
+    mfd.plan.dvRemaining = nan;
+    mfd.inputs.tgtLatDeg = nan;
+    mfd.inputs.ownLngDeg = inf;
     const sim::Surface& s = scene.redraw();
     EXPECT_FALSE(ShowsNonNumber(s));
     EXPECT_EQ(s.findText("MECO"), nullptr);
@@ -388,11 +388,11 @@ TEST(Formatting, NeverShowsNotANumber) {
   for (int page : {0, 1}) {
     Scene scene(SceneOptions().flying());
     ArvexMFD& mfd = scene.mfd();
-    mfd.flightPage = page;
+    mfd.inputs.flightPage = page;
     mfd.flightSolValid = true;
     mfd.dvToGo = nan;
-    mfd.altAboveTarget = nan;
-    mfd.reqVel = _V(nan, 0, 0);
+    mfd.inputs.altAboveTarget = nan;
+    mfd.search.reqVel = _V(nan, 0, 0);
     const sim::Surface& s = scene.redraw();
     EXPECT_FALSE(ShowsNonNumber(s)) << "page " << page;
     EXPECT_EQ(s.findText("MECO"), nullptr) << "page " << page;

@@ -32,7 +32,7 @@ void RenderPages(const std::filesystem::path& folder) {
   {
     Scene scene;
     ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyT, "Apollo12"));
-    ASSERT_TRUE(scene.mfd().groundSolValid);
+    ASSERT_TRUE(scene.mfd().plan.groundSolValid);
     scene.redraw().renderPng(folder / "grounded.png");
   }
   for (int language : {0, 1}) {
@@ -41,7 +41,7 @@ void RenderPages(const std::filesystem::path& folder) {
     scene.hop.lander().placeInFlight(base.lat_rad, base.lng_rad, 10e3, 250, 0, 40);
     scene.hop.lander().setHorizonAttitude(1.5, 0.3, 0.0);
     ASSERT_TRUE(scene.host().pressKey(scene.display, kKeyS));
-    ASSERT_EQ(scene.mfd().flightMode, 1);
+    ASSERT_EQ(scene.mfd().inputs.flightMode, 1);
     ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyL, "1"));
     ASSERT_TRUE(scene.hop.typeInto(scene.display, kKeyN, "27"));
     for (int i = 0; i < 5; ++i) scene.host().step(0.1);
@@ -50,7 +50,7 @@ void RenderPages(const std::filesystem::path& folder) {
       scene.redraw().renderPng(folder / "flight_page1.png");
     } else {
       ASSERT_TRUE(scene.host().pressKey(scene.display, kKeyP));
-      ASSERT_EQ(scene.mfd().flightPage, 1);
+      ASSERT_EQ(scene.mfd().inputs.flightPage, 1);
       scene.redraw().renderPng(folder / "flight_page2_fr.png");
     }
   }
@@ -115,13 +115,13 @@ TEST(RenderPages, PageTwoShowsRingsAndMarkerInTheirColoursWhereTheyBelong) {
   scene.hop.lander().setState({0, radius + 10e3, 0}, {0, 0, 0});
   scene.hop.lander().setRotation(sim::Mat3::Identity());
   ArvexMFD& mfd = scene.mfd();
-  mfd.flightMode = 1;
-  mfd.flightPage = 1;
+  mfd.inputs.flightMode = 1;
+  mfd.inputs.flightPage = 1;
   mfd.flightSolValid = true;
   mfd.dvToGo = 50;
   // Ahead, somewhat right and up: between the 10 and 45 degree rings, up
   // and to the right of the centre, clear of the cross.
-  mfd.reqVel = _V(0.6, 0.4, 1.0) * 40.0;
+  mfd.search.reqVel = _V(0.6, 0.4, 1.0) * 40.0;
   const sim::Surface& s = scene.redraw();
   const sim::DrawnText* marker = s.findText("+");
   ASSERT_NE(marker, nullptr);

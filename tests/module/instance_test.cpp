@@ -61,23 +61,23 @@ class Instance : public ::testing::Test {
 
 TEST_F(Instance, FirstDisplayOnTheGroundStartsFromDefaults) {
   const ArvexMFD& m = mfd(hop.openLaunchDisplay());
-  EXPECT_EQ(m.flightMode, 0);
-  EXPECT_FALSE(m.tgtLatSet);
-  EXPECT_FALSE(m.tgtLngSet);
+  EXPECT_EQ(m.inputs.flightMode, 0);
+  EXPECT_FALSE(m.inputs.tgtLatSet);
+  EXPECT_FALSE(m.inputs.tgtLngSet);
   EXPECT_EQ(m.targetBase, nullptr);
-  EXPECT_EQ(m.securityAlt, 40000);
-  EXPECT_EQ(m.altAboveTarget, 5000);
-  EXPECT_NEAR(m.ownLatDeg, hop.base->lat_rad * kDegPerRad, 1e-9);
-  EXPECT_NEAR(m.ownLngDeg, hop.base->lng_rad * kDegPerRad, 1e-9);
-  EXPECT_EQ(m.flightPage, 0);
-  EXPECT_FALSE(m.groundSolValid);
+  EXPECT_EQ(m.inputs.securityAlt, 40000);
+  EXPECT_EQ(m.inputs.altAboveTarget, 5000);
+  EXPECT_NEAR(m.inputs.ownLatDeg, hop.base->lat_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(m.inputs.ownLngDeg, hop.base->lng_rad * kDegPerRad, 1e-9);
+  EXPECT_EQ(m.inputs.flightPage, 0);
+  EXPECT_FALSE(m.plan.groundSolValid);
   EXPECT_FALSE(m.flightSolValid);
   EXPECT_TRUE(m.hasMain);
   EXPECT_TRUE(m.hasHover);
-  EXPECT_TRUE(m.useMainEngine);
-  EXPECT_EQ(m.pitchGainP, 0.85);
-  EXPECT_EQ(m.pitchGainI, 0.14);
-  EXPECT_EQ(m.pitchGainD, 0.1);
+  EXPECT_TRUE(m.inputs.useMainEngine);
+  EXPECT_EQ(m.pitchGains.pitchGainP, 0.85);
+  EXPECT_EQ(m.pitchGains.pitchGainI, 0.14);
+  EXPECT_EQ(m.pitchGains.pitchGainD, 0.1);
   EXPECT_NEAR(m.surfaceGravity, kGravConst * moon().mass() / (moon().radius() * moon().radius()),
               1e-12);
 }
@@ -85,9 +85,9 @@ TEST_F(Instance, FirstDisplayOnTheGroundStartsFromDefaults) {
 TEST_F(Instance, FirstDisplayInFlightStoresThePointBelow) {
   Lift();
   const ArvexMFD& m = mfd(hop.openLaunchDisplay());
-  EXPECT_EQ(m.flightMode, 1);
-  EXPECT_NEAR(m.ownLatDeg, hop.base->lat_rad * kDegPerRad, 1e-9);
-  EXPECT_NEAR(m.ownLngDeg, hop.base->lng_rad * kDegPerRad, 1e-9);
+  EXPECT_EQ(m.inputs.flightMode, 1);
+  EXPECT_NEAR(m.inputs.ownLatDeg, hop.base->lat_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(m.inputs.ownLngDeg, hop.base->lng_rad * kDegPerRad, 1e-9);
 }
 
 // A base comes back as its coordinates, and the plan is computed again; the
@@ -95,25 +95,25 @@ TEST_F(Instance, FirstDisplayInFlightStoresThePointBelow) {
 TEST_F(Instance, BaseTargetComesBackAsCoordinatesWithAFreshPlan) {
   const int d = hop.openLaunchDisplay();
   ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
-  ASSERT_TRUE(mfd(d).groundSolValid);
-  const double latDeg = mfd(d).tgtLatDeg, lngDeg = mfd(d).tgtLngDeg;
-  const double launchSpeed = mfd(d).launchSpeed;
+  ASSERT_TRUE(mfd(d).plan.groundSolValid);
+  const double latDeg = mfd(d).inputs.tgtLatDeg, lngDeg = mfd(d).inputs.tgtLngDeg;
+  const double launchSpeed = mfd(d).plan.launchSpeed;
   hop.lander().setLevel(THGROUP_HOVER, 1.0);  // burn a little of the plan, upward
   for (int i = 0; i < 5; ++i) hop.host.step(0.1);
   hop.lander().setLevel(THGROUP_HOVER, 0.0);
-  const double dvRemaining = mfd(d).dvRemaining;
+  const double dvRemaining = mfd(d).plan.dvRemaining;
   ASSERT_LT(dvRemaining, launchSpeed);
 
   hop.host.rebuildDisplay(d);
   const ArvexMFD& m = mfd(d);
   EXPECT_EQ(m.targetBase, nullptr);
-  EXPECT_TRUE(m.tgtLatSet);
-  EXPECT_TRUE(m.tgtLngSet);
-  EXPECT_EQ(m.tgtLatDeg, latDeg);
-  EXPECT_EQ(m.tgtLngDeg, lngDeg);
-  EXPECT_TRUE(m.groundSolValid);
-  EXPECT_NEAR(m.launchSpeed, launchSpeed, 1e-9 * launchSpeed);
-  EXPECT_EQ(m.dvRemaining, dvRemaining);
+  EXPECT_TRUE(m.inputs.tgtLatSet);
+  EXPECT_TRUE(m.inputs.tgtLngSet);
+  EXPECT_EQ(m.inputs.tgtLatDeg, latDeg);
+  EXPECT_EQ(m.inputs.tgtLngDeg, lngDeg);
+  EXPECT_TRUE(m.plan.groundSolValid);
+  EXPECT_NEAR(m.plan.launchSpeed, launchSpeed, 1e-9 * launchSpeed);
+  EXPECT_EQ(m.plan.dvRemaining, dvRemaining);
 }
 
 // Orbiter's change of view or panel closes every display before it opens
@@ -126,15 +126,15 @@ TEST_F(Instance, EveryDisplayKeepsItsOwnInputsThroughARebuildOfAll) {
   TypeTarget(right, 20.19, 30.77);
   ASSERT_TRUE(hop.typeInto(right, kKeyZ, "70"));
   hop.host.rebuildAllDisplays();
-  EXPECT_EQ(mfd(left).tgtLatDeg, -8.97);
-  EXPECT_EQ(mfd(left).tgtLngDeg, 15.50);
-  EXPECT_EQ(mfd(left).securityAlt, 40000);
-  EXPECT_EQ(mfd(right).tgtLatDeg, 20.19);
-  EXPECT_EQ(mfd(right).securityAlt, 70000);
+  EXPECT_EQ(mfd(left).inputs.tgtLatDeg, -8.97);
+  EXPECT_EQ(mfd(left).inputs.tgtLngDeg, 15.50);
+  EXPECT_EQ(mfd(left).inputs.securityAlt, 40000);
+  EXPECT_EQ(mfd(right).inputs.tgtLatDeg, 20.19);
+  EXPECT_EQ(mfd(right).inputs.securityAlt, 70000);
   // Moved to another display, the mode still takes what the last one left.
   hop.host.closeDisplay(left);
   const int other = hop.openLaunchDisplay();
-  EXPECT_EQ(mfd(other).tgtLatDeg, -8.97);
+  EXPECT_EQ(mfd(other).inputs.tgtLatDeg, -8.97);
 }
 
 TEST_F(Instance, InFlightPageAndDvToGoComeBack) {
@@ -144,14 +144,14 @@ TEST_F(Instance, InFlightPageAndDvToGoComeBack) {
   hop.host.step(0.1);  // the hook finds the correction and its size
   ASSERT_TRUE(mfd(d).flightSolValid);
   ASSERT_TRUE(hop.host.pressKey(d, kKeyP));
-  ASSERT_EQ(mfd(d).flightPage, 1);
+  ASSERT_EQ(mfd(d).inputs.flightPage, 1);
   const double dvToGo = mfd(d).dvToGo;
   ASSERT_GT(dvToGo, 0);
 
   hop.host.rebuildDisplay(d);
   const ArvexMFD& m = mfd(d);
-  EXPECT_EQ(m.flightMode, 1);
-  EXPECT_EQ(m.flightPage, 1);
+  EXPECT_EQ(m.inputs.flightMode, 1);
+  EXPECT_EQ(m.inputs.flightPage, 1);
   EXPECT_TRUE(m.flightSolValid);
   EXPECT_EQ(m.dvToGo, dvToGo);
 }
@@ -166,11 +166,11 @@ TEST_F(Instance, LandingBetweenDisplaysKeepsFlightModeButNotTheOldPosition) {
   hop.lander().landAt(other.lat_rad, other.lng_rad);
 
   const int d = hop.openLaunchDisplay();
-  EXPECT_EQ(mfd(d).flightMode, 1);
-  EXPECT_NEAR(mfd(d).ownLatDeg, other.lat_rad * kDegPerRad, 1e-9);
-  EXPECT_NEAR(mfd(d).ownLngDeg, other.lng_rad * kDegPerRad, 1e-9);
+  EXPECT_EQ(mfd(d).inputs.flightMode, 1);
+  EXPECT_NEAR(mfd(d).inputs.ownLatDeg, other.lat_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(mfd(d).inputs.ownLngDeg, other.lng_rad * kDegPerRad, 1e-9);
   ASSERT_TRUE(hop.host.pressKey(d, kKeyS));  // follows the ground contact
-  EXPECT_EQ(mfd(d).flightMode, 0);
+  EXPECT_EQ(mfd(d).inputs.flightMode, 0);
 }
 
 // A display rebuilt in flight (a panel change during the launch burn) goes
@@ -178,11 +178,11 @@ TEST_F(Instance, LandingBetweenDisplaysKeepsFlightModeButNotTheOldPosition) {
 TEST_F(Instance, RebuildInFlightKeepsTheLaunchPoint) {
   const int d = hop.openLaunchDisplay();
   ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
-  const double lat = mfd(d).ownLatDeg, lng = mfd(d).ownLngDeg;
+  const double lat = mfd(d).inputs.ownLatDeg, lng = mfd(d).inputs.ownLngDeg;
   hop.lander().placeInFlight(hop.base->lat_rad + 0.01, hop.base->lng_rad, 3000, 0, 0, 50);
   hop.host.rebuildDisplay(d);
-  EXPECT_EQ(mfd(d).ownLatDeg, lat);
-  EXPECT_EQ(mfd(d).ownLngDeg, lng);
+  EXPECT_EQ(mfd(d).inputs.ownLatDeg, lat);
+  EXPECT_EQ(mfd(d).inputs.ownLngDeg, lng);
 }
 
 TEST_F(Instance, ResetValuesSurviveARebuild) {
@@ -192,25 +192,36 @@ TEST_F(Instance, ResetValuesSurviveARebuild) {
   ASSERT_TRUE(hop.host.pressKey(d, kKeyR));
   hop.host.rebuildDisplay(d);
   const ArvexMFD& m = mfd(d);
-  EXPECT_FALSE(m.tgtLatSet);
-  EXPECT_FALSE(m.tgtLngSet);
-  EXPECT_EQ(m.securityAlt, 40000);
-  EXPECT_EQ(m.altAboveTarget, 5000);
-  EXPECT_FALSE(m.groundSolValid);
+  EXPECT_FALSE(m.inputs.tgtLatSet);
+  EXPECT_FALSE(m.inputs.tgtLngSet);
+  EXPECT_EQ(m.inputs.securityAlt, 40000);
+  EXPECT_EQ(m.inputs.altAboveTarget, 5000);
+  EXPECT_FALSE(m.plan.groundSolValid);
+}
+
+// The reset key clears the whole plan, its launch direction included: a
+// burn after it has no plan to be counted along, and the count stays at 0.
+TEST_F(Instance, ResetLeavesNoPlanToCountABurnAlong) {
+  const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
+  ASSERT_TRUE(hop.host.pressKey(d, kKeyR));
+  hop.lander().setLevel(THGROUP_HOVER, 1.0);
+  for (int i = 0; i < 5; ++i) hop.host.step(0.1);
+  EXPECT_EQ(mfd(d).plan.dvRemaining, 0);
 }
 
 // A target typed onto the vessel's own position: the plan is cleared, and
 // once more at the rebuild, which also leaves nothing for a further display.
 TEST_F(Instance, RestoredTargetOnTheVesselClearsThePlanAndTheSavedParameters) {
   const int d = hop.openLaunchDisplay();
-  TypeTarget(d, mfd(d).ownLatDeg, mfd(d).ownLngDeg);
-  EXPECT_FALSE(mfd(d).groundSolValid);
+  TypeTarget(d, mfd(d).inputs.ownLatDeg, mfd(d).inputs.ownLngDeg);
+  EXPECT_FALSE(mfd(d).plan.groundSolValid);
   hop.host.rebuildDisplay(d);
-  EXPECT_TRUE(mfd(d).tgtLatSet);  // restored, with no plan
-  EXPECT_FALSE(mfd(d).groundSolValid);
+  EXPECT_TRUE(mfd(d).inputs.tgtLatSet);  // restored, with no plan
+  EXPECT_FALSE(mfd(d).plan.groundSolValid);
   const int second = hop.openLaunchDisplay();  // nothing saved: defaults
-  EXPECT_FALSE(mfd(second).tgtLatSet);
-  EXPECT_FALSE(mfd(second).tgtLngSet);
+  EXPECT_FALSE(mfd(second).inputs.tgtLatSet);
+  EXPECT_FALSE(mfd(second).inputs.tgtLngSet);
 }
 
 // Over the antipode of the target the plane of the hop is undefined: within
@@ -276,7 +287,7 @@ TEST_F(Instance, PostStepAfterTheLastDisplayClosedDoesNothing) {
   hop.host.closeDisplay(d);
   hop.host.step(0.1);  // must not reach the destroyed instance
   const int next = hop.openLaunchDisplay();
-  EXPECT_EQ(mfd(next).flightMode, 1);  // the module still works afterwards
+  EXPECT_EQ(mfd(next).inputs.flightMode, 1);  // the module still works afterwards
 }
 
 // --- focus changes ---------------------------------------------------------
@@ -294,22 +305,22 @@ TEST_P(FocusChange, TakesTheNewVesselsEnginesAndStartsFromDefaults) {
   const int d = hop.openLaunchDisplay();
   ASSERT_TRUE(hop.typeInto(d, kKeyZ, "70"));
   ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
-  mfd(d).altAboveTarget = 9000;
-  mfd(d).flightPage = 1;
+  mfd(d).inputs.altAboveTarget = 9000;
+  mfd(d).inputs.flightPage = 1;
 
   hop.host.setFocus(AddVessel(GetParam().spec));
   const ArvexMFD& m = mfd(d);
   EXPECT_EQ(m.hasMain, GetParam().hasMain);
-  EXPECT_EQ(m.useMainEngine, GetParam().hasMain);
+  EXPECT_EQ(m.inputs.useMainEngine, GetParam().hasMain);
   EXPECT_EQ(m.hasHover, GetParam().hasHover);
-  EXPECT_EQ(m.flightPage, 0);
+  EXPECT_EQ(m.inputs.flightPage, 0);
   EXPECT_EQ(m.targetBase, nullptr);
-  EXPECT_FALSE(m.tgtLatSet);
-  EXPECT_FALSE(m.tgtLngSet);
-  EXPECT_EQ(m.securityAlt, 40000);
-  EXPECT_EQ(m.altAboveTarget, 5000);
-  EXPECT_FALSE(m.groundSolValid);
-  EXPECT_NEAR(m.ownLatDeg, base("Apollo17").lat_rad * kDegPerRad, 1e-9);
+  EXPECT_FALSE(m.inputs.tgtLatSet);
+  EXPECT_FALSE(m.inputs.tgtLngSet);
+  EXPECT_EQ(m.inputs.securityAlt, 40000);
+  EXPECT_EQ(m.inputs.altAboveTarget, 5000);
+  EXPECT_FALSE(m.plan.groundSolValid);
+  EXPECT_NEAR(m.inputs.ownLatDeg, base("Apollo17").lat_rad * kDegPerRad, 1e-9);
 }
 INSTANTIATE_TEST_SUITE_P(
     Vessels, FocusChange,
@@ -325,8 +336,8 @@ TEST_F(FocusChange, LeavesNothingSavedForTheNextDisplay) {
   ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
   hop.host.setFocus(AddVessel(sim::VesselSpec{"Tug", 8000, 30000, 0, 0}));
   const int second = hop.openLaunchDisplay();
-  EXPECT_FALSE(mfd(second).tgtLatSet);
-  EXPECT_NEAR(mfd(second).ownLatDeg, base("Apollo17").lat_rad * kDegPerRad, 1e-9);
+  EXPECT_FALSE(mfd(second).inputs.tgtLatSet);
+  EXPECT_NEAR(mfd(second).inputs.ownLatDeg, base("Apollo17").lat_rad * kDegPerRad, 1e-9);
 }
 
 TEST_F(FocusChange, WithoutAPreviousVesselLeavesTheDisplayAlone) {
@@ -335,7 +346,7 @@ TEST_F(FocusChange, WithoutAPreviousVesselLeavesTheDisplayAlone) {
   const std::size_t tug = AddVessel(sim::VesselSpec{"Tug", 8000, 30000, 0, 0});
   const auto focusChanged = hop.host.moduleEntries(hop.host.loadedModules().front()).focusChanged;
   focusChanged(hop.host.vesselHandle(tug), nullptr);
-  EXPECT_EQ(mfd(d).securityAlt, 70000);
+  EXPECT_EQ(mfd(d).inputs.securityAlt, 70000);
   EXPECT_TRUE(mfd(d).hasHover);  // still the lander's engines
 }
 
@@ -349,12 +360,12 @@ TEST_F(FocusChange, WithoutADisplayRestoresThePlanFromTheNewVessel) {
   hop.host.closeDisplay(d);
   hop.host.setFocus(AddVessel(sim::VesselSpec{"Tug", 8000, 30000, 0, 0}));
   const int next = hop.openLaunchDisplay();
-  EXPECT_EQ(mfd(next).securityAlt, 70000);
-  EXPECT_TRUE(mfd(next).groundSolValid);
-  EXPECT_EQ(mfd(next).dvRemaining, mfd(next).launchSpeed);  // another vessel's count
+  EXPECT_EQ(mfd(next).inputs.securityAlt, 70000);
+  EXPECT_TRUE(mfd(next).plan.groundSolValid);
+  EXPECT_EQ(mfd(next).plan.dvRemaining, mfd(next).plan.launchSpeed);  // another vessel's count
   EXPECT_FALSE(mfd(next).hasHover);
-  EXPECT_NEAR(mfd(next).ownLatDeg, base("Apollo17").lat_rad * kDegPerRad, 1e-9);
-  EXPECT_NEAR(mfd(next).ownLngDeg, base("Apollo17").lng_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(mfd(next).inputs.ownLatDeg, base("Apollo17").lat_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(mfd(next).inputs.ownLngDeg, base("Apollo17").lng_rad * kDegPerRad, 1e-9);
 }
 
 // Focus on a vessel in flight, which then lands: the switch to grounded
@@ -371,10 +382,10 @@ TEST_F(FocusChange, ThenLandingTheSwitchPlansFromWhereTheVesselStands) {
   const int d = hop.host.openDisplays().front();
   TypeTargetAtBase(d, "Apollo16");
   ASSERT_TRUE(hop.host.pressKey(d, kKeyS));
-  ASSERT_EQ(mfd(d).flightMode, 0);
-  EXPECT_NEAR(mfd(d).ownLatDeg, pad.lat_rad * kDegPerRad, 1e-9);
-  EXPECT_NEAR(mfd(d).ownLngDeg, pad.lng_rad * kDegPerRad, 1e-9);
-  EXPECT_TRUE(mfd(d).groundSolValid);
+  ASSERT_EQ(mfd(d).inputs.flightMode, 0);
+  EXPECT_NEAR(mfd(d).inputs.ownLatDeg, pad.lat_rad * kDegPerRad, 1e-9);
+  EXPECT_NEAR(mfd(d).inputs.ownLngDeg, pad.lng_rad * kDegPerRad, 1e-9);
+  EXPECT_TRUE(mfd(d).plan.groundSolValid);
 }
 
 // An engine choice comes back only to a vessel that has that engine;
@@ -396,7 +407,7 @@ TEST_P(RestoredEngine, FollowsTheEnginesOfTheVessel) {
   }
   hop.host.closeDisplay(d);
   hop.host.setFocus(AddVessel(GetParam().next));
-  EXPECT_EQ(mfd(hop.openLaunchDisplay()).useMainEngine, GetParam().useMainEngine);
+  EXPECT_EQ(mfd(hop.openLaunchDisplay()).inputs.useMainEngine, GetParam().useMainEngine);
 }
 INSTANTIATE_TEST_SUITE_P(
     Vessels, RestoredEngine,
@@ -417,7 +428,7 @@ TEST_F(FocusChange, ToAnObjectWithoutAVesselLeavesTheDisplayAndItsReset) {
   for (OBJHANDLE object : {hop.bodyHandle(), OBJHANDLE{nullptr}}) {
     focusChanged(object, hop.vesselHandle());
     EXPECT_TRUE(hop.host.pressKey(d, kKeyR));
-    EXPECT_TRUE(mfd(d).groundSolValid);
+    EXPECT_TRUE(mfd(d).plan.groundSolValid);
     hop.host.step(0.1);
   }
 }

@@ -39,9 +39,9 @@ TEST_P(BurnLawTest, CommandsThePlannedPitch) {
   PitchLawState state{c.integral, c.lastCmd, c.prevCmd};
   const double cmd = BurnPitchLaw(c.fpa, c.launchAngle, c.mainEngine, kPitchGains, kDt, state);
   EXPECT_NEAR(cmd, c.expectedCmd, 1e-9);
-  EXPECT_NEAR(state.integral, c.expectedIntegral, 1e-9);
-  EXPECT_EQ(state.prevCmd, c.lastCmd);
-  EXPECT_EQ(state.lastCmd, cmd);
+  EXPECT_NEAR(state.pitchIntegral, c.expectedIntegral, 1e-9);
+  EXPECT_EQ(state.prevPitchCmd, c.lastCmd);
+  EXPECT_EQ(state.lastPitchCmd, cmd);
 }
 
 INSTANTIATE_TEST_SUITE_P(WorkedNumbers, BurnLawTest,
@@ -78,8 +78,8 @@ TEST_P(ProposalTest, FullThrustAndWeightAlongThePlan) {
   const ProposalCase& c = GetParam();
   Scene scene;
   ArvexMFD& m = scene.mfd();
-  m.useMainEngine = c.mainEngine;
-  m.launchAngle = c.launchAngle;
+  m.inputs.useMainEngine = c.mainEngine;
+  m.plan.launchAngle = c.launchAngle;
   m.launchPitchSet = false;
   const double thrust = scene.lander().maxThrust(c.mainEngine ? THGROUP_MAIN : THGROUP_HOVER);
   m.surfaceGravity = c.weightOverThrust * thrust / scene.lander().mass();
@@ -118,7 +118,7 @@ TEST(ProposalTest, PhysicsOfTheProposal) {
 TEST(ProposalTest, MadeOncePerPlanWhileTheEnginesAreOff) {
   Scene scene;
   ArvexMFD& m = scene.mfd();
-  m.launchAngle = 40;
+  m.plan.launchAngle = 40;
   m.launchPitchSet = true;
   m.pitchCmd = 12;
   m.UpdatePitchCommand(kDt, 0);
@@ -141,7 +141,7 @@ TEST_P(ThrustDetectionTest, BurnLawRunsOnlyWhileThrusting) {
   Scene scene;
   ArvexMFD& m = scene.mfd();
   scene.Attitude(0, 0);
-  m.launchAngle = 40;
+  m.plan.launchAngle = 40;
   m.launchPitchSet = true;
   m.pitchCmd = 123;  // stays unless the burn law runs
   m.hasMain = c.hasMain;
@@ -236,19 +236,19 @@ TEST_P(BurnCountTest, CountsTheThrustAlongThePlanOnly) {
   sim::Vessel& v = scene.lander();
   v.placeInFlight(0.2, 0.4, 100000, 300, 200, 50);
   ArvexMFD& m = scene.mfd();
-  m.flightMode = 0;
+  m.inputs.flightMode = 0;
   const VECTOR3 plan = _V(0.3, -0.5, 0.8) / length(_V(0.3, -0.5, 0.8));
   const VECTOR3 side = crossp(plan, _V(0, 0, 1)) / length(crossp(plan, _V(0, 0, 1)));
-  m.launchVelocity = plan * 1234.0;
-  m.dvRemaining = 1000;
+  m.plan.launchVelocity = plan * 1234.0;
+  m.plan.dvRemaining = 1000;
   scene.hop.host.step(kDt);  // the first step takes a sample
-  ASSERT_EQ(m.dvRemaining, 1000);
+  ASSERT_EQ(m.plan.dvRemaining, 1000);
 
   v.setRotation(FacingAlong(plan * c.along + side * c.across));
   v.setLevel(THGROUP_MAIN, 1);
   for (int i = 0; i < 100; ++i) scene.hop.host.step(kDt);
   const double thrustDv = v.maxThrust(THGROUP_MAIN) / v.mass() * 10.0;  // [m/s]
-  EXPECT_NEAR(m.dvRemaining, 1000 - c.along * thrustDv, 0.01);
+  EXPECT_NEAR(m.plan.dvRemaining, 1000 - c.along * thrustDv, 0.01);
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, BurnCountTest,
@@ -264,12 +264,12 @@ TEST(BurnCountTest, NoPlanNoCount) {
   // direction to count along. The count must stay a number.
   Scene scene;
   ArvexMFD& m = scene.mfd();
-  ASSERT_EQ(length(m.launchVelocity), 0);
+  ASSERT_EQ(length(m.plan.launchVelocity), 0);
   scene.Attitude(0, 80);
   scene.lander().setLevel(THGROUP_MAIN, 1);
   for (int i = 0; i < 20; ++i) scene.hop.host.step(kDt);
   ASSERT_FALSE(scene.lander().groundContact());
-  EXPECT_EQ(m.dvRemaining, 0);
+  EXPECT_EQ(m.plan.dvRemaining, 0);
 }
 
 TEST(BurnCountTest, FirstStepOfANewDisplayOnlySamples) {
@@ -280,12 +280,12 @@ TEST(BurnCountTest, FirstStepOfANewDisplayOnlySamples) {
   scene.mfd().ResetFromVessel();  // the display reads the new pad
   scene.Target(0, 10);
   ArvexMFD& m = scene.mfd();
-  const double planned = m.dvRemaining;
+  const double planned = m.plan.dvRemaining;
   ASSERT_GT(planned, 0);
   for (int i = 0; i < 10; ++i) scene.hop.host.step(kDt);
   // Only the turn of the pad's velocity in one second counts: 465 m/s times
   // 7.3e-5 rad/s, projected on the plan.
-  EXPECT_NEAR(m.dvRemaining, planned, 0.05);
+  EXPECT_NEAR(m.plan.dvRemaining, planned, 0.05);
 }
 
 TEST(BurnCountTest, AFocusChangeTakesAFreshSample) {
@@ -302,9 +302,9 @@ TEST(BurnCountTest, AFocusChangeTakesAFreshSample) {
   world.addVessel(scene.hop.body, sim::VesselSpec{"Other", 15000, 45000, 0, 30000}).landAt(0, 1.5);
   scene.hop.host.setFocus(world.vesselCount() - 1);
   ArvexMFD& m = scene.mfd();
-  ASSERT_EQ(m.dvRemaining, 0);
+  ASSERT_EQ(m.plan.dvRemaining, 0);
   scene.hop.host.step(kDt);
-  EXPECT_EQ(m.dvRemaining, 0);
+  EXPECT_EQ(m.plan.dvRemaining, 0);
 }
 
 TEST(BurnCountTest, AStretchInFlightModeIsNotCountedAfterwards) {
@@ -318,14 +318,14 @@ TEST(BurnCountTest, AStretchInFlightModeIsNotCountedAfterwards) {
   scene.Attitude(0, 90);
   scene.lander().setLevel(THGROUP_MAIN, 1);
   for (int i = 0; i < 10; ++i) scene.hop.host.step(kDt);
-  m.flightMode = 1;
+  m.inputs.flightMode = 1;
   for (int i = 0; i < 10; ++i) scene.hop.host.step(kDt);
-  const double before = m.dvRemaining;
-  m.flightMode = 0;
+  const double before = m.plan.dvRemaining;
+  m.inputs.flightMode = 0;
   scene.hop.host.step(kDt);
-  EXPECT_EQ(m.dvRemaining, before);
+  EXPECT_EQ(m.plan.dvRemaining, before);
   scene.hop.host.step(kDt);
-  EXPECT_LT(m.dvRemaining, before);
+  EXPECT_LT(m.plan.dvRemaining, before);
 }
 
 TEST(BurnCountTest, LiftOffAlongThePlanReachesMecoAtTheEndOfTheBurn) {
@@ -337,17 +337,17 @@ TEST(BurnCountTest, LiftOffAlongThePlanReachesMecoAtTheEndOfTheBurn) {
   Scene scene;
   ASSERT_TRUE(scene.hop.typeInto(scene.display, 20, "Apollo17"));
   ArvexMFD& m = scene.mfd();
-  ASSERT_TRUE(m.groundSolValid);
+  ASSERT_TRUE(m.plan.groundSolValid);
   scene.hop.host.step(kDt);  // pre-burn proposal, first sample
-  scene.Attitude(m.heading, m.pitchCmd);
-  const VECTOR3 plan = m.launchVelocity / length(m.launchVelocity);
+  scene.Attitude(m.plan.heading, m.pitchCmd);
+  const VECTOR3 plan = m.plan.launchVelocity / length(m.plan.launchVelocity);
   sim::Vessel& v = scene.lander();
   const double accel = v.maxThrust(THGROUP_MAIN) / v.mass();  // [m/s^2]
 
   v.setLevel(THGROUP_MAIN, 1);
   double delivered = 0;  // [m/s] thrust delta-v along the plan
   int steps = 0;
-  while (delivered < m.launchSpeed && steps < 10000) {
+  while (delivered < m.plan.launchSpeed && steps < 10000) {
     const VECTOR3 before = ToV(v.rotation().col(2));
     scene.hop.host.step(kDt);
     const VECTOR3 after = ToV(v.rotation().col(2));
@@ -356,9 +356,9 @@ TEST(BurnCountTest, LiftOffAlongThePlanReachesMecoAtTheEndOfTheBurn) {
   }
   v.setLevel(THGROUP_MAIN, 0);
   ASSERT_FALSE(v.groundContact());
-  EXPECT_NEAR(m.dvRemaining, m.launchSpeed - delivered, accel * kDt * 0.05);
-  EXPECT_LE(m.dvRemaining, 0);
-  EXPECT_GT(m.dvRemaining, -accel * kDt);
+  EXPECT_NEAR(m.plan.dvRemaining, m.plan.launchSpeed - delivered, accel * kDt * 0.05);
+  EXPECT_LE(m.plan.dvRemaining, 0);
+  EXPECT_GT(m.plan.dvRemaining, -accel * kDt);
 }
 
 // --- The hook's gate and modes -----------------------------------------
@@ -397,12 +397,12 @@ TEST_P(FlightModeGateTest, SolverRunsOnlyInFlightWithACompleteTarget) {
   ArvexMFD& m = scene.mfd();
   m.tgtLat = 0.0;
   m.tgtLng = 0.5;
-  m.flightMode = c.flightMode;
-  m.tgtLatSet = c.latSet;
-  m.tgtLngSet = c.lngSet;
+  m.inputs.flightMode = c.flightMode;
+  m.inputs.tgtLatSet = c.latSet;
+  m.inputs.tgtLngSet = c.lngSet;
   m.actualPitch = 77;  // written only by a grounded step
   scene.hop.host.step(kDt);
-  EXPECT_EQ(m.solverStarted, c.solves);
+  EXPECT_EQ(m.search.solverStarted, c.solves);
   EXPECT_EQ(m.dvToGo > 0, c.solves);
   EXPECT_EQ(m.actualPitch, 77);
 }

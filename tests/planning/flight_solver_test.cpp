@@ -237,7 +237,7 @@ TEST(SearchFamilyTest, AnswerCoastsThroughTheAimPoint) {
     const HopState hs = RandomHop(rng, 80);
     FlightSearchState state = ColdState();
     ASSERT_TRUE(SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state));
-    ASSERT_EQ(state.dir, +1);
+    ASSERT_EQ(state.searchDir, +1);
     EXPECT_LT(ClosestApproach(hs.geo.P, state.reqVel, kMoonMu, hs.geo.T, 4000), 0.005)
         << "case " << i;
   }
@@ -250,11 +250,11 @@ TEST(SearchFamilyTest, LaterCallsOnTheSameStateKeepTheAnswer) {
   const HopState hs = RandomHop(rng, 30);
   FlightSearchState state = ColdState();
   ASSERT_TRUE(SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state));
-  EXPECT_TRUE(state.started);
-  EXPECT_EQ(state.dir, +1);
+  EXPECT_TRUE(state.solverStarted);
+  EXPECT_EQ(state.searchDir, +1);
   const VECTOR3 cold = state.reqVel;
   VECTOR3 atParam;
-  ASSERT_TRUE(Eval(state.param, hs.geo, atParam));
+  ASSERT_TRUE(Eval(state.solverParam, hs.geo, atParam));
   EXPECT_LT(length(atParam - cold), 1e-6 * length(cold));
   for (int i = 0; i < 5; ++i) SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state);
   EXPECT_EQ(length(state.reqVel - cold), 0.0);
@@ -484,7 +484,7 @@ TEST(SearchTrapsTest, LeavesTheFloorItSitsOn) {
   FlightSearchState state{true, +1, bMin, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
   for (int call = 0; call < 6; ++call)
     ASSERT_TRUE(SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state));
-  EXPECT_GT(state.param, bMin);
+  EXPECT_GT(state.solverParam, bMin);
   EXPECT_LE(length(state.reqVel - hs.V), best.g + Allowed(best.g));
 }
 
@@ -507,7 +507,7 @@ TEST(SearchTrapsTest, StaysAboveTheChordLateInAHop) {
 
   FlightSearchState state = ColdState();
   for (int call = 0; call < 12; ++call) ASSERT_TRUE(SearchFamily(geo, V, kMoonRadius, 0, state));
-  EXPECT_GT(state.param, 0.5);
+  EXPECT_GT(state.solverParam, 0.5);
   EXPECT_LT(ClosestApproach(P, state.reqVel, kMoonMu, T, 100), 0.005);
 }
 
@@ -531,7 +531,7 @@ TEST(SearchTrapsTest, FarSideCandidateCloserThanTheAnswerIsNotTaken) {
   ASSERT_TRUE(SearchFamily(hs.geo, hs.V, kMoonRadius, hs.floorHeight, state));
   const VECTOR3 behind = closerBehind(hs, length(state.reqVel - hs.V));
   EXPECT_GT(ClosestApproach(hs.geo.P, behind, kMoonMu, hs.geo.T, 4000), 1000.0);
-  EXPECT_EQ(state.dir, +1);
+  EXPECT_EQ(state.searchDir, +1);
   EXPECT_LT(ClosestApproach(hs.geo.P, state.reqVel, kMoonMu, hs.geo.T, 4000), 0.005);
 }
 
@@ -542,9 +542,9 @@ TEST(SearchTrapsTest, NoFiniteAnswerLeavesTheStateAlone) {
   ASSERT_TRUE(MakeFlightGeometry(_V(1.8e6, 0, 0), _V(1.7e6, 2e5, 0), -kMoonMu, geo));
   FlightSearchState state{true, +1, 0.6, _V(1, 2, 3), 0.0, _V(0, 0, 0)};
   EXPECT_FALSE(SearchFamily(geo, _V(0, 1000, 0), kMoonRadius, 0, state));
-  EXPECT_EQ(state.param, 0.6);
+  EXPECT_EQ(state.solverParam, 0.6);
   EXPECT_EQ(state.reqVel.y, 2.0);
-  EXPECT_TRUE(state.started);
+  EXPECT_TRUE(state.solverStarted);
 }
 
 // --- Through the host ---------------------------------------------------
@@ -558,28 +558,28 @@ TEST(InFlightHostTest, DvToGoFollowsTheVesselStepAfterStep) {
   sim::Vessel& vessel = scene.lander();
   vessel.placeInFlight(0.02, 0.40, 25000, 900, 30, 40);
   ArvexMFD& m = scene.mfd();
-  m.flightMode = 1;  // as the switch key leaves it
+  m.inputs.flightMode = 1;  // as the switch key leaves it
   scene.Target(0.0, 0.50 * kDegPerRad);
   ASSERT_TRUE(m.flightSolValid);
   const double mu = kGravConst * m.bodyMass;
 
   double worstExcess = -1e9, worstJump = -1e9, lastDvToGo = m.dvToGo;
-  VECTOR3 lastAnswer = m.reqVel, lastBest = _V(0, 0, 0);
+  VECTOR3 lastAnswer = m.search.reqVel, lastBest = _V(0, 0, 0);
   for (int step = 0; step < 600; ++step) {
     scene.hop.host.step(0.1);
     const VECTOR3 P = guidance::ToV(vessel.position()), V = guidance::ToV(vessel.velocity());
     FlightGeometry geo;
     ASSERT_TRUE(MakeFlightGeometry(P, scene.AimPoint(), mu, geo));
-    const double floorHeight = vessel.horizonAirspeed().y() > 0 ? m.securityAlt : 0;
+    const double floorHeight = vessel.horizonAirspeed().y() > 0 ? m.inputs.securityAlt : 0;
     const ScanResult best =
         ScanNearSide(geo, V, std::max((m.bodyRadius + floorHeight) / geo.s, kNearSideMinParam));
     ASSERT_TRUE(std::isfinite(m.dvToGo));
     if (step >= 10) {
       worstExcess = std::max(worstExcess, m.dvToGo - best.g - Allowed(best.g));
-      worstJump =
-          std::max(worstJump, length(m.reqVel - lastAnswer) - length(best.member - lastBest));
+      worstJump = std::max(worstJump,
+                           length(m.search.reqVel - lastAnswer) - length(best.member - lastBest));
     }
-    lastAnswer = m.reqVel;
+    lastAnswer = m.search.reqVel;
     lastBest = best.member;
     lastDvToGo = m.dvToGo;
   }
@@ -593,28 +593,28 @@ TEST(InFlightHostTest, ReplanRunsTheColdSolveAndClaimsOnlyWhatItFound) {
   sim::Vessel& vessel = scene.lander();
   vessel.placeInFlight(0.02, 0.40, 25000, 900, 30, 40);
   ArvexMFD& m = scene.mfd();
-  m.flightMode = 1;
+  m.inputs.flightMode = 1;
   scene.Target(0.0, 0.50 * kDegPerRad);
-  EXPECT_TRUE(m.solverStarted);
-  EXPECT_EQ(m.searchDir, +1);
+  EXPECT_TRUE(m.search.solverStarted);
+  EXPECT_EQ(m.search.searchDir, +1);
   EXPECT_TRUE(m.flightSolValid);
-  const VECTOR3 answer = m.reqVel;
+  const VECTOR3 answer = m.search.reqVel;
 
   // Now exactly over the aim point, twice as far from the centre: there is
   // no plane for the hop. The replan says so, and nothing that is not a
   // number reaches the display's fields, step after step.
-  const double rTgt = m.bodyRadius + m.altAboveTarget;
+  const double rTgt = m.bodyRadius + m.inputs.altAboveTarget;
   const VECTOR3 aim =
       m.PlanetToGlobal(_V(rTgt * std::cos(m.tgtLat) * std::cos(m.tgtLng), rTgt * std::sin(m.tgtLat),
                           rTgt * std::cos(m.tgtLat) * std::sin(m.tgtLng)));
   vessel.setState({2 * aim.x, 2 * aim.y, 2 * aim.z}, {0, 0, 0});
   m.RecomputePlan();
   EXPECT_FALSE(m.flightSolValid);
-  EXPECT_EQ(length(m.reqVel - answer), 0.0);  // the last answer is kept
+  EXPECT_EQ(length(m.search.reqVel - answer), 0.0);  // the last answer is kept
   scene.hop.host.step(0.1);
-  EXPECT_TRUE(isFinite(m.reqVel));
+  EXPECT_TRUE(isFinite(m.search.reqVel));
   EXPECT_TRUE(std::isfinite(m.dvToGo));
-  EXPECT_TRUE(std::isfinite(m.solverParam));
+  EXPECT_TRUE(std::isfinite(m.search.solverParam));
 }
 
 // --- The aim that leads the body's rotation ------------------------------

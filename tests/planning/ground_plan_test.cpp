@@ -67,8 +67,8 @@ class GroundPlan : public ::testing::Test {
   // vessel's position would leave it.
   void PlaceOwn(double latDeg, double lngDeg) {
     ArvexMFD& m = mfd();
-    m.ownLatDeg = latDeg;
-    m.ownLngDeg = lngDeg;
+    m.inputs.ownLatDeg = latDeg;
+    m.inputs.ownLngDeg = lngDeg;
     m.ownLat = latDeg / kDegPerRad;
     m.ownLng = lngDeg / kDegPerRad;
   }
@@ -93,14 +93,14 @@ TEST_F(GroundPlan, TwentyDegreeHopEastUsesTheNaturalEllipse) {
   PlaceOwn(0, 0);
   EnterTarget(0, 20);
   const ArvexMFD& m = mfd();
-  EXPECT_TRUE(m.groundSolValid);
-  EXPECT_NEAR(m.apoAltitude / 1000, 460.6, 0.05);  // far above the 40 km floor
-  EXPECT_NEAR(m.launchAngle, 37.62, 0.005);
+  EXPECT_TRUE(m.plan.groundSolValid);
+  EXPECT_NEAR(m.plan.apoAltitude / 1000, 460.6, 0.05);  // far above the 40 km floor
+  EXPECT_NEAR(m.plan.launchAngle, 37.62, 0.005);
   // q is 0 within rounding: a right angle, in the module's slightly large
   // degrees.
-  EXPECT_GT(m.heading, 90);
-  EXPECT_NEAR(m.heading, 90 / kToTrue, 1e-6);
-  EXPECT_EQ(m.dvRemaining, m.launchSpeed);
+  EXPECT_GT(m.plan.heading, 90);
+  EXPECT_NEAR(m.plan.heading, 90 / kToTrue, 1e-6);
+  EXPECT_EQ(m.plan.dvRemaining, m.plan.launchSpeed);
   // A fresh pre-burn proposal for the new plan, made at once (engines off).
   EXPECT_TRUE(m.launchPitchSet);
 }
@@ -108,27 +108,28 @@ TEST_F(GroundPlan, TwentyDegreeHopEastUsesTheNaturalEllipse) {
 TEST_F(GroundPlan, OneDegreeHopTakesTheSecurityAltitudeExactly) {
   PlaceOwn(0, 0);
   EnterTarget(0, 1);
-  EXPECT_TRUE(mfd().groundSolValid);
-  EXPECT_EQ(mfd().apoAltitude, 40000.0);
+  EXPECT_TRUE(mfd().plan.groundSolValid);
+  EXPECT_EQ(mfd().plan.apoAltitude, 40000.0);
 }
 
 TEST_F(GroundPlan, SecurityAltitudeAboveTheNaturalApoapsisIsTheApoapsis) {
   PlaceOwn(0, 0);
   ASSERT_TRUE(mfd().SetSecurityAltitude("500"));
   EnterTarget(0, 20);
-  EXPECT_EQ(mfd().apoAltitude, 500000.0);
+  EXPECT_EQ(mfd().plan.apoAltitude, 500000.0);
 }
 
 TEST_F(GroundPlan, MirroredTargetGivesTheSameEllipseAndTheMirroredHeading) {
   PlaceOwn(0, 0);
   EnterTarget(0, 20);
-  const double apo = mfd().apoAltitude, angle = mfd().launchAngle, speed = mfd().launchSpeed;
-  const double heading = mfd().heading;
+  const double apo = mfd().plan.apoAltitude, angle = mfd().plan.launchAngle,
+               speed = mfd().plan.launchSpeed;
+  const double heading = mfd().plan.heading;
   EnterTarget(0, -20);
-  EXPECT_DOUBLE_EQ(mfd().apoAltitude, apo);
-  EXPECT_DOUBLE_EQ(mfd().launchAngle, angle);
-  EXPECT_DOUBLE_EQ(mfd().launchSpeed, speed);
-  EXPECT_DOUBLE_EQ(mfd().heading, 360 - heading);
+  EXPECT_DOUBLE_EQ(mfd().plan.apoAltitude, apo);
+  EXPECT_DOUBLE_EQ(mfd().plan.launchAngle, angle);
+  EXPECT_DOUBLE_EQ(mfd().plan.launchSpeed, speed);
+  EXPECT_DOUBLE_EQ(mfd().plan.heading, 360 - heading);
 }
 
 struct MeridianCase {
@@ -141,8 +142,8 @@ class SameMeridian : public GroundPlan, public ::testing::WithParamInterface<Mer
 TEST_P(SameMeridian, HeadingIsDueNorthOrSouthExactly) {
   PlaceOwn(0, 0);
   EnterTarget(GetParam().tgtLatDeg, 0);
-  EXPECT_TRUE(mfd().groundSolValid);
-  EXPECT_EQ(mfd().heading, GetParam().heading);
+  EXPECT_TRUE(mfd().plan.groundSolValid);
+  EXPECT_EQ(mfd().plan.heading, GetParam().heading);
 }
 INSTANTIATE_TEST_SUITE_P(NorthAndSouth, SameMeridian,
                          ::testing::Values(MeridianCase{20, 0}, MeridianCase{-20, 180},
@@ -151,28 +152,28 @@ INSTANTIATE_TEST_SUITE_P(NorthAndSouth, SameMeridian,
 TEST_F(GroundPlan, TargetOnTheVesselClearsThePlan) {
   PlaceOwn(0, 0);
   EnterTarget(0, 20);
-  ASSERT_TRUE(mfd().groundSolValid);
+  ASSERT_TRUE(mfd().plan.groundSolValid);
   EnterTarget(0, 0);
   const ArvexMFD& m = mfd();
-  EXPECT_FALSE(m.groundSolValid);
-  EXPECT_EQ(m.heading, 0);
-  EXPECT_EQ(m.launchAngle, 0);
-  EXPECT_EQ(m.launchSpeed, 0);
-  EXPECT_EQ(m.dvRemaining, 0);
-  EXPECT_EQ(m.vTan, 0);
-  EXPECT_EQ(m.apoAltitude, 0);
+  EXPECT_FALSE(m.plan.groundSolValid);
+  EXPECT_EQ(m.plan.heading, 0);
+  EXPECT_EQ(m.plan.launchAngle, 0);
+  EXPECT_EQ(m.plan.launchSpeed, 0);
+  EXPECT_EQ(m.plan.dvRemaining, 0);
+  EXPECT_EQ(m.plan.vTan, 0);
+  EXPECT_EQ(m.plan.apoAltitude, 0);
 }
 
 TEST_F(GroundPlan, TargetALastDigitAwayGetsANearlyVerticalPlan) {
   PlaceOwn(12.5, 45.25);
   EnterTarget(std::nextafter(12.5, 90.0), 45.25);
   const ArvexMFD& m = mfd();
-  EXPECT_TRUE(m.groundSolValid);
-  EXPECT_EQ(m.apoAltitude, m.securityAlt);
-  EXPECT_GT(m.launchAngle, 89.9);
-  EXPECT_LT(m.launchAngle, 90.01);
-  EXPECT_TRUE(std::isfinite(m.heading));
-  EXPECT_TRUE(isFinite(m.launchVelocity));
+  EXPECT_TRUE(m.plan.groundSolValid);
+  EXPECT_EQ(m.plan.apoAltitude, m.inputs.securityAlt);
+  EXPECT_GT(m.plan.launchAngle, 89.9);
+  EXPECT_LT(m.plan.launchAngle, 90.01);
+  EXPECT_TRUE(std::isfinite(m.plan.heading));
+  EXPECT_TRUE(isFinite(m.plan.launchVelocity));
 }
 
 // The east/west choice goes the short way across the +-180 meridian.
@@ -180,10 +181,10 @@ TEST_F(GroundPlan, HopAcrossTheDateLineHeadsEast) {
   PlaceOwn(0, 170);
   EnterTarget(0, -170);
   const ArvexMFD& m = mfd();
-  EXPECT_NEAR(m.heading, 90 / kToTrue, 1e-6);
+  EXPECT_NEAR(m.plan.heading, 90 / kToTrue, 1e-6);
   // The short arc of 340 module degrees the other way: 20 degrees, give or
   // take what the module's factor makes of 340.
-  EXPECT_NEAR(m.apoAltitude / 1000, 460.6, 0.1);
+  EXPECT_NEAR(m.plan.apoAltitude / 1000, 460.6, 0.1);
 }
 
 // Where a > R the launch angle is the ellipse's flight-path angle at
@@ -192,8 +193,8 @@ TEST_F(GroundPlan, HighSecurityAltitudeOnANearAntipodalHopGivesTheFlightPathAngl
   PlaceOwn(0, 0);
   ASSERT_TRUE(mfd().SetSecurityAltitude("1000"));
   EnterTarget(0, 170);
-  EXPECT_EQ(mfd().apoAltitude, 1.0e6);
-  EXPECT_NEAR(mfd().launchAngle, 8.42, 0.005);
+  EXPECT_EQ(mfd().plan.apoAltitude, 1.0e6);
+  EXPECT_NEAR(mfd().plan.launchAngle, 8.42, 0.005);
 }
 
 // A course cosine with no value still gives a finite heading. Vessel
@@ -216,11 +217,11 @@ TEST_P(HairApart, CourseCosineWithoutValueFallsBackToTheSphericalCourse) {
   ASSERT_GT(std::sin(m.ownLat) * std::sin(m.tgtLat) +
                 std::cos(m.ownLng - m.tgtLng) * std::cos(m.ownLat) * std::cos(m.tgtLat),
             1.0);
-  EXPECT_TRUE(m.groundSolValid);
+  EXPECT_TRUE(m.plan.groundSolValid);
   // Whether the cosine rounds just above 1 or to exactly 1 here depends on
   // the last bit of the library's cosine; either way the heading is finite
   // and due east or west within the law of cosines' own rounding.
-  EXPECT_NEAR(m.heading, GetParam().heading, 1e-2);
+  EXPECT_NEAR(m.plan.heading, GetParam().heading, 1e-2);
 }
 INSTANTIATE_TEST_SUITE_P(EastAndWest, HairApart,
                          ::testing::Values(HairCase{1e-7, 90 / kToTrue},
@@ -243,14 +244,14 @@ TEST(GroundPlanFunctions, BothPointsOnThePoleGiveAFiniteHeading) {
 TEST_F(GroundPlan, NoTargetMeansNoPlan) {
   PlaceOwn(10, 10);  // so that the empty target is not the vessel's position
   mfd().RecomputePlan();
-  EXPECT_FALSE(mfd().groundSolValid);
+  EXPECT_FALSE(mfd().plan.groundSolValid);
 }
 
 TEST_F(GroundPlan, LatitudeAloneMeansNoPlan) {
   PlaceOwn(10, 10);
   ASSERT_TRUE(mfd().SetTargetLatitude("20"));
   mfd().RecomputePlan();
-  EXPECT_FALSE(mfd().groundSolValid);
+  EXPECT_FALSE(mfd().plan.groundSolValid);
 }
 
 // In flight 1000 km from latitude 0, longitude 0, where the solver would
@@ -258,7 +259,7 @@ TEST_F(GroundPlan, LatitudeAloneMeansNoPlan) {
 TEST_F(GroundPlan, NoTargetInFlightMeansNoSolution) {
   hop.lander().placeInFlight(0.1, 0.1, 20000, 0, 0, 0);
   PlaceOwn(10, 10);
-  mfd().flightMode = 1;
+  mfd().inputs.flightMode = 1;
   mfd().RecomputePlan();
   EXPECT_FALSE(mfd().flightSolValid);
 }
@@ -285,7 +286,7 @@ class PlanPhysics : public GroundPlan {
     ASSERT_TRUE(mfd().SetSecurityAltitude(c.securityKm));
     EnterTarget(c.tgtLatDeg, c.tgtLngDeg);
     const ArvexMFD& m = mfd();
-    ASSERT_TRUE(m.groundSolValid);
+    ASSERT_TRUE(m.plan.groundSolValid);
     const sim::Body& b = body();
     const double t = hop.host.world().time();
     const double R = b.radius(), mu = b.mu();
@@ -299,26 +300,26 @@ class PlanPhysics : public GroundPlan {
     // 1. The ellipse of apoAltitude and vTan (apoapsis radius and speed)
     //    passes through radius R at alpha either side of its apoapsis, and
     //    its flight-path angle there is launchAngle.
-    const double ra = R + m.apoAltitude;
-    const double a = 1 / (2 / ra - m.vTan * m.vTan / mu);
+    const double ra = R + m.plan.apoAltitude;
+    const double a = 1 / (2 / ra - m.plan.vTan * m.plan.vTan / mu);
     const double e = ra / a - 1;
     EXPECT_NEAR(a * (1 - e * e) / (1 - e * std::cos(alpha)), R, 1e-6 * R);
     EXPECT_NEAR(std::atan(e * std::sin(alpha) / (1 - e * std::cos(alpha))) * kDegPerRad,
-                m.launchAngle, 1e-6);
+                m.plan.launchAngle, 1e-6);
 
     // 2. The launch velocity: launchSpeed long, launchAngle above the local
     //    horizon, heading from north through east.
     sim::Vec3 up3, north3, east3;
     b.localFrame(b.surfacePoint(m.ownLat, m.ownLng, R, t), t, up3, north3, east3);
     const VECTOR3 up = ToV(up3), north = ToV(north3), east = ToV(east3);
-    const VECTOR3 dir = m.launchVelocity / length(m.launchVelocity);
-    EXPECT_NEAR(length(m.launchVelocity), m.launchSpeed, 1e-9 * m.launchSpeed);
-    EXPECT_NEAR(std::asin(dotp(dir, up)) * kDegPerRad, m.launchAngle, 1e-6);
+    const VECTOR3 dir = m.plan.launchVelocity / length(m.plan.launchVelocity);
+    EXPECT_NEAR(length(m.plan.launchVelocity), m.plan.launchSpeed, 1e-9 * m.plan.launchSpeed);
+    EXPECT_NEAR(std::asin(dotp(dir, up)) * kDegPerRad, m.plan.launchAngle, 1e-6);
     // The module turns heading back into radians with its own factor, so
     // the azimuth it flies is heading / 57.2964 [rad], taken round the
     // circle.
     const double azimuth = std::atan2(dotp(dir, east), dotp(dir, north));
-    EXPECT_NEAR(std::remainder(azimuth - m.heading / kDegPerRad, 2 * kPi), 0, 1e-9);
+    EXPECT_NEAR(std::remainder(azimuth - m.plan.heading / kDegPerRad, 2 * kPi), 0, 1e-9);
 
     // 3. A coast from the launch point along that direction comes down on
     //    the target. The speed is the ellipse's own speed at radius R: the
@@ -339,8 +340,9 @@ class PlanPhysics : public GroundPlan {
     //    climb to apoAltitude against the surface gravity that still leaves
     //    vTan at the top.
     const double g0 = kGravConst * b.mass() / (R * R);
-    const double v0 = m.launchSpeed / 1.02;
-    EXPECT_NEAR(0.5 * v0 * v0, 0.5 * m.vTan * m.vTan + g0 * m.apoAltitude, 1e-9 * v0 * v0);
+    const double v0 = m.plan.launchSpeed / 1.02;
+    EXPECT_NEAR(0.5 * v0 * v0, 0.5 * m.plan.vTan * m.plan.vTan + g0 * m.plan.apoAltitude,
+                1e-9 * v0 * v0);
   }
 
   // Where a coast from (r, v) first comes back down to radius R [m, global].
@@ -495,13 +497,13 @@ class EntryTable : public Entry, public ::testing::WithParamInterface<EntryCase>
   double Stored(Field f) {
     switch (f) {
       case Field::kLatitude:
-        return mfd().tgtLatDeg;
+        return mfd().inputs.tgtLatDeg;
       case Field::kLongitude:
-        return mfd().tgtLngDeg;
+        return mfd().inputs.tgtLngDeg;
       case Field::kSecurity:
-        return mfd().securityAlt;
+        return mfd().inputs.securityAlt;
       case Field::kAbove:
-        return mfd().altAboveTarget;
+        return mfd().inputs.altAboveTarget;
     }
     return 0;
   }
@@ -510,8 +512,8 @@ class EntryTable : public Entry, public ::testing::WithParamInterface<EntryCase>
 TEST_P(EntryTable, AcceptsOrRefusesAsATypedValue) {
   const EntryCase& c = GetParam();
   // Fields away from every value a case stores, so a change shows.
-  mfd().tgtLatDeg = mfd().tgtLngDeg = 33;
-  mfd().securityAlt = mfd().altAboveTarget = 33000;
+  mfd().inputs.tgtLatDeg = mfd().inputs.tgtLngDeg = 33;
+  mfd().inputs.securityAlt = mfd().inputs.altAboveTarget = 33000;
   const Snapshot before = Take();
   const bool accepted = Enter(c.field, c.text);
   EXPECT_EQ(accepted, c.accepted);
@@ -559,20 +561,20 @@ TEST_F(Entry, LatitudeAloneDoesNotPlanAndTheLongitudeThenDoes) {
   PlaceOwn(0, 0);
   ASSERT_TRUE(mfd().SetTargetLatitude("10"));
   ASSERT_TRUE(mfd().SetSecurityAltitude("60"));
-  EXPECT_EQ(mfd().securityAlt, 60000);
-  EXPECT_FALSE(mfd().groundSolValid);
+  EXPECT_EQ(mfd().inputs.securityAlt, 60000);
+  EXPECT_FALSE(mfd().plan.groundSolValid);
   ASSERT_TRUE(mfd().SetTargetLongitude("10"));
-  EXPECT_TRUE(mfd().groundSolValid);
+  EXPECT_TRUE(mfd().plan.groundSolValid);
 }
 
 TEST_F(Entry, LatitudeAfterABaseKeepsTheBaseLongitudeAndPlans) {
   PlaceOwn(0, 0);
   ASSERT_TRUE(mfd().SetTargetByName("Kourou"));
-  const double baseLng = mfd().tgtLngDeg;
+  const double baseLng = mfd().inputs.tgtLngDeg;
   ASSERT_TRUE(mfd().SetTargetLatitude("-10"));
   EXPECT_EQ(mfd().targetBase, nullptr);
-  EXPECT_EQ(mfd().tgtLngDeg, baseLng);
-  EXPECT_TRUE(mfd().groundSolValid);
+  EXPECT_EQ(mfd().inputs.tgtLngDeg, baseLng);
+  EXPECT_TRUE(mfd().plan.groundSolValid);
 }
 
 // The module's turn of body-fixed vectors into the global frame against the

@@ -50,20 +50,20 @@ struct Scene {
   // handlers leave it, then a new plan.
   void Target(double latDeg, double lngDeg) {
     ArvexMFD& m = mfd();
-    m.tgtLatDeg = latDeg;
-    m.tgtLngDeg = lngDeg;
+    m.inputs.tgtLatDeg = latDeg;
+    m.inputs.tgtLngDeg = lngDeg;
     m.tgtLat = latDeg / kDegPerRad;
     m.tgtLng = lngDeg / kDegPerRad;
-    m.tgtLatSet = m.tgtLngSet = true;
-    m.solverStarted = false;
-    m.searchDir = +1;
+    m.inputs.tgtLatSet = m.inputs.tgtLngSet = true;
+    m.search.solverStarted = false;
+    m.search.searchDir = +1;
     m.RecomputePlan();
   }
 
   // The aim point altAboveTarget above the target, global frame, now.
   VECTOR3 AimPoint() {
     ArvexMFD& m = mfd();
-    return ToV(body().surfacePoint(m.tgtLat, m.tgtLng, body().radius() + m.altAboveTarget,
+    return ToV(body().surfacePoint(m.tgtLat, m.tgtLng, body().radius() + m.inputs.altAboveTarget,
                                    hop.host.simTime()));
   }
 

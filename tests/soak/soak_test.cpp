@@ -67,25 +67,25 @@ std::string firstNonFinite(const ArvexMFD& m) {
   const struct {
     const char* name;
     double value;
-  } scalars[] = {{"pitchIntegral", m.pitchIntegral},
-                 {"lastPitchCmd", m.lastPitchCmd},
-                 {"prevPitchCmd", m.prevPitchCmd},
-                 {"dvRemaining", m.dvRemaining},
+  } scalars[] = {{"pitchIntegral", m.pitchLaw.pitchIntegral},
+                 {"lastPitchCmd", m.pitchLaw.lastPitchCmd},
+                 {"prevPitchCmd", m.pitchLaw.prevPitchCmd},
+                 {"dvRemaining", m.plan.dvRemaining},
                  {"dvToGo", m.dvToGo},
-                 {"solverParam", m.solverParam},
+                 {"solverParam", m.search.solverParam},
                  {"flightPathAngle", m.flightPathAngle},
                  {"actualPitch", m.actualPitch},
                  {"pitchCmd", m.pitchCmd},
-                 {"heading", m.heading},
-                 {"launchAngle", m.launchAngle},
-                 {"launchSpeed", m.launchSpeed}};
+                 {"heading", m.plan.heading},
+                 {"launchAngle", m.plan.launchAngle},
+                 {"launchSpeed", m.plan.launchSpeed}};
   for (const auto& s : scalars) {
     if (!std::isfinite(s.value)) return s.name;
   }
-  if (!finite(m.reqVel)) return "reqVel";
+  if (!finite(m.search.reqVel)) return "reqVel";
   if (!finite(m.prevRelVel)) return "prevRelVel";
   if (!finite(m.relPos)) return "relPos";
-  if (!finite(m.launchVelocity)) return "launchVelocity";
+  if (!finite(m.plan.launchVelocity)) return "launchVelocity";
   return "";
 }
 
@@ -143,10 +143,10 @@ TEST_F(Soak, MillionStepsInFlight) {
   hop.lander().placeInFlight(hop.base->lat_rad, hop.base->lng_rad, 100000, v, 0, 0);
   const int d = hop.openLaunchDisplay(290, 290);
   ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo17"));
-  ASSERT_EQ(mfd(d).flightMode, 1);
+  ASSERT_EQ(mfd(d).inputs.flightMode, 1);
   ASSERT_TRUE(mfd(d).flightSolValid);
   hop.host.pressKey(d, kKeyP);  // page 2/2: the indicator is drawn too
-  ASSERT_EQ(mfd(d).flightPage, 1);
+  ASSERT_EQ(mfd(d).inputs.flightPage, 1);
 
   Run(d, 0.1, kSteps);  // 1e5 s: some fourteen orbits
 
@@ -157,7 +157,7 @@ TEST_F(Soak, MillionStepsInFlight) {
 TEST_F(Soak, MillionStepsOnTheGround) {
   const int d = hop.openLaunchDisplay(290, 290);
   ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo17"));
-  ASSERT_TRUE(mfd(d).groundSolValid);
+  ASSERT_TRUE(mfd(d).plan.groundSolValid);
   // Idle for the first half, then the main engine at a third of its thrust,
   // pushing along the horizon: the burn is counted but never lifts off.
   for (int half = 0; half < 2; ++half) {
@@ -165,7 +165,7 @@ TEST_F(Soak, MillionStepsOnTheGround) {
     Run(d, 0.02, kSteps / 2);
   }
   EXPECT_TRUE(hop.lander().groundContact());
-  EXPECT_EQ(mfd(d).flightMode, 0);
+  EXPECT_EQ(mfd(d).inputs.flightMode, 0);
 }
 
 }  // namespace
