@@ -1,4 +1,4 @@
-#include "lander.h"
+#include "app/lander.h"
 
 #include <GeographicLib/Geodesic.hpp>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "pilot.h"
+#include "app/pilot.h"
 
 #include <algorithm>
 #include <cmath>

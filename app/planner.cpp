@@ -1,11 +1,11 @@
-#include "planner.h"
+#include "app/planner.h"
 
 #include <cmath>
 #include <sstream>
 
-#include "cockpit.h"
-#include "pilot.h"
-#include "session.h"
+#include "app/cockpit.h"
+#include "app/pilot.h"
+#include "app/session.h"
 
 namespace lobarc {
 namespace {

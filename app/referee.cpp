@@ -1,4 +1,4 @@
-#include "referee.h"
+#include "app/referee.h"
 
 #include <algorithm>
 #include <cmath>

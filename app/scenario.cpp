@@ -1,4 +1,4 @@
-#include "scenario.h"
+#include "app/scenario.h"
 
 #include <toml++/toml.h>
 

@@ -1,4 +1,4 @@
-#include "session.h"
+#include "app/session.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "telemetry.h"
+#include "app/telemetry.h"
 
 #include <GeographicLib/Geodesic.hpp>
 #include <algorithm>

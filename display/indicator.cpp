@@ -1,9 +1,9 @@
 // The burn direction indicator's geometry and drawing (see indicator.h).
-#include "indicator.h"
+#include "display/indicator.h"
 
 #include <cmath>
 
-#include "texts.h"
+#include "display/texts.h"
 
 namespace arvex {
 

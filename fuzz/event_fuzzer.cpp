@@ -52,8 +52,8 @@
 #include <vector>
 
 #include "app/linked_module.h"
-#include "fuzz_scene.h"
-#include "plan_probe.h"
+#include "fuzz/fuzz_scene.h"
+#include "fuzz/plan_probe.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 

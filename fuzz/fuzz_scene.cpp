@@ -1,4 +1,4 @@
-#include "fuzz_scene.h"
+#include "fuzz/fuzz_scene.h"
 
 #include <cmath>
 #include <numbers>

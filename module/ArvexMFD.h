@@ -6,8 +6,8 @@
 // the parameters one instance leaves for the next.
 #pragma once
 
-#include "constants.h"
 #include "host_sdk.h"
+#include "planning/constants.h"
 
 namespace arvex {
 

@@ -2,10 +2,10 @@
 // of plan goes through, and the members that gather the instance's fields,
 // run the ground plan's functions (planning/ground_plan.h) and store the
 // results.
-#include "ArvexMFD.h"
-#include "ground_plan.h"
-
 #include <cmath>
+
+#include "module/ArvexMFD.h"
+#include "planning/ground_plan.h"
 
 namespace arvex {
 

@@ -1,7 +1,7 @@
 // The burn direction indicator: frame, cross, rings and pens as the surface
 // records them, and the "+" for directions whose place is known: straight
 // ahead, behind, at right angles, and on each ring for any attitude.
-#include "indicator.h"
+#include "display/indicator.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "display/display_scene.h"
+#include "planning/vector_ops.h"
 #include "sim/world.h"
-#include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
 

@@ -1,7 +1,7 @@
 // The display pages as the host's surface records them: every text with its
 // bytes, place, colour and alignment, on the 290 x 290 surface whose layout
 // is worked out by hand (line height 10, half step 15, right column at 145).
-#include "pages.h"
+#include "display/pages.h"
 
 #include <gtest/gtest.h>
 

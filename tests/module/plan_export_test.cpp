@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ArvexPlan.h"
+#include "lobarc/ArvexPlan.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "support/host_fixture.h"

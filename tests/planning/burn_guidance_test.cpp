@@ -2,14 +2,14 @@
 // plain functions, then white-box through the simulated host thrust
 // detection, the burn count against the thrust the vessel really felt, and
 // the per-step hook's gate and modes.
-#include "burn_guidance.h"
+#include "planning/burn_guidance.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
-#include "guidance_scene.h"
+#include "planning/guidance_scene.h"
 
 namespace {
 

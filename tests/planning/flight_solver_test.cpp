@@ -2,7 +2,7 @@
 // and known conics, the search against an independent fine scan of the
 // family and against numerical propagation, and the traps the search must
 // stay out of.
-#include "flight_solver.h"
+#include "planning/flight_solver.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 #include <random>
 #include <vector>
 
-#include "family_scan.h"
-#include "guidance_scene.h"
+#include "planning/family_scan.h"
+#include "planning/guidance_scene.h"
+#include "planning/vector_ops.h"
 #include "sim/world.h"
-#include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
 

@@ -6,13 +6,13 @@
 #include <cmath>
 #include <string>
 
-#include "ArvexMFD.h"
 #include "app/linked_module.h"
-#include "entry_points.h"
+#include "lobarc/entry_points.h"
+#include "module/ArvexMFD.h"
+#include "planning/vector_ops.h"
 #include "sim/host.h"
 #include "sim/world.h"
 #include "support/host_fixture.h"
-#include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
 
