@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "sim/units.h"
+
 namespace lobarc {
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
+using sim::kDeg;
 
 }  // namespace
 

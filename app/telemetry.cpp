@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sim/units.h"
+
 namespace lobarc {
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
+using sim::kDeg;
 
 }  // namespace
 

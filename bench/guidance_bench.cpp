@@ -29,7 +29,6 @@
 #include "lobarc/ArvexPlan.h"
 #include "lobarc/entry_points.h"
 #include "planning/flight_solver.h"
-#include "planning/vector_ops.h"
 #include "sim/host.h"
 #include "sim/two_body.h"
 #include "sim/world.h"

@@ -4,11 +4,13 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "sim/units.h"
+
 namespace fuzz {
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
+using sim::kPi;
 
 // Bases a pilot can pick by name where the geometry is at its worst: both
 // poles, both sides of the +-180 deg meridian, and the point where latitude

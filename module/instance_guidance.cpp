@@ -7,7 +7,6 @@
 #include "module/ArvexMFD.h"
 #include "planning/burn_guidance.h"
 #include "planning/flight_solver.h"
-#include "planning/vector_ops.h"
 
 namespace arvex {
 

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <limits>
 
-#include "planning/vector_ops.h"
 
 namespace arvex {
 

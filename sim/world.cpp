@@ -19,11 +19,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "sim/units.h"
+
 namespace sim {
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kGravConstant = 6.67259e-11;  // [m^3 kg^-1 s^-2]
 
 // The integrator's accuracy and its longest sub-step. The tolerances keep a

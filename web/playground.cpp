@@ -8,11 +8,12 @@
 #include <numbers>
 
 #include "app/linked_module.h"
+#include "sim/units.h"
 
 namespace web {
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180;
+using sim::kDeg;
 // [s] a step of the simulation while the visitor flies, and the shortest.
 constexpr double kManualStep_s = 0.1, kMinStep_s = 0.005;
 // Samples of the hop: one a simulated second, at most this many (older

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "display/display_scene.h"
-#include "planning/vector_ops.h"
 #include "sim/world.h"
 
 using namespace arvex;  // the module's own names

@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "planning/flight_solver.h"
-#include "planning/vector_ops.h"
 #include "sim/two_body.h"
 
 using namespace arvex;  // the module's own names

@@ -15,7 +15,6 @@
 
 #include "planning/family_scan.h"
 #include "planning/guidance_scene.h"
-#include "planning/vector_ops.h"
 #include "sim/world.h"
 
 using namespace arvex;  // the module's own names

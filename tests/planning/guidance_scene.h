@@ -9,7 +9,6 @@
 #include "app/linked_module.h"
 #include "lobarc/entry_points.h"
 #include "module/ArvexMFD.h"
-#include "planning/vector_ops.h"
 #include "sim/host.h"
 #include "sim/world.h"
 #include "support/host_fixture.h"
