@@ -68,6 +68,8 @@ struct KnownConic {
   double thetaP;  // true anomaly of P [deg]
   double thetaT;  // true anomaly of T [deg]
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const KnownConic& c, std::ostream* os) { *os << c.name; }
 
 class EvalKnownConicTest : public ::testing::TestWithParam<KnownConic> {};
 
@@ -360,6 +362,8 @@ struct StuckCase {
   const char* name;
   VECTOR3 P, V, T;
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const StuckCase& c, std::ostream* os) { *os << c.name; }
 
 class StuckStateTest : public ::testing::TestWithParam<StuckCase> {};
 
