@@ -48,7 +48,6 @@
 #include <fstream>
 #include <limits>
 #include <map>
-#include <numbers>
 #include <optional>
 #include <set>
 #include <stdexcept>

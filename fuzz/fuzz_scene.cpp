@@ -1,7 +1,6 @@
 #include "fuzz/fuzz_scene.h"
 
 #include <cmath>
-#include <numbers>
 #include <stdexcept>
 
 #include "sim/units.h"

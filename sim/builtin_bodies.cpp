@@ -18,7 +18,6 @@
 //    Longitudes east positive (planetocentric), as in the host's frames.
 // Base names are single words so that a pilot can type them.
 #include <cmath>
-#include <numbers>
 
 #include "sim/units.h"
 #include "sim/world.h"

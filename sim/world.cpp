@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <boost/numeric/odeint.hpp>
 #include <cmath>
-#include <numbers>
 #include <stdexcept>
 #include <string>
 
@@ -56,7 +55,7 @@ void requireFinite(bool ok, const char* what) {
 void latLng(const Vec3& bodyFixed, double& lat, double& lng) {
   lat = std::atan2(bodyFixed.y(), std::hypot(bodyFixed.x(), bodyFixed.z()));
   lng = std::atan2(bodyFixed.z(), bodyFixed.x());
-  if (lng <= -std::numbers::pi) lng = std::numbers::pi;
+  if (lng <= -kPi) lng = kPi;
 }
 
 int groupIndex(THGROUP_TYPE group) {
