@@ -1,4 +1,4 @@
-#include "cockpit.h"
+#include "app/cockpit.h"
 
 #include <Eigen/Geometry>
 #include <algorithm>

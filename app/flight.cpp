@@ -1,4 +1,4 @@
-#include "flight.h"
+#include "app/flight.h"
 
 #include <chrono>
 #include <cmath>
@@ -7,10 +7,10 @@
 #include <ostream>
 #include <sstream>
 
-#include "cockpit.h"
-#include "lander.h"
-#include "referee.h"
-#include "report.h"
+#include "app/cockpit.h"
+#include "app/lander.h"
+#include "app/referee.h"
+#include "app/report.h"
 
 namespace lobarc {
 namespace {

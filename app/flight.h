@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "pictures.h"
-#include "pilot.h"
-#include "scenario.h"
-#include "session.h"
-#include "telemetry.h"
+#include "app/pictures.h"
+#include "app/pilot.h"
+#include "app/scenario.h"
+#include "app/session.h"
+#include "app/telemetry.h"
 
 namespace lobarc {
 

@@ -1,16 +1,18 @@
-#include "lander.h"
+#include "app/lander.h"
 
 #include <GeographicLib/Geodesic.hpp>
 #include <algorithm>
 #include <cmath>
+
+#include "sim/units.h"
 
 namespace lobarc {
 namespace {
 
 using sim::Vec3;
 
-constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
-constexpr double kFrame_s = 0.1;                       // [s] the autopilot acts every frame
+using sim::kDeg;
+constexpr double kFrame_s = 0.1;  // [s] the autopilot acts every frame
 
 // The approach (README, "Landing"). Braking begins once the deceleration it
 // needs reaches kTakeOver of what the braking engine gives: the vessel

@@ -12,8 +12,8 @@
 
 #include <functional>
 
-#include "cockpit.h"
-#include "scenario.h"
+#include "app/cockpit.h"
+#include "app/scenario.h"
 
 namespace lobarc {
 

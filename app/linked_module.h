@@ -4,8 +4,8 @@
 // Only a program that links the module's code can use it.
 #pragma once
 
-#include "entry_points.h"
-#include "session.h"
+#include "app/session.h"
+#include "lobarc/entry_points.h"
 #include "sim/host.h"
 
 namespace lobarc {

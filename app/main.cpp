@@ -12,11 +12,11 @@
 #include <optional>
 #include <sstream>
 
-#include "flight.h"
-#include "planner.h"
-#include "report.h"
-#include "scenario.h"
-#include "serve.h"
+#include "app/flight.h"
+#include "app/planner.h"
+#include "app/report.h"
+#include "app/scenario.h"
+#include "app/serve.h"
 
 namespace {
 

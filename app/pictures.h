@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cockpit.h"
+#include "app/cockpit.h"
 
 namespace lobarc {
 

@@ -1,4 +1,4 @@
-#include "pilot.h"
+#include "app/pilot.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,11 +6,13 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "sim/units.h"
+
 namespace lobarc {
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
-constexpr double kFrame_s = 0.1;                       // [s] one frame of the simulation
+using sim::kDeg;
+constexpr double kFrame_s = 0.1;  // [s] one frame of the simulation
 
 // The correction rules (README, "The pilot"): the display's answer must
 // have settled before the first burn; later ones only when the answer has

@@ -11,9 +11,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "cockpit.h"
-#include "pilot_act.h"
-#include "scenario.h"
+#include "app/cockpit.h"
+#include "app/pilot_act.h"
+#include "app/scenario.h"
 
 namespace lobarc {
 

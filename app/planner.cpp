@@ -1,16 +1,17 @@
-#include "planner.h"
+#include "app/planner.h"
 
 #include <cmath>
 #include <sstream>
 
-#include "cockpit.h"
-#include "pilot.h"
-#include "session.h"
+#include "app/cockpit.h"
+#include "app/pilot.h"
+#include "app/session.h"
+#include "sim/units.h"
 
 namespace lobarc {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using sim::kPi;
 
 nlohmann::json vec(const double (&v)[3]) { return nlohmann::json::array({v[0], v[1], v[2]}); }
 nlohmann::json vec(const sim::Vec3& v) { return nlohmann::json::array({v.x(), v.y(), v.z()}); }

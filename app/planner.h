@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "scenario.h"
+#include "app/scenario.h"
 
 namespace lobarc {
 

@@ -1,12 +1,14 @@
-#include "referee.h"
+#include "app/referee.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "sim/units.h"
+
 namespace lobarc {
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
+using sim::kDeg;
 
 }  // namespace
 

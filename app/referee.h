@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "scenario.h"
-#include "session.h"
+#include "app/scenario.h"
+#include "app/session.h"
 
 namespace lobarc {
 

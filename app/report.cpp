@@ -1,4 +1,4 @@
-#include "report.h"
+#include "app/report.h"
 
 #include <plplot.h>
 

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "flight.h"
+#include "app/flight.h"
 
 namespace lobarc {
 

@@ -1,4 +1,4 @@
-#include "scenario.h"
+#include "app/scenario.h"
 
 #include <toml++/toml.h>
 
@@ -12,10 +12,13 @@
 #include <sstream>
 #include <tuple>
 
+#include "sim/units.h"
+
 namespace lobarc {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using sim::kDeg;
+using sim::kPi;
 
 // A number as a person writes it: 10.5, -5, 10000.
 std::string km(double v) {
@@ -486,10 +489,9 @@ std::string altitudeEntryProblem(const std::string& text, double lowest_km) {
 void checkHop(const Scenario& sc) {
   if (sc.vessel.in_flight) return;
   // The ground distance on the body's sphere (haversine form).
-  constexpr double kRad = kPi / 180;
-  const double la1 = sc.vessel.lat_deg * kRad, la2 = sc.target.lat_deg * kRad;
+  const double la1 = sc.vessel.lat_deg * kDeg, la2 = sc.target.lat_deg * kDeg;
   const double s1 = std::sin((la2 - la1) / 2);
-  const double s2 = std::sin((sc.target.lng_deg - sc.vessel.lng_deg) * kRad / 2);
+  const double s2 = std::sin((sc.target.lng_deg - sc.vessel.lng_deg) * kDeg / 2);
   const double d_m =
       2 * sc.body.radius_m *
       std::asin(std::min(1.0, std::sqrt(s1 * s1 + std::cos(la1) * std::cos(la2) * s2 * s2)));
@@ -565,7 +567,6 @@ Scenario loadScenario(const std::string& nameOrPath) {
 }
 
 std::size_t addScenarioVessel(sim::World& world, int bodyIndex, const Scenario& sc) {
-  constexpr double kRadPerDeg = 3.14159265358979323846 / 180;
   const VesselSetup& setup = sc.vessel;
   sim::VesselSpec vs;
   vs.name = "Lander";
@@ -576,7 +577,7 @@ std::size_t addScenarioVessel(sim::World& world, int bodyIndex, const Scenario& 
   vs.isp_main_mps = setup.isp_main_mps;
   vs.isp_hover_mps = setup.isp_hover_mps;
   sim::Vessel& v = world.addVessel(bodyIndex, vs);
-  const double lat = setup.lat_deg * kRadPerDeg, lng = setup.lng_deg * kRadPerDeg;  // [rad]
+  const double lat = setup.lat_deg * kDeg, lng = setup.lng_deg * kDeg;  // [rad]
   if (setup.in_flight) {
     v.placeInFlight(lat, lng, setup.altitude_m, setup.vel_east_mps, setup.vel_north_mps,
                     setup.vel_up_mps);

@@ -1,4 +1,4 @@
-#include "serve.h"
+#include "app/serve.h"
 
 #include <httplib.h>
 #include <sys/socket.h>

@@ -1,12 +1,14 @@
-#include "session.h"
+#include "app/session.h"
 
 #include <cstdlib>
 #include <fstream>
 
+#include "sim/units.h"
+
 namespace lobarc {
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
+using sim::kDeg;
 
 }  // namespace
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <variant>
 
-#include "ArvexPlan.h"
-#include "scenario.h"
+#include "app/scenario.h"
+#include "lobarc/ArvexPlan.h"
 #include "sim/host.h"
 #include "sim/temp_dir.h"
 

@@ -1,13 +1,15 @@
-#include "telemetry.h"
+#include "app/telemetry.h"
 
 #include <GeographicLib/Geodesic.hpp>
 #include <algorithm>
 #include <cmath>
 
+#include "sim/units.h"
+
 namespace lobarc {
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180;  // [rad per deg]
+using sim::kDeg;
 
 }  // namespace
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "session.h"
+#include "app/session.h"
 
 namespace lobarc {
 

@@ -12,8 +12,8 @@
 
 #include <cmath>
 
-#include "ArvexPlan.h"
-#include "alloc_counter.h"
+#include "bench/alloc_counter.h"
+#include "lobarc/ArvexPlan.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "sim/world.h"

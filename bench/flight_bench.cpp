@@ -4,8 +4,8 @@
 // time, as a pilot would feel it).
 #include <benchmark/benchmark.h>
 
-#include "flight.h"
-#include "scenario.h"
+#include "app/flight.h"
+#include "app/scenario.h"
 
 namespace {
 

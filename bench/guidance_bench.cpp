@@ -25,14 +25,13 @@
 #include <string>
 #include <vector>
 
-#include "ArvexPlan.h"
 #include "app/linked_module.h"
-#include "entry_points.h"
-#include "flight_solver.h"
+#include "lobarc/ArvexPlan.h"
+#include "lobarc/entry_points.h"
+#include "planning/flight_solver.h"
 #include "sim/host.h"
 #include "sim/two_body.h"
 #include "sim/world.h"
-#include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
 

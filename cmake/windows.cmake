@@ -13,8 +13,9 @@ include(${CMAKE_CURRENT_LIST_DIR}/orbiter_sdk.cmake)
 
 file(GLOB WINDOWS_MODULE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/module/*.cpp
      ${CMAKE_SOURCE_DIR}/planning/*.cpp ${CMAKE_SOURCE_DIR}/display/*.cpp)
-set(WINDOWS_MODULE_DIRS ${CMAKE_SOURCE_DIR}/module ${CMAKE_SOURCE_DIR}/planning
-                        ${CMAKE_SOURCE_DIR}/display)
+# Its includes name their folder from the repository's root, the exported
+# headers from the public folder; host_sdk.h comes from host/ (below).
+set(WINDOWS_MODULE_DIRS ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
 if(MSVC)
   add_compile_options(/W3)
 else()

@@ -1,9 +1,9 @@
 // The burn direction indicator's geometry and drawing (see indicator.h).
-#include "indicator.h"
+#include "display/indicator.h"
 
 #include <cmath>
 
-#include "texts.h"
+#include "display/texts.h"
 
 namespace arvex {
 
@@ -34,17 +34,13 @@ FrameRows FrameRowsFor(unsigned int height) {
   return {centre - halfHeight, centre, centre + halfHeight, halfHeight};
 }
 
-bool IsFinite(const VECTOR3& v) {
-  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-
 }  // namespace
 
 bool MarkerFrameUnits(const VECTOR3& reqVel, const VECTOR3& relVel, const MATRIX3& rotation,
                       bool useMainEngine, double& X, double& Y) {
   // 1 - Direction u of the change still needed, global frame.
   VECTOR3 d = reqVel - relVel;  // [m/s]
-  if (!IsFinite(d)) return false;
+  if (!isFinite(d)) return false;
   // Scaled by its largest component first, so that neither a tiny nor a
   // huge difference loses its direction in the squares of length().
   const double largest = std::fmax(std::fabs(d.x), std::fmax(std::fabs(d.y), std::fabs(d.z)));

@@ -1,12 +1,12 @@
 // The display pages' layout and its replay on the surface (see pages.h).
-#include "pages.h"
+#include "display/pages.h"
 
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "texts.h"
+#include "display/texts.h"
 
 namespace arvex {
 

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "host_sdk.h"
-#include "pilot_inputs.h"
+#include "display/pilot_inputs.h"
 
 namespace arvex {
 

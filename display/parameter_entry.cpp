@@ -1,5 +1,5 @@
 // Reading the values typed into the input dialogs (see parameter_entry.h).
-#include "parameter_entry.h"
+#include "display/parameter_entry.h"
 
 #include <cmath>
 #include <cstdlib>

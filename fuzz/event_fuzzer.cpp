@@ -19,14 +19,19 @@
 //     vessel on the same plan; a display rebuilt with the others its own),
 //     and the first instance after a load (or after a reset or a focus
 //     change, which rebuilds every display) starts from the defaults;
-//  5. an instance's layout and language follow its size and the
-//     configuration file;
+//  5. what a display draws follows its size and the configuration file,
+//     read from the drawn page as a pilot sees it: the title names the
+//     mode in the language the instance was built with; on a display with
+//     room for the layout every other text starts on the display and no
+//     two share a place; the page number stands in the right column; a
+//     restored or fresh instance shows the page it should;
 //  6. the host raises no error but the ones its callers are told about
 //     (display sizes out of range), and its world keeps every vessel's
 //     state finite.
 //
 // The instances are read only through the plan record the module exports
-// to every add-on (ArvexGetPlan), as another add-on would read them.
+// to every add-on (ArvexGetPlan), as another add-on would read them, and
+// through the pages they draw.
 //
 // Replay a finding: build/fuzz/event_fuzzer <file>.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -43,7 +48,6 @@
 #include <fstream>
 #include <limits>
 #include <map>
-#include <numbers>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -52,14 +56,15 @@
 #include <vector>
 
 #include "app/linked_module.h"
-#include "fuzz_scene.h"
-#include "plan_probe.h"
+#include "fuzz/fuzz_scene.h"
+#include "fuzz/plan_probe.h"
 #include "sim/host.h"
 #include "sim/surface.h"
+#include "sim/units.h"
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
+using sim::kPi;
 constexpr double kDegPerRad = ARVEX_DEG_PER_RAD;  // [deg/rad] the module's factor
 constexpr int kMaxEvents = 400;                   // per input
 constexpr int kMaxDisplays = 6;                   // open at once
@@ -110,6 +115,26 @@ void printCount() {
                g_events.load(), g_inputs.load(), g_stalls.load());
 }
 
+// The titles a display shows, by language (English, French) and mode
+// (grounded, in flight), as the pilot reads them.
+constexpr const char* kTitles[2][2] = {
+    {"Lobarc Launch MFD/Grounded", "Lobarc Launch MFD/Not Grounded"},
+    {"Lobarc Launch MFD/Au sol", "Lobarc Launch MFD/En vol"}};
+// The smallest display [pixel] with room for the pages' layout: below 29
+// pixels of height its rows (laid out 10 apart on a display 290 high) fall
+// together, below 20 of width the grounded MECO (10 pixels left of the
+// centre) starts left of the display.
+constexpr int kLaidOutWidth = 20, kLaidOutHeight = 29;
+
+// The page a display shows in flight, read from its page number: 1 for
+// "2/2", 0 for "1/2" or none.
+int shownPage(const sim::Surface& s) {
+  for (const sim::DrawnText& t : s.texts()) {
+    if (!t.title && t.bytes == "2/2") return 1;
+  }
+  return 0;
+}
+
 bool containsNanOrInf(const std::string& bytes) {
   std::string lower(bytes);
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -123,18 +148,29 @@ struct SavedFields {
   double securityAlt, altAboveTarget, ownLatDeg, ownLngDeg, tgtLatDeg, tgtLngDeg;
   double dvRemaining;  // valid when flightMode is 0
   int flightMode;
-  int flightPage;  // valid when flightMode is 1
+  int flightPage;  // valid when flightMode is 1: the page it showed
   double dvToGo;   // valid when flightMode is 1
   bool useMainEngine;
   std::optional<std::size_t> vessel;  // the module's focus vessel when it saved
   bool groundSolValid;                // a grounded plan existed
 };
 
-SavedFields savedFrom(const ArvexPlan& m, std::optional<std::size_t> vessel) {
-  return {m.tgtLatSet != 0,     m.tgtLngSet != 0, m.securityAlt,        m.altAboveTarget,
-          m.ownLatDeg,          m.ownLngDeg,      m.tgtLatDeg,          m.tgtLngDeg,
-          m.dvRemaining,        m.flightMode,     m.flightPage,         m.dvToGo,
-          m.useMainEngine != 0, vessel,           m.groundSolValid != 0};
+SavedFields savedFrom(const ArvexPlan& m, int page, std::optional<std::size_t> vessel) {
+  return {m.tgtLatSet != 0,
+          m.tgtLngSet != 0,
+          m.securityAlt,
+          m.altAboveTarget,
+          m.ownLatDeg,
+          m.ownLngDeg,
+          m.tgtLatDeg,
+          m.tgtLngDeg,
+          m.dvRemaining,
+          m.flightMode,
+          page,
+          m.dvToGo,
+          m.useMainEngine != 0,
+          vessel,
+          m.groundSolValid != 0};
 }
 
 bool samePosition(const ArvexPlan& m) {
@@ -197,6 +233,13 @@ class Harness {
   // focus change, none after a focus on something that is not a vessel.
   std::optional<std::size_t> moduleFocus_;
   std::optional<int> language_;  // LANGUAGE item as written, if any
+  // What each open display's drawing is held to: its language, fixed when
+  // its instance was built, and the page its next drawing must show.
+  struct Shown {
+    bool english;
+    std::optional<int> page;
+  };
+  std::map<int, Shown> shown_;
   Expect expect_ = Expect::kDefaults;
   SavedFields shadow_{};
   // What each display's last instance left, and in which run of closings
@@ -260,27 +303,32 @@ class Harness {
 
   // --- instance life -------------------------------------------------------
 
+  // The page a display shows, read from its latest drawing (every display is
+  // redrawn after every event).
+  int pageShown(int displayId) { return shownPage(host_.surface(displayId)); }
+
   void instanceDestroyed(int displayId, const ArvexPlan& mfd) {
-    shadow_ = savedFrom(mfd, moduleFocus_);
+    shadow_ = savedFrom(mfd, pageShown(displayId), moduleFocus_);
     expect_ = Expect::kRestore;
     if (!runOpen_) ++closeRun_;
     runOpen_ = true;
     own_[displayId] = {shadow_, closeRun_};
     serialOf_.erase(displayId);
+    shown_.erase(displayId);
   }
 
-  void instanceBuilt(int displayId, int width, int height) {
+  void instanceBuilt(int displayId) {
     const ArvexPlan m = plan(displayId);
     serialOf_[displayId] = nextSerial_++;
     moduleFocus_ = host_.focus();
-    checkLayout(m, width, height);
+    expectDrawing(displayId);
     runOpen_ = false;
     const auto own = own_.find(displayId);
     if (own != own_.end() && own->second.run == closeRun_) {
-      checkRestored(m, own->second.fields);
+      checkRestored(displayId, m, own->second.fields);
       if (m.tgtLatSet != 0 && m.tgtLngSet != 0 && samePosition(m)) expect_ = Expect::kDefaults;
     } else if (expect_ == Expect::kRestore) {
-      checkRestored(m, shadow_);
+      checkRestored(displayId, m, shadow_);
       // A restored target on the restored position clears the saved state.
       if (m.tgtLatSet != 0 && m.tgtLngSet != 0 && samePosition(m)) expect_ = Expect::kDefaults;
     } else if (expect_ == Expect::kDefaults) {
@@ -288,17 +336,57 @@ class Harness {
     }
   }
 
-  void checkLayout(const ArvexPlan& m, int width, int height) {
-    if (m.width != width || m.height != height || m.lineHeight != height / 28 ||
-        m.column2X != width / 2) {
-      violated("layout of a %d x %d display: width %d height %d lineHeight %d column2X %d", width,
-               height, m.width, m.height, m.lineHeight, m.column2X);
-    }
-    const int english = !language_ || *language_ == 0 ? 1 : 0;
-    if (m.english != english) violated("language: english %d, expected %d", m.english, english);
+  // A new instance speaks the language the configuration file gives now
+  // (English for 0, absent or unreadable) and starts on its first page
+  // unless it restores another.
+  void expectDrawing(int displayId, int page = 0) {
+    shown_[displayId] = {!language_ || *language_ == 0, page};
   }
 
-  void checkRestored(const ArvexPlan& m, const SavedFields& s) {
+  // What a redrawn display shows, against what its instance must show.
+  void checkDrawing(int id, const sim::Surface& s, const ArvexPlan& m) {
+    const auto expected = shown_.find(id);
+    if (expected == shown_.end()) violated("display %d was never built", id);
+    const char* title = kTitles[expected->second.english ? 0 : 1][m.flightMode == 1 ? 1 : 0];
+    const sim::DrawnText* drawnTitle = nullptr;
+    const sim::DrawnText* pageNumber = nullptr;
+    std::set<std::pair<int, int>> places;
+    for (const sim::DrawnText& t : s.texts()) {
+      if (t.title) {
+        drawnTitle = &t;
+        continue;
+      }
+      if (t.bytes == "1/2" || t.bytes == "2/2") pageNumber = &t;
+      if (s.width() < kLaidOutWidth || s.height() < kLaidOutHeight) continue;
+      if (t.x < 0 || t.x >= s.width() || t.y < 0 || t.y >= s.height()) {
+        violated("display %d (%d x %d): \"%s\" starts at %d, %d, off the display", id, s.width(),
+                 s.height(), t.bytes.c_str(), t.x, t.y);
+      }
+      if (!places.insert({t.x, t.y}).second) {
+        violated("display %d (%d x %d): \"%s\" drawn over another text at %d, %d", id, s.width(),
+                 s.height(), t.bytes.c_str(), t.x, t.y);
+      }
+    }
+    if (drawnTitle == nullptr || drawnTitle->bytes != title) {
+      violated("display %d: title \"%s\", expected \"%s\"", id,
+               drawnTitle ? drawnTitle->bytes.c_str() : "(none)", title);
+    }
+    // Page 1/2 shows its number with a solution only; 2/2 always.
+    if (m.flightMode == 1 && (m.flightSolValid != 0 || shownPage(s) == 1) &&
+        (pageNumber == nullptr || pageNumber->x != s.width() / 2)) {
+      violated("display %d (%d x %d): in flight without its page number in the right column", id,
+               s.width(), s.height());
+    }
+    if (expected->second.page) {
+      if (shownPage(s) != *expected->second.page) {
+        violated("display %d shows page %d, expected %d", id, shownPage(s) + 1,
+                 *expected->second.page + 1);
+      }
+      expected->second.page.reset();
+    }
+  }
+
+  void checkRestored(int displayId, const ArvexPlan& m, const SavedFields& s) {
     using fuzz::sameBits;
     // The engine where the vessel has it, else the one the vessel has.
     const bool engine =
@@ -325,10 +413,10 @@ class Harness {
       violated("a restored instance does not plan from where its vessel is");
     }
     if (s.flightMode == 1) {
-      if (m.flightPage != s.flightPage || !sameBits(m.dvToGo, s.dvToGo)) {
-        violated("restored page %d dvToGo %g, saved page %d dvToGo %g", m.flightPage, m.dvToGo,
-                 s.flightPage, s.dvToGo);
+      if (!sameBits(m.dvToGo, s.dvToGo)) {
+        violated("restored dvToGo %g, saved dvToGo %g", m.dvToGo, s.dvToGo);
       }
+      expectDrawing(displayId, s.flightPage);
     } else if (s.flightMode == 0) {
       double expected = s.dvRemaining;
       if (m.tgtLatSet != 0 && m.tgtLngSet != 0) expected = samePosition(m) ? 0.0 : m.launchSpeed;
@@ -337,9 +425,8 @@ class Harness {
                             s.vessel == host_.focus() && sameBits(m.ownLatDeg, s.ownLatDeg) &&
                             sameBits(m.ownLngDeg, s.ownLngDeg) && !samePosition(m);
       if (samePlan) expected = s.dvRemaining;
-      if (!sameBits(m.dvRemaining, expected) || m.flightPage != 0) {
-        violated("restored grounded dvRemaining %g (expected %g), page %d", m.dvRemaining, expected,
-                 m.flightPage);
+      if (!sameBits(m.dvRemaining, expected)) {
+        violated("restored grounded dvRemaining %g (expected %g)", m.dvRemaining, expected);
       }
     }
   }
@@ -358,7 +445,7 @@ class Harness {
     const bool ok =
         m.tgtLatSet == 0 && m.tgtLngSet == 0 && m.targetBase == nullptr && m.securityAlt == 40000 &&
         m.altAboveTarget == 5000 && m.tgtLatDeg == 0 && m.tgtLngDeg == 0 && atVessel(m, v) &&
-        m.flightMode == (v.groundContact() ? 0 : 1) && m.flightPage == 0 &&
+        m.flightMode == (v.groundContact() ? 0 : 1) &&
         m.hasMain == (v.hasGroup(THGROUP_MAIN) ? 1 : 0) && m.useMainEngine == m.hasMain &&
         m.hasHover == (v.hasGroup(THGROUP_HOVER) ? 1 : 0) && m.groundSolValid == 0 &&
         m.flightSolValid == 0 && m.dvRemaining == 0;
@@ -406,7 +493,8 @@ class Harness {
   void checkPages() {
     checkWorld();
     for (int id : displays()) {
-      if (g_finite) checkFinite(id, plan(id));
+      const ArvexPlan m = plan(id);
+      if (g_finite) checkFinite(id, m);
       const int pens = sim::livePenCount();
       const sim::Surface& surface = host_.redraw(id);
       if (sim::livePenCount() != pens) {
@@ -415,6 +503,7 @@ class Harness {
       for (const sim::DrawnText& t : surface.texts()) {
         if (containsNanOrInf(t.bytes)) violated("display %d shows \"%s\"", id, t.bytes.c_str());
       }
+      checkDrawing(id, surface, m);
     }
   }
 
@@ -693,6 +782,7 @@ class Harness {
     host_.unloadModule(moduleId_);
     moduleId_ = 0;
     serialOf_.clear();
+    shown_.clear();
     if (!displays().empty()) violated("displays left open after the unload");
     if (sim::livePenCount() != penBaseline_) {
       violated("%d pens left after the unload (baseline %d)", sim::livePenCount(), penBaseline_);
@@ -730,7 +820,7 @@ class Harness {
       return true;
     }
     if (id < 0) violated("the module refused a %d x %d display", width, height);
-    instanceBuilt(id, width, height);
+    instanceBuilt(id);
     return true;
   }
 
@@ -746,13 +836,11 @@ class Harness {
   bool rebuild() {
     const auto id = pickDisplay();
     if (!id) return false;
-    const ArvexPlan old = plan(*id);
-    const int width = old.width, height = old.height;
     trace("rebuild display %d", *id);
-    instanceDestroyed(*id, old);
+    instanceDestroyed(*id, plan(*id));
     host_.rebuildDisplay(*id);
     if (!host_.isOpen(*id)) violated("the module refused to rebuild display %d", *id);
-    instanceBuilt(*id, width, height);
+    instanceBuilt(*id);
     return true;
   }
 
@@ -760,16 +848,12 @@ class Harness {
   bool rebuildAll() {
     if (displays().empty()) return false;
     trace("rebuild every display");
-    std::map<int, std::pair<int, int>> sizes;
-    for (int id : displays()) {
-      const ArvexPlan old = plan(id);
-      sizes[id] = {old.width, old.height};
-      instanceDestroyed(id, old);
-    }
+    const std::vector<int> ids = displays();
+    for (int id : ids) instanceDestroyed(id, plan(id));
     host_.rebuildAllDisplays();
-    for (const auto& [id, size] : sizes) {
+    for (int id : ids) {
       if (!host_.isOpen(id)) violated("the module refused to rebuild display %d", id);
-      instanceBuilt(id, size.first, size.second);
+      instanceBuilt(id);
     }
     return true;
   }
@@ -929,30 +1013,26 @@ class Harness {
     const bool change = host_.focus() != index;
     trace("focus vessel %zu", index);
     // A change rebuilds every display before the module hears of it.
-    std::map<int, std::pair<int, int>> sizes;
+    std::vector<int> rebuilt;
     if (change) {
-      for (int id : displays()) {
-        const ArvexPlan old = plan(id);
-        sizes[id] = {old.width, old.height};
-        instanceDestroyed(id, old);
-      }
+      rebuilt = displays();
+      for (int id : rebuilt) instanceDestroyed(id, plan(id));
     }
     host_.setFocus(index);
     if (change && moduleId_ != 0) {
       moduleFocus_ = index;
       // A new focus resets every open instance, saved parameters too, and
       // what every display kept.
-      if (!sizes.empty()) {
+      if (!rebuilt.empty()) {
         expect_ = Expect::kDefaults;
         own_.clear();
       }
-      for (const auto& [id, size] : sizes) {
+      for (int id : rebuilt) {
         if (!host_.isOpen(id)) violated("the module refused to rebuild display %d", id);
         serialOf_[id] = nextSerial_++;
         runOpen_ = false;
-        const ArvexPlan m = plan(id);
-        checkLayout(m, size.first, size.second);
-        checkDefaults(m);
+        expectDrawing(id);
+        checkDefaults(plan(id));
       }
     }
     return true;

@@ -1,14 +1,15 @@
-#include "fuzz_scene.h"
+#include "fuzz/fuzz_scene.h"
 
 #include <cmath>
-#include <numbers>
 #include <stdexcept>
+
+#include "sim/units.h"
 
 namespace fuzz {
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
+using sim::kPi;
 
 // Bases a pilot can pick by name where the geometry is at its worst: both
 // poles, both sides of the +-180 deg meridian, and the point where latitude

@@ -6,21 +6,23 @@
 
 #include <cstring>
 
-#include "ArvexPlan.h"
-#include "entry_points.h"
+#include "lobarc/ArvexPlan.h"
+#include "lobarc/entry_points.h"
 
 namespace fuzz {
 
-// Every field of the record past its size and version, in declaration order.
+// Every field of the record past its size and version, in declaration
+// order, but the display's own (flightPage, english, width, height,
+// lineHeight, column2X): what a display shows is read from its drawn page.
+// clang-format off
 #define LOBARC_PLAN_FIELDS(X)                                                                      \
-  X(flightMode)                                                                                    \
-  X(targetComplete)                                                                                \
-  X(groundSolValid) X(heading) X(launchAngle) X(apoAltitude) X(vTan) X(launchSpeed) X(dvRemaining) \
-      X(pitchCmd) X(launchVelocity) X(flightSolValid) X(reqVel) X(dvToGo) X(aimPoint) X(tgtLatDeg) \
-          X(tgtLngDeg) X(securityAlt) X(altAboveTarget) X(ownLatDeg) X(ownLngDeg) X(ownLat)        \
-              X(ownLng) X(tgtLat) X(tgtLng) X(targetBase) X(tgtLatSet) X(tgtLngSet) X(hasMain)     \
-                  X(hasHover) X(useMainEngine) X(flightPage) X(surfaceGravity) X(flightPathAngle)  \
-                      X(actualPitch) X(english) X(width) X(height) X(lineHeight) X(column2X)
+  X(flightMode) X(targetComplete) X(groundSolValid) X(heading) X(launchAngle) X(apoAltitude)       \
+  X(vTan) X(launchSpeed) X(dvRemaining) X(pitchCmd) X(launchVelocity) X(flightSolValid) X(reqVel)  \
+  X(dvToGo) X(aimPoint) X(tgtLatDeg) X(tgtLngDeg) X(securityAlt) X(altAboveTarget) X(ownLatDeg)    \
+  X(ownLngDeg) X(ownLat) X(ownLng) X(tgtLat) X(tgtLng) X(targetBase) X(tgtLatSet) X(tgtLngSet)     \
+  X(hasMain) X(hasHover) X(useMainEngine) X(surfaceGravity) X(flightPathAngle) X(actualPitch)      \
+  X(aimLead)
+// clang-format on
 
 // Reads the record of a display as any add-on does; false when the module
 // refuses the display or fills an older version.

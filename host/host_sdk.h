@@ -7,6 +7,8 @@
 // host/ placed after the SDK's folder, and still takes the SDK's headers.
 #pragma once
 
+#include <cmath>
+
 #if defined(_WIN32)
 #include <windows.h>
 // 16-bit leftovers that windows.h defines as empty macros; the module uses
@@ -44,5 +46,11 @@ typedef int MsgProcResult;
 
 // The input box callback: (box, typed text, user data).
 typedef bool (*InputCallback)(void* box, char* text, void* usrdata);
+
+// What the SDK's VECTOR3 operations lack, for the planning functions and the
+// display alike: all three components finite.
+inline bool isFinite(const VECTOR3& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 }  // namespace arvex

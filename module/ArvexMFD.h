@@ -6,12 +6,12 @@
 // the parameters one instance leaves for the next.
 #pragma once
 
-#include "burn_guidance.h"
-#include "constants.h"
-#include "flight_solver.h"
-#include "ground_plan.h"
+#include "display/pilot_inputs.h"
 #include "host_sdk.h"
-#include "pilot_inputs.h"
+#include "planning/burn_guidance.h"
+#include "planning/constants.h"
+#include "planning/flight_solver.h"
+#include "planning/ground_plan.h"
 
 namespace arvex {
 

@@ -1,7 +1,8 @@
 // Lobarc Launch: the display instance's life. Construction from the focus
 // vessel and the parameters a previous instance left, destruction that leaves
 // them for the next one, and the three resets.
-#include "ArvexMFD.h"
+#include "module/ArvexMFD.h"
+#include "planning/burn_guidance.h"
 
 namespace arvex {
 

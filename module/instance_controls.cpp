@@ -4,10 +4,10 @@
 // typed (display/parameter_entry.h reads it) and replan.
 #include <cstdint>
 
-#include "ArvexMFD.h"
-#include "controls.h"
-#include "parameter_entry.h"
-#include "texts.h"
+#include "display/controls.h"
+#include "display/parameter_entry.h"
+#include "display/texts.h"
+#include "module/ArvexMFD.h"
 
 namespace arvex {
 

@@ -2,9 +2,9 @@
 // instance and the host, lays the page out (display/pages.h) and draws it;
 // on page 2/2 DrawIndicator does the same for the burn direction indicator
 // (display/indicator.h).
-#include "ArvexMFD.h"
-#include "indicator.h"
-#include "pages.h"
+#include "display/indicator.h"
+#include "display/pages.h"
+#include "module/ArvexMFD.h"
 
 namespace arvex {
 

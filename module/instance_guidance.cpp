@@ -4,10 +4,9 @@
 // (planning/burn_guidance.h, planning/flight_solver.h) and store the results.
 #include <cmath>
 
-#include "ArvexMFD.h"
-#include "burn_guidance.h"
-#include "flight_solver.h"
-#include "vector_ops.h"
+#include "module/ArvexMFD.h"
+#include "planning/burn_guidance.h"
+#include "planning/flight_solver.h"
 
 namespace arvex {
 

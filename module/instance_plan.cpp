@@ -4,8 +4,8 @@
 // (planning/ground_plan.h computes both).
 #include <cmath>
 
-#include "ArvexMFD.h"
-#include "ground_plan.h"
+#include "module/ArvexMFD.h"
+#include "planning/ground_plan.h"
 
 namespace arvex {
 

@@ -4,8 +4,8 @@
 // the per-step hook.
 #include <new>
 
-#include "ArvexMFD.h"
-#include "entry_points.h"
+#include "lobarc/entry_points.h"
+#include "module/ArvexMFD.h"
 
 namespace arvex {
 

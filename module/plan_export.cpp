@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "ArvexMFD.h"
-#include "ArvexPlan.h"
+#include "lobarc/ArvexPlan.h"
+#include "module/ArvexMFD.h"
 
 namespace arvex {
 namespace {

@@ -1,10 +1,10 @@
 // The launch burn's count and pitch law (see burn_guidance.h).
-#include "burn_guidance.h"
+#include "planning/burn_guidance.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "constants.h"
+#include "planning/constants.h"
 
 namespace arvex {
 

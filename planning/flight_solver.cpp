@@ -2,13 +2,12 @@
 // ballistic conic to the point altAboveTarget above the target, the member of
 // a one-parameter family of conics closest to the vessel's velocity, found in
 // closed form at every step.
-#include "flight_solver.h"
+#include "planning/flight_solver.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "vector_ops.h"
 
 namespace arvex {
 

@@ -1,6 +1,6 @@
 // The ground launch plan: the ellipse, the heading, the launch direction and
 // the turn from the body-fixed into the global frame (see ground_plan.h).
-#include "ground_plan.h"
+#include "planning/ground_plan.h"
 
 #include <cmath>
 

@@ -7,8 +7,8 @@
 // degrees with the module's factor kDegPerRad.
 #pragma once
 
-#include "constants.h"
 #include "host_sdk.h"
+#include "planning/constants.h"
 
 namespace arvex {
 

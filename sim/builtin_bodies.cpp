@@ -18,19 +18,18 @@
 //    Longitudes east positive (planetocentric), as in the host's frames.
 // Base names are single words so that a pilot can type them.
 #include <cmath>
-#include <numbers>
 
+#include "sim/units.h"
 #include "sim/world.h"
 
 namespace sim {
 
 namespace {
 
-constexpr double kRadPerDeg = std::numbers::pi / 180.0;
 constexpr double kSecondsPerHour = 3600.0;
 
 Base base(const char* name, double latDeg, double lngDeg) {
-  return Base{name, latDeg * kRadPerDeg, lngDeg * kRadPerDeg};
+  return Base{name, latDeg * kDeg, lngDeg * kDeg};
 }
 
 BodySpec moon() {
@@ -39,7 +38,7 @@ BodySpec moon() {
   s.radius_m = 1737.4e3;                            // volumetric mean radius 1737.4 km
   s.mass_kg = 0.07346e24;                           // 0.07346e24 kg
   s.rotation_period_s = 655.720 * kSecondsPerHour;  // sidereal rotation 655.720 h
-  s.obliquity_rad = 1.5424 * kRadPerDeg;            // equator to ecliptic
+  s.obliquity_rad = 1.5424 * kDeg;                  // equator to ecliptic
   s.bases = {
       base("Apollo11", 0.67416, 23.47314),    // Mare Tranquillitatis
       base("Apollo12", -3.01239, -23.42157),  // Oceanus Procellarum
@@ -57,7 +56,7 @@ BodySpec earth() {
   s.radius_m = 6371.0e3;                            // volumetric mean radius 6371.0 km
   s.mass_kg = 5.9722e24;                            // 5.9722e24 kg
   s.rotation_period_s = 23.9345 * kSecondsPerHour;  // sidereal rotation 23.9345 h
-  s.obliquity_rad = 23.44 * kRadPerDeg;             // obliquity to orbit 23.44 deg
+  s.obliquity_rad = 23.44 * kDeg;                   // obliquity to orbit 23.44 deg
   s.bases = {
       base("Canaveral", 28.60822, -80.60428),  // Kennedy Space Center, LC-39A
       base("Baikonur", 45.92028, 63.34222),    // Site 1, "Gagarin's Start"
@@ -73,7 +72,7 @@ BodySpec mars() {
   s.radius_m = 3389.5e3;                            // volumetric mean radius 3389.5 km
   s.mass_kg = 0.64169e24;                           // 0.64169e24 kg
   s.rotation_period_s = 24.6229 * kSecondsPerHour;  // sidereal rotation 24.6229 h
-  s.obliquity_rad = 25.19 * kRadPerDeg;             // obliquity to orbit 25.19 deg
+  s.obliquity_rad = 25.19 * kDeg;                   // obliquity to orbit 25.19 deg
   s.bases = {
       base("Olympus", 18.65, -133.8),     // Olympus Mons summit, 226.2 deg E
       base("Viking1", 22.27, -47.95),     // Chryse Planitia, 312.05 deg E

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "host_internal.h"
+#include "sim/host_internal.h"
 
 namespace sim {
 

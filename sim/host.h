@@ -19,9 +19,9 @@
 
 #include "OrbiterAPI.h"
 #include "mfd_api.h"
-#include "surface.h"
+#include "sim/surface.h"
+#include "sim/world.h"
 #include "vessel_api.h"
-#include "world.h"
 
 namespace sim {
 

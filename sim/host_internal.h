@@ -12,7 +12,7 @@
 #include <string>
 #include <tuple>
 
-#include "host.h"
+#include "sim/host.h"
 
 namespace sim {
 

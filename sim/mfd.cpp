@@ -2,7 +2,7 @@
 // an operation, and the title the host draws for it.
 #include <cstring>
 
-#include "host.h"
+#include "sim/host.h"
 
 // The font follows the display's height, so its measures are known as soon
 // as the size is.

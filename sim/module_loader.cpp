@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string_view>
 
-#include "host_internal.h"
+#include "sim/host_internal.h"
 
 namespace sim {
 

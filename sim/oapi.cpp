@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "host_internal.h"
+#include "sim/host_internal.h"
 
 using sim::Host;
 

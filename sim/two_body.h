@@ -10,10 +10,11 @@
 #include <limits>
 
 #include "OrbiterAPI.h"
+#include "sim/units.h"
 
 namespace twobody {
 
-constexpr double kPi = 3.14159265358979323846;
+using sim::kPi;
 
 // The Moon as the simulated host describes it is not needed here: any body
 // will do, these are round lunar figures.

@@ -15,15 +15,16 @@
 #include <algorithm>
 #include <boost/numeric/odeint.hpp>
 #include <cmath>
-#include <numbers>
 #include <stdexcept>
 #include <string>
+
+#include "sim/units.h"
 
 namespace sim {
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kGravConstant = 6.67259e-11;  // [m^3 kg^-1 s^-2]
 
 // The integrator's accuracy and its longest sub-step. The tolerances keep a
@@ -54,7 +55,7 @@ void requireFinite(bool ok, const char* what) {
 void latLng(const Vec3& bodyFixed, double& lat, double& lng) {
   lat = std::atan2(bodyFixed.y(), std::hypot(bodyFixed.x(), bodyFixed.z()));
   lng = std::atan2(bodyFixed.z(), bodyFixed.x());
-  if (lng <= -std::numbers::pi) lng = std::numbers::pi;
+  if (lng <= -kPi) lng = kPi;
 }
 
 int groupIndex(THGROUP_TYPE group) {

@@ -1,4 +1,4 @@
-#include "autopilot.h"
+#include "web/autopilot.h"
 
 namespace web {
 namespace {

@@ -9,10 +9,10 @@
 #include <memory>
 #include <optional>
 
-#include "cockpit.h"
-#include "pilot.h"
-#include "referee.h"
-#include "scenario.h"
+#include "app/cockpit.h"
+#include "app/pilot.h"
+#include "app/referee.h"
+#include "app/scenario.h"
 
 namespace web {
 

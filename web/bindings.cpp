@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "playground.h"
+#include "web/playground.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "playground.h"
+#include "web/playground.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,13 +7,13 @@
 #include <nlohmann/json.hpp>
 #include <numbers>
 
-#include "display/texts.h"
-#include "linked_module.h"
+#include "app/linked_module.h"
+#include "sim/units.h"
 
 namespace web {
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180;
+using sim::kDeg;
 // [s] a step of the simulation while the visitor flies, and the shortest.
 constexpr double kManualStep_s = 0.1, kMinStep_s = 0.005;
 // Samples of the hop: one a simulated second, at most this many (older
@@ -139,13 +139,20 @@ std::string Playground::dialog() const {
 
 std::string Playground::entryProblem(const std::string& utf8) const {
   if (!session_.host().hasInputBox()) return "";
+  // The two altitude dialogs, told apart by their prompts as the visitor
+  // reads them (Windows-1252, both languages), each with its lowest entry.
+  static constexpr std::pair<const char*, double> kAltitudePrompts[] = {
+      {"Enter security altitude (km):", 1.0},
+      {"Choisir altitude de s\xE9"
+       "curit\xE9 (km):",
+       1.0},
+      {"Enter altitude above target (km):", 0.0},
+      {"Choisir altitude de survol (km):", 0.0},
+  };
   const std::string title = session_.host().inputBoxTitle();
-  for (const arvex::DisplayTexts* t : {&arvex::kEnglishTexts, &arvex::kFrenchTexts}) {
-    for (auto [prompt, lowest] :
-         {std::pair{t->securityAltPrompt, 1.0}, std::pair{t->altAboveTargetPrompt, 0.0}}) {
-      if (title == prompt && !lobarc::altitudeEntryProblem(utf8, lowest).empty())
-        return nlohmann::json{{"lowest", lowest}, {"highest", lobarc::kMaxAltitudeKm}}.dump();
-    }
+  for (auto [prompt, lowest] : kAltitudePrompts) {
+    if (title == prompt && !lobarc::altitudeEntryProblem(utf8, lowest).empty())
+      return nlohmann::json{{"lowest", lowest}, {"highest", lobarc::kMaxAltitudeKm}}.dump();
   }
   return "";
 }

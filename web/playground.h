@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "autopilot.h"
-#include "cockpit.h"
-#include "pilot.h"
-#include "referee.h"
-#include "scenario.h"
-#include "session.h"
+#include "app/cockpit.h"
+#include "app/pilot.h"
+#include "app/referee.h"
+#include "app/scenario.h"
+#include "app/session.h"
+#include "web/autopilot.h"
 
 namespace web {
 

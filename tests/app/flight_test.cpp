@@ -1,7 +1,7 @@
 // What a flight counts: the delta-v of each phase is the one the rocket
 // equation gives for the propellant that phase burnt, and the propellant
 // burnt and left adds up to what the tank held.
-#include "flight.h"
+#include "app/flight.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // The landing pilot: its braking and descent laws bring a point mass under
 // surface gravity to the gate over the target and down to a soft touchdown
 // there; and what it reads from the instruments is where the vessel is.
-#include "lander.h"
+#include "app/lander.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
-#include "session.h"
+#include "app/session.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Pictures of a flight: render's three pages under their final names and
 // nothing else; fly --out's every moment; none at all when none are asked for.
-#include "pictures.h"
+#include "app/pictures.h"
 
 #include <gtest/gtest.h>
 
-#include "session.h"
+#include "app/session.h"
 #include "sim/temp_dir.h"
 
 namespace {

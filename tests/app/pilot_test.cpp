@@ -1,16 +1,16 @@
 // The pilot's limits as the vessel and the display impose them: the display
 // is seen only as it is redrawn, and the attitude thrusters turn the vessel
 // no faster than their stated rate and acceleration.
-#include "pilot.h"
+#include "app/pilot.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "cockpit.h"
-#include "scenario.h"
-#include "session.h"
+#include "app/cockpit.h"
+#include "app/scenario.h"
+#include "app/session.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The referee's judgement figures: the minimum-energy launch speed that no
 // ballistic hop beats, and the outcome of a flight.
-#include "referee.h"
+#include "app/referee.h"
 
 #include <gtest/gtest.h>
 

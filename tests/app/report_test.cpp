@@ -1,6 +1,6 @@
 // The flight's report: the landing and its phases appear only for a flight
 // that went on to land, and the whole hop's delta-v is the sum of them.
-#include "report.h"
+#include "app/report.h"
 
 #include <gtest/gtest.h>
 

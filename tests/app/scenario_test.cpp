@@ -1,6 +1,6 @@
 // Scenario files: the built-ins load, and every wrong scenario is refused
 // with a message that names the key at fault.
-#include "scenario.h"
+#include "app/scenario.h"
 
 #include <gtest/gtest.h>
 

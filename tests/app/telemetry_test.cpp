@@ -1,7 +1,7 @@
 // The flight recorder keeps one row a second while the vessel coasts or
 // stands, and every step while an engine burns; its range is measured over
 // the turning surface from where the vessel started.
-#include "telemetry.h"
+#include "app/telemetry.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ TEST(Telemetry, OneRowASecondUnlessAnEngineBurns) {
   lobarc::Telemetry telemetry{session};
   sim::Vessel& v = session.host().world().vessel(session.vessel());
   v.setHorizonAttitude(0, 3.14159265358979323846 / 2, 0);  // nose up: the burn climbs
-  const double dt = 0.1;  // [s] a frame
+  const double dt = 0.1;                                   // [s] a frame
   struct Case {
     double throttle;     // main engine level, 0..1
     std::size_t frames;  // sampled once each

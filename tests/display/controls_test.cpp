@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "display/display_scene.h"
+#include "support/case_name.h"
 
 namespace {
 
@@ -349,6 +351,11 @@ struct PageCase {
   int pageBefore;
   int pageAfter;
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const PageCase& c, std::ostream* os) {
+  *os << "mode " << c.flightMode << (c.flightSolValid ? ", solved" : ", unsolved") << ", page "
+      << c.pageBefore << " to " << c.pageAfter;
+}
 
 class PageKey : public ::testing::TestWithParam<PageCase> {};
 
@@ -376,6 +383,8 @@ struct SwitchCase {
   int modeBefore;
   int modeAfter;
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const SwitchCase& c, std::ostream* os) { *os << c.what; }
 
 class SwitchKey : public ::testing::TestWithParam<SwitchCase> {};
 
@@ -396,7 +405,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, SwitchKey,
                          ::testing::Values(SwitchCase{"grounded, on the ground", false, 0, 0},
                                            SwitchCase{"grounded, flying", true, 0, 1},
                                            SwitchCase{"in flight, landed", false, 1, 0},
-                                           SwitchCase{"in flight, flying", true, 1, 1}));
+                                           SwitchCase{"in flight, flying", true, 1, 1}),
+                         [](const auto& info) { return testsupport::CaseName(info.param.what); });
 
 TEST(SwitchKey, RecomputesEvenWhenTheModeStays) {
   Scene scene;

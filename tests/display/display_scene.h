@@ -10,8 +10,8 @@
 #include <tuple>
 #include <vector>
 
-#include "ArvexMFD.h"
 #include "app/linked_module.h"
+#include "module/ArvexMFD.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "support/host_fixture.h"

@@ -1,17 +1,18 @@
 // The burn direction indicator: frame, cross, rings and pens as the surface
 // records them, and the "+" for directions whose place is known: straight
 // ahead, behind, at right angles, and on each ring for any attitude.
-#include "indicator.h"
+#include "display/indicator.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <random>
 #include <vector>
 
 #include "display/display_scene.h"
 #include "sim/world.h"
-#include "vector_ops.h"
+#include "support/case_name.h"
 
 using namespace arvex;  // the module's own names
 
@@ -143,6 +144,8 @@ struct MarkerCase {
   VECTOR3 u;  // in vessel axes; zero: no change needed
   int x, y;   // [pixel]
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const MarkerCase& c, std::ostream* os) { *os << c.what; }
 
 class MarkerPlace : public ::testing::TestWithParam<MarkerCase> {};
 
@@ -182,7 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
         MarkerCase{"hover, straight behind", false, _V(0, -1, 0), 8, 120},
         MarkerCase{"hover, nothing left to correct", false, _V(0, 0, 0), 145, 120},
         MarkerCase{"hover, towards the nose: bottom of the frame", false, _V(0, 0, 1), 145, 220},
-        MarkerCase{"hover, to the right: left of the centre", false, _V(1, 0, 0), 76, 120}));
+        MarkerCase{"hover, to the right: left of the centre", false, _V(1, 0, 0), 76, 120}),
+    [](const auto& info) { return testsupport::CaseName(info.param.what); });
 
 // A rotation (vessel -> global, columns the vessel axes) from a random unit
 // quaternion.

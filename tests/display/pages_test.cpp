@@ -1,7 +1,7 @@
 // The display pages as the host's surface records them: every text with its
 // bytes, place, colour and alignment, on the 290 x 290 surface whose layout
 // is worked out by hand (line height 10, half step 15, right column at 145).
-#include "pages.h"
+#include "display/pages.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,12 @@
 #include <cctype>
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "display/display_scene.h"
+#include "support/case_name.h"
 
 namespace {
 
@@ -111,6 +113,8 @@ struct TargetCase {
   const char* rowA;  // nullptr: "No Target" in the language
   const char* rowB;  // nullptr: nothing drawn
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const TargetCase& c, std::ostream* os) { *os << c.what; }
 
 class TargetRows : public ::testing::TestWithParam<TargetCase> {};
 
@@ -149,7 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TargetCase{"both coordinates", false, true, true, "Lat:+12.35", "Lng:-98.77"},
                       TargetCase{"latitude only", false, true, false, nullptr, "Lat:+12.35"},
                       TargetCase{"longitude only", false, false, true, nullptr, "Lng:-98.77"},
-                      TargetCase{"nothing", false, false, false, nullptr, nullptr}));
+                      TargetCase{"nothing", false, false, false, nullptr, nullptr}),
+    [](const auto& info) { return testsupport::CaseName(info.param.what); });
 
 // --- In flight --------------------------------------------------------------------
 

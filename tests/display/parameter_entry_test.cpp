@@ -1,7 +1,7 @@
 // The readers of the values typed into the input dialogs: which texts each
 // accepts, and the number it makes of them (degrees, or metres from whole
 // kilometres). A refused text leaves the value as it was.
-#include "parameter_entry.h"
+#include "display/parameter_entry.h"
 
 #include <gtest/gtest.h>
 

@@ -16,7 +16,6 @@
 #include <string>
 
 #include "display/display_scene.h"
-#include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
 

@@ -7,8 +7,8 @@
 #include <ostream>
 #include <string>
 
-#include "ArvexMFD.h"
 #include "app/linked_module.h"
+#include "module/ArvexMFD.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "support/host_fixture.h"

@@ -10,8 +10,8 @@
 #include <ostream>
 #include <string>
 
-#include "ArvexMFD.h"
 #include "app/linked_module.h"
+#include "module/ArvexMFD.h"
 #include "sim/host.h"
 #include "sim/world.h"
 #include "support/host_fixture.h"

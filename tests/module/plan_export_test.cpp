@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "ArvexPlan.h"
+#include "lobarc/ArvexPlan.h"
+#include "planning/constants.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "support/host_fixture.h"
@@ -16,6 +19,34 @@
 namespace {
 
 constexpr DWORD kKeyT = 20;
+
+// The factor the record's degrees are published with is the module's own.
+static_assert(ARVEX_DEG_PER_RAD == arvex::kDegPerRad);
+
+// Versions 1 and 2 are published: an add-on compiled against them reads
+// every field at these offsets (a 64-bit build; the 32-bit one differs only
+// by the pointer's size, from targetBase on).
+#define LOBARC_AT(field, offset) static_assert(offsetof(ArvexPlan, field) == offset, #field)
+static_assert(sizeof(void*) != 8 || (ARVEX_PLAN_V1_SIZE == 200 && ARVEX_PLAN_V2_SIZE == 324));
+#if UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
+// clang-format off
+LOBARC_AT(size, 0); LOBARC_AT(version, 4); LOBARC_AT(flightMode, 8); LOBARC_AT(targetComplete, 12);
+LOBARC_AT(groundSolValid, 16); LOBARC_AT(heading, 24); LOBARC_AT(launchAngle, 32);
+LOBARC_AT(apoAltitude, 40); LOBARC_AT(vTan, 48); LOBARC_AT(launchSpeed, 56);
+LOBARC_AT(dvRemaining, 64); LOBARC_AT(pitchCmd, 72); LOBARC_AT(launchVelocity, 80);
+LOBARC_AT(flightSolValid, 104); LOBARC_AT(reqVel, 112); LOBARC_AT(dvToGo, 136);
+LOBARC_AT(aimPoint, 144); LOBARC_AT(tgtLatDeg, 168); LOBARC_AT(tgtLngDeg, 176);
+LOBARC_AT(securityAlt, 184); LOBARC_AT(altAboveTarget, 192); LOBARC_AT(ownLatDeg, 200);
+LOBARC_AT(ownLngDeg, 208); LOBARC_AT(ownLat, 216); LOBARC_AT(ownLng, 224); LOBARC_AT(tgtLat, 232);
+LOBARC_AT(tgtLng, 240); LOBARC_AT(targetBase, 248); LOBARC_AT(tgtLatSet, 256);
+LOBARC_AT(tgtLngSet, 260); LOBARC_AT(hasMain, 264); LOBARC_AT(hasHover, 268);
+LOBARC_AT(useMainEngine, 272); LOBARC_AT(flightPage, 276); LOBARC_AT(surfaceGravity, 280);
+LOBARC_AT(flightPathAngle, 288); LOBARC_AT(actualPitch, 296); LOBARC_AT(english, 304);
+LOBARC_AT(width, 308); LOBARC_AT(height, 312); LOBARC_AT(lineHeight, 316);
+LOBARC_AT(column2X, 320);
+// clang-format on
+#endif
+#undef LOBARC_AT
 
 class PlanExport : public ::testing::Test {
  protected:
@@ -84,11 +115,12 @@ TEST_F(PlanExport, RefusesWhatItCannotAnswer) {
   EXPECT_EQ(get(notADisplay, &plan), 0);
 }
 
-// An add-on built with version 1 gets version 1, and the memory past its
-// record stays as it was.
+// An add-on built with version 1 gets version 1, every field of it as a
+// newer caller gets it, and the memory past its record stays as it was.
 TEST_F(PlanExport, VersionOneCallerKeepsWhatLiesPastItsRecord) {
   ASSERT_NE(get, nullptr);
   const int d = hop.openLaunchDisplay();
+  ASSERT_TRUE(hop.typeInto(d, kKeyT, "Apollo16"));
   std::memset(&plan, 0xA5, sizeof plan);
   plan.size = ARVEX_PLAN_V1_SIZE;
   ASSERT_EQ(get(hop.host.display(d), &plan), 1);
@@ -96,6 +128,13 @@ TEST_F(PlanExport, VersionOneCallerKeepsWhatLiesPastItsRecord) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(&plan);
   EXPECT_EQ(std::count(bytes + ARVEX_PLAN_V1_SIZE, bytes + sizeof plan, 0xA5),
             static_cast<long>(sizeof plan - ARVEX_PLAN_V1_SIZE));
+  ArvexPlan newest{};
+  newest.size = sizeof newest;
+  ASSERT_EQ(get(hop.host.display(d), &newest), 1);
+  const std::size_t first = offsetof(ArvexPlan, flightMode);
+  EXPECT_EQ(std::memcmp(bytes + first, reinterpret_cast<const unsigned char*>(&newest) + first,
+                        ARVEX_PLAN_V1_SIZE - first),
+            0);
 }
 
 // Version 2: the launch point is the point under the vessel, the target the

@@ -2,14 +2,15 @@
 // plain functions, then white-box through the simulated host thrust
 // detection, the burn count against the thrust the vessel really felt, and
 // the per-step hook's gate and modes.
-#include "burn_guidance.h"
+#include "planning/burn_guidance.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 
-#include "guidance_scene.h"
+#include "planning/guidance_scene.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ struct BurnLawCase {
   double expectedCmd;       // [deg]
   double expectedIntegral;  // [deg s] after
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const BurnLawCase& c, std::ostream* os) { *os << c.name; }
 
 class BurnLawTest : public ::testing::TestWithParam<BurnLawCase> {};
 
@@ -71,6 +74,8 @@ struct ProposalCase {
   double weightOverThrust;
   double expected;  // [deg]
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const ProposalCase& c, std::ostream* os) { *os << c.name; }
 
 class ProposalTest : public ::testing::TestWithParam<ProposalCase> {};
 
@@ -133,6 +138,8 @@ struct ThrustCase {
   bool hasMain, hasHover;     // the instance's group flags
   bool thrusting;
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const ThrustCase& c, std::ostream* os) { *os << c.name; }
 
 class ThrustDetectionTest : public ::testing::TestWithParam<ThrustCase> {};
 
@@ -179,6 +186,8 @@ struct GainCase {
   bool plan;      // a plan to count along
   bool counted;
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const GainCase& c, std::ostream* os) { *os << c.name; }
 
 class BurnGainTest : public ::testing::TestWithParam<GainCase> {};
 
@@ -224,6 +233,8 @@ struct CountCase {
   double along;   // component of the thrust direction along the plan
   double across;  // component at right angles to it
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const CountCase& c, std::ostream* os) { *os << c.name; }
 
 class BurnCountTest : public ::testing::TestWithParam<CountCase> {};
 
@@ -387,6 +398,8 @@ struct ModeCase {
   bool latSet, lngSet;
   bool solves;
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const ModeCase& c, std::ostream* os) { *os << c.name; }
 
 class FlightModeGateTest : public ::testing::TestWithParam<ModeCase> {};
 

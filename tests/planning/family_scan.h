@@ -5,9 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "flight_solver.h"
+#include "planning/flight_solver.h"
 #include "sim/two_body.h"
-#include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
 

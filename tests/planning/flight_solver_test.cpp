@@ -2,7 +2,7 @@
 // and known conics, the search against an independent fine scan of the
 // family and against numerical propagation, and the traps the search must
 // stay out of.
-#include "flight_solver.h"
+#include "planning/flight_solver.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,9 @@
 #include <random>
 #include <vector>
 
-#include "family_scan.h"
-#include "guidance_scene.h"
+#include "planning/family_scan.h"
+#include "planning/guidance_scene.h"
 #include "sim/world.h"
-#include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
 
@@ -69,6 +68,8 @@ struct KnownConic {
   double thetaP;  // true anomaly of P [deg]
   double thetaT;  // true anomaly of T [deg]
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const KnownConic& c, std::ostream* os) { *os << c.name; }
 
 class EvalKnownConicTest : public ::testing::TestWithParam<KnownConic> {};
 
@@ -361,6 +362,8 @@ struct StuckCase {
   const char* name;
   VECTOR3 P, V, T;
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const StuckCase& c, std::ostream* os) { *os << c.name; }
 
 class StuckStateTest : public ::testing::TestWithParam<StuckCase> {};
 

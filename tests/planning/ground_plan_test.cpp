@@ -8,7 +8,7 @@
 // point along heading and launchAngle in the local horizon of the launch
 // point, a two-body coast along it must come down on the target, and the
 // heading must agree with an independent geodesic solver.
-#include "ground_plan.h"
+#include "planning/ground_plan.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +23,13 @@
 #include <string>
 #include <vector>
 
-#include "ArvexMFD.h"
 #include "app/linked_module.h"
-#include "entry_points.h"
+#include "lobarc/entry_points.h"
+#include "module/ArvexMFD.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "sim/world.h"
 #include "support/host_fixture.h"
-#include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
 

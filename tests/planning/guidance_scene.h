@@ -6,13 +6,12 @@
 #include <cmath>
 #include <string>
 
-#include "ArvexMFD.h"
 #include "app/linked_module.h"
-#include "entry_points.h"
+#include "lobarc/entry_points.h"
+#include "module/ArvexMFD.h"
 #include "sim/host.h"
 #include "sim/world.h"
 #include "support/host_fixture.h"
-#include "vector_ops.h"
 
 using namespace arvex;  // the module's own names
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -327,6 +328,8 @@ struct IntCase {
   bool accepted;
   int value;  // when accepted
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const IntCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class ConfigIntTest : public ::testing::TestWithParam<IntCase> {};
 

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -161,6 +162,8 @@ struct BadHandle {
   const char* name;
   HDC (*make)();
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const BadHandle& c, std::ostream* os) { *os << c.name; }
 
 HDC staleHdc() {
   HDC hdc;
@@ -424,6 +427,8 @@ struct Cp1252Case {
   std::string bytes;
   std::string utf8;
 };
+// Printed by gtest for each case, also in the names CTest lists.
+void PrintTo(const Cp1252Case& c, std::ostream* os) { *os << c.name; }
 
 class SurfaceCp1252 : public ::testing::TestWithParam<Cp1252Case> {};
 

@@ -20,8 +20,8 @@
 #include <fstream>
 #include <string>
 
-#include "ArvexMFD.h"
 #include "app/linked_module.h"
+#include "module/ArvexMFD.h"
 #include "sim/host.h"
 #include "sim/surface.h"
 #include "support/host_fixture.h"

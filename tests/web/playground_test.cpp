@@ -3,15 +3,15 @@
 // corrections and passes the aim point as close, from the pad on either
 // engine, on a fast-turning body and from a start in flight, at any time
 // acceleration.
-#include "playground.h"
+#include "web/playground.h"
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include "app/flight.h"
 #include "app/linked_module.h"
-#include "flight.h"
-#include "scenario.h"
+#include "app/scenario.h"
 
 namespace {
 
@@ -52,6 +52,23 @@ TEST(Playground, FliesTheHopAsTheProgramsPilotDoes) {
       EXPECT_DOUBLE_EQ(web["closest_m"].get<double>(), cli.miss_m) << at;
       EXPECT_DOUBLE_EQ(web["closest_t_s"].get<double>(), cli.time_s) << at;
     }
+  }
+}
+
+// The playground tells the two altitude dialogs apart by the prompts the
+// display shows, in either language: the security altitude takes whole
+// kilometres from 1, the altitude above the target (asked in flight) from 0.
+TEST(Playground, GuardsEachAltitudeDialogByItsPrompt) {
+  constexpr int kKeyZ = 44, kKeyB = 48;  // the display's two altitude keys
+  for (const char* language : {"en", "fr"}) {
+    web::Playground playground("moon-in-flight", language);
+    ASSERT_TRUE(playground.pressKey(kKeyZ)) << language;
+    EXPECT_EQ(playground.entryProblem("0"), R"({"highest":10000.0,"lowest":1.0})") << language;
+    EXPECT_EQ(playground.entryProblem("3"), "") << language;
+    playground.cancelInput();
+    ASSERT_TRUE(playground.pressKey(kKeyB)) << language;
+    EXPECT_EQ(playground.entryProblem("0"), "") << language;
+    EXPECT_EQ(playground.entryProblem("0.5"), R"({"highest":10000.0,"lowest":0.0})") << language;
   }
 }
 

@@ -1,4 +1,4 @@
-#include "compare_pages.h"
+#include "wine/compare_pages.h"
 
 #include <algorithm>
 #include <cmath>

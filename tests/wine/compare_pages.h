@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "page_list.h"
-#include "scripted_world.h"
+#include "wine/page_list.h"
+#include "wine/scripted_world.h"
 
 namespace testhost {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "scripted_world.h"
+#include "wine/scripted_world.h"
 
 OAPIFUNC void InitLib(HINSTANCE hModule);
 OAPIFUNC int Date2Int(char* date);

@@ -1,4 +1,4 @@
-#include "import_check.h"
+#include "wine/import_check.h"
 
 #include <windows.h>
 

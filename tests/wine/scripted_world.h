@@ -8,8 +8,8 @@
 
 #include "OrbiterAPI.h"
 #include "mfd_api.h"
-#include "page_script.h"
 #include "vessel_api.h"
+#include "wine/page_script.h"
 
 namespace testhost {
 

@@ -23,12 +23,12 @@
 #include <string>
 #include <vector>
 
-#include "compare_pages.h"
-#include "import_check.h"
-#include "page_list.h"
-#include "page_script.h"
-#include "png_writer.h"
-#include "scripted_world.h"
+#include "wine/compare_pages.h"
+#include "wine/import_check.h"
+#include "wine/page_list.h"
+#include "wine/page_script.h"
+#include "wine/png_writer.h"
+#include "wine/scripted_world.h"
 
 namespace {
 

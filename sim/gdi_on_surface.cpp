@@ -1,12 +1,11 @@
 // The GDI calls of a display module, answered on sim::Surface. Every call
 // given a null, stale or unknown handle fails with GDI's own failure value.
-#include "gdi.h"
-
 #include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
 
+#include "gdi.h"
 #include "sim/surface.h"
 
 namespace sim {

@@ -4,8 +4,8 @@
 // tests); the host itself finds the exported ones by name.
 #pragma once
 
-#include "ArvexPlan.h"
 #include "host_sdk.h"
+#include "lobarc/ArvexPlan.h"
 
 DLLCLBK BOOL WINAPI DllMain(HINSTANCE hModule, DWORD reason, LPVOID reserved);
 DLLCLBK void InitModule(HINSTANCE hModule);

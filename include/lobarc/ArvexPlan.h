@@ -13,7 +13,10 @@
  *
  * Versions: the caller sets size to the size of the record it was built
  * with; the module fills the fields of every version that fits and sets
- * version to the newest one it filled. Later versions only append fields.
+ * version to the newest one it filled. Versions 1 and 2 are published: every
+ * field keeps its place and meaning. Later versions only append, and only
+ * what an add-on needs to act on the plan: the plan, the solution, the aim
+ * point and the pilot's inputs as entered.
  *
  * Plain C, so that any add-on can include it. */
 #ifndef ARVEX_PLAN_H
@@ -64,7 +67,10 @@ typedef struct ArvexPlan {
   double altAboveTarget; /* [m] height of the aim point over the target */
 
   /* Version 2: the launch point, the entries as the module holds them, the
-   * engine and the display. */
+   * engine and the display. The display's own fields (flightPage, english,
+   * width, height, lineHeight, column2X) are kept for version-2 callers
+   * only: what a display shows and how it is laid out is read from its drawn
+   * page, and no later version adds such a field. */
   double ownLatDeg;       /* [deg] launch point: where the plan starts from */
   double ownLngDeg;       /* [deg] */
   double ownLat;          /* [rad] the launch point as the module computes with it */
