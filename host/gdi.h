@@ -1,6 +1,6 @@
 // The subset of the Win32 platform and GDI that a cockpit display module uses,
 // declared for hosts that are not Windows. On Windows the module includes
-// <windows.h> instead (see orbitersdk.h) and none of this is compiled.
+// <windows.h> instead (see host_sdk.h) and none of this is compiled.
 //
 // The shapes follow the Win32 headers: handles are pointers to distinct
 // incomplete types, HGDIOBJ is a plain pointer that every pen converts to, and
