@@ -184,7 +184,7 @@ void BM_ColdSolveInFlight(benchmark::State& state) {
   }
   const long before = allocations.load();
   for (auto _ : state) {
-    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
+    FlightSearchState search;
     benchmark::DoNotOptimize(SearchFamily(geo, V, moon.radius(), p.securityAlt, search, nullptr));
   }
   state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations.load() - before),
@@ -234,7 +234,7 @@ void BM_ColdSolveRandomHops(benchmark::State& state) {
   long evaluations = 0, roots = 0;
   for (auto _ : state) {
     const HopState& h = hops[i++ % hops.size()];
-    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
+    FlightSearchState search;
     FlightSearchTrace trace{};
     benchmark::DoNotOptimize(
         SearchFamily(h.geo, h.V, twobody::kMoonRadius, h.floorHeight, search, &trace));
@@ -344,7 +344,7 @@ void BM_ColdSolveThreeBodies(benchmark::State& state) {
   std::vector<FlightSearchTrace> traces(hops.size());
   PerStateTimes(state, hops.size(), [&](std::size_t i) {
     const HopPair& h = hops[i];
-    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
+    FlightSearchState search;
     benchmark::DoNotOptimize(SearchFamily(h.geo, h.V, h.radius, h.floorHeight, search, &traces[i]));
   });
   CountPerCall(state, traces);
@@ -356,7 +356,7 @@ void BM_WarmSolveOneSecondRefresh(benchmark::State& state) {
   const std::vector<HopPair> hops = ThreeBodyHops(510);
   std::vector<FlightSearchState> before(hops.size());
   for (std::size_t i = 0; i < hops.size(); ++i) {
-    before[i] = FlightSearchState{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
+    before[i] = FlightSearchState{};
     SearchFamily(hops[i].geo, hops[i].V, hops[i].radius, hops[i].floorHeight, before[i]);
   }
   std::vector<FlightSearchTrace> traces(hops.size());
@@ -411,7 +411,7 @@ void BM_ColdSolveThreeBodies_Lead(benchmark::State& state) {
   std::vector<FlightSearchTrace> traces(hops.size());
   PerStateTimes(state, hops.size(), [&](std::size_t i) {
     const HopPair& h = hops[i];
-    FlightSearchState search{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
+    FlightSearchState search;
     benchmark::DoNotOptimize(SearchFamilyLeading(h.geo.P, h.geo.T, h.geo.mu, h.turn, h.V, h.radius,
                                                  h.floorHeight, search, &traces[i]));
   });
@@ -423,7 +423,7 @@ void BM_WarmSolveOneSecondRefresh_Lead(benchmark::State& state) {
   std::vector<FlightSearchState> before(hops.size());
   for (std::size_t i = 0; i < hops.size(); ++i) {
     const HopPair& h = hops[i];
-    before[i] = FlightSearchState{false, +1, 0.0, _V(0, 0, 0), 0.0, _V(0, 0, 0)};
+    before[i] = FlightSearchState{};
     SearchFamilyLeading(h.geo.P, h.geo.T, h.geo.mu, h.turn, h.V, h.radius, h.floorHeight,
                         before[i]);
   }
