@@ -46,13 +46,17 @@ foreach(arch x86_64 i686)
   set(dir ${CMAKE_BINARY_DIR}/windows-${arch})
   # A folder configured with another toolchain (an older checkout's MinGW
   # build) keeps it in its cache, whatever --toolchain says: start it afresh.
+  # The stamps time the sub-build (scripts/stage-times.py reads them).
   add_custom_target(windows_${arch} ALL
     COMMAND bash -c "grep -qs 'clang-msvc-${arch}' '${dir}/CMakeCache.txt' || rm -rf '${dir}/CMakeCache.txt' '${dir}/CMakeFiles'"
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${CMAKE_COMMAND} -E touch ${dir}/build-started.stamp
     COMMAND ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${dir} --toolchain
             ${CMAKE_SOURCE_DIR}/cmake/clang-msvc-${arch}.cmake -DCMAKE_BUILD_TYPE=Release
             -DCMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER} -DORBITER_SDK=
     COMMAND ${CMAKE_COMMAND} -E env MAKEFLAGS= ${CMAKE_COMMAND} --build ${dir} -j2
     COMMAND ${CMAKE_COMMAND} -E chdir ${dir} ${CMAKE_CPACK_COMMAND} -G ZIP
+    COMMAND ${CMAKE_COMMAND} -E touch ${dir}/build-finished.stamp
     COMMENT "ArvexMFD.dll (MSVC ABI), the test host Orbiter.exe and the release zip for ${arch} "
             "Windows in windows-${arch}/"
     VERBATIM)

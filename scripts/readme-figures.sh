@@ -1,21 +1,25 @@
 #!/usr/bin/env bash
 # Makes every picture the README shows, and its figures, from the build:
-#   readme-figures.sh [--build DIR] [all|simulated|gdi|playground|numbers|numbers-wine|numbers-timing|numbers-web]...
+#   readme-figures.sh [--build DIR] [all|simulated|gdi|playground|numbers|numbers-wine|numbers-timing|numbers-web|numbers-stages]...
 #       regenerates docs/images and README.md's marked figures (default: all
-#       but numbers-timing and numbers-web; numbers-wine reads the last Wine run)
-#   readme-figures.sh --check simulated|gdi|numbers|numbers-wine|numbers-timing|numbers-web [--build DIR]
+#       but numbers-timing, numbers-web and numbers-stages; numbers-wine reads
+#       the last Wine run)
+#   readme-figures.sh --check simulated|gdi|numbers|numbers-wine|numbers-timing|numbers-web|numbers-stages [--build DIR]
 #       regenerates that set into the build folder and compares it with the
 #       committed one: pictures byte for byte (the tests "readme_pictures_*"),
 #       numbers exactly (the test "readme_figures_numbers", which also checks
-#       that the timing and browser blocks are there), numbers-wine exactly
-#       after the test wine_gdi (the test "readme_figures_wine"), numbers-timing and
-#       numbers-web (after scripts/test-web.sh's run) within the noise
+#       that the timing, browser and stage-time blocks are there), numbers-wine
+#       exactly after the test wine_gdi (the test "readme_figures_wine"),
+#       numbers-timing, numbers-web (after scripts/test-web.sh's run) and
+#       numbers-stages (after scripts/test.sh's) within the noise
 #       scripts/readme-numbers.py states
 # numbers: README.md's <!-- figures: NAME --> blocks that flights and the
 # Windows DLLs give (scripts/readme-numbers.py). numbers-wine: the Windows test
 # host's report of the fonts and checks of its Wine run. numbers-timing: those that
 # depend on the machine; regenerated on demand only. numbers-web: the browser
 # test's, over the runs of scripts/test-web.sh kept in build-web/figures-runs/.
+# numbers-stages: the wall-clock times of scripts/test.sh's stages, from the
+# build/stage-times.json of its last run.
 # simulated: the Cairo pages from `lobarc render`. gdi: the real-GDI pages of
 # the Windows test host under Wine (its test wine_gdi), repacked through Cairo.
 # playground: the browser test's screenshots (scripts/test-web.sh); these
@@ -28,7 +32,7 @@ while [ $# -gt 0 ]; do
     --build) build=$(cd "$2" && pwd); shift ;;
     --check) check=1 ;;
     all) sets+=(simulated gdi numbers-wine playground numbers) ;;
-    simulated | gdi | playground | numbers | numbers-wine | numbers-timing | numbers-web) sets+=("$1") ;;
+    simulated | gdi | playground | numbers | numbers-wine | numbers-timing | numbers-web | numbers-stages) sets+=("$1") ;;
     *) echo "readme-figures: unknown argument '$1' (see the head of $0)" >&2; exit 2 ;;
   esac
   shift
@@ -45,6 +49,7 @@ numbers() {
     python3 "$root/scripts/readme-numbers.py" --present timing
     python3 "$root/scripts/readme-numbers.py" --present web
     python3 "$root/scripts/readme-numbers.py" --present wine
+    python3 "$root/scripts/readme-numbers.py" --present stages
   fi
 }
 if [ "$check" = 1 ] && [ ${#sets[@]} = 1 ] && [[ ${sets[0]} == numbers* ]]; then
@@ -53,7 +58,7 @@ if [ "$check" = 1 ] && [ ${#sets[@]} = 1 ] && [[ ${sets[0]} == numbers* ]]; then
 fi
 if [ "$check" = 1 ]; then
   if [ ${#sets[@]} != 1 ] || [ "${sets[0]}" = playground ]; then
-    echo "readme-figures: --check takes one set: simulated, gdi, numbers, numbers-wine, numbers-timing or numbers-web" >&2
+    echo "readme-figures: --check takes one set: simulated, gdi, numbers, numbers-wine, numbers-timing, numbers-web or numbers-stages" >&2
     exit 2
   fi
   out=$build/readme-pictures/${sets[0]}

@@ -5,7 +5,7 @@
 
 (a block may be whole lines, such as a table, or a part of one line).
 
-    readme-numbers.py [--build DIR] [--check | --present] numbers|timing|wine|web
+    readme-numbers.py [--build DIR] [--check | --present] numbers|timing|wine|web|stages
 
 numbers: the built-in hops as `lobarc fly --json` reports them (with the aim
     lead, with --land, at a redraw every 0.5 s) and the Windows DLLs' sizes and
@@ -26,6 +26,16 @@ web: the browser test's (scripts/test-web.sh): each run leaves its figures in
     --check (test-web.sh, after its run) the page's size must be as stated and
     the run within the noise that web_noise() states, since the autopilot
     takes over at a moment that differs from run to run.
+stages: the wall-clock times of scripts/test.sh's stages, its Windows
+    sub-builds, the Wine run and the compile against Orbiter's SDK, from the
+    build/stage-times.json its run writes. They are written only from a whole
+    run (no stage skipped, ORBITER_SDK set) from new build folders without a
+    compiler cache, as CI's clean clone builds. --check (test.sh, at its end)
+    holds each within a factor of TIMING_NOISE, or STAGE_FLOOR seconds, of
+    this run's, where the run is comparable: a build's time only when its
+    folder was new and no compiler cache was at work (the Wine run's and the
+    SDK compile's, the native build's), the whole command's only for a whole
+    such run; the dependencies' never (the network, what is installed).
 Without --check the blocks of the set are rewritten in README.md.
 """
 import argparse
@@ -49,6 +59,7 @@ HOPS = ["moon-hop", "moon-hover", "moon-dateline", "moon-in-flight", "mars-hop"]
 MOON = HOPS[:4]
 TIMING_NOISE = 3.0  # a timing figure may be this factor off this run's
 TIMING_FLOOR = 0.1  # ... or this much in its own unit (a difference of two timings)
+STAGE_FLOOR = 5.0  # seconds: a stage's time may also be this much off this run's
 BLOCK = re.compile(r"<!-- figures: ([a-z0-9-]+) -->(.*?)<!-- /figures -->", re.S)
 
 
@@ -683,6 +694,159 @@ def web_noise(stated, run):
     return ", ".join(wrong)
 
 
+# --- the test command's stages -----------------------------------------------------
+
+STAGE_NAMES = {
+    "deps": "dependencies",
+    "build": "native build",
+    "tests": "native tests",
+    "web-build": "web build",
+    "web-test": "browser test",
+    "asan-build": "sanitizer build",
+    "asan-tests": "sanitizer tests",
+    "fuzz": "fuzzing",
+}
+# The README's figures of parts of a stage, as a check names them.
+PARTS = {
+    "stages-total": "the whole command",
+    "stages-web-build": "the web build (as the playground's section gives it)",
+    "stages-windows": "the Windows sub-builds",
+    "stages-wine": "the Wine run",
+    "stages-sdk": "the compile against Orbiter's SDK",
+}
+DURATION = r"\d+ min \d+ s|\d+ s"
+
+
+def duration(seconds):
+    s = round(seconds)
+    return f"{s // 60} min {s % 60} s" if s >= 60 else f"{s} s"
+
+
+def seconds_in(text):
+    """The seconds of a duration as duration() writes it, or None."""
+    mm = re.fullmatch(r"(?:(\d+) min )?(\d+) s", text.strip())
+    return int(mm[1] or 0) * 60 + int(mm[2]) if mm else None
+
+
+class StageRun:
+    """The times of the last run of scripts/test.sh (build/stage-times.json)."""
+
+    def __init__(self, build, check):
+        self.path = path = os.path.join(build, "stage-times.json")
+        if not os.path.isfile(path):
+            fail(f"{path} is missing: run scripts/test.sh first (it writes it at its end)")
+        with open(path) as f:
+            self.run = json.load(f)
+        if not check:
+            self.whole_or_fail()
+
+    def cold(self, stage):
+        """Whether this run built that stage from nothing, as a clean clone does."""
+        return self.run["new_build_folder"].get(stage, False) and not self.run["compiler_cache"]
+
+    def whole(self):
+        """What keeps this run from being one to write the README's figures from."""
+        r, why = self.run, []
+        if r["skipped"]:
+            why.append("it skipped " + ", ".join(STAGE_NAMES[s] for s in r["skipped"]))
+        warm = [STAGE_NAMES[s] for s in r["new_build_folder"] if not self.cold(s)]
+        if warm:
+            why.append("it did not build " + ", ".join(warm) + " from nothing without a compiler cache "
+                       "(remove the build folders, set CCACHE_DISABLE=1)")
+        if "orbiter_sdk_compile" not in r["tests"]:
+            why.append("it did not compile against Orbiter's SDK (set ORBITER_SDK)")
+        if "wine_gdi" not in r["tests"] or not r["windows"]:
+            why.append("it had no Wine run or no Windows sub-builds")
+        return why
+
+    def whole_or_fail(self):
+        why = self.whole()
+        if why:
+            fail(f"{self.path} is not a whole run from a clean clone: " + "; ".join(why))
+
+    def total(self):
+        return duration(self.run["total"])
+
+    def machine(self):
+        return self.run["machine"]
+
+    def listing(self):
+        return ", ".join(f"{STAGE_NAMES[s]} {duration(self.run['stages'][s])}"
+                         for s in STAGE_NAMES if s in self.run["stages"])
+
+    def web_build(self):
+        return duration(self.run["stages"]["web-build"])
+
+    def windows(self):
+        return duration(self.run["windows"]["both"])
+
+    def test(self, name):
+        return duration(self.run["tests"][name])
+
+    def measured(self):
+        """{what: seconds} of this run that are comparable with the README's."""
+        r, cold = self.run, self.cold("build")
+        got = {s: t for s, t in r["stages"].items()
+               if s != "deps" and (s not in r["new_build_folder"] or self.cold(s))}
+        # Without ORBITER_SDK (as on CI) the whole command is a little shorter, within the noise.
+        if not r["skipped"] and all(self.cold(s) for s in r["new_build_folder"]):
+            got["stages-total"] = r["total"]
+        if "web-build" in got:
+            got["stages-web-build"] = got["web-build"]
+        if cold and r["windows"]:
+            got["stages-windows"] = r["windows"]["both"]
+        for block, test in (("stages-wine", "wine_gdi"), ("stages-sdk", "orbiter_sdk_compile")):
+            if cold and test in r["tests"]:
+                got[block] = r["tests"][test]
+        return got
+
+
+def stated_stages(committed):
+    """{what: seconds} that README.md states, or a message of what is wrong."""
+    stated, wrong = {}, []
+    for name in PARTS:
+        texts = committed.get(name, [])
+        values = {seconds_in(t) for t in texts}
+        if not texts or None in values or len(values) > 1:
+            wrong.append(f"README.md's block '{name}' is missing or not one duration")
+        else:
+            stated[name] = values.pop()
+    listing = committed.get("stages-list", [""])[0]
+    labels = {v: k for k, v in STAGE_NAMES.items()}
+    for mm in re.finditer(rf"([a-z ]+) ({DURATION})(?:, |$)", listing):
+        if mm[1] in labels:
+            stated[labels[mm[1]]] = seconds_in(mm[2])
+    if not any(s in stated for s in STAGE_NAMES):
+        wrong.append("README.md's block 'stages-list' is missing or names no stage")
+    return stated, wrong
+
+
+def check_stages(run, committed):
+    stated, wrong = stated_stages(committed)
+    got, bad, compared = run.measured(), 0, []
+    for what, t in got.items():
+        if what not in stated:
+            continue
+        label = STAGE_NAMES.get(what) or PARTS[what]
+        compared.append(label)
+        x = stated[what]
+        if abs(x - t) > STAGE_FLOOR and not (x > 0 and max(x, t) / min(x, t) <= TIMING_NOISE):
+            print(f"FAIL: README.md gives {label} as {duration(x)}, this run took {duration(t)} "
+                  f"(more than a factor {TIMING_NOISE:g} apart)")
+            bad += 1
+    for w in wrong:
+        print(f"FAIL: {w}")
+    if bad or wrong:
+        print("If the times changed for good, run scripts/test.sh from a clean clone with "
+              "CCACHE_DISABLE=1 and ORBITER_SDK set, then scripts/readme-figures.sh numbers-stages, "
+              "and commit README.md.")
+        return 1
+    left = [v for k, v in STAGE_NAMES.items() if k not in got and k != "deps"]
+    print(f"readme-numbers: this run's times are within the README's ({', '.join(compared) or 'none'})"
+          + (f"; not compared, not built from nothing or not run: {', '.join(left)}" if left else ""))
+    return 0
+
+
 class Sources:
     """What the blocks are made from, each measured once and only when needed."""
 
@@ -708,6 +872,10 @@ class Sources:
     @functools.cached_property
     def web(self):
         return WebRuns(ROOT, self.check)
+
+    @functools.cached_property
+    def stages(self):
+        return StageRun(self.build, self.check)
 
 
 FLIGHT_BLOCKS = {
@@ -753,9 +921,18 @@ SETS = {
         "web-hop": lambda src: src.web.hop(),
         "web-test-time": lambda src: src.web.test_time(),
     },
+    "stages": {
+        "stages-total": lambda src: src.stages.total(),
+        "stages-machine": lambda src: src.stages.machine(),
+        "stages-list": lambda src: src.stages.listing(),
+        "stages-web-build": lambda src: src.stages.web_build(),
+        "stages-windows": lambda src: src.stages.windows(),
+        "stages-wine": lambda src: src.stages.test("wine_gdi"),
+        "stages-sdk": lambda src: src.stages.test("orbiter_sdk_compile"),
+    },
 }
 # Blocks whose words are not figures to hold within a noise.
-WORDS_ONLY = {"timing-machine", "timing-load"}
+WORDS_ONLY = {"timing-machine", "timing-load", "stages-machine"}
 
 
 # --- README.md ------------------------------------------------------------------------
@@ -873,6 +1050,8 @@ def main():
         bad = check_present(args.set, committed)
         print(f"readme-numbers: the {args.set} blocks are {'not ' if bad else ''}all there")
         sys.exit(1 if bad else 0)
+    if args.check and args.set == "stages":
+        sys.exit(check_stages(StageRun(args.build, True), committed))
     made = generate(args.set, args.build, args.check)
     if args.check and args.set == "web":
         sys.exit(check_web(made, committed))
