@@ -55,8 +55,8 @@ fi
 if [ -x scripts/fuzz.sh ] && [ "${SKIP_FUZZ:-0}" != 1 ]; then
   stage fuzz "${FUZZ_BUILD_DIR:-build-fuzz}" bash scripts/fuzz.sh
 fi
-echo "== all tests passed"
 python3 scripts/stage-times.py --started "$started" --log "$LOBARC_STAGE_LOG" --build build \
   --out build/stage-times.json
 # This run's times against the README's (within the noise stated there).
 bash scripts/readme-figures.sh --check numbers-stages
+echo "== all tests passed"
