@@ -51,20 +51,20 @@ if [ -n "$others" ]; then
   echo "FAILED: imports from DLLs a pilot may not have: $others"
   status=1
 fi
-if ! echo "$table" | grep -q '^Orbiter\.exe '; then
+if ! grep -q '^Orbiter\.exe ' <<<"$table"; then
   echo "FAILED: nothing imported from Orbiter.exe"
   status=1
 fi
 names=$(exports "$dll")
 for name in InitModule ExitModule GetModuleVersion opcPostStep opcFocusChanged; do
-  if ! echo "$names" | grep -qxF "$name"; then
+  if ! grep -qxF "$name" <<<"$names"; then
     echo "FAILED: $name is not exported under its plain name (exports: $(echo $names))"
     status=1
   fi
 done
 if [ "$arch" = i686 ]; then
   for name in '?InitLib@@YAXPAUHINSTANCE__@@@Z' '?Date2Int@@YAHPAD@Z'; do
-    if ! echo "$table" | grep -qxF "Orbiter.exe $name"; then
+    if ! grep -qxF "Orbiter.exe $name" <<<"$table"; then
       echo "FAILED: $name (as Orbiter's own Deimos.dll imports it) is not among the imports"
       status=1
     fi
