@@ -43,6 +43,7 @@ import csv
 import difflib
 import functools
 import glob
+import importlib.util
 import json
 import math
 import os
@@ -61,6 +62,15 @@ TIMING_NOISE = 3.0  # a timing figure may be this factor off this run's
 TIMING_FLOOR = 0.1  # ... or this much in its own unit (a difference of two timings)
 STAGE_FLOOR = 5.0  # seconds: a stage's time may also be this much off this run's
 BLOCK = re.compile(r"<!-- figures: ([a-z0-9-]+) -->(.*?)<!-- /figures -->", re.S)
+
+# The machine and the durations are written as the stage timer writes them, so
+# that the README's times and its own table read alike.
+_spec = importlib.util.spec_from_file_location(
+    "stage_times", os.path.join(ROOT, "scripts", "stage-times.py"))
+stage_times = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(stage_times)
+machine = stage_times.machine
+duration = stage_times.duration
 
 
 def fail(message):
@@ -620,16 +630,6 @@ def default_hop_time(f):
     return f"{f.fly('')['time_s']:.0f} s"
 
 
-def machine():
-    model = "unknown"
-    try:
-        with open("/proc/cpuinfo") as cpu:
-            model = next(line.split(":", 1)[1].strip() for line in cpu if line.startswith("model name"))
-    except (OSError, StopIteration):
-        pass
-    return f"{model}, {os.cpu_count()} cores"
-
-
 # --- the browser test's figures ---------------------------------------------------
 
 
@@ -715,11 +715,6 @@ PARTS = {
     "stages-sdk": "the compile against Orbiter's SDK",
 }
 DURATION = r"\d+ min \d+ s|\d+ s"
-
-
-def duration(seconds):
-    s = round(seconds)
-    return f"{s // 60} min {s % 60} s" if s >= 60 else f"{s} s"
 
 
 def seconds_in(text):
