@@ -696,16 +696,7 @@ def web_noise(stated, run):
 
 # --- the test command's stages -----------------------------------------------------
 
-STAGE_NAMES = {
-    "deps": "dependencies",
-    "build": "native build",
-    "tests": "native tests",
-    "web-build": "web build",
-    "web-test": "browser test",
-    "asan-build": "sanitizer build",
-    "asan-tests": "sanitizer tests",
-    "fuzz": "fuzzing",
-}
+STAGE_NAMES = stage_times.STAGES
 # The README's figures of parts of a stage, as a check names them.
 PARTS = {
     "stages-total": "the whole command",
